@@ -1,0 +1,30 @@
+#pragma once
+// The console front end: does what the window's creation does, then runs its
+// steps in order.
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "link/Pacer.h"
+#include "link/SerialPort.h"
+
+namespace otp {
+
+struct CliEnvironment {
+    std::ostream& out;
+    std::ostream& err;
+    std::string workingDir;
+    bool stderrIsTerminal = false;
+    // Left empty, the front end uses real serial ports (or the emulated
+    // writer with --demo) and real time.
+    PortOpener* opener = nullptr;
+    Pacer* pacer = nullptr;
+};
+
+// Exit status: 0 when everything ran without a failure or refusal, 1 when
+// something failed or was refused, 2 for a usage error.
+int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
+
+std::string CliUsage();
+
+}  // namespace otp

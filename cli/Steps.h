@@ -1,0 +1,30 @@
+#pragma once
+// The steps of the console front end: each acts as the operator's own click
+// or pick in the window.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/Context.h"
+#include "operations/Outcome.h"
+#include "view/FormModel.h"
+
+namespace otp {
+
+struct StepCall {
+    Context& ctx;
+    FormModel& form;  // the window's state, for answers to dialogs and picks
+    std::string arg;  // the step's argument, when it takes one
+};
+
+struct StepDef {
+    const char* name;
+    const char* argName;  // nullptr when the step takes no argument
+    const char* help;
+    std::function<Outcome(StepCall&)> run;
+};
+
+const std::vector<StepDef>& AllSteps();
+const StepDef* FindStep(const std::string& name);
+
+}  // namespace otp

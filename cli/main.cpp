@@ -1,0 +1,12 @@
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/CliRunner.h"
+#include "config/PathLookup.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    otp::CliEnvironment env{std::cout, std::cerr, otp::CurrentDirectory(), isatty(STDERR_FILENO) != 0};
+    return otp::RunCli(args, env);
+}

@@ -1,0 +1,35 @@
+#include "config/TextLines.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace otp {
+
+std::optional<TextLines> TextLines::Open(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return TextLines(std::move(content));
+}
+
+TextLines::TextLines(std::string content) {
+    text_.reserve(content.size());
+    for (size_t i = 0; i < content.size(); ++i) {
+        if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n') continue;
+        text_ += content[i];
+    }
+}
+
+std::optional<std::string> TextLines::Next() {
+    if (pos_ >= text_.size()) return std::nullopt;
+    size_t end = pos_;
+    while (end < text_.size() && end - pos_ < kMaxLineRead) {
+        if (text_[end++] == '\n') break;
+    }
+    std::string piece = text_.substr(pos_, end - pos_);
+    pos_ = end;
+    return piece;
+}
+
+}  // namespace otp

@@ -1,0 +1,28 @@
+#pragma once
+// Line-by-line reading of 8-bit text files the way the configuration and
+// image files are read: CR LF reads as one line end, and one read takes at
+// most 131 characters, so a longer line comes in several pieces.
+#include <optional>
+#include <string>
+
+namespace otp {
+
+inline constexpr size_t kMaxLineRead = 131;
+
+class TextLines {
+public:
+    // Reads the whole file; nothing when it cannot be opened.
+    static std::optional<TextLines> Open(const std::string& path);
+    // Over text already in memory (tests, fuzzing).
+    explicit TextLines(std::string content);
+
+    // The next piece, its line feed included when the piece reaches the
+    // line end; nothing at the end of the file.
+    std::optional<std::string> Next();
+
+private:
+    std::string text_;
+    size_t pos_ = 0;
+};
+
+}  // namespace otp

@@ -1,0 +1,112 @@
+#include "config/WriterIni.h"
+
+#include "config/IniText.h"
+#include "config/PathLookup.h"
+#include "config/TextLines.h"
+
+namespace otp {
+namespace {
+
+bool IsPortName(const std::string& v) { return v == "COM1" || v == "COM2" || v == "COM3" || v == "COM4"; }
+
+class IniReader {
+public:
+    IniReader(WriterState& s, MainView& v, std::string dir) : s_(s), view_(v), dir_(std::move(dir)) {}
+
+    void Handle(const std::string& line) {
+        const IniFields f = SplitIniLine(line, 0xFF);
+        const std::string& key = f.KeyField;
+        if (key == "VERSION") {
+            s_.IniVersion = f.ValueField;
+            view_.SetCaption("Morvik OTP Writer " + f.ThirdField + " (" + f.ValueField + ")");
+        } else if (key == "RS232_PORT") {
+            if (IsPortName(f.ValueField)) {
+                s_.PortName = f.ValueField;
+                view_.SetFieldText(Control::Edit3, s_.PortName);
+            }
+        } else if (key == "WRITER_DRIVER") {
+            // A value "..\X" names X in the working directory itself.
+            std::string path = f.ValueField.rfind("..", 0) == 0 ? dir_ + f.ValueField.substr(2) : f.ValueField;
+            s_.DriverPath = FindCaseInsensitive(ToPosixSeparators(path));
+        } else if (inBodySection_ && HandleBodyKey(f)) {
+            // handled
+        } else if (key == "IC_BODY_START") {
+            inBodySection_ = true;
+            s_.BodyCount = 0;
+            body_ = -1;
+        } else if (key == "IC_BODY_END") {
+            view_.SetDropDownCount(Control::ComboBox1, s_.BodyCount);
+            view_.SetSelection(Control::ComboBox1, 0);
+            inBodySection_ = false;
+        }
+    }
+
+private:
+    bool HandleBodyKey(const IniFields& f) {
+        const std::string& key = f.KeyField;
+        if (key == "BODY") {
+            // Bodies beyond the table, and their keys, are ignored.
+            if (s_.BodyCount >= kMaxBodies) {
+                body_ = -1;
+                return true;
+            }
+            ++s_.BodyCount;
+            body_ = s_.BodyCount - 1;
+            s_.BodyInfo[static_cast<size_t>(body_ + 1)] = BodyInfoRow{};
+            view_.AddChoice(Control::ComboBox1, f.ValueField);
+            infoIndex_ = 0;
+            return true;
+        }
+        struct Table { const char* key; std::array<int32_t, kMaxBodies>* values; };
+        const Table tables[] = {{"BNK_DLY", &s_.BNK_DLY}, {"PRG_DLY", &s_.PRG_DLY}, {"VER_DLY", &s_.VER_DLY},
+                                {"CPY_DLY", &s_.CPY_DLY}, {"OBJ_DLY", &s_.OBJ_DLY}, {"OFFSET", &s_.OFFSET}};
+        for (const Table& t : tables) {
+            if (key != t.key) continue;
+            if (body_ >= 0) (*t.values)[static_cast<size_t>(body_)] = ParseNumber(f.ValueField, 10);
+            return true;
+        }
+        if (key == "INFO" || key == "+") {
+            if (body_ >= 0) StoreInfoList(f.ValueField);
+            return true;
+        }
+        return false;
+    }
+
+    void StoreInfoList(const std::string& list) {
+        BodyInfoRow& row = s_.BodyInfo[static_cast<size_t>(body_ + 1)];
+        size_t start = 0;
+        while (start < list.size()) {
+            size_t comma = list.find(',', start);
+            const std::string element = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            if (infoIndex_ < kMaxInfoBytes)
+                row[static_cast<size_t>(infoIndex_)] = static_cast<uint8_t>(ParseNumber(element, 10) & 0xFF);
+            ++infoIndex_;
+            if (comma == std::string::npos) break;
+            start = comma + 1;
+        }
+    }
+
+    WriterState& s_;
+    MainView& view_;
+    std::string dir_;
+    bool inBodySection_ = false;
+    int body_ = -1;  // combo index of the body the keys belong to, -1 for none
+    int infoIndex_ = 0;
+};
+
+}  // namespace
+
+std::string IniPathFor(const std::string& workingDir) {
+    return FindCaseInsensitive(workingDir + "/" + kIniFileName);
+}
+
+bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir) {
+    state.IniPath = IniPathFor(workingDir);
+    auto lines = TextLines::Open(state.IniPath);
+    if (!lines) return false;
+    IniReader reader(state, view, workingDir);
+    while (auto line = lines->Next()) reader.Handle(*line);
+    return true;
+}
+
+}  // namespace otp

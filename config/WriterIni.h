@@ -1,0 +1,22 @@
+#pragma once
+// The reader of Writer.ini: port, expected writer version, firmware path and
+// the table of IC bodies.
+#include <string>
+
+#include "config/WriterState.h"
+#include "view/MainView.h"
+
+namespace otp {
+
+inline constexpr const char* kIniFileName = "Writer.ini";
+inline constexpr int kMaxInfoBytes = 32;
+
+// Sets IniPath from the working directory, reads the file and fills the state,
+// ComboBox1, Edit3 and the caption. Returns false when the file cannot be opened;
+// the state then holds an empty body table.
+bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir);
+
+// The Writer.ini of a working directory (found in any letter case).
+std::string IniPathFor(const std::string& workingDir);
+
+}  // namespace otp

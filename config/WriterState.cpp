@@ -1,0 +1,35 @@
+#include "config/WriterState.h"
+
+#include <algorithm>
+
+namespace otp {
+
+void OptionChecksum(WriterState& s, int n) {
+    n = std::clamp(n, 0, kOptionByteCount);
+    int sum = 0;
+    for (int i = 0; i < n; ++i) sum = (sum + s.OptionBytes[static_cast<size_t>(i)]) % 0x10000;
+    s.OptionChecksum = sum;
+}
+
+void ObjectChecksum(WriterState& s, int n) {
+    n = std::clamp(n, 0, kRomImageSize);
+    uint32_t sum = 0;
+    for (int i = 0; i < n; ++i)
+        sum = (sum + static_cast<uint32_t>(s.RomImage[static_cast<size_t>(i)])) % 0x10000;
+    s.ObjectChecksum = static_cast<int>(sum);
+}
+
+int TotalChecksum(const WriterState& s) { return (s.ObjectChecksum + s.OptionChecksum) % 0x10000; }
+
+bool IsByteMode(const BodyInfoRow& row) { return (row[4] & 0x80) != 0; }
+
+void SetLayout(WriterState& s, bool byteMode) {
+    s.ValueDigits = byteMode ? 2 : 4;
+    s.RowWidth = byteMode ? 16 : 8;
+}
+
+void SetLayoutFromBodyInfo(WriterState& s) { SetLayout(s, IsByteMode(s.BodyInfo[0])); }
+
+int BodyObjectLength(const BodyInfoRow& row) { return row[5] + 256 * row[6]; }
+
+}  // namespace otp

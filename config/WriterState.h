@@ -1,0 +1,75 @@
+#pragma once
+// The one program-wide record every operation reads and changes. It starts
+// zeroed and lives as long as the process.
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace otp {
+
+inline constexpr int kReplyCapacity = 8192;
+inline constexpr int kRomImageSize = 8192;
+inline constexpr int kReadBackSize = 16384;
+inline constexpr int kFirmwareImageSize = 16384;
+inline constexpr int kOptionByteCount = 32;
+inline constexpr int kBodyInfoRows = 65;
+inline constexpr int kBodyInfoRowBytes = 32;
+inline constexpr int kBodyInfoWireBytes = 16;
+inline constexpr int kMaxBodies = 64;
+
+using BodyInfoRow = std::array<uint8_t, kBodyInfoRowBytes>;
+
+struct WriterState {
+    // Port and reply. The open port itself is held by the link.
+    std::string PortName;
+    bool PortFailed = false;
+    std::array<uint8_t, kReplyCapacity + 1> ReplyBuffer{};
+    int ReplyLength = 0;
+
+    // Image, read-back and firmware buffers.
+    std::array<int32_t, kRomImageSize> RomImage{};
+    int ObjectLength = 0;
+    std::array<int32_t, kReadBackSize> ReadBackBuffer{};
+    std::array<int32_t, kFirmwareImageSize> FirmwareImage{};
+    std::array<uint8_t, kOptionByteCount> OptionBytes{};
+
+    // Body descriptions: row 0 is the writer's, row i + 1 the body with combo index i.
+    std::array<BodyInfoRow, kBodyInfoRows> BodyInfo{};
+    int BodyCount = 0;
+    std::array<int32_t, kMaxBodies> BNK_DLY{};
+    std::array<int32_t, kMaxBodies> PRG_DLY{};
+    std::array<int32_t, kMaxBodies> VER_DLY{};
+    std::array<int32_t, kMaxBodies> CPY_DLY{};
+    std::array<int32_t, kMaxBodies> OBJ_DLY{};
+    std::array<int32_t, kMaxBodies> OFFSET{};
+
+    // Layout mode: 2 digits and 16 per row (ByteMode) or 4 and 8 (WordMode).
+    int ValueDigits = 0;
+    int RowWidth = 0;
+
+    int OptionChecksum = 0;
+    int ObjectChecksum = 0;
+
+    std::string IniPath;
+    std::string DriverPath;
+    std::string IniVersion;
+};
+
+// OptionChecksum = sum of OptionBytes 0..n-1, modulo 0x10000.
+void OptionChecksum(WriterState& s, int n);
+// ObjectChecksum = sum of RomImage 0..n-1, modulo 0x10000 after every addition.
+void ObjectChecksum(WriterState& s, int n);
+// (ObjectChecksum + OptionChecksum) mod 0x10000.
+int TotalChecksum(const WriterState& s);
+
+// ByteMode when BodyInfo row 0 byte 4 bit 7 is set.
+bool IsByteMode(const BodyInfoRow& row);
+// ValueDigits and RowWidth from BodyInfo row 0 byte 4 bit 7.
+void SetLayoutFromBodyInfo(WriterState& s);
+// ValueDigits and RowWidth for the given mode.
+void SetLayout(WriterState& s, bool byteMode);
+
+// Bytes 5-6 of a BodyInfo row, low byte first.
+int BodyObjectLength(const BodyInfoRow& row);
+
+}  // namespace otp

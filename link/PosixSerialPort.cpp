@@ -1,0 +1,105 @@
+#include "link/PosixSerialPort.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace otp {
+namespace {
+
+class PosixSerialPort : public SerialPort {
+public:
+    explicit PosixSerialPort(int fd) : fd_(fd) {}
+    ~PosixSerialPort() override {
+        ioctl(fd_, TIOCNXCL);
+        close(fd_);
+    }
+
+    void WriteByte(uint8_t byte) override {
+        // Errors, a vanished device among them, are not reported.
+        for (;;) {
+            const ssize_t n = write(fd_, &byte, 1);
+            if (n >= 0 || errno != EINTR) return;
+        }
+    }
+
+    std::vector<uint8_t> TakeArrived() override {
+        // A tty hands out at most 4095 bytes at a time while more wait behind
+        // them; read until the queue has stayed empty for a moment.
+        std::vector<uint8_t> bytes;
+        uint8_t chunk[4096];
+        int emptyReads = 0;
+        while (emptyReads < 3) {
+            const ssize_t n = read(fd_, chunk, sizeof chunk);
+            if (n > 0) {
+                bytes.insert(bytes.end(), chunk, chunk + n);
+                emptyReads = 0;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN) break;  // the device has gone away
+            ++emptyReads;
+            const timespec pause{0, 500 * 1000};
+            nanosleep(&pause, nullptr);
+        }
+        return bytes;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::string DeviceForPort(const std::string& portName) {
+    if (portName.size() != 4 || portName.compare(0, 3, "COM") != 0) return {};
+    const char n = portName[3];
+    if (n < '1' || n > '9') return {};
+    const std::string variable = "OTPWRITER_" + portName;
+    if (const char* device = std::getenv(variable.c_str()); device && *device) return device;
+    return std::string("/dev/ttyS") + static_cast<char>(n - 1);
+}
+
+OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<SerialPort>& port) {
+    port.reset();
+    const std::string device = DeviceForPort(portName);
+    if (device.empty()) return OpenResult::OpenError;
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return OpenResult::OpenError;
+    // Exclusive use: TIOCEXCL keeps other programs out (root excepted); the
+    // lock keeps out every program that asks for one, root included.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+        close(fd);
+        return OpenResult::OpenError;
+    }
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        close(fd);
+        return OpenResult::SettingError;
+    }
+    // 9600 baud, 8 data bits, no parity, one stop bit. The line discipline is
+    // made raw as well, so that every byte passes untouched both ways; the
+    // hardware flow control and modem-line settings stay as they were.
+    const tcflag_t keptControl = tio.c_cflag & (CRTSCTS | CLOCAL | HUPCL);
+    cfmakeraw(&tio);
+    tio.c_cflag = (tio.c_cflag & ~(CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | HUPCL)) | CS8 | CREAD | keptControl;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, B9600) != 0 || cfsetospeed(&tio, B9600) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0) {
+        close(fd);
+        return OpenResult::SettingError;
+    }
+    // Writes block until the driver has taken the byte; reads never wait.
+    const int fl = fcntl(fd, F_GETFL);
+    if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    port = std::make_unique<PosixSerialPort>(fd);
+    return OpenResult::Ok;
+}
+
+}  // namespace otp
