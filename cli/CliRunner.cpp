@@ -5,6 +5,7 @@
 
 #include "cli/ConsoleView.h"
 #include "cli/Steps.h"
+#include "emulator/EmulatedPort.h"
 #include "link/PosixSerialPort.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
@@ -17,6 +18,7 @@ struct Options {
     bool help = false;
     bool trace = false;
     bool yes = false;
+    bool demo = false;
     struct Step { const StepDef* def; std::string arg; };
     std::vector<Step> steps;
 };
@@ -28,6 +30,7 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
         if (a == "--help" || a == "-h") o.help = true;
         else if (a == "--trace") o.trace = true;
         else if (a == "--yes") o.yes = true;
+        else if (a == "--demo") o.demo = true;
         else if (a.rfind("-", 0) == 0) return "unknown option '" + a + "'";
         else {
             const StepDef* def = FindStep(a);
@@ -57,6 +60,8 @@ std::string CliUsage() {
          "  --trace   print every view operation on stdout, one per line, instead of\n"
          "            the plain pane lines\n"
          "  --yes     answer Yes to confirmations (default: No)\n"
+         "  --demo    talk to an emulated writer inside this program instead of a\n"
+         "            serial port\n"
          "  --help    show this help\n"
          "\n"
          "Steps:\n";
@@ -90,10 +95,12 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         return 0;
     }
 
-    PosixPortOpener realOpener;
-    PortOpener& opener = env.opener ? *env.opener : realOpener;
     RealPacer realPacer;
     Pacer& pacer = env.pacer ? *env.pacer : realPacer;
+    PosixPortOpener realOpener;
+    std::unique_ptr<PortOpener> demoOpener;
+    if (o.demo && !env.opener) demoOpener = emu::MakeDemoOpener(pacer);
+    PortOpener& opener = env.opener ? *env.opener : demoOpener ? *demoOpener : static_cast<PortOpener&>(realOpener);
 
     ConsoleView console(env.out, env.err, env.stderrIsTerminal && !o.trace);
     console.yesAnswer = o.yes;

@@ -1,9 +1,13 @@
 #include "cli/Steps.h"
 
+#include "maintenance/WriterVersion.h"
+
 namespace otp {
 
 const std::vector<StepDef>& AllSteps() {
     static const std::vector<StepDef> steps = {
+        {"version", nullptr, "show the writer's firmware version (menu \"Version\")",
+         [](StepCall& c) { return Version1Click(c.ctx); }},
     };
     return steps;
 }

@@ -1,0 +1,19 @@
+#pragma once
+// The lowest layer of the writer link: open and close the port, write the
+// pending byte, drain what has arrived into ReplyBuffer.
+#include <cstdint>
+
+#include "link/Context.h"
+
+namespace otp {
+
+// Opens PortName; on failure shows the "ERROR" box and sets PortFailed.
+void OpenPort(Context& ctx);
+void ClosePort(Context& ctx);
+// Writes one byte when a port is open.
+void WritePending(Context& ctx, uint8_t byte);
+// Moves everything that has arrived into ReplyBuffer. More than 8192 bytes
+// are thrown away and the previous reply stays. No open port: ReplyLength 0.
+void DrainReply(Context& ctx);
+
+}  // namespace otp

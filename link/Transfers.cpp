@@ -1,0 +1,170 @@
+#include "link/Transfers.h"
+
+#include <algorithm>
+
+#include "link/PortLink.h"
+#include "link/WriterCommands.h"
+#include "view/HexText.h"
+
+namespace otp {
+namespace {
+
+std::string LengthLine(int count) { return "Receiver Data Length = " + std::to_string(count) + " bytes"; }
+
+std::string MismatchLine(int position, int expected, int got, int digits) {
+    return FormatHex(position, 4) + "--" + FormatHex(expected, digits) + " " + FormatHex(got, digits);
+}
+
+// The image entries BodyInfo row 0 describes, kept inside RomImage.
+int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }
+
+}  // namespace
+
+void ProgressWait(Context& ctx, int ticks) {
+    ctx.view.SetProgressMax(std::max(ticks, 0));
+    ctx.view.ShowProgress(true);
+    for (int i = 0; i < ticks; ++i) {
+        ctx.view.SetProgressPosition(i);
+        ctx.pacer.Sleep(10);
+    }
+    ctx.view.ShowProgress(false);
+}
+
+void ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
+    WriterState& s = ctx.state;
+    int a = start;
+    int remaining = length;
+    while (remaining > 0) {
+        const int d = std::min(remaining, kBlockChunk);
+        const uint8_t request[] = {static_cast<uint8_t>(Cmd::BlockRead),
+                                   area,
+                                   static_cast<uint8_t>(a & 0xFF),
+                                   static_cast<uint8_t>((a >> 8) & 0xFF),
+                                   static_cast<uint8_t>(d & 0xFF),
+                                   static_cast<uint8_t>((d >> 8) & 0xFF),
+                                   0x00,
+                                   0x00};
+        for (uint8_t b : request) SendCommandByte(ctx, b, 1);
+        const int ticks = (d * 15) / 100 + d / 128 + 1;
+        if (ticks <= 10) ctx.pacer.Sleep(100);
+        else ProgressWait(ctx, ticks);
+        DrainReply(ctx);
+        // A reply longer than asked must still stay inside the buffer.
+        const int base = a - start;
+        for (int i = 0; i < s.ReplyLength && base + i < kReadBackSize; ++i)
+            s.ReadBackBuffer[static_cast<size_t>(base + i)] = s.ReplyBuffer[static_cast<size_t>(i)];
+        remaining -= d;
+        a += d;
+    }
+}
+
+void WriteBodyInfo(Context& ctx) {
+    WriterState& s = ctx.state;
+    SendCommand(ctx, Cmd::BodyInfoWrite);
+    SetLayoutFromBodyInfo(s);
+    for (int i = 0; i < kBodyInfoWireBytes; ++i) SendCommandByte(ctx, s.BodyInfo[0][static_cast<size_t>(i)], 1);
+    ctx.pacer.Sleep(100);
+}
+
+void ReadBodyInfo(Context& ctx, int mode) {
+    WriterState& s = ctx.state;
+    ReadWriterBlock(ctx, kArea, kAddrBodyInfo, kBodyInfoWireBytes);
+    for (int i = 0; i < s.ReplyLength && i < kBodyInfoRowBytes; ++i)
+        s.BodyInfo[0][static_cast<size_t>(i)] = static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]);
+    if (mode == 0) return;
+    const int pane = mode == 1 ? 0 : 1;
+    DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength, 16, 2, 0, pane);
+    ctx.view.AppendLine(PaneFor(pane), LengthLine(s.ReplyLength));
+}
+
+void WriteOptionBytes(Context& ctx, int n) {
+    WriterState& s = ctx.state;
+    SendCommand(ctx, Cmd::OptionWrite);
+    n = std::clamp(n, 0, kOptionByteCount);
+    for (int i = 0; i < n; ++i) SendCommandByte(ctx, s.OptionBytes[static_cast<size_t>(i)], 1);
+    ctx.pacer.Sleep(50);
+}
+
+void ReadOptionBytes(Context& ctx, int pane, bool compare) {
+    WriterState& s = ctx.state;
+    ReadWriterBlock(ctx, kArea, kAddrOptions, kOptionWireBytes);
+    // The writer answers 16 bytes; more must not run past the option bytes.
+    const int n = std::min(s.ReplyLength, kOptionByteCount);
+    bool differs = false;
+    if (compare) {
+        for (int i = 0; i < n; ++i) {
+            const int got = s.ReadBackBuffer[static_cast<size_t>(i)];
+            const int want = s.OptionBytes[static_cast<size_t>(i)];
+            if (got == want) continue;
+            differs = true;
+            ctx.view.AppendLine(Control::RichEdit2, MismatchLine(i, want, got, 2));
+        }
+    } else {
+        for (int i = 0; i < n; ++i)
+            s.OptionBytes[static_cast<size_t>(i)] = static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]);
+    }
+    if (!differs) DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength, 16, 2, 0, pane);
+    ctx.view.AppendLine(PaneFor(pane), LengthLine(s.ReplyLength));
+    OptionChecksum(s, 16);
+    ctx.view.AppendLine(PaneFor(pane), "Option Checksum =" + FormatHex(s.OptionChecksum, 4));
+}
+
+void StreamRomImage(Context& ctx, int n) {
+    WriterState& s = ctx.state;
+    SendCommand(ctx, Cmd::ImageStream);
+    n = std::clamp(n, 0, kRomImageSize);
+    ctx.view.SetProgressMax(n);
+    ctx.view.ShowProgress(true);
+    for (int i = 0; i < n; ++i) {
+        const int32_t value = s.RomImage[static_cast<size_t>(i)];
+        SendCommandByte(ctx, static_cast<uint8_t>(value & 0xFF), 1);
+        if (s.ValueDigits == 4) SendCommandByte(ctx, static_cast<uint8_t>((value >> 8) & 0xFF), 0);
+        ctx.view.SetProgressPosition(i);
+    }
+    ctx.pacer.Sleep(n / 4);
+}
+
+int SelectedBodyOffset(Context& ctx) {
+    const int b = ctx.view.GetSelection(Control::ComboBox1);
+    return (b >= 0 && b < kMaxBodies) ? ctx.state.OFFSET[static_cast<size_t>(b)] : 0;
+}
+
+void ShowTotalChecksum(Context& ctx) { ctx.view.SetFieldText(Control::Edit1, FormatHex(TotalChecksum(ctx.state), 4)); }
+
+void ReadObjectBack(Context& ctx, int pane, bool compare) {
+    WriterState& s = ctx.state;
+    const int count = BodyImageCount(s);
+    const int offset = SelectedBodyOffset(ctx);
+    const int bytesPerValue = s.ValueDigits / 2;
+    const bool wordMode = s.ValueDigits == 4;
+    ReadWriterBlock(ctx, kArea, kAddrImage, bytesPerValue * count);
+    if (wordMode) {
+        for (int i = 0; i < count; ++i)
+            s.ReadBackBuffer[static_cast<size_t>(i)] =
+                s.ReadBackBuffer[static_cast<size_t>(2 * i)] + 256 * s.ReadBackBuffer[static_cast<size_t>(2 * i + 1)];
+    }
+    if (!compare) {
+        std::copy_n(s.ReadBackBuffer.begin(), count, s.RomImage.begin());
+        DumpValues(ctx.view, s.RomImage.data(), count, s.RowWidth, s.ValueDigits, offset, pane);
+    } else {
+        bool differs = false;
+        for (int i = 0; i < count; ++i) {
+            const int got = s.ReadBackBuffer[static_cast<size_t>(i)];
+            const int want = s.RomImage[static_cast<size_t>(i)];
+            if (got == want) continue;
+            differs = true;
+            ctx.view.AppendLine(PaneFor(pane), MismatchLine(wordMode ? i : offset + i, want, got, s.ValueDigits));
+        }
+        if (!differs) {
+            DumpValues(ctx.view, s.ReadBackBuffer.data(), count, s.RowWidth, s.ValueDigits, offset, pane);
+        } else {
+            ctx.view.ShowErrorBox("Download error", "Please check download code & read back code", true);
+        }
+    }
+    ctx.view.AppendLine(PaneFor(pane), LengthLine(bytesPerValue * count));
+    ObjectChecksum(s, count);
+    ctx.view.AppendLine(PaneFor(pane), "Object Checksum =" + FormatHex(s.ObjectChecksum, 4));
+    ShowTotalChecksum(ctx);
+}
+
+}  // namespace otp

@@ -1,0 +1,30 @@
+#pragma once
+// Block reads of writer memory and the transfers of body description,
+// option bytes and image, with their read-back logs.
+#include "link/Context.h"
+
+namespace otp {
+
+// Reads `length` bytes from writer memory in requests of at most 4096 bytes
+// into ReadBackBuffer from entry 0; long requests wait with the progress bar.
+void ReadWriterBlock(Context& ctx, uint8_t area, int start, int length);
+
+// Waits `ticks` steps of 10 ms with the progress bar: maximum `ticks`, the
+// panel shown, the position stepped from 0 to ticks - 1, the panel hidden.
+void ProgressWait(Context& ctx, int ticks);
+
+void WriteBodyInfo(Context& ctx);
+// mode 0 writes nothing, 1 to the upper pane, 2 to the lower.
+void ReadBodyInfo(Context& ctx, int mode);
+void WriteOptionBytes(Context& ctx, int n);
+// pane 0 is the upper pane, anything else the lower.
+void ReadOptionBytes(Context& ctx, int pane, bool compare);
+void StreamRomImage(Context& ctx, int n);
+void ReadObjectBack(Context& ctx, int pane, bool compare);
+
+// The address shown for the first image entry of the body selected in ComboBox1.
+int SelectedBodyOffset(Context& ctx);
+// Edit1 shows the TotalChecksum.
+void ShowTotalChecksum(Context& ctx);
+
+}  // namespace otp

@@ -1,0 +1,28 @@
+#include "maintenance/WriterVersion.h"
+
+#include "link/PortLink.h"
+#include "link/Transfers.h"
+#include "link/WriterCommands.h"
+#include "view/HexText.h"
+
+namespace otp {
+
+std::string ReadWriterVersion(Context& ctx) {
+    ReadWriterBlock(ctx, kArea, kAddrVersion, kVersionBytes);
+    std::string text;
+    for (int i = 0; i < ctx.state.ReplyLength; ++i) text += FormatHex(ctx.state.ReadBackBuffer[static_cast<size_t>(i)], 1);
+    return text;
+}
+
+Outcome Version1Click(Context& ctx) {
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    ctx.pacer.Sleep(50);
+    const std::string version = ReadWriterVersion(ctx);
+    ClosePort(ctx);
+    ctx.view.AppendLine(Control::RichEdit2, "Version : " + version);
+    ctx.view.AppendLine(Control::RichEdit2, "Receiver Data Length = " + std::to_string(ctx.state.ReplyLength) + " bytes");
+    return ctx.state.ReplyLength > 0 ? Outcome::Done : Outcome::Failed;
+}
+
+}  // namespace otp
