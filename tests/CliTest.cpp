@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "TestSupport.h"
+#include "cli/CliRunner.h"
+#include "emulator/EmulatedPort.h"
+
+using namespace otp;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace
+
+class CliTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    VirtualPacer pacer;
+    std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(pacer);
+    std::ostringstream out, err;
+
+    int Run(const std::vector<std::string>& args) {
+        CliEnvironment env{out, err, dir.path()};
+        env.opener = opener.get();
+        env.pacer = &pacer;
+        return RunCli(args, env);
+    }
+};
+
+TEST_F(CliTest, TraceShowsWhatWriterIniDefines) {
+    dir.Write("Writer.ini", "VERSION 12071000 V5.00\nRS232_PORT COM2\nIC_BODY_START\nBODY RX4400\n"
+                            "INFO $A5,0,0,0,$80,0,4,0,$80\nBODY RX4720\nIC_BODY_END\n");
+    EXPECT_EQ(Run({"--trace"}), 0);
+    const auto lines = Lines(out.str());
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 8),
+              (std::vector<std::string>{"ClearPane RichEdit1", "ClearPane RichEdit2",
+                                        "SetCaption Morvik OTP Writer V5.00 (12071000)", "SetFieldText Edit3 COM2",
+                                        "AddChoice ComboBox1 RX4400", "AddChoice ComboBox1 RX4720",
+                                        "SetDropDownCount ComboBox1 2", "SetSelection ComboBox1 0"}));
+    EXPECT_TRUE(Contains(lines, "AppendLine RichEdit2 COM2 Connect OK !!!"));
+    EXPECT_TRUE(Contains(lines, "SetMenuVisible Testcode1 off"));
+    EXPECT_TRUE(Contains(lines, "SetProgressMax 162"));
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(CliTest, PlainModePrintsPaneLinesAndBoxesOnStderr) {
+    dir.Write("Writer.ini", "RS232_PORT COM3\n");
+    opener->FailOpen("COM3");
+    EXPECT_EQ(Run({"version"}), 1);
+    EXPECT_EQ(out.str(), "COM3 Connect Error (1)!!!\nVersion : \nReceiver Data Length = 0 bytes\n");
+    EXPECT_EQ(err.str(), "ERROR: RS232 open error!!!\nERROR: RS232 open error!!!\n");
+}
+
+TEST_F(CliTest, VersionStepAfterStartUp) {
+    dir.Write("Writer.ini", "VERSION 12071000\nRS232_PORT COM1\n");
+    EXPECT_EQ(Run({"version"}), 0);
+    const auto lines = Lines(out.str());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Version : 12071000");
+    EXPECT_EQ(lines.back(), "Receiver Data Length = 8 bytes");
+}
+
+TEST_F(CliTest, UsageErrorsExitWith2AndNameTheProblem) {
+    EXPECT_EQ(Run({"frobnicate"}), 2);
+    EXPECT_NE(err.str().find("unknown step 'frobnicate'"), std::string::npos);
+    err.str("");
+    EXPECT_EQ(Run({"--bogus"}), 2);
+    EXPECT_NE(err.str().find("unknown option '--bogus'"), std::string::npos);
+    EXPECT_EQ(out.str(), "");  // nothing ran
+    EXPECT_EQ(opener->OpenCount(), 0);
+}
+
+TEST_F(CliTest, HelpListsStepsOptionsAndPorts) {
+    EXPECT_EQ(Run({"--help"}), 0);
+    const std::string help = out.str();
+    for (const char* word : {"--trace", "--yes", "--demo", "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>", "Exit status"})
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    EXPECT_EQ(opener->OpenCount(), 0);
+}

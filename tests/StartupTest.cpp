@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include "OperationFixture.h"
+#include "config/ApplyBodyInfo.h"
+#include "maintenance/WriterVersion.h"
+#include "operations/Startup.h"
+
+using namespace otp;
+
+class StartupTest : public test::OperationTest {};
+
+TEST_F(StartupTest, WorkingWriterIsTakenOver) {
+    std::vector<uint8_t> image(1024);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i);
+    writer->WriteMemory(0x4000, image);
+    writer->WriteMemory(0x7F80, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    MakeSession(
+        "VERSION 12071000 V5.00\nRS232_PORT COM3\nIC_BODY_START\nBODY RX4400\nOFFSET $100\n"
+        "INFO $A5,0,0,0,$80,0,4,0,$80\nIC_BODY_END\n");
+    EXPECT_EQ(RunStartup(ctx()), Outcome::Done);
+    // The log names the port actually used.
+    EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM3 Connect OK !!!"});
+    const auto& upper = Pane(Control::RichEdit1);
+    ASSERT_EQ(upper.size(), 2u + 3u + 64u + 2u);
+    EXPECT_EQ(upper[0], "0000: A5 00 00 00 80 00 04 00 80 00 00 00 00 00 00 00 ");
+    EXPECT_EQ(upper[1], "Receiver Data Length = 16 bytes");
+    EXPECT_EQ(upper[2], "0000: 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 ");
+    EXPECT_EQ(upper[4], "Option Checksum =0088");
+    EXPECT_EQ(upper[5], "0100: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ");
+    EXPECT_EQ(upper[69], "Receiver Data Length = 1024 bytes");
+    EXPECT_EQ(upper[70], "Object Checksum =FE00");
+    // Edit1 first shows the total over 16 option bytes, then over bytes 0-7 only.
+    EXPECT_EQ(form.Field(Control::Edit1), "FE24");
+    EXPECT_EQ(state().ObjectLength, 1024);
+    EXPECT_EQ(state().RomImage[1023], 0xFF);
+    EXPECT_EQ(state().OptionBytes[15], 16);
+    EXPECT_EQ(state().IniVersion, "12071000");
+    EXPECT_FALSE(ctx().link.PortHandle);
+    // Open, 50 ms, then the four block reads: body, options, image (1024: 162 ticks), version.
+    EXPECT_EQ(wire.drains, (std::vector<int64_t>{158, 266, 274 + 1620, 1902 + 100}));
+}
+
+TEST_F(StartupTest, NoWriterAttached) {
+    MakeSession("RS232_PORT COM2\nIC_BODY_START\nBODY A\nIC_BODY_END\n");
+    writer->SetCommand(0x57, {});  // a silent writer
+    EXPECT_EQ(RunStartup(ctx()), Outcome::Failed);
+    EXPECT_EQ(Pane(Control::RichEdit1), (std::vector<std::string>{"", "Receiver Data Length = 0 bytes"}));
+    EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM2 Connect Error (2)!!!"});
+    // The zeroed row: WordMode, selectors disabled at item 0, buttons on, no test code.
+    EXPECT_EQ(state().ValueDigits, 4);
+    for (Control c : {Control::ComboBox3, Control::ComboBox4, Control::ComboBox5}) {
+        EXPECT_FALSE(form.Enabled(c)) << ControlName(c);
+        EXPECT_EQ(form.Selector(c).selection, 0) << ControlName(c);
+    }
+    EXPECT_TRUE(form.Enabled(Control::Button1));
+    EXPECT_TRUE(form.Enabled(Control::Button2));
+    EXPECT_FALSE(form.MenuVisible(Control::Testcode1));
+    EXPECT_EQ(form.Field(Control::Edit1), "FE00");
+}
+
+TEST_F(StartupTest, PortThatCannotBeOpened) {
+    MakeSession("RS232_PORT COM4\n");
+    emulated.FailOpen("COM4");
+    EXPECT_EQ(RunStartup(ctx()), Outcome::Failed);
+    EXPECT_EQ(trace[2], "SetFieldText Edit3 COM4");
+    EXPECT_EQ(trace[3], "ShowErrorBox ERROR RS232 open error!!!");
+    EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM4 Connect Error (1)!!!"});
+    EXPECT_TRUE(Pane(Control::RichEdit1).empty());
+    EXPECT_TRUE(wire.sent.empty());
+}
+
+TEST_F(StartupTest, SeventeenByteAnswerFailsDespiteTheMarker) {
+    MakeSession("RS232_PORT COM1\n");
+    writer->SetCommand(0x57, [] {
+        struct Seventeen : emu::WriterCommand {
+            int left = 7;
+            bool Take(uint8_t, emu::WriterEmulator& w) override {
+                if (--left > 0) return false;
+                std::vector<uint8_t> reply(17, 0);
+                reply[0] = 0xA5;
+                w.Reply(reply);
+                return true;
+            }
+        };
+        return std::make_unique<Seventeen>();
+    });
+    EXPECT_EQ(RunStartup(ctx()), Outcome::Failed);
+    EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM1 Connect Error (2)!!!"});
+    EXPECT_EQ(Pane(Control::RichEdit1).back(), "Receiver Data Length = 17 bytes");
+}
+
+TEST_F(StartupTest, VersionMismatchIsReportedAndAdopted) {
+    writer->WriteMemory(0x0400, {0x31, 0x32, 0x30, 0x37, 0x31, 0x30, 0x30, 0x31});
+    MakeSession("VERSION 12071000\nRS232_PORT COM1\nIC_BODY_START\nBODY A\nIC_BODY_END\n");
+    RunStartup(ctx());
+    EXPECT_EQ(Pane(Control::RichEdit2),
+              (std::vector<std::string>{"COM1 Connect OK !!!",
+                                        "Writer driver version [12071001] & inifile version [12071000] no match !!!",
+                                        "Please undate writer driver program or inifile !!!"}));
+    EXPECT_EQ(state().IniVersion, "12071001");
+}
+
+TEST_F(StartupTest, LowerCaseVersionInIniMatches) {
+    writer->WriteMemory(0x0400, {0x01, 0x0A, 0x02, 0x0B, 0x03, 0x0C, 0x04, 0x0D});
+    MakeSession("VERSION 1a2b3c4d\nRS232_PORT COM1\n");
+    RunStartup(ctx());
+    EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM1 Connect OK !!!"});
+}
+
+TEST_F(StartupTest, MissingIniIsReportedAndStartUpGoesOn) {
+    MakeSession("");
+    emulated.FailOpen("");  // no port name: the open fails
+    EXPECT_EQ(RunStartup(ctx()), Outcome::Failed);
+    EXPECT_EQ(Pane(Control::RichEdit2),
+              (std::vector<std::string>{"Writer.ini not found in the working directory " + dir.path() + " !!!",
+                                        " Connect Error (1)!!!"}));
+    EXPECT_EQ(form.Caption(), "Morvik OTP Writer Version 5.00");
+    EXPECT_TRUE(form.Selector(Control::ComboBox1).items.empty());
+}
+
+class ApplyBodyInfoTest : public ::testing::Test {
+protected:
+    std::unique_ptr<WriterState> s = std::make_unique<WriterState>();
+    FormModel view;
+    void Apply(uint8_t flags, uint8_t caps, uint8_t byte13 = 0) {
+        s->BodyInfo[0][4] = flags;
+        s->BodyInfo[0][8] = caps;
+        s->BodyInfo[0][13] = byte13;
+        ApplyBodyInfo(*s, view);
+    }
+};
+
+TEST_F(ApplyBodyInfoTest, TwoBankBodyRefillsTheBankList) {
+    EXPECT_EQ(view.Selector(Control::ComboBox5).items[8], "Last Used");
+    Apply(0x80, 0x28, 0x20);
+    EXPECT_EQ(view.Selector(Control::ComboBox5).items,
+              (std::vector<std::string>{"Bank 0", "Bank 1", "Last used", "1st Un-use"}));
+    EXPECT_TRUE(view.Enabled(Control::ComboBox5));
+    EXPECT_EQ(view.SelectedText(Control::ComboBox5), "Bank 1");
+}
+
+TEST_F(ApplyBodyInfoTest, EightBanksAndTheSearchEntries) {
+    Apply(0x80, 0x20, 0xE0);
+    EXPECT_EQ(view.Selector(Control::ComboBox5).items.size(), 10u);
+    EXPECT_EQ(view.Selector(Control::ComboBox5).items[8], "Last used");
+    EXPECT_EQ(view.SelectedText(Control::ComboBox5), "Bank 7");
+    // Bit 1 of the flags with option bit 3 clear picks item 1.
+    Apply(0x82, 0x20, 0xE0);
+    EXPECT_EQ(view.GetSelection(Control::ComboBox5), 1);
+    s->OptionBytes[0] = 0x08;
+    Apply(0x82, 0x20, 0xE0);
+    EXPECT_EQ(view.GetSelection(Control::ComboBox5), 7);
+}
+
+TEST_F(ApplyBodyInfoTest, NoBankChoiceKeepsTheListAndDisablesIt) {
+    Apply(0x80, 0x08, 0x20);  // two banks without the choice: selects the bank
+    EXPECT_FALSE(view.Enabled(Control::ComboBox5));
+    EXPECT_EQ(view.Selector(Control::ComboBox5).items[8], "Last Used");
+    EXPECT_EQ(view.GetSelection(Control::ComboBox5), 1);
+    Apply(0x80, 0x00, 0x20);
+    EXPECT_EQ(view.GetSelection(Control::ComboBox5), 0);
+}
+
+TEST_F(ApplyBodyInfoTest, LockRollingCodeMtpAndTestCode) {
+    Apply(0x60, 0xC2);
+    EXPECT_TRUE(view.Enabled(Control::ComboBox4));
+    EXPECT_EQ(view.SelectedText(Control::ComboBox4), "ON");
+    EXPECT_TRUE(view.Enabled(Control::ComboBox3));
+    EXPECT_EQ(view.SelectedText(Control::ComboBox3), "ON");
+    EXPECT_TRUE(view.MenuVisible(Control::Testcode1));
+    EXPECT_TRUE(view.MenuEnabled(Control::Write1));
+    EXPECT_EQ(s->ValueDigits, 4);
+    Apply(0xE0, 0x04);  // MTP, no lock, no rolling code
+    EXPECT_FALSE(view.Enabled(Control::ComboBox4));
+    EXPECT_EQ(view.SelectedText(Control::ComboBox4), "OFF");
+    EXPECT_EQ(view.SelectedText(Control::ComboBox3), "OFF");
+    EXPECT_FALSE(view.Enabled(Control::Button1));
+    EXPECT_FALSE(view.Enabled(Control::Button2));
+    EXPECT_FALSE(view.MenuEnabled(Control::Write1));
+    EXPECT_FALSE(view.MenuVisible(Control::Testcode1));
+    EXPECT_EQ(s->RowWidth, 16);
+}
+
+TEST_F(ApplyBodyInfoTest, BodyIndexSelectsTheBody) {
+    view.AddChoice(Control::ComboBox1, "A");
+    view.AddChoice(Control::ComboBox1, "B");
+    s->BodyInfo[0][1] = 1;
+    ApplyBodyInfo(*s, view);
+    EXPECT_EQ(view.GetFieldText(Control::ComboBox1), "B");
+    s->BodyInfo[0][1] = 7;  // not in the list: nothing selected
+    ApplyBodyInfo(*s, view);
+    EXPECT_EQ(view.GetSelection(Control::ComboBox1), -1);
+}
+
+class VersionTest : public test::OperationTest {};
+
+TEST_F(VersionTest, ShowsTheLowDigitOfEachByte) {
+    writer->WriteMemory(0x0400, {0x01, 0x02, 0x00, 0x07, 0x31, 0xF0, 0x00, 0x0A});
+    MakeSession();
+    form.AppendLine(Control::RichEdit1, "kept");
+    EXPECT_EQ(Version1Click(ctx()), Outcome::Done);
+    EXPECT_EQ(Pane(Control::RichEdit2),
+              (std::vector<std::string>{"Version : 1207100A", "Receiver Data Length = 8 bytes"}));
+    EXPECT_EQ(Pane(Control::RichEdit1).back(), "kept");
+    EXPECT_EQ(wire.drains, std::vector<int64_t>{50 + 8 + 100});
+}
+
+TEST_F(VersionTest, SilentWriterStillWritesBothLines) {
+    MakeSession();
+    writer->SetCommand(0x57, {});
+    EXPECT_EQ(Version1Click(ctx()), Outcome::Failed);
+    EXPECT_EQ(Pane(Control::RichEdit2), (std::vector<std::string>{"Version : ", "Receiver Data Length = 0 bytes"}));
+}
