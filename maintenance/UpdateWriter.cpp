@@ -1,0 +1,130 @@
+#include "maintenance/UpdateWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "config/ApplyBodyInfo.h"
+#include "link/PortLink.h"
+#include "link/Transfers.h"
+#include "link/WriterCommands.h"
+#include "view/HexText.h"
+
+namespace otp {
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// Reads the firmware file into FirmwareImage (0xFF where the file ends);
+// the count of bytes read, or -1 when the file cannot be opened.
+int ReadFirmwareFile(WriterState& s) {
+    s.FirmwareImage.fill(0xFF);
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(s.DriverPath.c_str(), "rb"));
+    if (!file) return -1;
+    int count = 0;
+    for (int c; count < kFirmwareImageSize && (c = std::fgetc(file.get())) != EOF; ++count)
+        s.FirmwareImage[static_cast<size_t>(count)] = c;
+    return count;
+}
+
+void SendFirmwareBody(Context& ctx, int n) {
+    WriterState& s = ctx.state;
+    OpenPort(ctx);
+    SendCommand(ctx, Cmd::FirmwareUpdate);
+    SendCommandByte(ctx, static_cast<uint8_t>(n % 256), 1);
+    SendCommandByte(ctx, static_cast<uint8_t>(n / 256), 1);
+    ctx.view.SetProgressMax(n);
+    ctx.view.ShowProgress(true);
+    for (int i = 0; i < n; ++i) {
+        SendCommandByte(ctx, static_cast<uint8_t>(s.FirmwareImage[static_cast<size_t>(kFirmwareBodyStart + i)] & 0xFF), 1);
+        s.ReadBackBuffer[static_cast<size_t>(i)] = 255;
+        ctx.view.SetProgressPosition(i);
+    }
+    ClosePort(ctx);
+}
+
+// The writer needs time to store the body before it can be read back.
+void WaitForStore(Context& ctx, int n) {
+    if (HasFixedUpdateWait(ctx.state.IniVersion)) {
+        ctx.pacer.Sleep(2500);
+        ctx.view.ShowProgress(false);
+    } else {
+        ProgressWait(ctx, (n * 14) / 100 + n / 128 + 1);
+    }
+}
+
+// Compares what the writer returned; true when everything matched.
+bool CompareReadBack(Context& ctx, int n) {
+    const WriterState& s = ctx.state;
+    bool same = true;
+    for (int i = 0; i < n; ++i) {
+        const int sent = s.FirmwareImage[static_cast<size_t>(kFirmwareBodyStart + i)];
+        const int got = s.ReadBackBuffer[static_cast<size_t>(i)];
+        if (sent == got) continue;
+        same = false;
+        ctx.view.AppendLine(Control::RichEdit2, FormatHex(kFirmwareBodyStart + i, 4) + "--" + FormatHex(sent, 2) + " " +
+                                                    FormatHex(got, 2));
+    }
+    return same;
+}
+
+// Sends the selected body's description to the writer again.
+void RestoreBodyInfo(Context& ctx) {
+    WriterState& s = ctx.state;
+    OpenPort(ctx);
+    const int selected = ctx.view.GetSelection(Control::ComboBox1);
+    if (selected < s.BodyCount) {
+        // No selection (-1) sends row 0 back as it is.
+        if (selected >= 0)
+            std::copy_n(s.BodyInfo[static_cast<size_t>(selected + 1)].begin(), kBodyInfoWireBytes, s.BodyInfo[0].begin());
+        WriteBodyInfo(ctx);
+        ReadBodyInfo(ctx, 2);
+    } else {
+        ctx.view.ShowNotice("The body is not available !!!");
+    }
+    ClosePort(ctx);
+    ApplyBodyInfo(s, ctx.view);
+}
+
+}  // namespace
+
+bool HasFixedUpdateWait(const std::string& version) { return version > std::string(kFixedWaitVersion); }
+
+Outcome UpdateWriter1Click(Context& ctx) {
+    WriterState& s = ctx.state;
+    if (!ctx.view.AskYesNo("Are you really to update the writer?")) return Outcome::Refused;
+    ctx.view.ClearPane(Control::RichEdit1);
+    ctx.view.ClearPane(Control::RichEdit2);
+    ctx.view.SetFieldText(Control::Edit2, s.DriverPath);
+
+    // A bad file never reaches the writer.
+    const int count = ReadFirmwareFile(s);
+    if (count < 0) {
+        ctx.view.ShowNotice("The writer driver file [" + s.DriverPath + "] cannot be opened; nothing was sent !!!");
+        return Outcome::Refused;
+    }
+    if (count <= kFirmwareBodyStart) {
+        ctx.view.ShowNotice("The writer driver file [" + s.DriverPath + "] has " + std::to_string(count) +
+                            " bytes; it needs more than 1024, so nothing was sent !!!");
+        return Outcome::Refused;
+    }
+    const int n = count - kFirmwareBodyStart;
+
+    ctx.view.AppendLine(Control::RichEdit1, "Total send " + std::to_string(n) + " bytes");
+    DumpValues(ctx.view, s.FirmwareImage.data() + kFirmwareBodyStart, n, 16, 2, kFirmwareBodyStart, 0);
+    SendFirmwareBody(ctx, n);
+    WaitForStore(ctx, n);
+
+    OpenPort(ctx);
+    ReadWriterBlock(ctx, kArea, kFirmwareBodyStart, n);
+    ClosePort(ctx);
+    const bool same = CompareReadBack(ctx, n);
+    if (same) DumpValues(ctx.view, s.ReadBackBuffer.data(), n, 16, 2, kFirmwareBodyStart, 1);
+    ctx.view.AppendLine(Control::RichEdit2, "Receiver Data Length = " + std::to_string(n) + " bytes");
+    RestoreBodyInfo(ctx);
+    return same ? Outcome::Done : Outcome::Failed;
+}
+
+}  // namespace otp
