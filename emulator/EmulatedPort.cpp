@@ -1,0 +1,40 @@
+#include "emulator/EmulatedPort.h"
+
+namespace otp::emu {
+
+EmulatedPort::EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer)
+    : writer_(std::move(writer)), pacer_(pacer) {
+    writer_->TakeReplies(NowUs());
+}
+
+void EmulatedPort::WriteByte(uint8_t byte) { writer_->Receive(byte, NowUs()); }
+
+std::vector<uint8_t> EmulatedPort::TakeArrived() { return writer_->TakeReplies(NowUs()); }
+
+EmulatedPortOpener::EmulatedPortOpener(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer)
+    : writer_(std::move(writer)), pacer_(pacer) {}
+
+OpenResult EmulatedPortOpener::Open(const std::string& portName,
+                                    std::unique_ptr<SerialPort>& port) {
+    ++openCount_;
+    port.reset();
+    const auto it = failures_.find(portName);
+    if (it != failures_.end() && it->second != OpenResult::Ok) return it->second;
+    port = std::make_unique<EmulatedPort>(writer_, pacer_);
+    return OpenResult::Ok;
+}
+
+void EmulatedPortOpener::FailOpen(const std::string& portName, OpenResult result) {
+    if (result == OpenResult::Ok)
+        failures_.erase(portName);
+    else
+        failures_[portName] = result;
+}
+
+std::shared_ptr<WriterEmulator> MakeDemoWriter() { return std::make_shared<WriterEmulator>(); }
+
+std::unique_ptr<EmulatedPortOpener> MakeDemoOpener(const Pacer& pacer) {
+    return std::make_unique<EmulatedPortOpener>(MakeDemoWriter(), pacer);
+}
+
+}  // namespace otp::emu

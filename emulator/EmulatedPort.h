@@ -1,0 +1,65 @@
+#pragma once
+// The emulated writer as a serial port of this process: bytes written go to a
+// shared WriterEmulator stamped with the pacer's clock, and a drain takes the
+// answer bytes the line has carried by then. Used by the tests (virtual
+// time) and by the demo mode of the front ends (real time).
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "emulator/WriterEmulator.h"
+#include "link/Pacer.h"
+#include "link/SerialPort.h"
+
+namespace otp::emu {
+
+class EmulatedPort : public SerialPort {
+public:
+    // Answer bytes that reached the line end before the port was opened are
+    // lost, as on a real line.
+    EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer);
+
+    void WriteByte(uint8_t byte) override;
+    // The answer bytes available by the pacer's now; never waits.
+    std::vector<uint8_t> TakeArrived() override;
+
+private:
+    int64_t NowUs() const { return pacer_.NowMs() * 1000; }
+
+    std::shared_ptr<WriterEmulator> writer_;
+    const Pacer& pacer_;
+};
+
+// Opens EmulatedPorts, all on the same writer, so its memory outlives every
+// port. Any port name opens, unless it has been told to fail.
+class EmulatedPortOpener : public PortOpener {
+public:
+    EmulatedPortOpener(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer);
+
+    // On success `port` holds a new EmulatedPort; on failure it is emptied.
+    OpenResult Open(const std::string& portName, std::unique_ptr<SerialPort>& port) override;
+
+    // From now on, opening `portName` gives `result` and no port
+    // (OpenResult::Ok makes the name open normally again).
+    void FailOpen(const std::string& portName, OpenResult result = OpenResult::OpenError);
+    // Number of Open calls so far, successful or not.
+    int OpenCount() const { return openCount_; }
+
+    WriterEmulator& Writer() { return *writer_; }
+    const std::shared_ptr<WriterEmulator>& SharedWriter() const { return writer_; }
+
+private:
+    std::shared_ptr<WriterEmulator> writer_;
+    const Pacer& pacer_;
+    std::map<std::string, OpenResult> failures_;
+    int openCount_ = 0;
+};
+
+// A writer as it leaves the factory: version 12071000, ByteMode BodyInfo with
+// 1024 values, everything else 0xFF.
+std::shared_ptr<WriterEmulator> MakeDemoWriter();
+// An opener on a fresh demo writer, stamped with `pacer`'s clock.
+std::unique_ptr<EmulatedPortOpener> MakeDemoOpener(const Pacer& pacer);
+
+}  // namespace otp::emu

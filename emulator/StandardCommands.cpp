@@ -1,0 +1,14 @@
+// The command table of the writer. A new command is a WriterCommand in its
+// own file, a maker declared in Commands.h, and one line here.
+#include "emulator/Commands.h"
+
+namespace otp::emu {
+
+void InstallStandardCommands(WriterEmulator& writer) {
+    writer.SetCommand(0x57, MakeBlockRead);      // 'W'
+    writer.SetCommand(0x75, MakeBodyInfoWrite);  // 'u'
+    writer.SetCommand(0x77, MakeOptionWrite);    // 'w'
+    writer.SetCommand(0x6D, MakeImageStream);    // 'm'
+}
+
+}  // namespace otp::emu

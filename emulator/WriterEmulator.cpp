@@ -1,0 +1,134 @@
+#include "emulator/WriterEmulator.h"
+
+#include <algorithm>
+
+namespace otp::emu {
+namespace {
+constexpr int64_t kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
+constexpr int64_t kBaud = 9600;
+
+constexpr uint8_t kFactoryVersion[WriterEmulator::kVersionSize] = {0x01, 0x02, 0x00, 0x07,
+                                                                  0x01, 0x00, 0x00, 0x00};
+// Valid marker, body index 0, ByteMode, 1024 values, lock option.
+constexpr uint8_t kFactoryBodyInfo[WriterEmulator::kBodyInfoSize] = {
+    0xA5, 0x00, 0x00, 0x00, 0x80, 0x00, 0x04, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+}  // namespace
+
+int64_t WriterEmulator::LineTimeUs(int64_t bytes) {
+    const int64_t bitUsNumerator = bytes * kBitsPerByte * 1000000;
+    return (bitUsNumerator + kBaud - 1) / kBaud;
+}
+
+int64_t WriterEmulator::LineRun::FreeUs(bool timed) const {
+    return timed ? startUs + LineTimeUs(count) : startUs;
+}
+
+int64_t WriterEmulator::LineRun::Carry(int64_t readyUs, bool timed) {
+    if (!timed) {
+        startUs = std::max(startUs, readyUs);
+        count = 0;
+        return startUs;
+    }
+    if (readyUs >= FreeUs(true)) {
+        startUs = readyUs;
+        count = 0;
+    }
+    ++count;
+    return startUs + LineTimeUs(count);
+}
+
+WriterEmulator::WriterEmulator() {
+    ResetToFactory();
+    InstallStandardCommands(*this);
+}
+
+void WriterEmulator::ResetToFactory() {
+    memory_.fill(0xFF);
+    for (size_t i = 0; i < kVersionSize; ++i) memory_[kVersionAddr + i] = kFactoryVersion[i];
+    for (size_t i = 0; i < kBodyInfoSize; ++i) memory_[kBodyInfoAddr + i] = kFactoryBodyInfo[i];
+}
+
+std::vector<uint8_t> WriterEmulator::ReadMemory(uint32_t addr, size_t length) const {
+    std::vector<uint8_t> out(length);
+    for (size_t i = 0; i < length; ++i) out[i] = Peek(addr + static_cast<uint32_t>(i));
+    return out;
+}
+
+void WriterEmulator::WriteMemory(uint32_t addr, const std::vector<uint8_t>& bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) Poke(addr + static_cast<uint32_t>(i), bytes[i]);
+}
+
+bool WriterEmulator::LoadMemory(const std::vector<uint8_t>& bytes) {
+    if (bytes.size() > kMemorySize) return false;
+    std::copy(bytes.begin(), bytes.end(), memory_.begin());
+    return true;
+}
+
+void WriterEmulator::SetCommand(uint8_t commandByte, CommandMaker maker) {
+    if (maker)
+        commands_[commandByte] = std::move(maker);
+    else
+        commands_.erase(commandByte);
+}
+
+void WriterEmulator::Receive(uint8_t byte, int64_t sentUs) {
+    // The line cannot deliver bytes out of order, whatever the caller's clock did.
+    sentUs = std::max(sentUs, latestSentUs_);
+    latestSentUs_ = sentUs;
+    const int64_t arrivalUs = toWriter_.Carry(sentUs, lineTiming_);
+    DropIfIdle(arrivalUs);
+    nowUs_ = arrivalUs;
+    lastArrivalUs_ = arrivalUs;
+    Dispatch(byte);
+}
+
+void WriterEmulator::Dispatch(uint8_t byte) {
+    if (current_) {
+        if (current_->Take(byte, *this)) current_.reset();
+        return;
+    }
+    const auto it = commands_.find(byte);
+    if (it == commands_.end()) return;  // unknown command bytes are ignored
+    std::unique_ptr<WriterCommand> command = it->second();
+    if (command && !command->Start(*this)) current_ = std::move(command);
+}
+
+void WriterEmulator::DropIfIdle(int64_t nowUs) {
+    if (!current_ || nowUs - lastArrivalUs_ < kIdleUs) return;
+    std::unique_ptr<WriterCommand> command = std::move(current_);
+    nowUs_ = lastArrivalUs_ + kIdleUs;
+    command->Idle(*this);
+}
+
+void WriterEmulator::AdvanceTo(int64_t nowUs) { DropIfIdle(nowUs); }
+
+void WriterEmulator::Reply(const std::vector<uint8_t>& bytes, int64_t delayUs) {
+    const int64_t readyUs = nowUs_ + std::max<int64_t>(delayUs, 0);
+    for (uint8_t b : bytes) replies_.push_back({toHost_.Carry(readyUs, lineTiming_), b});
+}
+
+std::vector<uint8_t> WriterEmulator::TakeReplies(int64_t untilUs) {
+    AdvanceTo(untilUs);
+    std::vector<uint8_t> out;
+    while (!replies_.empty() && replies_.front().atUs <= untilUs) {
+        out.push_back(replies_.front().value);
+        replies_.pop_front();
+    }
+    return out;
+}
+
+std::optional<int64_t> WriterEmulator::NextReplyUs() const {
+    if (replies_.empty()) return std::nullopt;
+    return replies_.front().atUs;
+}
+
+std::optional<int64_t> WriterEmulator::NextEventUs() const {
+    std::optional<int64_t> next = NextReplyUs();
+    if (current_) {
+        const int64_t idleUs = lastArrivalUs_ + kIdleUs;
+        if (!next || idleUs < *next) next = idleUs;
+    }
+    return next;
+}
+
+}  // namespace otp::emu

@@ -1,0 +1,164 @@
+#pragma once
+// The writer box as the host sees it over its RS-232 line: 64 KiB of area-1
+// memory and a command interpreter fed one byte at a time.
+//
+// Time is counted in whole microseconds on a clock the caller chooses (test
+// time, or real time since the program started). The emulator models both
+// directions of the 9600 baud 8N1 line itself:
+//   - a byte the host hands to its port at time t is received once the line
+//     has carried it: one byte time (10 bits / 9600 baud = 1041.67 us) after
+//     t, or after the bytes still on the wire ahead of it;
+//   - an answer is ready when the command that asks for it is complete, plus
+//     the handler's processing delay; byte k of it (from 0) is available
+//     (k + 1) byte times later, queued behind any earlier answer still on
+//     the wire.
+// Byte times of a run of back-to-back bytes are counted from the start of the
+// run and rounded up to the next microsecond, so a byte is never seen before
+// the line has carried it and long runs do not drift.
+//
+// A command that still waits for bytes is dropped when no byte arrives for
+// kIdleUs (50 ms) of line time; what it stored before that stays stored.
+// Command bytes with no handler are ignored.
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace otp::emu {
+
+class WriterEmulator;
+
+// One command in progress. It is made when its command byte arrives, is fed
+// the bytes that follow it one by one, and is dropped once it reports itself
+// complete or the line goes idle while it waits.
+class WriterCommand {
+public:
+    virtual ~WriterCommand() = default;
+    // The command byte has arrived. Returns true when the command needs no
+    // further bytes (it is complete at once).
+    virtual bool Start(WriterEmulator& writer) {
+        (void)writer;
+        return false;
+    }
+    // A byte that followed the command byte. Returns true when complete.
+    virtual bool Take(uint8_t byte, WriterEmulator& writer) = 0;
+    // The line stayed idle for kIdleUs while this command waited for more;
+    // it is dropped after this call. By default nothing happens.
+    virtual void Idle(WriterEmulator& writer) { (void)writer; }
+};
+
+using CommandMaker = std::function<std::unique_ptr<WriterCommand>()>;
+
+class WriterEmulator {
+public:
+    static constexpr size_t kMemorySize = 0x10000;
+    // Area-1 addresses.
+    static constexpr uint16_t kVersionAddr = 0x0400;   // 8 version digits
+    static constexpr uint16_t kImageAddr = 0x4000;     // image from the host
+    static constexpr uint16_t kOptionAddr = 0x7F80;    // 16 option bytes
+    static constexpr uint16_t kBodyInfoAddr = 0x7F90;  // 16 BodyInfo bytes
+    static constexpr uint16_t kIcImageAddr = 0x8000;   // image read from the IC
+    static constexpr uint16_t kIcOptionAddr = 0xBF80;  // options read from the IC
+    static constexpr size_t kVersionSize = 8;
+    static constexpr size_t kOptionSize = 16;
+    static constexpr size_t kBodyInfoSize = 16;
+
+    // Line silence after which a waiting command is dropped.
+    static constexpr int64_t kIdleUs = 50000;
+
+    // Factory-default memory and the standard command set.
+    WriterEmulator();
+
+    // --- memory -----------------------------------------------------------
+    // Every address wraps at 64 KiB.
+    void ResetToFactory();
+    uint8_t Peek(uint32_t addr) const { return memory_[addr & 0xFFFF]; }
+    void Poke(uint32_t addr, uint8_t value) { memory_[addr & 0xFFFF] = value; }
+    std::vector<uint8_t> ReadMemory(uint32_t addr, size_t length) const;
+    void WriteMemory(uint32_t addr, const std::vector<uint8_t>& bytes);
+    const std::array<uint8_t, kMemorySize>& Memory() const { return memory_; }
+    // Whole-memory image from address 0: up to 65536 bytes replace the start
+    // of memory, the rest keeps what it holds. Returns false (and changes
+    // nothing) when there are more than 65536 bytes.
+    bool LoadMemory(const std::vector<uint8_t>& bytes);
+
+    // The image layout described by the BodyInfo the writer holds.
+    bool ByteMode() const { return (Peek(kBodyInfoAddr + 4) & 0x80) != 0; }
+    int ValueCount() const { return Peek(kBodyInfoAddr + 5) | (Peek(kBodyInfoAddr + 6) << 8); }
+    int BytesPerValue() const { return ByteMode() ? 1 : 2; }
+
+    // --- the line ---------------------------------------------------------
+    // The host handed `byte` to its port at `sentUs`. The byte is processed at
+    // once, as of the time the line delivers it.
+    void Receive(uint8_t byte, int64_t sentUs);
+    // Lets time pass to `nowUs`: a command waiting since before
+    // nowUs - kIdleUs is dropped.
+    void AdvanceTo(int64_t nowUs);
+    // Removes and returns the answer bytes available by `untilUs`
+    // (after AdvanceTo(untilUs)).
+    std::vector<uint8_t> TakeReplies(int64_t untilUs);
+    // When the next answer byte becomes available, if any is on its way.
+    std::optional<int64_t> NextReplyUs() const;
+    // The earliest time at which something happens without further input:
+    // the next answer byte, or the idle time-out of a waiting command.
+    std::optional<int64_t> NextEventUs() const;
+    size_t PendingReplyCount() const { return replies_.size(); }
+    // Whether a multi-byte command is waiting for more bytes.
+    bool CommandWaiting() const { return static_cast<bool>(current_); }
+    // Off: bytes take no line time in either direction, answers are available
+    // as soon as they are ready. On by default.
+    void SetLineTiming(bool on) { lineTiming_ = on; }
+    bool LineTiming() const { return lineTiming_; }
+
+    // Time (us, rounded up) that `bytes` back-to-back bytes take on the line.
+    static int64_t LineTimeUs(int64_t bytes);
+
+    // --- for command handlers ----------------------------------------------
+    // Installs (or, with an empty maker, removes) the handler of a command byte.
+    void SetCommand(uint8_t commandByte, CommandMaker maker);
+    // The time of the event being handled: the arrival of the current byte,
+    // or the moment a waiting command idled out.
+    int64_t NowUs() const { return nowUs_; }
+    // Queues an answer: ready `delayUs` after NowUs(), then byte by byte at
+    // line speed behind any answer still on the wire.
+    void Reply(const std::vector<uint8_t>& bytes, int64_t delayUs = 0);
+
+private:
+    // A run of back-to-back bytes on one direction of the line.
+    struct LineRun {
+        int64_t startUs = 0;
+        int64_t count = 0;
+        // Queues one byte that may start no earlier than readyUs; returns the
+        // time the line has carried it.
+        int64_t Carry(int64_t readyUs, bool timed);
+        int64_t FreeUs(bool timed) const;
+    };
+    struct TimedByte {
+        int64_t atUs;
+        uint8_t value;
+    };
+
+    void Dispatch(uint8_t byte);
+    void DropIfIdle(int64_t nowUs);
+
+    std::array<uint8_t, kMemorySize> memory_{};
+    std::map<uint8_t, CommandMaker> commands_;
+    std::unique_ptr<WriterCommand> current_;
+    int64_t lastArrivalUs_ = 0;
+    int64_t nowUs_ = 0;
+    int64_t latestSentUs_ = 0;
+    bool lineTiming_ = true;
+    LineRun toWriter_;
+    LineRun toHost_;
+    std::deque<TimedByte> replies_;
+};
+
+// The standard command set (block read, BodyInfo/option write, image
+// stream, ...), installed by the constructor.
+void InstallStandardCommands(WriterEmulator& writer);
+
+}  // namespace otp::emu
