@@ -1,0 +1,185 @@
+#include "emulator/PtyServer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace otp::emu {
+namespace {
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// While no host holds the device, the master only reports a hang-up; look
+// again this often.
+constexpr int64_t kUnheldPollUs = 2000;
+// Longest single wait, so that a stop is never missed for long.
+constexpr int64_t kMaxWaitUs = 20000;
+
+std::string Trim(const std::string& s) {
+    const char* ws = " \t\r\n";
+    const size_t b = s.find_first_not_of(ws);
+    if (b == std::string::npos) return "";
+    return s.substr(b, s.find_last_not_of(ws) - b + 1);
+}
+}  // namespace
+
+PtyServer::PtyServer(WriterEmulator& writer, bool pacing)
+    : writer_(writer), pacing_(pacing), startNs_(SteadyNs()) {
+    writer_.SetLineTiming(pacing);
+}
+
+PtyServer::~PtyServer() {
+    if (master_ >= 0) close(master_);
+}
+
+int64_t PtyServer::NowUs() const { return (SteadyNs() - startNs_) / 1000; }
+
+bool PtyServer::Open(std::string& error) {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0) {
+        error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        error = std::string("cannot unlock the pseudo-terminal: ") + std::strerror(errno);
+        return false;
+    }
+    const char* name = ptsname(master_);
+    if (!name) {
+        error = "cannot name the pseudo-terminal";
+        return false;
+    }
+    devicePath_ = name;
+    // The line settings belong to the pty pair and last while the master is
+    // open, so setting them once here serves every later open of the slave.
+    const int slave = open(devicePath_.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        error = "cannot open " + devicePath_ + ": " + std::strerror(errno);
+        return false;
+    }
+    termios tio{};
+    bool ok = tcgetattr(slave, &tio) == 0;
+    if (ok) {
+        cfmakeraw(&tio);
+        tio.c_cflag &= ~(CSTOPB | PARENB | CSIZE);
+        tio.c_cflag |= CS8 | CREAD | CLOCAL;
+        tio.c_cc[VMIN] = 1;
+        tio.c_cc[VTIME] = 0;
+        cfsetispeed(&tio, B9600);
+        cfsetospeed(&tio, B9600);
+        ok = tcsetattr(slave, TCSANOW, &tio) == 0;
+    }
+    close(slave);
+    if (!ok) {
+        error = "cannot set the line of " + devicePath_ + ": " + std::strerror(errno);
+        return false;
+    }
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+bool PtyServer::ReadHost(int64_t nowUs) {
+    pollfd p{master_, POLLIN, 0};
+    if (poll(&p, 1, 0) < 0) return true;
+    if (!(p.revents & POLLIN)) return !(p.revents & (POLLHUP | POLLERR));
+    uint8_t buf[4096];
+    for (;;) {
+        const ssize_t n = read(master_, buf, sizeof buf);
+        if (n > 0) {
+            for (ssize_t i = 0; i < n; ++i) writer_.Receive(buf[i], nowUs);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        return false;  // EIO: the last holder of the slave has closed it
+    }
+}
+
+void PtyServer::WriteHost() {
+    while (!outgoing_.empty()) {
+        const ssize_t n = write(master_, outgoing_.data(), outgoing_.size());
+        if (n > 0) {
+            outgoing_.erase(outgoing_.begin(), outgoing_.begin() + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        outgoing_.clear();  // nobody listens: the bytes are lost
+        return;
+    }
+}
+
+void PtyServer::DropUnread() {
+    outgoing_.clear();
+    const int slave = open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (slave < 0) return;
+    tcflush(slave, TCIFLUSH);
+    close(slave);
+}
+
+bool PtyServer::ReadCommands(int& commandFd) {
+    char buf[256];
+    const ssize_t n = read(commandFd, buf, sizeof buf);
+    if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+        commandFd = -1;  // end of input: keep serving
+        return false;
+    }
+    if (n < 0) return false;
+    commandText_.append(buf, static_cast<size_t>(n));
+    size_t end;
+    while ((end = commandText_.find('\n')) != std::string::npos) {
+        const std::string line = Trim(commandText_.substr(0, end));
+        commandText_.erase(0, end + 1);
+        if (line == "quit") return true;
+    }
+    return false;
+}
+
+void PtyServer::Serve(const volatile std::sig_atomic_t& stop, int commandFd,
+                      const sigset_t* waitMask) {
+    while (!stop) {
+        const int64_t nowUs = NowUs();
+        const bool held = ReadHost(nowUs);
+        if (held_ && !held) DropUnread();
+        held_ = held;
+        const std::vector<uint8_t> due = writer_.TakeReplies(nowUs);
+        if (held) {
+            outgoing_.insert(outgoing_.end(), due.begin(), due.end());
+            WriteHost();
+        }
+
+        int64_t waitUs = kMaxWaitUs;
+        if (!held) {
+            waitUs = kUnheldPollUs;
+        } else if (const auto next = writer_.NextEventUs()) {
+            waitUs = std::clamp<int64_t>(*next - NowUs(), 0, kMaxWaitUs);
+        }
+        pollfd fds[2];
+        nfds_t count = 0;
+        int commandIndex = -1;
+        if (held) fds[count++] = {master_, static_cast<short>(POLLIN | (outgoing_.empty() ? 0 : POLLOUT)), 0};
+        if (commandFd >= 0) {
+            commandIndex = static_cast<int>(count);
+            fds[count++] = {commandFd, POLLIN, 0};
+        }
+        const timespec ts{static_cast<time_t>(waitUs / 1000000),
+                          static_cast<long>((waitUs % 1000000) * 1000)};
+        const int ready = ppoll(fds, count, &ts, waitMask);
+        if (ready > 0 && commandIndex >= 0 &&
+            (fds[commandIndex].revents & (POLLIN | POLLHUP | POLLERR))) {
+            if (ReadCommands(commandFd)) return;
+        }
+    }
+}
+
+}  // namespace otp::emu

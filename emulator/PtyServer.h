@@ -1,0 +1,58 @@
+#pragma once
+// Serves a WriterEmulator on a pseudo-terminal, so that a host opens the
+// slave device as it would a serial port. The pty outlives every open and
+// close of the host; answer bytes that fall due while no host holds the
+// device, or that a host left unread when it closed it, are lost, as on a
+// real line.
+#include <csignal>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "emulator/WriterEmulator.h"
+
+namespace otp::emu {
+
+class PtyServer {
+public:
+    // With pacing the answer bytes are written when the line would have
+    // carried them; without it the writer runs without line time and its
+    // answers go out at once.
+    PtyServer(WriterEmulator& writer, bool pacing);
+    ~PtyServer();
+    PtyServer(const PtyServer&) = delete;
+    PtyServer& operator=(const PtyServer&) = delete;
+
+    // Creates the pty with a raw 9600 8N1 line. On failure returns false and
+    // describes it in `error`.
+    bool Open(std::string& error);
+    const std::string& DevicePath() const { return devicePath_; }
+
+    // Serves until `stop` becomes non-zero or the line "quit" is read from
+    // `commandFd` (-1: no command input; end of that input is not a stop).
+    // The signals that set `stop` should be blocked by the caller: they are
+    // let through only while the server waits, in `waitMask`.
+    void Serve(const volatile std::sig_atomic_t& stop, int commandFd, const sigset_t* waitMask);
+
+private:
+    int64_t NowUs() const;
+    // Reads what the host wrote; false when no host holds the device.
+    bool ReadHost(int64_t nowUs);
+    void WriteHost();
+    // Returns true when the line "quit" was read.
+    bool ReadCommands(int& commandFd);
+    // Throws away answer bytes the last host left unread, so that the next
+    // open starts with an empty input queue as a real port does.
+    void DropUnread();
+
+    WriterEmulator& writer_;
+    bool pacing_;
+    int master_ = -1;
+    bool held_ = false;
+    std::string devicePath_;
+    int64_t startNs_ = 0;
+    std::vector<uint8_t> outgoing_;
+    std::string commandText_;
+};
+
+}  // namespace otp::emu

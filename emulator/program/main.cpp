@@ -1,0 +1,185 @@
+// writer-emulator: a software writer box on a pseudo-terminal.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "emulator/PtyServer.h"
+#include "emulator/WriterEmulator.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) { g_stop = 1; }
+
+const char kUsage[] =
+    "Usage: writer-emulator [options]\n"
+    "Serves an emulated OTP writer box on a pseudo-terminal (9600 8N1) and prints\n"
+    "the device path as the first line of its output. Runs until SIGTERM, SIGINT\n"
+    "or the line \"quit\" on standard input.\n"
+    "\n"
+    "  --link PATH     make PATH a symbolic link to the device (an existing link\n"
+    "                  is replaced); removed again at exit\n"
+    "  --memory FILE   initial area-1 memory: up to 65536 raw bytes from address 0;\n"
+    "                  memory beyond the file keeps its factory contents\n"
+    "  --dump FILE     write the 65536 bytes of area-1 memory to FILE at exit\n"
+    "  --no-pacing     answer at once instead of at 9600 baud line speed\n"
+    "  --help          show this text\n";
+
+struct Options {
+    std::string link;
+    std::string memory;
+    std::string dump;
+    bool pacing = true;
+};
+
+// Returns 0 when the program should go on, otherwise the exit status + 1.
+int ParseArgs(int argc, char** argv, Options& opt) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasValue = false;
+        const size_t eq = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasValue = true;
+        }
+        if (arg == "--help" && !hasValue) {
+            std::cout << kUsage;
+            return 1;
+        }
+        if (arg == "--no-pacing" && !hasValue) {
+            opt.pacing = false;
+            continue;
+        }
+        if (arg == "--link" || arg == "--memory" || arg == "--dump") {
+            if (!hasValue) {
+                if (i + 1 >= argc) {
+                    std::cerr << "writer-emulator: " << arg << " needs a value\n" << kUsage;
+                    return 3;
+                }
+                value = argv[++i];
+            }
+            if (value.empty()) {
+                std::cerr << "writer-emulator: " << arg << " needs a non-empty value\n";
+                return 3;
+            }
+            (arg == "--link" ? opt.link : arg == "--memory" ? opt.memory : opt.dump) = value;
+            continue;
+        }
+        std::cerr << "writer-emulator: unknown argument " << argv[i] << "\n" << kUsage;
+        return 3;
+    }
+    return 0;
+}
+
+bool LoadMemoryFile(const std::string& path, otp::emu::WriterEmulator& writer) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::cerr << "writer-emulator: cannot read " << path << "\n";
+        return false;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!writer.LoadMemory(bytes)) {
+        std::cerr << "writer-emulator: " << path << " holds more than 65536 bytes\n";
+        return false;
+    }
+    return true;
+}
+
+bool DumpMemoryFile(const std::string& path, const otp::emu::WriterEmulator& writer) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const auto& memory = writer.Memory();
+    out.write(reinterpret_cast<const char*>(memory.data()), static_cast<std::streamsize>(memory.size()));
+    out.close();
+    if (!out) {
+        std::cerr << "writer-emulator: cannot write " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool IsSymlink(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool MakeLink(const std::string& link, const std::string& target) {
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            std::cerr << "writer-emulator: " << link << " exists and is not a symbolic link\n";
+            return false;
+        }
+        unlink(link.c_str());
+    }
+    if (symlink(target.c_str(), link.c_str()) != 0) {
+        std::cerr << "writer-emulator: cannot link " << link << ": " << std::strerror(errno) << "\n";
+        return false;
+    }
+    return true;
+}
+
+// Removes the link only while it still leads to our device.
+void RemoveLink(const std::string& link, const std::string& target) {
+    if (!IsSymlink(link)) return;
+    char buf[PATH_MAX];
+    const ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n < 0) return;
+    buf[n] = '\0';
+    if (target == buf) unlink(link.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    if (const int parsed = ParseArgs(argc, argv, opt)) return parsed - 1;
+
+    otp::emu::WriterEmulator writer;
+    if (!opt.memory.empty() && !LoadMemoryFile(opt.memory, writer)) return 1;
+
+    // SIGINT and SIGTERM are only let through while the server waits, so a
+    // stop is never lost between a check and a wait.
+    sigset_t stopSignals, waitMask;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    otp::emu::PtyServer server(writer, opt.pacing);
+    std::string error;
+    if (!server.Open(error)) {
+        std::cerr << "writer-emulator: " << error << "\n";
+        return 1;
+    }
+    if (!opt.link.empty() && !MakeLink(opt.link, server.DevicePath())) return 1;
+
+    std::cout << server.DevicePath() << std::endl;
+
+    server.Serve(g_stop, STDIN_FILENO, &waitMask);
+
+    int status = 0;
+    if (!opt.link.empty()) RemoveLink(opt.link, server.DevicePath());
+    if (!opt.dump.empty() && !DumpMemoryFile(opt.dump, writer)) status = 1;
+    return status;
+}
