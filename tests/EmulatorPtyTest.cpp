@@ -1,0 +1,401 @@
+// The writer-emulator program: a writer box on a pseudo-terminal, driven
+// through the device as a host drives a serial port, in real time.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+const char kProgram[] = OTP_BINARY_DIR "/writer-emulator";
+const Bytes kFactoryVersion = {0x01, 0x02, 0x00, 0x07, 0x01, 0x00, 0x00, 0x00};
+
+Bytes BlockRead(uint16_t addr, uint16_t length) {
+    return {0x57, 0x01, static_cast<uint8_t>(addr & 0xFF), static_cast<uint8_t>(addr >> 8),
+            static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8), 0x00, 0x00};
+}
+
+int64_t MsSince(Clock::time_point t0) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+}
+
+std::string MakeTempDir() {
+    std::string pattern = testing::TempDir() + "otpemuXXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    const char* dir = mkdtemp(buf.data());
+    return dir ? dir : "";
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Reads up to `count` bytes, giving up after `timeoutMs`.
+Bytes ReadBytes(int fd, size_t count, int timeoutMs) {
+    Bytes got;
+    const auto t0 = Clock::now();
+    while (got.size() < count) {
+        const int64_t left = timeoutMs - MsSince(t0);
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+        uint8_t buf[4096];
+        const ssize_t n = read(fd, buf, std::min(sizeof buf, count - got.size()));
+        if (n > 0) got.insert(got.end(), buf, buf + n);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) break;
+    }
+    return got;
+}
+
+void WriteBytes(int fd, const Bytes& bytes) {
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+// Opens the device as the host opens its port: raw, 9600 8N1. With
+// `configure` false the line is used as the pty hands it over.
+int OpenLine(const std::string& path, bool configure = true) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0 || !configure) return fd;
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
+    tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
+// The program as a child process, its standard input and output on pipes.
+class EmulatorProcess {
+public:
+    ~EmulatorProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        CloseInput();
+        if (out_ >= 0) close(out_);
+    }
+
+    bool Start(const std::vector<std::string>& args) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return false;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            close(in[0]);
+            close(in[1]);
+            close(out[0]);
+            close(out[1]);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(kProgram));
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(kProgram, argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        in_ = in[1];
+        out_ = out[0];
+        return pid_ > 0;
+    }
+
+    // The first line of output, without its line end.
+    std::string ReadLine(int timeoutMs = 5000) {
+        std::string line;
+        for (;;) {
+            const Bytes b = ReadBytes(out_, 1, timeoutMs);
+            if (b.empty() || b[0] == '\n') return line;
+            line.push_back(static_cast<char>(b[0]));
+        }
+    }
+    std::string ReadAll(int timeoutMs = 5000) {
+        std::string text;
+        for (;;) {
+            const Bytes b = ReadBytes(out_, 1, timeoutMs);
+            if (b.empty()) return text;
+            text.push_back(static_cast<char>(b[0]));
+        }
+    }
+
+    void Say(const std::string& text) { ASSERT_EQ(write(in_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+    void CloseInput() {
+        if (in_ >= 0) close(in_);
+        in_ = -1;
+    }
+    void Signal(int sig) { kill(pid_, sig); }
+
+    // The exit status, or -1 if it has not ended within the time.
+    int WaitExit(int timeoutMs = 5000) {
+        const auto t0 = Clock::now();
+        while (MsSince(t0) < timeoutMs) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            usleep(2000);
+        }
+        return -1;
+    }
+    bool Running() {
+        int status = 0;
+        return waitpid(pid_, &status, WNOHANG) == 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+};
+
+std::string LinkTarget(const std::string& link) {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n < 0) return "";
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// ---------------------------------------------------------------- serving
+
+TEST(EmulatorPty, ServesEveryOpenOfTheLinkUntilQuit) {
+    const std::string dir = MakeTempDir();
+    ASSERT_FALSE(dir.empty());
+    const std::string link = dir + "/ttyWriter";
+    ASSERT_EQ(symlink("/nonexistent", link.c_str()), 0);  // a stale link is replaced
+
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--link", link, "--no-pacing"}));
+    const std::string device = emu.ReadLine();
+    ASSERT_EQ(device.rfind("/dev/", 0), 0u) << device;
+    EXPECT_EQ(LinkTarget(link), device);
+
+    for (int round = 0; round < 3; ++round) {
+        const int fd = OpenLine(link);
+        ASSERT_GE(fd, 0) << "round " << round;
+        WriteBytes(fd, BlockRead(0x0400, 8));
+        EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion) << "round " << round;
+        EXPECT_TRUE(ReadBytes(fd, 1, 100).empty()) << "round " << round;
+        close(fd);
+        usleep(20000);
+    }
+    EXPECT_TRUE(emu.Running());
+
+    emu.Say("quit\n");
+    EXPECT_EQ(emu.WaitExit(), 0);
+    EXPECT_FALSE(Exists(link));
+}
+
+TEST(EmulatorPty, TheLineIsRawEvenWhenTheHostLeavesItAlone) {
+    // Control characters in both directions: a length of 0x0A in the request
+    // and CR, XON, XOFF, ^C, DEL, LF, ^Z, NUL in the answer pass unchanged.
+    const std::string dir = MakeTempDir();
+    const std::string memory = dir + "/memory.bin";
+    Bytes image(0x10000, 0xFF);
+    const Bytes control = {0x0D, 0x11, 0x13, 0x03, 0x7F, 0x0A, 0x1A, 0x00, 0x04, 0x1C};
+    std::copy(control.begin(), control.end(), image.begin() + 0x0400);
+    WriteFile(memory, image);
+
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--memory", memory, "--no-pacing"}));
+    const std::string device = emu.ReadLine();
+    const int fd = OpenLine(device, false);
+    ASSERT_GE(fd, 0);
+    WriteBytes(fd, BlockRead(0x0400, 0x0A));
+    EXPECT_EQ(ReadBytes(fd, 10, 3000), control);
+    EXPECT_TRUE(ReadBytes(fd, 1, 100).empty());
+    close(fd);
+    emu.Signal(SIGTERM);
+    EXPECT_EQ(emu.WaitExit(), 0);
+}
+
+TEST(EmulatorPty, EndOfInputDoesNotStopItButASignalDoes) {
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--no-pacing"}));
+    const std::string device = emu.ReadLine();
+    emu.CloseInput();
+    usleep(100000);
+    ASSERT_TRUE(emu.Running());
+    const int fd = OpenLine(device);
+    ASSERT_GE(fd, 0);
+    WriteBytes(fd, BlockRead(0x0400, 8));
+    EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion);
+    close(fd);
+    emu.Signal(SIGINT);
+    EXPECT_EQ(emu.WaitExit(), 0);
+}
+
+TEST(EmulatorPty, AnswersLeftUnreadAreGoneAtTheNextOpen) {
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--no-pacing"}));
+    const std::string device = emu.ReadLine();
+    int fd = OpenLine(device);
+    ASSERT_GE(fd, 0);
+    WriteBytes(fd, BlockRead(0x0400, 8));
+    usleep(200000);  // the answer is waiting, unread
+    close(fd);
+    usleep(200000);
+    fd = OpenLine(device);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(ReadBytes(fd, 1, 200).empty());
+    WriteBytes(fd, BlockRead(0x0400, 8));
+    EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion);
+    close(fd);
+    emu.Say("quit\n");
+    EXPECT_EQ(emu.WaitExit(), 0);
+}
+
+// ---------------------------------------------------------------- pacing
+
+TEST(EmulatorPty, PacedAnswersComeAtLineSpeed) {
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({}));
+    const std::string device = emu.ReadLine();
+    const int fd = OpenLine(device);
+    ASSERT_GE(fd, 0);
+    const auto t0 = Clock::now();
+    WriteBytes(fd, BlockRead(0x0400, 8));
+    const Bytes got = ReadBytes(fd, 8, 3000);
+    const int64_t ms = MsSince(t0);
+    EXPECT_EQ(got, kFactoryVersion);
+    // 8 request bytes and 8 answer bytes at 1.04 ms each.
+    EXPECT_GE(ms, 16);
+    EXPECT_TRUE(ReadBytes(fd, 1, 100).empty());
+    close(fd);
+    emu.Say("quit\n");
+    EXPECT_EQ(emu.WaitExit(), 0);
+}
+
+TEST(EmulatorPty, WithoutPacingALongReadIsThereAtOnce) {
+    // At line speed 4096 bytes take 4.27 s.
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--no-pacing"}));
+    const std::string device = emu.ReadLine();
+    const int fd = OpenLine(device);
+    ASSERT_GE(fd, 0);
+    const auto t0 = Clock::now();
+    WriteBytes(fd, BlockRead(0x4000, 4096));
+    const Bytes got = ReadBytes(fd, 4096, 6000);
+    EXPECT_EQ(got, Bytes(4096, 0xFF));
+    EXPECT_LT(MsSince(t0), 2000);
+    close(fd);
+    emu.Say("quit\n");
+    EXPECT_EQ(emu.WaitExit(), 0);
+}
+
+// ---------------------------------------------------------------- memory files
+
+TEST(EmulatorPty, MemoryIsLoadedFromAFileAndDumpedAtExit) {
+    const std::string dir = MakeTempDir();
+    const std::string memory = dir + "/memory.bin";
+    const std::string dump = dir + "/dump.bin";
+    Bytes image(0x10000);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 31 + (i >> 8));
+    const Bytes version = {0x09, 0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02};
+    std::copy(version.begin(), version.end(), image.begin() + 0x0400);
+    WriteFile(memory, image);
+
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--memory", memory, "--dump", dump}));
+    const std::string device = emu.ReadLine();
+    const int fd = OpenLine(device);
+    ASSERT_GE(fd, 0);
+    WriteBytes(fd, BlockRead(0x0400, 8));
+    EXPECT_EQ(ReadBytes(fd, 8, 3000), version);
+    // Option bytes written over the line end up in the dump.
+    Bytes options = {0x77};
+    for (int i = 0; i < 16; ++i) options.push_back(static_cast<uint8_t>(0xA0 + i));
+    WriteBytes(fd, options);
+    WriteBytes(fd, BlockRead(0x7F80, 16));
+    EXPECT_EQ(ReadBytes(fd, 16, 3000), Bytes(options.begin() + 1, options.end()));
+    close(fd);
+    emu.Signal(SIGTERM);
+    ASSERT_EQ(emu.WaitExit(), 0);
+
+    Bytes expected = image;
+    std::copy(options.begin() + 1, options.end(), expected.begin() + 0x7F80);
+    const Bytes dumped = ReadFile(dump);
+    ASSERT_EQ(dumped.size(), 65536u);
+    EXPECT_EQ(dumped, expected);
+}
+
+TEST(EmulatorPty, AShortMemoryFileKeepsTheFactoryContentsBeyondIt) {
+    const std::string dir = MakeTempDir();
+    const std::string memory = dir + "/memory.bin";
+    const std::string dump = dir + "/dump.bin";
+    WriteFile(memory, Bytes(0x100, 0x42));
+
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--memory", memory, "--dump", dump, "--no-pacing"}));
+    EXPECT_FALSE(emu.ReadLine().empty());
+    emu.Say("quit\n");
+    ASSERT_EQ(emu.WaitExit(), 0);
+    const Bytes dumped = ReadFile(dump);
+    ASSERT_EQ(dumped.size(), 65536u);
+    EXPECT_EQ(Bytes(dumped.begin(), dumped.begin() + 0x100), Bytes(0x100, 0x42));
+    EXPECT_EQ(dumped[0x100], 0xFF);
+    EXPECT_EQ(Bytes(dumped.begin() + 0x400, dumped.begin() + 0x408), kFactoryVersion);
+    EXPECT_EQ(dumped[0x7F90], 0xA5);
+}
+
+TEST(EmulatorPty, AMemoryFileOver64KiBIsRefused) {
+    const std::string dir = MakeTempDir();
+    const std::string memory = dir + "/memory.bin";
+    WriteFile(memory, Bytes(0x10001, 0x00));
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--memory", memory}));
+    EXPECT_EQ(emu.ReadAll(), "");
+    EXPECT_EQ(emu.WaitExit(), 1);
+}
+
+// ---------------------------------------------------------------- command line
+
+TEST(EmulatorPty, HelpDescribesTheOptionsAndExitsZero) {
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--help"}));
+    const std::string text = emu.ReadAll();
+    EXPECT_EQ(emu.WaitExit(), 0);
+    for (const char* option : {"--link", "--memory", "--dump", "--no-pacing", "--help"})
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+}
+
+TEST(EmulatorPty, AnUnknownArgumentIsAUsageError) {
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--bogus"}));
+    EXPECT_EQ(emu.ReadAll(), "");
+    EXPECT_EQ(emu.WaitExit(), 2);
+}
+
+}  // namespace
