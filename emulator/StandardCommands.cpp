@@ -9,6 +9,7 @@ void InstallStandardCommands(WriterEmulator& writer) {
     writer.SetCommand(0x75, MakeBodyInfoWrite);  // 'u'
     writer.SetCommand(0x77, MakeOptionWrite);    // 'w'
     writer.SetCommand(0x6D, MakeImageStream);    // 'm'
+    writer.SetCommand(0x6F, MakeFirmwareUpdate);  // 'o'
 }
 
 }  // namespace otp::emu

@@ -78,8 +78,18 @@ void WriterEmulator::Receive(uint8_t byte, int64_t sentUs) {
     const int64_t arrivalUs = toWriter_.Carry(sentUs, lineTiming_);
     DropIfIdle(arrivalUs);
     nowUs_ = arrivalUs;
+    if (BusyAt(arrivalUs)) return;  // nobody listens while the writer is busy
     lastArrivalUs_ = arrivalUs;
     Dispatch(byte);
+}
+
+void WriterEmulator::BusyFor(int64_t durationUs) { busyUntilUs_ = nowUs_ + std::max<int64_t>(durationUs, 0); }
+
+std::string WriterEmulator::VersionText() const {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (size_t i = 0; i < kVersionSize; ++i) text += kDigits[Peek(kVersionAddr + static_cast<uint32_t>(i)) & 0x0F];
+    return text;
 }
 
 void WriterEmulator::Dispatch(uint8_t byte) {

@@ -26,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace otp::emu {
@@ -126,6 +127,13 @@ public:
     // Queues an answer: ready `delayUs` after NowUs(), then byte by byte at
     // line speed behind any answer still on the wire.
     void Reply(const std::vector<uint8_t>& bytes, int64_t delayUs = 0);
+    // The writer is busy (storing, programming) for `durationUs` from NowUs():
+    // bytes that arrive meanwhile are lost. Without line timing it is never busy.
+    void BusyFor(int64_t durationUs);
+    bool BusyAt(int64_t us) const { return lineTiming_ && us < busyUntilUs_; }
+    // The version text of the running firmware: the low hex digit of each of
+    // the 8 version bytes.
+    std::string VersionText() const;
 
 private:
     // A run of back-to-back bytes on one direction of the line.
@@ -151,6 +159,7 @@ private:
     int64_t lastArrivalUs_ = 0;
     int64_t nowUs_ = 0;
     int64_t latestSentUs_ = 0;
+    int64_t busyUntilUs_ = 0;
     bool lineTiming_ = true;
     LineRun toWriter_;
     LineRun toHost_;
