@@ -1,0 +1,52 @@
+#include "romfile/SaveRomFile.h"
+
+#include <algorithm>
+
+#include "link/Transfers.h"
+#include "romfile/ChosenFile.h"
+#include "romfile/FileReplace.h"
+#include "romfile/IniSections.h"
+#include "romfile/RomFormat.h"
+
+namespace otp {
+
+Outcome SaveROMFile1Click(Context& ctx) {
+    WriterState& s = ctx.state;
+    MainView& view = ctx.view;
+    view.ClearPane(Control::RichEdit1);
+    view.ClearPane(Control::RichEdit2);
+    // Without a body there is no option text, no OFFSET and no BODY line:
+    // such a file could never be loaded again.
+    const std::string bodyName = view.GetFieldText(Control::ComboBox1);
+    if (view.GetSelection(Control::ComboBox1) < 0 || bodyName.empty()) {
+        view.ShowNotice("No Body selected, ROM file not saved !!!");
+        return Outcome::Refused;
+    }
+    const auto chosen = view.ChooseSaveFile();
+    if (!chosen) return Outcome::Done;
+    const std::string path = ResolveChosenPath(ctx.workingDir, *chosen);
+    view.SetFieldText(Control::Edit2, BareFileName(*chosen));
+
+    auto ini = TextLines::Open(s.IniPath);
+    if (!ini) {
+        view.ShowNotice("Can not read [" + s.IniPath + "], ROM file not saved !!!");
+        return Outcome::Failed;
+    }
+    const std::string optionBlock = CopyOptionBlock(*ini, bodyName, s);
+
+    OptionChecksum(s, 8);
+    s.ObjectLength = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize);
+    SetLayoutFromBodyInfo(s);
+    ObjectChecksum(s, s.ObjectLength);
+    const std::string text = FormatRomFile(s, bodyName, SelectedBodyOffset(ctx), optionBlock);
+
+    std::string error;
+    if (!ReplaceFileContents(path, WithCrLf(text), error)) {
+        view.ShowNotice("Can not write [" + path + "] (" + error + "), ROM file not saved !!!");
+        return Outcome::Failed;
+    }
+    view.AppendLine(Control::RichEdit2, "Data save to [" + view.GetFieldText(Control::Edit2) + "] OK !!!");
+    return Outcome::Done;
+}
+
+}  // namespace otp
