@@ -74,10 +74,11 @@ OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<Se
     if (fd < 0) return OpenResult::OpenError;
     // Exclusive use: TIOCEXCL keeps other programs out (root excepted); the
     // lock keeps out every program that asks for one, root included.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return OpenResult::OpenError;
     }
+    ioctl(fd, TIOCEXCL);  // fails only for a device that is no terminal, found out next
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
         close(fd);

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "link/PosixSerialPort.h"
+
+using namespace otp;
+
+namespace {
+
+// The master side of a pseudo-terminal whose slave the host opens as COM2.
+class PtyPair {
+public:
+    PtyPair() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        slave_ = ptsname(master_);
+        setenv("OTPWRITER_COM2", slave_.c_str(), 1);
+    }
+    ~PtyPair() {
+        CloseMaster();
+        unsetenv("OTPWRITER_COM2");
+    }
+    void CloseMaster() {
+        if (master_ >= 0) close(master_);
+        master_ = -1;
+    }
+    bool ok() const { return master_ >= 0 && !slave_.empty(); }
+    int master() const { return master_; }
+    const std::string& slave() const { return slave_; }
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+}  // namespace
+
+TEST(PosixSerialPort, PortNamesMapToDevices) {
+    unsetenv("OTPWRITER_COM1");
+    EXPECT_EQ(DeviceForPort("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(DeviceForPort("COM4"), "/dev/ttyS3");
+    setenv("OTPWRITER_COM1", "/dev/ttyUSB0", 1);
+    EXPECT_EQ(DeviceForPort("COM1"), "/dev/ttyUSB0");
+    unsetenv("OTPWRITER_COM1");
+    EXPECT_EQ(DeviceForPort(""), "");
+    EXPECT_EQ(DeviceForPort("LPT1"), "");
+}
+
+TEST(PosixSerialPort, MissingDeviceIsAnOpenError) {
+    setenv("OTPWRITER_COM3", "/nonexistent/tty", 1);
+    PosixPortOpener opener;
+    std::unique_ptr<SerialPort> port;
+    EXPECT_EQ(opener.Open("COM3", port), OpenResult::OpenError);
+    EXPECT_FALSE(port);
+    EXPECT_EQ(opener.Open("", port), OpenResult::OpenError);
+    unsetenv("OTPWRITER_COM3");
+}
+
+TEST(PosixSerialPort, NonTerminalIsASettingError) {
+    setenv("OTPWRITER_COM3", "/dev/null", 1);
+    PosixPortOpener opener;
+    std::unique_ptr<SerialPort> port;
+    EXPECT_EQ(opener.Open("COM3", port), OpenResult::SettingError);
+    unsetenv("OTPWRITER_COM3");
+}
+
+TEST(PosixSerialPort, BytesPassUntouchedAndWholeBlocksAreDrained) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    PosixPortOpener opener;
+    std::unique_ptr<SerialPort> port;
+    ASSERT_EQ(opener.Open("COM2", port), OpenResult::Ok);
+
+    // Every byte value goes out as one byte, with no translation.
+    for (int b = 0; b < 256; ++b) port->WriteByte(static_cast<uint8_t>(b));
+    std::vector<uint8_t> got;
+    for (int tries = 0; tries < 200 && got.size() < 256; ++tries) {
+        uint8_t buf[512];
+        const ssize_t n = read(pty.master(), buf, sizeof buf);
+        if (n > 0) got.insert(got.end(), buf, buf + n);
+        else std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(got.size(), 256u);
+    for (int b = 0; b < 256; ++b) ASSERT_EQ(got[static_cast<size_t>(b)], b);
+
+    // A tty reports at most 4095 waiting bytes while more sit behind them.
+    std::vector<uint8_t> block(4096);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 31);
+    ASSERT_EQ(write(pty.master(), block.data(), block.size()), 4096);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(port->TakeArrived(), block);
+    EXPECT_TRUE(port->TakeArrived().empty());  // never waits for more
+}
+
+TEST(PosixSerialPort, OpenIsExclusive) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    PosixPortOpener opener;
+    std::unique_ptr<SerialPort> first, second;
+    ASSERT_EQ(opener.Open("COM2", first), OpenResult::Ok);
+    EXPECT_EQ(opener.Open("COM2", second), OpenResult::OpenError);
+    first.reset();
+    EXPECT_EQ(opener.Open("COM2", second), OpenResult::Ok);
+}
+
+TEST(PosixSerialPort, VanishedDeviceNeitherCrashesNorHangs) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    PosixPortOpener opener;
+    std::unique_ptr<SerialPort> port;
+    ASSERT_EQ(opener.Open("COM2", port), OpenResult::Ok);
+    pty.CloseMaster();  // the far end is gone, as when an adapter is pulled
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 100; ++i) port->WriteByte(0x57);
+    EXPECT_TRUE(port->TakeArrived().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
