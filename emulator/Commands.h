@@ -30,7 +30,7 @@ std::unique_ptr<WriterCommand> MakeImageStream();
 // stored from 0x0400 as they arrive (the first 8 are the version digits).
 // Once all have arrived the writer stores them into its flash and is busy:
 // 100 us per byte when the firmware running before the update is newer than
-// 12071000, 1.4 ms per byte otherwise. No answer.
+// 12071000, 1.2 ms per byte otherwise. No answer.
 std::unique_ptr<WriterCommand> MakeFirmwareUpdate();
 
 }  // namespace otp::emu

@@ -4,7 +4,7 @@ namespace otp::emu {
 namespace {
 
 constexpr int64_t kNewFirmwareUsPerByte = 100;
-constexpr int64_t kOldFirmwareUsPerByte = 1400;
+constexpr int64_t kOldFirmwareUsPerByte = 1200;
 const std::string kFastStoreAbove = "12071000";
 
 class FirmwareUpdate : public WriterCommand {

@@ -1,0 +1,130 @@
+#pragma once
+// Child processes for end-to-end tests: a program on pipes, and reads with a
+// time limit.
+#include <errno.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace otp::test {
+
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+inline int64_t MsSince(Clock::time_point t0) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+}
+
+// Reads up to `count` bytes, giving up after `timeoutMs`.
+inline Bytes ReadBytes(int fd, size_t count, int timeoutMs) {
+    Bytes got;
+    const auto t0 = Clock::now();
+    while (got.size() < count) {
+        const int64_t left = timeoutMs - MsSince(t0);
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+        uint8_t buf[4096];
+        const ssize_t n = read(fd, buf, std::min(sizeof buf, count - got.size()));
+        if (n > 0) got.insert(got.end(), buf, buf + n);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) break;
+    }
+    return got;
+}
+
+// A program as a child process, its standard input and output on pipes.
+class ChildProcess {
+public:
+    ~ChildProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        CloseInput();
+        if (out_ >= 0) close(out_);
+    }
+
+    bool Start(const std::string& program, const std::vector<std::string>& args) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return false;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            close(in[0]);
+            close(in[1]);
+            close(out[0]);
+            close(out[1]);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(program.c_str()));
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        in_ = in[1];
+        out_ = out[0];
+        return pid_ > 0;
+    }
+
+    // The first line of output, without its line end.
+    std::string ReadLine(int timeoutMs = 5000) {
+        std::string line;
+        for (;;) {
+            const Bytes b = ReadBytes(out_, 1, timeoutMs);
+            if (b.empty() || b[0] == '\n') return line;
+            line.push_back(static_cast<char>(b[0]));
+        }
+    }
+    std::string ReadAll(int timeoutMs = 5000) {
+        std::string text;
+        for (;;) {
+            const Bytes b = ReadBytes(out_, 1, timeoutMs);
+            if (b.empty()) return text;
+            text.push_back(static_cast<char>(b[0]));
+        }
+    }
+
+    void Say(const std::string& text) { ASSERT_EQ(write(in_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+    void CloseInput() {
+        if (in_ >= 0) close(in_);
+        in_ = -1;
+    }
+    void Signal(int sig) { kill(pid_, sig); }
+
+    // The exit status, or -1 if it has not ended within the time.
+    int WaitExit(int timeoutMs = 5000) {
+        const auto t0 = Clock::now();
+        while (MsSince(t0) < timeoutMs) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            usleep(2000);
+        }
+        return -1;
+    }
+    bool Running() {
+        int status = 0;
+        return waitpid(pid_, &status, WNOHANG) == 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+};
+
+}  // namespace otp::test
