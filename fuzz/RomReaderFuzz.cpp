@@ -1,0 +1,47 @@
+// The .rom reader on arbitrary bytes: the BODY search, then every header and
+// data line as Load ROM File reads them, with the dumps and sums it makes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "romfile/RomFormat.h"
+#include "view/FormModel.h"
+#include "view/HexText.h"
+
+namespace {
+
+class Events : public otp::RomSectionEvents {
+public:
+    Events(otp::WriterState& s, otp::MainView& v) : s_(s), v_(v) {}
+    void OptionBytesTaken() override {
+        otp::DumpValues(v_, s_.ReadBackBuffer.data(), 16, 16, 2, 0, 0);
+    }
+    void SectionRead(int32_t firstAddress, const otp::DataSection& section) override {
+        if (s_.ObjectLength < 0 || s_.ObjectLength > otp::kRomImageSize) std::abort();
+        if (section.stored < 0 || section.ignored < 0) std::abort();
+        otp::DumpValues(v_, s_.RomImage.data(), s_.ObjectLength, s_.RowWidth, s_.ValueDigits, firstAddress & 0xFFFF, 0);
+        otp::ObjectChecksum(s_, s_.ObjectLength);
+        // The file the state would be saved as must be writable too.
+        const std::string text = otp::FormatRomFile(s_, "RX4400", firstAddress, "BODY RX4400\n");
+        if (text.find("CHECKSUM ") == std::string::npos) std::abort();
+        v_.ClearPane(otp::Control::RichEdit1);
+    }
+
+private:
+    otp::WriterState& s_;
+    otp::MainView& v_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static auto state = std::make_unique<otp::WriterState>();
+    static otp::FormModel view;
+    otp::TextLines in(std::string(reinterpret_cast<const char*>(data), size));
+    if (!otp::FindRomBody(in)) return 0;
+    Events events(*state, view);
+    otp::ReadRomSections(in, *state, events);
+    return 0;
+}

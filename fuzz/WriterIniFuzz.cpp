@@ -1,0 +1,64 @@
+// Writer.ini on arbitrary bytes: the start-up reader, then the two ways the
+// ROM file operations read it again (the body a file names, the option text
+// of a saved file).
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "config/TextLines.h"
+#include "config/WriterIni.h"
+#include "romfile/IniSections.h"
+#include "view/FormModel.h"
+
+namespace {
+
+// A folder of its own for Writer.ini, removed when the process ends.
+struct WorkDir {
+    WorkDir() {
+        char pattern[] = "/tmp/otp-ini-fuzz-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        if (!made) std::abort();
+        path = made;
+    }
+    ~WorkDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::string path;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const WorkDir work;
+    const std::string& dir = work.path;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    {
+        std::ofstream out(dir + "/Writer.ini", std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    auto state = std::make_unique<otp::WriterState>();
+    otp::FormModel view;
+    otp::ReadWriterIni(*state, view, dir);
+    if (state->BodyCount < 0 || state->BodyCount > otp::kMaxBodies) std::abort();
+
+    const auto& bodies = view.Selector(otp::Control::ComboBox1).items;
+    for (const std::string& name : bodies) {
+        otp::TextLines lookup(text);
+        const otp::IniBodyMatch m = otp::FindIniBody(lookup, name);
+        if (!m.found || m.position < 0) std::abort();
+        for (int b = 0; b < 2; ++b) {
+            state->OptionBytes.fill(static_cast<uint8_t>(b ? 0xFF : 0x00));
+            otp::TextLines opt(text);
+            const std::string block = otp::CopyOptionBlock(opt, name, *state);
+            if (block.size() > text.size()) std::abort();
+        }
+    }
+    return 0;
+}
