@@ -1,0 +1,88 @@
+// The console steps load, save and upload, as the operator's picks in the
+// file dialogs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "RomFixture.h"
+#include "cli/CliRunner.h"
+#include "emulator/EmulatedPort.h"
+
+using namespace otp;
+
+namespace {
+
+const char kIni[] =
+    "RS232_PORT COM1\n"
+    "IC_BODY_START\n"
+    "BODY TINY\n"
+    "INFO $A5,0,0,0,$80,16,0,0,$80\n"
+    "OPT\n0 00 00 BODY TINY\n0 00 00 OPTION END\n"
+    "IC_BODY_END\n";
+
+const char kRom[] =
+    "BODY TINY\r\nOPTION END\r\nMORVIK_BYTE 0200000000000000\r\nMORVIK_SUM 0002\r\nMORVIK_TOTAL 007A\r\n"
+    "ROM START\r\nBANK 0\r\nSTARTADR 0000\r\nENDADR 000F\r\nLENGTH 16 BYTE\r\n"
+    "0000  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \r\nCHECKSUM 0078\r\n"
+    "BANK 0 END\r\nROM END\r\nBoard SW Version 0001\r\nBoard HW Version 0301\r\nBoard Xilinx Version 0205\r\n";
+
+}  // namespace
+
+class RomCliTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    VirtualPacer pacer;
+    std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(pacer);
+    std::ostringstream out, err;
+
+    int Run(const std::vector<std::string>& args) {
+        CliEnvironment env{out, err, dir.path()};
+        env.opener = opener.get();
+        env.pacer = &pacer;
+        return RunCli(args, env);
+    }
+};
+
+TEST_F(RomCliTest, StepsAreListedWithTheirArguments) {
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out.str().find("  load FILE "), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("  save FILE "), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("  upload "), std::string::npos) << out.str();
+    EXPECT_EQ(Run({"load"}), 2);
+    EXPECT_NE(err.str().find("step 'load' needs FILE"), std::string::npos) << err.str();
+}
+
+TEST_F(RomCliTest, LoadThenSaveRelativeToTheWorkingDirectory) {
+    dir.Write("Writer.ini", kIni);
+    dir.Write("in.rom", kRom);
+    EXPECT_EQ(Run({"load", "in.rom", "save", "out.rom"}), 0) << out.str() << err.str();
+    EXPECT_EQ(dir.Read("out.rom"), kRom);
+    EXPECT_EQ(opener->Writer().ReadMemory(0x4000, 3), (std::vector<uint8_t>{0, 1, 2}));
+    EXPECT_NE(out.str().find("Data save to [out.rom] OK !!!\n"), std::string::npos);
+}
+
+TEST_F(RomCliTest, RefusedSaveDoesNotLeaveItsPickForTheNextStep) {
+    dir.Write("Writer.ini", kIni);
+    dir.Write("in.rom", kRom);
+    // The writer names a body index beyond the list: no body is selected.
+    opener->Writer().Poke(0x7F91, 5);
+    EXPECT_EQ(Run({"save", "first.rom", "load", "in.rom", "save", "second.rom"}), 1);
+    EXPECT_NE(err.str().find("No Body selected, ROM file not saved !!!"), std::string::npos) << err.str();
+    EXPECT_FALSE(std::filesystem::exists(dir.file("first.rom")));
+    EXPECT_EQ(dir.Read("second.rom"), kRom);
+}
+
+TEST_F(RomCliTest, MissingFileFailsTheRun) {
+    dir.Write("Writer.ini", kIni);
+    EXPECT_EQ(Run({"load", "none.rom"}), 1);
+    EXPECT_NE(out.str().find("File no found !!!\n"), std::string::npos) << out.str();
+}
+
+TEST_F(RomCliTest, UploadTakesTheWritersImage) {
+    dir.Write("Writer.ini", kIni);
+    opener->Writer().WriteMemory(0x7F90, {0xA5, 0, 0, 0, 0x80, 16, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0});
+    opener->Writer().WriteMemory(0x4000, {0xAA, 0xBB});
+    EXPECT_EQ(Run({"upload"}), 0) << out.str() << err.str();
+    EXPECT_NE(out.str().find("0000: AA BB "), std::string::npos) << out.str();
+}

@@ -1,0 +1,150 @@
+// A .rom file through the whole chain in real time: otpwriter-cli loads it
+// into writer-emulator over a pseudo-terminal and the real serial code, a
+// second run uploads the writer's image and saves it again.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "ChildProcess.h"
+#include "TestSupport.h"
+
+using namespace otp::test;
+
+namespace {
+
+const std::string kEmulator = OTP_BINARY_DIR "/writer-emulator";
+const std::string kCli = OTP_BINARY_DIR "/otpwriter-cli";
+
+const char kIni[] =
+    "VERSION 12071000 V5.00\r\n"
+    "RS232_PORT COM1\r\n"
+    "IC_BODY_START\r\n"
+    "BODY RX4400\r\n"
+    "INFO $A5,0,0,0,$80,0,4,0,$80\r\n"
+    "BODY SMALL\r\n"
+    "OFFSET $0040\r\n"
+    "INFO $A5,1,0,0,$80,48,0,0,$80\r\n"
+    "OPT\r\n"
+    "0 00 00 BODY SMALL\r\n"
+    "0 01 00 LOCK OFF\r\n"
+    "0 01 01 LOCK ON\r\n"
+    "0 00 00 OPTION END\r\n"
+    "IC_BODY_END\r\n";
+
+// 48 values i * 3 from address 0x40, option bytes 01 5A, as the program
+// writes the file for body SMALL.
+const char kRom[] =
+    "BODY SMALL\r\n"
+    "LOCK ON\r\n"
+    "OPTION END\r\n"
+    "MORVIK_BYTE 015A000000000000\r\n"
+    "MORVIK_SUM 005B\r\n"
+    "MORVIK_TOTAL 0D93\r\n"
+    "ROM START\r\n"
+    "BANK 0\r\n"
+    "STARTADR 0040\r\n"
+    "ENDADR 006F\r\n"
+    "LENGTH 48 BYTE\r\n"
+    "0040  00 03 06 09 0C 0F 12 15 18 1B 1E 21 24 27 2A 2D \r\n"
+    "0050  30 33 36 39 3C 3F 42 45 48 4B 4E 51 54 57 5A 5D \r\n"
+    "0060  60 63 66 69 6C 6F 72 75 78 7B 7E 81 84 87 8A 8D \r\n"
+    "CHECKSUM 0D38\r\n"
+    "BANK 0 END\r\n"
+    "ROM END\r\n"
+    "Board SW Version 0001\r\n"
+    "Board HW Version 0301\r\n"
+    "Board Xilinx Version 0205\r\n";
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+};
+
+bool HasLine(const std::string& text, const std::string& line) {
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        if (l == line) return true;
+    return false;
+}
+
+int CountLines(const std::string& text, const std::string& line) {
+    std::istringstream in(text);
+    int n = 0;
+    for (std::string l; std::getline(in, l);) n += l == line;
+    return n;
+}
+
+class RomEndToEndTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    ChildProcess emulator;
+    std::string link;
+
+    void SetUp() override {
+        // The writer starts out holding a small body, so that the start-up
+        // of every run reads little: version digits at 0x400, BodyInfo at
+        // 0x7F90 (48 values, ByteMode), everything else 0.
+        std::string memory(0x7FA0, '\0');
+        const char version[] = {1, 2, 0, 7, 1, 0, 0, 0};
+        memory.replace(0x400, 8, version, 8);
+        const unsigned char body[16] = {0xA5, 0, 0, 0, 0x80, 16, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0};
+        memory.replace(0x7F90, 16, reinterpret_cast<const char*>(body), 16);
+        dir.Write("memory.bin", memory);
+
+        link = dir.file("ttyWriter");
+        ASSERT_TRUE(emulator.Start(kEmulator, {"--link", link, "--memory", dir.file("memory.bin"), "--no-pacing"}));
+        ASSERT_EQ(emulator.ReadLine().rfind("/dev/", 0), 0u);
+        dir.Write("Writer.ini", kIni);
+    }
+
+    void TearDown() override {
+        emulator.Say("quit\n");
+        EXPECT_EQ(emulator.WaitExit(), 0);
+    }
+
+    // Runs the console front end in the test's folder, COM1 on the emulator.
+    RunResult Cli(const std::string& args) {
+        const std::string command =
+            "cd '" + dir.path() + "' && OTPWRITER_COM1='" + link + "' '" + kCli + "' " + args + " 2>&1";
+        RunResult r;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return r;
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
+        const int status = pclose(pipe);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return r;
+    }
+};
+
+}  // namespace
+
+TEST_F(RomEndToEndTest, LoadUploadSaveGivesTheSameFile) {
+    dir.Write("x.rom", kRom);
+    const RunResult load = Cli("load x.rom");
+    ASSERT_EQ(load.status, 0) << load.out;
+    EXPECT_TRUE(HasLine(load.out, "COM1 Connect OK !!!")) << load.out;
+    EXPECT_TRUE(HasLine(load.out, "0040: 00 03 06 09 0C 0F 12 15 18 1B 1E 21 24 27 2A 2D ")) << load.out;
+    EXPECT_TRUE(HasLine(load.out, "Receiver Data Length = 48 bytes")) << load.out;
+    EXPECT_TRUE(HasLine(load.out, "Object Checksum =0D38")) << load.out;
+    EXPECT_EQ(load.out.find("Download error"), std::string::npos) << load.out;
+
+    // A new run: its start-up already takes the writer's data, the upload
+    // takes it again, and the save writes what the host then holds.
+    const RunResult second = Cli("upload save y.rom");
+    ASSERT_EQ(second.status, 0) << second.out;
+    EXPECT_TRUE(HasLine(second.out, "0000: 01 5A 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ")) << second.out;
+    EXPECT_TRUE(HasLine(second.out, "Data save to [y.rom] OK !!!")) << second.out;
+    EXPECT_EQ(CountLines(second.out, "Receiver Data Length = 48 bytes"), 2) << second.out;
+    EXPECT_EQ(dir.Read("y.rom"), kRom);
+}
+
+TEST_F(RomEndToEndTest, RefusedBodyGivesExitStatusOne) {
+    std::string other = kRom;
+    other.replace(other.find("BODY SMALL"), 10, "BODY LARGE");
+    dir.Write("other.rom", other);
+    const RunResult r = Cli("load other.rom");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("The Body not support !!! "), std::string::npos) << r.out;
+}
