@@ -26,7 +26,6 @@ public:
         // The file the state would be saved as must be writable too.
         const std::string text = otp::FormatRomFile(s_, "RX4400", firstAddress, "BODY RX4400\n");
         if (text.find("CHECKSUM ") == std::string::npos) std::abort();
-        v_.ClearPane(otp::Control::RichEdit1);
     }
 
 private:
@@ -39,6 +38,7 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static auto state = std::make_unique<otp::WriterState>();
     static otp::FormModel view;
+    view.ClearPane(otp::Control::RichEdit1);
     otp::TextLines in(std::string(reinterpret_cast<const char*>(data), size));
     if (!otp::FindRomBody(in)) return 0;
     Events events(*state, view);
