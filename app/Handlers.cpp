@@ -1,0 +1,42 @@
+#include "app/Handlers.h"
+
+#include <map>
+
+namespace otp {
+namespace {
+
+// Handler name -> its operation. One line per operation; a handler that is
+// not listed does nothing when its event comes.
+const std::map<std::string, WindowOperation>& OperationTable() {
+    static const std::map<std::string, WindowOperation> table = {
+        {"Quit1Click", [](Context& ctx) { ctx.view.CloseWindow(); }},
+    };
+    return table;
+}
+
+}  // namespace
+
+const std::vector<std::string>& WindowHandlerNames() {
+    static const std::vector<std::string> names = {
+        "LoadROMFile1Click", "SaveROMFile1Click", "UploadtoWriter1Click", "Version1Click",
+        "UpdateWriter1Click", "Read1Click",       "Write1Click",          "Quit1Click",
+        "Button1Click",      "Button2Click",      "Button3Click",         "Button4Click",
+        "Button5Click",      "Button6Click",      "ComboBox1Change",      "ComboBox3Change",
+        "ComboBox4Change",   "ComboBox5Change",
+    };
+    return names;
+}
+
+WindowOperation OperationForHandler(const std::string& handler) {
+    const auto& table = OperationTable();
+    auto it = table.find(handler);
+    return it == table.end() ? WindowOperation() : it->second;
+}
+
+std::vector<std::string> HandlersWithOperation() {
+    std::vector<std::string> names;
+    for (const auto& entry : OperationTable()) names.push_back(entry.first);
+    return names;
+}
+
+}  // namespace otp

@@ -1,0 +1,61 @@
+// The operator's program: the main window on the serial port Writer.ini names.
+#include <QApplication>
+
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/Unit1.h"
+#include "config/PathLookup.h"
+#include "emulator/EmulatedPort.h"
+#include "link/PosixSerialPort.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: otpwriter [--demo]\n"
+    "The OTP writer's main window. Writer.ini is read from the current directory.\n"
+    "  --demo    talk to an emulated writer inside this program instead of a\n"
+    "            writer on the serial port\n"
+    "  --help    show this help\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Help needs no display, so it is answered before the toolkit starts.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::cout << kUsage;
+            return 0;
+        }
+    }
+
+    QApplication app(argc, argv);  // takes the toolkit's own options out of argv
+    // The application title (otp::kApplicationTitle) titles the notice boxes.
+    // It is not made the display name, which some platforms would append to
+    // the window caption.
+    QCoreApplication::setApplicationName(QStringLiteral("otpwriter"));
+
+    bool demo = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--demo") {
+            demo = true;
+        } else {
+            std::cerr << "otpwriter: unknown option " << arg << "\nTry 'otpwriter --help'.\n";
+            return 2;
+        }
+    }
+    // The emulated writer stamps its answers with a steady clock, the same
+    // time base the window's pauses run on.
+    otp::RealPacer demoClock;
+    std::unique_ptr<otp::PortOpener> demoOpener;
+    if (demo) demoOpener = otp::emu::MakeDemoOpener(demoClock);
+    otp::PosixPortOpener realOpener;
+    otp::PortOpener& opener = demoOpener ? *demoOpener : static_cast<otp::PortOpener&>(realOpener);
+
+    TForm1 form(opener, otp::CurrentDirectory());
+    form.show();  // centred on the screen the first time it is shown
+    return app.exec();
+}

@@ -1,0 +1,1019 @@
+// The main window under the offscreen platform: controls and texts, the view
+// operations, dialogs, which handler each event runs, and the window's
+// behaviour while a handler runs.
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/FileDialogFilter.h"
+#include "app/Handlers.h"
+#include "app/Unit1.h"
+#include "emulator/EmulatedPort.h"
+#include "view/FormModel.h"
+
+namespace {
+
+using otp::Control;
+using Strings = std::vector<std::string>;
+
+const char kIni[] =
+    "// bench writer\n"
+    "VERSION 12071000 V5.00\n"
+    "RS232_PORT com2 ; second port\n"
+    "IC_BODY_START\n"
+    "BODY rx4400\n"
+    "BNK_DLY 50\n"
+    "PRG_DLY 300\n"
+    "INFO $A5,0,0,0,$80,0,4,0,$E2\n"
+    "+ 0,0,0,0,0,0,0\n"
+    "BODY RX4720\n"
+    "INFO $A5,1,0,0,0,0,8,0,$A0\n"
+    "BODY RX5100\n"
+    "INFO $A5,2,0,0,$80,0,2,0,$26\n"
+    "IC_BODY_END\n";
+
+// A serial line that never opens.
+class FailingOpener : public otp::PortOpener {
+public:
+    otp::OpenResult Open(const std::string&, std::unique_ptr<otp::SerialPort>& port) override {
+        port.reset();
+        ++opens;
+        return otp::OpenResult::OpenError;
+    }
+    int opens = 0;
+};
+
+// What a dialog looked like when it came up.
+struct SeenDialog {
+    QString className;
+    QString objectName;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QPointer<QWidget> parent;
+    bool hadParent = false;
+    QStringList nameFilters;
+    QString selectedNameFilter;
+    QString defaultSuffix;
+    QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
+    // The operator's click did not close the box; it had to be closed
+    // from code.
+    bool clickIgnored = false;
+};
+
+// Plays the operator at every dialog that comes up: records it and answers
+// message boxes with a real mouse click on a button, file dialogs with
+// `fileAnswer` (cancel when empty).
+class DialogOperator : public QObject {
+public:
+    DialogOperator() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+        timer_.start();
+    }
+
+    std::deque<QMessageBox::StandardButton> boxAnswers;  // empty: the escape button
+    std::function<void(QFileDialog&)> fileAnswer;
+    std::vector<SeenDialog> seen;
+
+private:
+    void Poll() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible()) continue;
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                Answer(*box);
+                return;
+            }
+            if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
+                Answer(*dialog);
+                return;
+            }
+        }
+    }
+
+    void Answer(QMessageBox& box) {
+        if (&box == current_) {
+            // Still up after our click: the click never got through.
+            if (++polls_ > 20) {
+                seen.back().clickIgnored = true;
+                box.hide();  // ends its exec() without a close event
+            }
+            return;
+        }
+        current_ = &box;
+        polls_ = 0;
+        SeenDialog d;
+        d.className = "QMessageBox";
+        d.title = box.windowTitle();
+        d.text = box.text();
+        d.icon = box.icon();
+        d.buttons = box.standardButtons();
+        d.parent = box.parentWidget();
+        d.hadParent = box.parentWidget() != nullptr;
+        seen.push_back(d);
+        QAbstractButton* button = nullptr;
+        if (!boxAnswers.empty()) {
+            button = box.button(boxAnswers.front());
+            boxAnswers.pop_front();
+        }
+        if (button == nullptr) button = box.escapeButton();
+        if (button == nullptr && !box.buttons().isEmpty()) button = box.buttons().first();
+        if (button != nullptr) QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    void Answer(QFileDialog& dialog) {
+        if (&dialog == currentFile_) {
+            if (++polls_ > 20) {
+                seen.back().clickIgnored = true;
+                dialog.hide();
+            }
+            return;
+        }
+        currentFile_ = &dialog;
+        polls_ = 0;
+        SeenDialog d;
+        d.className = "QFileDialog";
+        d.objectName = dialog.objectName();
+        d.title = dialog.windowTitle();
+        d.parent = dialog.parentWidget();
+        d.hadParent = dialog.parentWidget() != nullptr;
+        d.nameFilters = dialog.nameFilters();
+        d.selectedNameFilter = dialog.selectedNameFilter();
+        d.defaultSuffix = dialog.defaultSuffix();
+        d.acceptMode = dialog.acceptMode();
+        seen.push_back(d);
+        if (fileAnswer)
+            fileAnswer(dialog);
+        else
+            dialog.reject();
+    }
+
+    QTimer timer_;
+    QPointer<QMessageBox> current_;
+    QPointer<QFileDialog> currentFile_;
+    int polls_ = 0;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
+void PostClick(QWidget* w) {
+    const QPointF at = QRectF(w->rect()).center();
+    const QPointF global = w->mapToGlobal(at);
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                   Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                   Qt::NoButton, Qt::NoModifier));
+}
+
+void PostKey(QWidget* w, int key) {
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+    QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
+}
+
+QStringList Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    return items;
+}
+
+QStringList ToQStrings(const Strings& list) {
+    QStringList out;
+    for (const auto& s : list) out << QString::fromStdString(s);
+    return out;
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { MakeForm(kIni); }
+
+    void TearDown() override {
+        form.reset();
+        QCoreApplication::processEvents();
+    }
+
+    // A fresh window started in a directory holding `ini` as Writer.ini
+    // (no file at all for nullptr).
+    void MakeForm(const char* ini) {
+        form.reset();
+        handlersRun.clear();
+        op.seen.clear();
+        dir = std::make_unique<QTemporaryDir>();
+        ASSERT_TRUE(dir->isValid());
+        if (ini != nullptr) {
+            QFile file(dir->filePath("Writer.ini"));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(ini);
+        }
+        form = std::make_unique<TForm1>(opener, dir->path().toStdString());
+        // Boxes the start-up raised (the port does not open) are kept apart.
+        startupDialogs = op.seen;
+        op.seen.clear();
+        form->handlerObserver = [this](const std::string& name) { handlersRun.push_back(name); };
+    }
+
+    void ShowForm() {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    template <typename T>
+    T* Find(const char* name) {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    QWidget* Client() { return form->centralWidget(); }
+
+    FailingOpener opener;
+    DialogOperator op;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TForm1> form;
+    Strings handlersRun;
+    std::vector<SeenDialog> startupDialogs;
+};
+
+// ---------------------------------------------------------------------------
+// Layout, texts and items
+
+struct ControlSpec {
+    const char* name;
+    const char* className;
+    QRect geometry;
+    const char* text;  // label, button and field text; nullptr: not checked
+    const char* family;
+    int pixels;
+};
+
+const ControlSpec kControls[] = {
+    {"Label4", "QLabel", {4, 4, 62, 16}, "File Name", "MS Sans Serif", 13},
+    {"Edit2", "QLineEdit", {70, 0, 355, 24}, "", "MS Sans Serif", 13},
+    {"Label1", "QLabel", {440, 4, 97, 16}, "Total Checksum", "MS Sans Serif", 13},
+    {"Edit1", "QLineEdit", {544, 0, 65, 24}, "FE00", "MS Sans Serif", 13},
+    {"Label3", "QLabel", {4, 30, 57, 16}, "COM Port", "MS Sans Serif", 13},
+    {"Edit3", "QLineEdit", {72, 26, 49, 24}, "COM2", "Arial", 13},
+    {"Label2", "QLabel", {128, 30, 47, 16}, "IC Body", "MS Sans Serif", 13},
+    {"ComboBox1", "QComboBox", {180, 26, 85, 24}, nullptr, "MS Sans Serif", 13},
+    {"Label7", "QLabel", {268, 30, 30, 16}, "Bank", "Arial", 13},
+    {"ComboBox5", "QComboBox", {300, 26, 80, 24}, nullptr, "Arial", 13},
+    {"Label5", "QLabel", {384, 30, 78, 16}, "Rolling Code", "MS Sans Serif", 13},
+    {"ComboBox3", "QComboBox", {464, 26, 52, 24}, nullptr, "Arial", 13},
+    {"Label6", "QLabel", {524, 30, 29, 16}, "Lock", "MS Sans Serif", 13},
+    {"ComboBox4", "QComboBox", {560, 26, 52, 24}, nullptr, "Arial", 13},
+    {"Button1", "QPushButton", {0, 52, 100, 25}, "Auto", "MS Sans Serif", 13},
+    {"Button2", "QPushButton", {102, 52, 100, 25}, "Blank Check", "MS Sans Serif", 13},
+    {"Button3", "QPushButton", {204, 52, 100, 25}, "Program", "MS Sans Serif", 13},
+    {"Button4", "QPushButton", {306, 52, 100, 25}, "Verify", "MS Sans Serif", 13},
+    {"Button6", "QPushButton", {408, 52, 100, 25}, "Read", "MS Sans Serif", 13},
+    {"Button5", "QPushButton", {510, 52, 100, 25}, "Copy", "MS Sans Serif", 13},
+    {"RichEdit1", "QPlainTextEdit", {0, 80, 609, 217}, nullptr, "MS Sans Serif", 16},
+    {"RichEdit2", "QPlainTextEdit", {0, 300, 609, 217}, nullptr, "MS Sans Serif", 16},
+    {"Panel1", "QFrame", {164, 200, 289, 81}, nullptr, "Arial", 13},
+};
+
+TEST_F(WindowTest, EveryControlHasItsNameClassPlaceTextAndFont) {
+    ASSERT_EQ(form->objectName(), "Form1");
+    for (const ControlSpec& spec : kControls) {
+        SCOPED_TRACE(spec.name);
+        QWidget* w = Find<QWidget>(spec.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(w->inherits(spec.className)) << w->metaObject()->className();
+        EXPECT_EQ(w->parentWidget(), Client());
+        EXPECT_EQ(w->geometry(), spec.geometry);
+        EXPECT_EQ(w->font().family(), spec.family);
+        EXPECT_EQ(w->font().pixelSize(), spec.pixels);
+        if (spec.text == nullptr) continue;
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
+        if (auto* button = qobject_cast<QPushButton*>(w)) text = button->text();
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) text = edit->text();
+        EXPECT_EQ(text, spec.text);
+    }
+    // Labels show their text as it is.
+    for (QLabel* label : Client()->findChildren<QLabel*>()) EXPECT_EQ(label->textFormat(), Qt::PlainText);
+}
+
+TEST_F(WindowTest, FieldsAndPanesAreReadOnlyAndButtonsCarryNoAccessKeys) {
+    for (const char* name : {"Edit1", "Edit2", "Edit3"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(Find<QLineEdit>(name)->isReadOnly());
+    }
+    for (const char* name : {"RichEdit1", "RichEdit2"}) {
+        SCOPED_TRACE(name);
+        QPlainTextEdit* pane = Find<QPlainTextEdit>(name);
+        EXPECT_TRUE(pane->isReadOnly());
+        EXPECT_EQ(pane->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+    for (QPushButton* button : Client()->findChildren<QPushButton*>()) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        EXPECT_FALSE(button->text().contains('&'));
+        EXPECT_FALSE(button->isDefault());
+        EXPECT_FALSE(button->autoDefault());
+    }
+}
+
+TEST_F(WindowTest, SelectorsHoldTheirItemsAndRowCounts) {
+    QComboBox* body = Find<QComboBox>("ComboBox1");
+    QComboBox* rolling = Find<QComboBox>("ComboBox3");
+    QComboBox* lock = Find<QComboBox>("ComboBox4");
+    QComboBox* bank = Find<QComboBox>("ComboBox5");
+
+    EXPECT_FALSE(body->isEditable());
+    EXPECT_FALSE(rolling->isEditable());
+    EXPECT_TRUE(lock->isEditable());
+    EXPECT_FALSE(bank->isEditable());
+
+    EXPECT_EQ(Items(rolling), ToQStrings(otp::OffOnItems()));
+    EXPECT_EQ(Items(lock), ToQStrings(otp::OffOnItems()));
+    EXPECT_EQ(Items(bank), ToQStrings(otp::DesignBankItems()));
+    EXPECT_EQ(bank->maxVisibleItems(), 10);
+    // Nothing is selected in them until the writer's description is applied.
+    EXPECT_EQ(rolling->currentIndex(), -1);
+    EXPECT_EQ(lock->currentIndex(), -1);
+    EXPECT_EQ(lock->currentText(), "");
+    EXPECT_EQ(bank->currentIndex(), -1);
+    // The lock's text takes what is typed, nothing more.
+    EXPECT_EQ(lock->completer(), nullptr);
+    EXPECT_EQ(lock->insertPolicy(), QComboBox::NoInsert);
+}
+
+TEST_F(WindowTest, ProgressPanelIsHiddenAndLiesOverTheUpperPane) {
+    QFrame* panel = Find<QFrame>("Panel1");
+    QProgressBar* bar = Find<QProgressBar>("ProgressBar1");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(panel->isHidden());
+    EXPECT_EQ(bar->parentWidget(), panel);
+    EXPECT_EQ(bar->geometry(), QRect(16, 24, 257, 33));
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 100);
+    EXPECT_TRUE(panel->autoFillBackground());
+    QLabel* caption = panel->findChild<QLabel*>();
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), "Panel1");
+
+    ShowForm();
+    form->ShowProgress(true);
+    // A point of the panel outside the bar: the panel, not the pane below.
+    QWidget* hit = Client()->childAt(QPoint(170, 206));
+    ASSERT_NE(hit, nullptr);
+    EXPECT_TRUE(hit == panel || panel->isAncestorOf(hit)) << hit->objectName().toStdString();
+    // The bar covers the caption.
+    hit = Client()->childAt(QPoint(164 + 144, 200 + 40));
+    EXPECT_EQ(hit, bar);
+}
+
+TEST_F(WindowTest, TabOrderFollowsTheForm) {
+    const QStringList expected = {"Edit1",   "RichEdit1", "RichEdit2", "ComboBox1", "Button1",
+                                  "Button2", "Button3",   "Button4",   "Button5",   "Button6",
+                                  "Edit2",   "ComboBox3", "ComboBox4", "ComboBox5", "Edit3"};
+    QStringList order;
+    QWidget* w = Find<QWidget>("Edit1");
+    do {
+        if (expected.contains(w->objectName()) && !order.contains(w->objectName())) order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != nullptr && w != Find<QWidget>("Edit1"));
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
+    QMenuBar* bar = form->menuBar();
+    const QList<QAction*> entries = bar->actions();
+    const QStringList texts = {"Load ROM File", "Save ROM File", "Upload ROM", "Version", "Update Writer",
+                               "Testcode", "Quit"};
+    const QStringList names = {"LoadROMFile1", "SaveROMFile1", "UploadtoWriter1", "Version1", "UpdateWriter1",
+                               "Testcode1", "Quit1"};
+    ASSERT_EQ(entries.size(), texts.size());
+    for (int i = 0; i < entries.size(); ++i) {
+        SCOPED_TRACE(texts[i].toStdString());
+        QAction* a = entries[i];
+        EXPECT_EQ(a->text(), texts[i]);
+        EXPECT_FALSE(a->text().contains('&'));
+        EXPECT_TRUE(a->isVisible());
+        EXPECT_TRUE(a->isEnabled());
+        if (texts[i] == "Testcode") {
+            ASSERT_NE(a->menu(), nullptr);
+            EXPECT_EQ(a->menu()->objectName(), names[i]);
+        } else {
+            EXPECT_EQ(a->menu(), nullptr);  // runs when clicked on the bar itself
+            EXPECT_EQ(a->objectName(), names[i]);
+        }
+    }
+    QMenu* testcode = Find<QMenu>("Testcode1");
+    const QList<QAction*> sub = testcode->actions();
+    ASSERT_EQ(sub.size(), 2);
+    EXPECT_EQ(sub[0]->objectName(), "Read1");
+    EXPECT_EQ(sub[0]->text(), "Read");
+    EXPECT_EQ(sub[1]->objectName(), "Write1");
+    EXPECT_EQ(sub[1]->text(), "Write");
+}
+
+TEST_F(WindowTest, WindowFitsItsControlsBelowTheMenuBarAndOpensCentred) {
+    ShowForm();
+    EXPECT_EQ(Client()->size(), QSize(612, 517));
+    EXPECT_EQ(Client()->y(), form->menuBar()->geometry().bottom() + 1);
+    EXPECT_EQ(form->width(), 612);
+    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    const QRect screen = form->screen()->availableGeometry();
+    EXPECT_LE(std::abs(form->frameGeometry().center().x() - screen.center().x()), 2);
+    EXPECT_LE(std::abs(form->frameGeometry().center().y() - screen.center().y()), 2);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+TEST_F(WindowTest, StartUpSetsCaptionPortAndBodiesAndClearsThePanes) {
+    EXPECT_EQ(form->windowTitle(), "Morvik OTP Writer V5.00 (12071000)");
+    EXPECT_EQ(Find<QLineEdit>("Edit3")->text(), "COM2");
+    EXPECT_EQ(Find<QLineEdit>("Edit1")->text(), "FE00");
+    QComboBox* body = Find<QComboBox>("ComboBox1");
+    EXPECT_EQ(Items(body), QStringList({"RX4400", "RX4720", "RX5100"}));
+    EXPECT_EQ(body->currentIndex(), 0);
+    EXPECT_EQ(body->maxVisibleItems(), 3);
+    EXPECT_EQ(form->GetFieldText(Control::ComboBox1), "RX4400");
+    EXPECT_FALSE(Find<QPlainTextEdit>("RichEdit1")->toPlainText().contains("RichEdit1"));
+    EXPECT_FALSE(Find<QPlainTextEdit>("RichEdit2")->toPlainText().contains("RichEdit2"));
+    EXPECT_TRUE(Find<QFrame>("Panel1")->isHidden());
+    EXPECT_FALSE(form->Busy());
+    EXPECT_FALSE(form->isVisible());  // shown by whoever made it
+    // The start-up ran no handler and any box it raised was answerable.
+    EXPECT_TRUE(handlersRun.empty());
+    for (const SeenDialog& d : startupDialogs) {
+        EXPECT_FALSE(d.clickIgnored) << d.text.toStdString();
+        EXPECT_EQ(d.buttons, QMessageBox::Ok) << d.text.toStdString();
+    }
+}
+
+TEST_F(WindowTest, StartUpWithoutVersionLineOrWithoutIniKeepsTheDesignCaption) {
+    MakeForm("RS232_PORT COM3\nIC_BODY_START\nBODY ONE\nIC_BODY_END\n");
+    EXPECT_EQ(form->windowTitle(), otp::kDesignCaption);
+    EXPECT_EQ(Find<QLineEdit>("Edit3")->text(), "COM3");
+    EXPECT_EQ(Items(Find<QComboBox>("ComboBox1")), QStringList({"ONE"}));
+
+    MakeForm(nullptr);
+    EXPECT_EQ(form->windowTitle(), otp::kDesignCaption);
+    EXPECT_EQ(Find<QComboBox>("ComboBox1")->count(), 0);
+    EXPECT_EQ(Find<QLineEdit>("Edit3")->text(), "");
+    EXPECT_FALSE(Find<QPlainTextEdit>("RichEdit2")->toPlainText().contains("RichEdit2"));
+}
+
+// ---------------------------------------------------------------------------
+// View operations
+
+TEST_F(WindowTest, PanesTakeLinesOneByOneAndKeepEmptyOnes) {
+    QPlainTextEdit* upper = Find<QPlainTextEdit>("RichEdit1");
+    QPlainTextEdit* lower = Find<QPlainTextEdit>("RichEdit2");
+    form->ClearPane(Control::RichEdit1);
+    form->ClearPane(Control::RichEdit2);
+    EXPECT_EQ(upper->toPlainText(), "");
+    form->AppendLine(Control::RichEdit1, "");
+    form->AppendLine(Control::RichEdit1, "Program Command execution ................");
+    form->AppendLine(Control::RichEdit1, "");
+    form->AppendLine(Control::RichEdit1, "  -----> OTP Verify OK !!!");
+    form->AppendLine(Control::RichEdit2, "\xE4\xB8\xAD 8-bit text");
+    EXPECT_EQ(upper->toPlainText(), "\nProgram Command execution ................\n\n  -----> OTP Verify OK !!!");
+    EXPECT_EQ(upper->document()->blockCount(), 4);
+    EXPECT_EQ(lower->toPlainText(), QString::fromUtf8("\xE4\xB8\xAD 8-bit text"));
+    form->ClearPane(Control::RichEdit1);
+    EXPECT_EQ(upper->toPlainText(), "");
+    EXPECT_EQ(lower->document()->blockCount(), 1);
+    form->AppendLine(Control::RichEdit1, "again");
+    EXPECT_EQ(upper->toPlainText(), "again");
+}
+
+TEST_F(WindowTest, FieldsCaptionAndWrongControlsForAnOperation) {
+    form->SetFieldText(Control::Edit2, "SAMPLE.ROM");
+    form->SetFieldText(Control::Edit1, "1A2B");
+    EXPECT_EQ(form->GetFieldText(Control::Edit2), "SAMPLE.ROM");
+    EXPECT_EQ(Find<QLineEdit>("Edit1")->text(), "1A2B");
+    form->SetCaption("Morvik OTP Writer  (X)");
+    EXPECT_EQ(form->windowTitle(), "Morvik OTP Writer  (X)");
+    EXPECT_THROW(form->AppendLine(Control::Edit1, "x"), std::logic_error);
+    EXPECT_THROW(form->SetFieldText(Control::RichEdit1, "x"), std::logic_error);
+    EXPECT_THROW(form->SetSelection(Control::Button1, 0), std::logic_error);
+    EXPECT_THROW(form->SetMenuVisible(Control::Button1, false), std::logic_error);
+}
+
+TEST_F(WindowTest, SelectionsChoicesAndRowCounts) {
+    QComboBox* body = Find<QComboBox>("ComboBox1");
+    form->SetSelection(Control::ComboBox1, 2);
+    EXPECT_EQ(form->GetSelection(Control::ComboBox1), 2);
+    EXPECT_EQ(form->GetFieldText(Control::ComboBox1), "RX5100");
+    form->SetSelection(Control::ComboBox1, 3);  // past the list: nothing selected
+    EXPECT_EQ(form->GetSelection(Control::ComboBox1), -1);
+    EXPECT_EQ(form->GetFieldText(Control::ComboBox1), "");
+    EXPECT_EQ(body->currentText(), "");
+    form->SetSelection(Control::ComboBox1, 1);
+    form->SetSelection(Control::ComboBox1, -1);
+    EXPECT_EQ(form->GetSelection(Control::ComboBox1), -1);
+
+    QComboBox* lock = Find<QComboBox>("ComboBox4");
+    form->SetSelection(Control::ComboBox4, 1);
+    EXPECT_EQ(lock->currentText(), "ON");
+    form->SetSelection(Control::ComboBox4, -1);
+    EXPECT_EQ(lock->currentText(), "");
+    form->SetSelection(Control::ComboBox4, 0);
+    form->ClearChoices(Control::ComboBox4);
+    EXPECT_EQ(lock->count(), 0);
+    EXPECT_EQ(lock->currentText(), "");
+
+    QComboBox* bank = Find<QComboBox>("ComboBox5");
+    form->SetSelection(Control::ComboBox5, 4);
+    form->ClearChoices(Control::ComboBox5);
+    EXPECT_EQ(bank->count(), 0);
+    EXPECT_EQ(form->GetSelection(Control::ComboBox5), -1);
+    EXPECT_EQ(bank->currentText(), "");
+    form->AddChoice(Control::ComboBox5, "Bank 0");  // a first item is not selected by adding it
+    form->AddChoice(Control::ComboBox5, "Bank 1");
+    form->AddChoice(Control::ComboBox5, "Last used");
+    form->AddChoice(Control::ComboBox5, "1st Un-use");
+    EXPECT_EQ(Items(bank), QStringList({"Bank 0", "Bank 1", "Last used", "1st Un-use"}));
+    EXPECT_EQ(form->GetSelection(Control::ComboBox5), -1);
+    form->SetSelection(Control::ComboBox5, 1);
+    form->AddChoice(Control::ComboBox5, "extra");
+    EXPECT_EQ(form->GetSelection(Control::ComboBox5), 1);
+    EXPECT_EQ(bank->currentText(), "Bank 1");
+
+    form->SetDropDownCount(Control::ComboBox5, 4);
+    EXPECT_EQ(bank->maxVisibleItems(), 4);
+    form->SetDropDownCount(Control::ComboBox1, 64);
+    EXPECT_EQ(body->maxVisibleItems(), 64);
+    EXPECT_TRUE(handlersRun.empty());
+}
+
+TEST_F(WindowTest, EnablingControlsAndTheTestcodeMenu) {
+    for (Control c : {Control::ComboBox3, Control::ComboBox4, Control::ComboBox5, Control::Button1,
+                      Control::Button2}) {
+        SCOPED_TRACE(otp::ControlName(c));
+        QWidget* w = Find<QWidget>(otp::ControlName(c));
+        EXPECT_TRUE(w->isEnabled());
+        form->SetEnabled(c, false);
+        EXPECT_FALSE(w->isEnabled());
+        form->SetEnabled(c, true);
+        EXPECT_TRUE(w->isEnabled());
+    }
+    QAction* testcode = Find<QMenu>("Testcode1")->menuAction();
+    QAction* write = Find<QAction>("Write1");
+    ShowForm();
+    form->SetMenuVisible(Control::Testcode1, false);
+    EXPECT_FALSE(testcode->isVisible());
+    EXPECT_TRUE(form->menuBar()->actionGeometry(testcode).isEmpty());
+    EXPECT_FALSE(form->menuBar()->actionGeometry(Find<QAction>("Quit1")).isEmpty());
+    form->SetMenuVisible(Control::Testcode1, true);
+    EXPECT_TRUE(testcode->isVisible());
+    form->SetMenuEnabled(Control::Write1, false);
+    EXPECT_FALSE(write->isEnabled());
+    EXPECT_TRUE(Find<QAction>("Read1")->isEnabled());
+    form->SetMenuEnabled(Control::Write1, true);
+    EXPECT_TRUE(write->isEnabled());
+}
+
+TEST_F(WindowTest, ProgressPanelShowsStepsAndNeverBecomesABusyIndicator) {
+    QFrame* panel = Find<QFrame>("Panel1");
+    QProgressBar* bar = Find<QProgressBar>("ProgressBar1");
+    form->SetProgressMax(40);
+    form->ShowProgress(true);
+    EXPECT_FALSE(panel->isHidden());
+    for (int i = 0; i < 40; ++i) form->SetProgressPosition(i);
+    EXPECT_EQ(bar->maximum(), 40);
+    EXPECT_EQ(bar->value(), 39);
+    EXPECT_EQ(bar->minimum(), 0);
+    form->ShowProgress(false);
+    EXPECT_TRUE(panel->isHidden());
+    form->SetProgressMax(0);
+    form->SetProgressPosition(0);
+    EXPECT_GT(bar->maximum(), bar->minimum());
+    EXPECT_EQ(bar->value(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs
+
+TEST_F(WindowTest, NoticeConfirmationAndErrorBoxes) {
+    form->ShowNotice("The body is not available !!!");
+    ASSERT_EQ(op.seen.size(), 1u);
+    EXPECT_EQ(op.seen[0].title, otp::kApplicationTitle);
+    EXPECT_EQ(op.seen[0].text, "The body is not available !!!");
+    EXPECT_EQ(op.seen[0].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(op.seen[0].buttons, QMessageBox::Ok);
+    EXPECT_FALSE(op.seen[0].hadParent);
+
+    op.boxAnswers = {QMessageBox::Yes, QMessageBox::No};
+    EXPECT_TRUE(form->AskYesNo("Are you really to update the writer?"));
+    EXPECT_FALSE(form->AskYesNo("Are you really to update the writer?"));
+    EXPECT_FALSE(form->AskYesNo("Escape answers No"));
+    ASSERT_EQ(op.seen.size(), 4u);
+    EXPECT_EQ(op.seen[1].title, otp::kConfirmTitle);
+    EXPECT_EQ(op.seen[1].icon, QMessageBox::Question);
+    EXPECT_EQ(op.seen[1].buttons, QMessageBox::Yes | QMessageBox::No);
+
+    form->ShowErrorBox("ERROR", "RS232 open error!!!", false);
+    ASSERT_EQ(op.seen.size(), 5u);
+    EXPECT_EQ(op.seen[4].title, "ERROR");
+    EXPECT_EQ(op.seen[4].text, "RS232 open error!!!");
+    EXPECT_EQ(op.seen[4].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(op.seen[4].buttons, QMessageBox::Ok);
+    EXPECT_FALSE(op.seen[4].hadParent);
+
+    ShowForm();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->ShowErrorBox("Download error", "Please check download code & read back code", true);
+    ASSERT_EQ(op.seen.size(), 6u);
+    EXPECT_EQ(op.seen[5].title, "Download error");
+    EXPECT_EQ(op.seen[5].text, "Please check download code & read back code");
+    EXPECT_EQ(op.seen[5].icon, QMessageBox::Critical);
+    EXPECT_EQ(op.seen[5].parent.data(), form.get());
+    for (const SeenDialog& d : op.seen) EXPECT_FALSE(d.clickIgnored) << d.text.toStdString();
+}
+
+TEST_F(WindowTest, FileDialogsOfferRomFilesFirstAndAddTheDefaultExtension) {
+    const QString existing = dir->filePath("SAMPLE.ROM");
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    op.fileAnswer = [&](QFileDialog& d) {
+        d.selectFile(existing);
+        static_cast<QDialog&>(d).accept();  // the Open or Save button
+    };
+    EXPECT_EQ(form->ChooseOpenFile(), existing.toStdString());
+    // Saving over a file asks nothing; a name without extension gets ".rom".
+    EXPECT_EQ(form->ChooseSaveFile(), existing.toStdString());
+    op.fileAnswer = [&](QFileDialog& d) {
+        d.selectFile(dir->filePath("copy"));
+        static_cast<QDialog&>(d).accept();  // the Open or Save button
+    };
+    EXPECT_EQ(form->ChooseSaveFile(), dir->filePath("copy.rom").toStdString());
+    op.fileAnswer = nullptr;  // cancel
+    EXPECT_EQ(form->ChooseOpenFile(), std::nullopt);
+    EXPECT_EQ(form->ChooseSaveFile(), std::nullopt);
+
+    ASSERT_EQ(op.seen.size(), 5u);
+    const QStringList filters = {"rom file (.rom) (*.rom)", "all file (*.*) (*)"};
+    for (const SeenDialog& d : op.seen) {
+        EXPECT_EQ(d.className, "QFileDialog");  // no overwrite question came up
+        EXPECT_EQ(d.nameFilters, filters);
+        EXPECT_EQ(d.selectedNameFilter, filters[0]);
+        EXPECT_EQ(d.defaultSuffix, "rom");
+        EXPECT_EQ(d.parent.data(), form.get());
+    }
+    EXPECT_EQ(op.seen[0].objectName, "OpenDialog1");
+    EXPECT_EQ(op.seen[0].acceptMode, QFileDialog::AcceptOpen);
+    EXPECT_EQ(op.seen[1].objectName, "SaveDialog1");
+    EXPECT_EQ(op.seen[1].acceptMode, QFileDialog::AcceptSave);
+}
+
+TEST(FileDialogFilter, TranslatesDescriptionPatternPairs) {
+    EXPECT_EQ(otp::QtNameFilters(otp::kRomFileFilter),
+              QStringList({"rom file (.rom) (*.rom)", "all file (*.*) (*)"}));
+    EXPECT_EQ(otp::QtNameFilters("Text|*.txt;*.log"), QStringList({"Text (*.txt *.log)"}));
+    EXPECT_EQ(otp::QtNameFilters("Images|*.png|dangling"), QStringList({"Images (*.png)"}));
+    EXPECT_TRUE(otp::QtNameFilters("").isEmpty());
+}
+
+// ---------------------------------------------------------------------------
+// Events and handlers
+
+TEST(WindowHandlers, EveryHandlerIsAMethodAndEveryOperationBelongsToAHandler) {
+    const auto& names = otp::WindowHandlerNames();
+    EXPECT_EQ(names.size(), 18u);
+    for (const std::string& name : names) {
+        const QByteArray signature = QByteArray::fromStdString(name) + "()";
+        EXPECT_GE(TForm1::staticMetaObject.indexOfSlot(signature.constData()), 0) << name;
+    }
+    for (const std::string& name : otp::HandlersWithOperation()) {
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+        EXPECT_TRUE(static_cast<bool>(otp::OperationForHandler(name))) << name;
+    }
+    EXPECT_TRUE(static_cast<bool>(otp::OperationForHandler("Quit1Click")));
+    EXPECT_FALSE(static_cast<bool>(otp::OperationForHandler("NoSuchClick")));
+}
+
+TEST_F(WindowTest, ButtonsRunTheirHandlersWhenClicked) {
+    ShowForm();
+    const std::pair<const char*, const char*> buttons[] = {
+        {"Button1", "Button1Click"}, {"Button2", "Button2Click"}, {"Button3", "Button3Click"},
+        {"Button4", "Button4Click"}, {"Button5", "Button5Click"}, {"Button6", "Button6Click"}};
+    Strings expected;
+    for (const auto& [button, handler] : buttons) {
+        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
+        expected.push_back(handler);
+    }
+    EXPECT_EQ(handlersRun, expected);
+    EXPECT_FALSE(Find<QPushButton>("Button5")->text() == "Read");  // Read is Button6
+}
+
+TEST_F(WindowTest, MenuEntriesRunTheirHandlersFromTheBarAndTheSubMenu) {
+    ShowForm();
+    QMenuBar* bar = form->menuBar();
+    Strings expected;
+    for (const char* name : {"LoadROMFile1", "SaveROMFile1", "UploadtoWriter1", "Version1", "UpdateWriter1"}) {
+        QAction* a = Find<QAction>(name);
+        const QRect r = bar->actionGeometry(a);
+        ASSERT_FALSE(r.isEmpty()) << name;
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, r.center());
+        expected.push_back(std::string(name) + "Click");
+    }
+    EXPECT_EQ(handlersRun, expected);
+
+    QMenu* testcode = Find<QMenu>("Testcode1");
+    for (const char* name : {"Read1", "Write1"}) {
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(testcode->menuAction()).center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return testcode->isVisible(); }, 2000)) << name;
+        const QRect r = testcode->actionGeometry(Find<QAction>(name));
+        QTest::mouseClick(testcode, Qt::LeftButton, Qt::NoModifier, r.center());
+        expected.push_back(std::string(name) + "Click");
+    }
+    EXPECT_EQ(handlersRun, expected);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(WindowTest, QuitAndTheCloseBoxCloseTheWindow) {
+    ShowForm();
+    QMenuBar* bar = form->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(Find<QAction>("Quit1")).center());
+    EXPECT_EQ(handlersRun, Strings({"Quit1Click"}));
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(op.seen.empty());  // no confirmation
+
+    MakeForm(kIni);
+    ShowForm();
+    EXPECT_TRUE(form->windowHandle()->close());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(handlersRun.empty());
+}
+
+TEST_F(WindowTest, OnlyTheOperatorsPickRunsASelectorHandler) {
+    ShowForm();
+    // Selections made by the logic run nothing.
+    form->SetSelection(Control::ComboBox1, 2);
+    form->SetSelection(Control::ComboBox3, 1);
+    form->SetSelection(Control::ComboBox4, 1);
+    form->SetSelection(Control::ComboBox5, 7);
+    form->SetSelection(Control::ComboBox5, -1);
+    form->ClearChoices(Control::ComboBox5);
+    for (const std::string& item : otp::DesignBankItems()) form->AddChoice(Control::ComboBox5, item);
+    form->SetSelection(Control::ComboBox5, 0);
+    EXPECT_TRUE(handlersRun.empty());
+
+    // The operator picks with the keyboard...
+    form->SetSelection(Control::ComboBox1, 0);
+    QTest::keyClick(Find<QComboBox>("ComboBox1"), Qt::Key_Down);
+    EXPECT_EQ(form->GetSelection(Control::ComboBox1), 1);
+    form->SetSelection(Control::ComboBox3, 0);
+    QTest::keyClick(Find<QComboBox>("ComboBox3"), Qt::Key_Down);
+    EXPECT_EQ(form->GetSelection(Control::ComboBox3), 1);
+    EXPECT_EQ(handlersRun, Strings({"ComboBox1Change", "ComboBox3Change"}));
+
+    // ... or from the open list.
+    QComboBox* bank = Find<QComboBox>("ComboBox5");
+    bank->showPopup();
+    QAbstractItemView* list = bank->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const QRect item = list->visualRect(list->model()->index(8, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, item.center());
+    EXPECT_EQ(form->GetSelection(Control::ComboBox5), 8);
+    EXPECT_EQ(bank->currentText(), "Last Used");
+    EXPECT_EQ(handlersRun, Strings({"ComboBox1Change", "ComboBox3Change", "ComboBox5Change"}));
+}
+
+TEST_F(WindowTest, TypingIntoTheLockSelectorRunsItsHandlerOnEveryEdit) {
+    ShowForm();
+    QComboBox* lock = Find<QComboBox>("ComboBox4");
+    form->SetSelection(Control::ComboBox4, 0);
+    lock->lineEdit()->selectAll();
+    QTest::keyClicks(lock->lineEdit(), "ON");
+    EXPECT_EQ(handlersRun, Strings({"ComboBox4Change", "ComboBox4Change"}));
+    EXPECT_EQ(lock->currentText(), "ON");
+    EXPECT_EQ(form->GetSelection(Control::ComboBox4), 1);  // the list follows the text
+    QTest::keyClick(lock->lineEdit(), Qt::Key_Backspace);
+    EXPECT_EQ(lock->currentText(), "O");
+    EXPECT_EQ(form->GetSelection(Control::ComboBox4), 0);  // "O" begins "OFF" first
+    QTest::keyClicks(lock->lineEdit(), "X");
+    EXPECT_EQ(lock->currentText(), "OX");
+    EXPECT_EQ(form->GetSelection(Control::ComboBox4), -1);
+    EXPECT_EQ(handlersRun.size(), 4u);
+    // A pick from the list runs it too; a selection from code does not.
+    QTest::keyClick(lock, Qt::Key_Down);
+    EXPECT_EQ(handlersRun.size(), 5u);
+    form->SetSelection(Control::ComboBox4, 1);
+    EXPECT_EQ(handlersRun.size(), 5u);
+    EXPECT_EQ(lock->count(), 2);  // typing adds no items
+}
+
+// ---------------------------------------------------------------------------
+// While a handler runs
+
+TEST_F(WindowTest, WhileAHandlerRunsTheWindowTakesNoInputButDialogsDo) {
+    ShowForm();
+    QPushButton* program = Find<QPushButton>("Button3");
+    bool closedDuringHandler = true;
+    bool nestedRan = false;
+    std::optional<std::string> chosen = "not asked";
+    form->handlerObserver = [&](const std::string& name) {
+        handlersRun.push_back(name);
+        if (handlersRun.size() != 1) return;
+        EXPECT_TRUE(form->Busy());
+        PostClick(program);
+        PostKey(Find<QComboBox>("ComboBox1"), Qt::Key_Down);
+        PostKey(form->menuBar(), Qt::Key_Alt);
+        closedDuringHandler = form->windowHandle()->close();
+        form->RunHandler("Nested", [&] { nestedRan = true; });
+        form->pacer().Sleep(30);  // the window paints and sees the input meanwhile
+        // Boxes and dialogs the handler raises are answered as usual, also
+        // those the window owns.
+        form->ShowNotice("Body not found in ROM file!!! ");
+        form->ShowErrorBox("Download error", "Please check download code & read back code", true);
+        chosen = form->ChooseOpenFile();
+    };
+    op.fileAnswer = [](QFileDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); };
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::mouseClick(Find<QPushButton>("Button2"), Qt::LeftButton);
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(handlersRun, Strings({"Button2Click"}));
+    EXPECT_FALSE(nestedRan);
+    EXPECT_FALSE(closedDuringHandler);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->GetSelection(Control::ComboBox1), 0);
+    ASSERT_EQ(op.seen.size(), 3u);
+    EXPECT_EQ(op.seen[1].parent.data(), form.get());
+    EXPECT_EQ(op.seen[2].parent.data(), form.get());
+    for (const SeenDialog& d : op.seen) EXPECT_FALSE(d.clickIgnored) << d.className.toStdString();
+    EXPECT_EQ(chosen, std::nullopt);
+    EXPECT_FALSE(form->Busy());
+
+    // The same input reaches an idle window.
+    PostClick(program);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handlersRun, Strings({"Button2Click", "Button3Click"}));
+}
+
+TEST_F(WindowTest, PaneLinesAndProgressStepsArePaintedAtOnce) {
+    ShowForm();
+    QPlainTextEdit* lower = Find<QPlainTextEdit>("RichEdit2");
+    PaintCounter panePaints(lower->viewport());
+    PaintCounter barPaints(Find<QProgressBar>("ProgressBar1"));
+    QCoreApplication::processEvents();
+    form->RunHandler("Probe", [&] {
+        int before = panePaints.count;
+        form->AppendLine(Control::RichEdit2, "Blank Check execution ................");
+        EXPECT_GT(panePaints.count, before);
+        form->SetProgressMax(3);
+        before = barPaints.count;
+        form->ShowProgress(true);
+        EXPECT_GT(barPaints.count, before);
+        for (int i = 0; i < 3; ++i) {
+            before = barPaints.count;
+            form->SetProgressPosition(i);
+            EXPECT_GT(barPaints.count, before) << i;
+        }
+        form->ShowProgress(false);
+    });
+    EXPECT_EQ(handlersRun, Strings({"Probe"}));
+}
+
+TEST_F(WindowTest, AnExceptionEndsTheHandlerAndIsShownInABox) {
+    bool after = false;
+    form->RunHandler("Boom", [&] {
+        throw std::runtime_error("image buffer overrun");
+        after = true;
+    });
+    EXPECT_FALSE(after);
+    ASSERT_EQ(op.seen.size(), 1u);
+    EXPECT_EQ(op.seen[0].text, "image buffer overrun");
+    EXPECT_EQ(op.seen[0].title, otp::kApplicationTitle);
+    EXPECT_EQ(op.seen[0].icon, QMessageBox::Critical);
+    EXPECT_FALSE(op.seen[0].clickIgnored);
+    EXPECT_FALSE(form->Busy());
+
+    form->RunHandler("Odd", [] { throw 42; });
+    ASSERT_EQ(op.seen.size(), 2u);
+    EXPECT_FALSE(op.seen[1].text.isEmpty());
+
+    bool ran = false;
+    form->RunHandler("Next", [&] { ran = true; });
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(handlersRun, Strings({"Boom", "Odd", "Next"}));
+}
+
+// A posted event that posts itself again, noting when it is handled.
+class Heartbeat : public QObject {
+public:
+    std::vector<qint64> beats;
+    QElapsedTimer clock;
+    bool running = true;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        beats.push_back(clock.elapsed());
+        if (running) QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        return true;
+    }
+};
+
+TEST_F(WindowTest, PacerSleepsInShortSlicesKeepingEventsFlowingAndInputAway) {
+    ShowForm();
+    otp::Pacer& pacer = form->pacer();
+    Heartbeat heart;
+    heart.clock.start();
+    QCoreApplication::postEvent(&heart, new QEvent(QEvent::User));
+    PostClick(Find<QPushButton>("Button4"));
+    const int64_t start = pacer.NowMs();
+    QElapsedTimer wall;
+    wall.start();
+    pacer.Sleep(300);
+    const qint64 slept = wall.elapsed();
+    heart.running = false;
+    QCoreApplication::processEvents();
+
+    EXPECT_GE(slept, 300);
+    EXPECT_LT(slept, 300 + 1000);
+    EXPECT_GE(pacer.NowMs() - start, 300);
+    // Slices of 10 ms let the heartbeat through about 30 times; a plain
+    // sleep would let it through once, slices of 50 ms six times.
+    EXPECT_GE(heart.beats.size(), 12u);
+    // The click that came during the pause went nowhere.
+    EXPECT_TRUE(handlersRun.empty());
+    EXPECT_FALSE(form->Busy());
+}
+
+TEST_F(WindowTest, AgainstAWriterThatAnswersTheStartUpFillsTheWindow) {
+    // The emulated writer on test time: the start-up's waits cost nothing.
+    otp::VirtualPacer clock;
+    auto demo = otp::emu::MakeDemoOpener(clock);
+    form.reset();
+    op.seen.clear();
+    form = std::make_unique<TForm1>(*demo, dir->path().toStdString(), nullptr, &clock);
+    form->handlerObserver = [this](const std::string& name) { handlersRun.push_back(name); };
+    EXPECT_GE(demo->OpenCount(), 1);
+    EXPECT_EQ(&form->pacer(), &clock);
+    EXPECT_TRUE(op.seen.empty());
+    EXPECT_TRUE(Find<QPlainTextEdit>("RichEdit2")->toPlainText().contains("Connect OK !!!"));
+    EXPECT_TRUE(Find<QPlainTextEdit>("RichEdit1")->toPlainText().contains("Receiver Data Length = 16 bytes"));
+    EXPECT_TRUE(Find<QFrame>("Panel1")->isHidden());
+    EXPECT_TRUE(handlersRun.empty());
+    ShowForm();
+    EXPECT_TRUE(form->grab().save(QStringLiteral(OTP_BINARY_DIR "/window-writer.png")));
+}
+
+TEST_F(WindowTest, Screenshot) {
+    ShowForm();
+    QImage image = form->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), form->size() * form->devicePixelRatio());
+    EXPECT_TRUE(image.save(QStringLiteral(OTP_BINARY_DIR "/window.png")));
+
+    form->AppendLine(Control::RichEdit1, "Receiver Data Length = 16 bytes");
+    form->SetProgressMax(100);
+    form->SetProgressPosition(60);
+    form->ShowProgress(true);
+    EXPECT_TRUE(form->grab().save(QStringLiteral(OTP_BINARY_DIR "/window-progress.png")));
+}
+
+}  // namespace
