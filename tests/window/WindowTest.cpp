@@ -279,7 +279,7 @@ protected:
 // ---------------------------------------------------------------------------
 // Layout, texts and items
 
-struct ControlSpec {
+struct ExpectedControl {
     const char* name;
     const char* className;
     QRect geometry;
@@ -288,7 +288,7 @@ struct ControlSpec {
     int pixels;
 };
 
-const ControlSpec kControls[] = {
+const ExpectedControl kControls[] = {
     {"Label4", "QLabel", {4, 4, 62, 16}, "File Name", "MS Sans Serif", 13},
     {"Edit2", "QLineEdit", {70, 0, 355, 24}, "", "MS Sans Serif", 13},
     {"Label1", "QLabel", {440, 4, 97, 16}, "Total Checksum", "MS Sans Serif", 13},
@@ -316,21 +316,21 @@ const ControlSpec kControls[] = {
 
 TEST_F(WindowTest, EveryControlHasItsNameClassPlaceTextAndFont) {
     ASSERT_EQ(form->objectName(), "Form1");
-    for (const ControlSpec& spec : kControls) {
-        SCOPED_TRACE(spec.name);
-        QWidget* w = Find<QWidget>(spec.name);
+    for (const ExpectedControl& want : kControls) {
+        SCOPED_TRACE(want.name);
+        QWidget* w = Find<QWidget>(want.name);
         ASSERT_NE(w, nullptr);
-        EXPECT_TRUE(w->inherits(spec.className)) << w->metaObject()->className();
+        EXPECT_TRUE(w->inherits(want.className)) << w->metaObject()->className();
         EXPECT_EQ(w->parentWidget(), Client());
-        EXPECT_EQ(w->geometry(), spec.geometry);
-        EXPECT_EQ(w->font().family(), spec.family);
-        EXPECT_EQ(w->font().pixelSize(), spec.pixels);
-        if (spec.text == nullptr) continue;
+        EXPECT_EQ(w->geometry(), want.geometry);
+        EXPECT_EQ(w->font().family(), want.family);
+        EXPECT_EQ(w->font().pixelSize(), want.pixels);
+        if (want.text == nullptr) continue;
         QString text;
         if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
         if (auto* button = qobject_cast<QPushButton*>(w)) text = button->text();
         if (auto* edit = qobject_cast<QLineEdit*>(w)) text = edit->text();
-        EXPECT_EQ(text, spec.text);
+        EXPECT_EQ(text, want.text);
     }
     // Labels show their text as it is.
     for (QLabel* label : Client()->findChildren<QLabel*>()) EXPECT_EQ(label->textFormat(), Qt::PlainText);
