@@ -2,6 +2,12 @@
 
 #include <map>
 
+#include "maintenance/UpdateWriter.h"
+#include "maintenance/WriterVersion.h"
+#include "romfile/LoadRomFile.h"
+#include "romfile/SaveRomFile.h"
+#include "romfile/UploadRom.h"
+
 namespace otp {
 namespace {
 
@@ -9,6 +15,11 @@ namespace {
 // not listed does nothing when its event comes.
 const std::map<std::string, WindowOperation>& OperationTable() {
     static const std::map<std::string, WindowOperation> table = {
+        {"LoadROMFile1Click", LoadROMFile1Click},
+        {"SaveROMFile1Click", SaveROMFile1Click},
+        {"UploadtoWriter1Click", UploadtoWriter1Click},
+        {"Version1Click", Version1Click},
+        {"UpdateWriter1Click", UpdateWriter1Click},
         {"Quit1Click", [](Context& ctx) { ctx.view.CloseWindow(); }},
     };
     return table;

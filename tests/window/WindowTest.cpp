@@ -750,21 +750,23 @@ TEST_F(WindowTest, MenuEntriesRunTheirHandlersFromTheBarAndTheSubMenu) {
     ShowForm();
     QMenuBar* bar = form->menuBar();
     Strings expected;
-    for (const char* name : {"LoadROMFile1", "SaveROMFile1", "UploadtoWriter1", "Version1", "UpdateWriter1"}) {
-        QAction* a = Find<QAction>(name);
-        const QRect r = bar->actionGeometry(a);
-        ASSERT_FALSE(r.isEmpty()) << name;
-        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, r.center());
-        expected.push_back(std::string(name) + "Click");
-    }
-    EXPECT_EQ(handlersRun, expected);
-
+    // The sub-menu first: an upload without a writer hides it, as the body
+    // description it leaves has no test code.
     QMenu* testcode = Find<QMenu>("Testcode1");
     for (const char* name : {"Read1", "Write1"}) {
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(testcode->menuAction()).center());
         ASSERT_TRUE(QTest::qWaitFor([&] { return testcode->isVisible(); }, 2000)) << name;
         const QRect r = testcode->actionGeometry(Find<QAction>(name));
         QTest::mouseClick(testcode, Qt::LeftButton, Qt::NoModifier, r.center());
+        expected.push_back(std::string(name) + "Click");
+    }
+    EXPECT_EQ(handlersRun, expected);
+
+    for (const char* name : {"LoadROMFile1", "SaveROMFile1", "UploadtoWriter1", "Version1", "UpdateWriter1"}) {
+        QAction* a = Find<QAction>(name);
+        const QRect r = bar->actionGeometry(a);
+        ASSERT_FALSE(r.isEmpty()) << name;
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, r.center());
         expected.push_back(std::string(name) + "Click");
     }
     EXPECT_EQ(handlersRun, expected);
