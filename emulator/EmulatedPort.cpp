@@ -1,5 +1,7 @@
 #include "emulator/EmulatedPort.h"
 
+#include "emulator/IcAccess.h"
+
 namespace otp::emu {
 
 EmulatedPort::EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer)
@@ -31,7 +33,11 @@ void EmulatedPortOpener::FailOpen(const std::string& portName, OpenResult result
         failures_[portName] = result;
 }
 
-std::shared_ptr<WriterEmulator> MakeDemoWriter() { return std::make_shared<WriterEmulator>(); }
+std::shared_ptr<WriterEmulator> MakeDemoWriter() {
+    auto writer = std::make_shared<WriterEmulator>();
+    PutInSocket(*writer, IcKind::Blank);
+    return writer;
+}
 
 std::unique_ptr<EmulatedPortOpener> MakeDemoOpener(const Pacer& pacer) {
     return std::make_unique<EmulatedPortOpener>(MakeDemoWriter(), pacer);

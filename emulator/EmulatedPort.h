@@ -57,7 +57,7 @@ private:
 };
 
 // A writer as it leaves the factory: version 12071000, ByteMode BodyInfo with
-// 1024 values, everything else 0xFF.
+// 1024 values, everything else 0xFF; a blank IC in its socket.
 std::shared_ptr<WriterEmulator> MakeDemoWriter();
 // An opener on a fresh demo writer, stamped with `pacer`'s clock.
 std::unique_ptr<EmulatedPortOpener> MakeDemoOpener(const Pacer& pacer);

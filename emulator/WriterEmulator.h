@@ -29,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "emulator/IcSocket.h"
+
 namespace otp::emu {
 
 class WriterEmulator;
@@ -135,6 +137,11 @@ public:
     // the 8 version bytes.
     std::string VersionText() const;
 
+    // --- the IC socket ----------------------------------------------------
+    // Empty when the writer is made; the demo writer starts with a blank IC.
+    IcSocket& Socket() { return socket_; }
+    const IcSocket& Socket() const { return socket_; }
+
 private:
     // A run of back-to-back bytes on one direction of the line.
     struct LineRun {
@@ -164,6 +171,7 @@ private:
     LineRun toWriter_;
     LineRun toHost_;
     std::deque<TimedByte> replies_;
+    IcSocket socket_;
 };
 
 // The standard command set (block read, BodyInfo/option write, image

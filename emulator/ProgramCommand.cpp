@@ -1,0 +1,64 @@
+#include "emulator/Commands.h"
+#include "emulator/IcAccess.h"
+
+namespace otp::emu {
+namespace {
+
+class Program : public WriterCommand {
+public:
+    bool Start(WriterEmulator& writer) override {
+        const HeldBody body = ReadHeldBody(writer);
+        if (const uint8_t problem = SocketProblem(writer, body)) {
+            writer.Reply({problem}, kIcQuickUs);
+            return true;
+        }
+        Ic& ic = *writer.Socket().Held();
+        if (ic.locked) {
+            writer.Reply({kIcLocked}, kIcQuickUs);
+            return true;
+        }
+
+        // The image and the option bytes go into the IC; the rolling-code
+        // values are not taken from the image.
+        for (size_t i = 0; i < body.bytes; ++i)
+            if (!body.InRollingArea(i)) ic.ProgramCell(body.bank, i, writer.Peek(WriterEmulator::kImageAddr + i));
+        for (size_t i = 0; i < Ic::kOptionBytes; ++i)
+            ic.options[i] &= writer.Peek(WriterEmulator::kOptionAddr + static_cast<uint32_t>(i));
+        ic.usedBanks |= static_cast<uint8_t>(1 << body.bank);
+        if (!ic.bodyCode) ic.bodyCode = body.code;
+        ic.bodyInfo = body.info;
+
+        std::vector<uint8_t> reply;
+        if (body.rollingOn) {
+            const size_t first = static_cast<size_t>(body.rollingBase) * static_cast<size_t>(body.bytesPerValue);
+            int k = 0;
+            for (uint16_t word : writer.Socket().TakeRollingCode()) {
+                const size_t at = first + static_cast<size_t>(k++ * body.bytesPerValue);
+                ic.ProgramCell(body.bank, at, static_cast<uint8_t>(word & 0xFF));
+                if (body.bytesPerValue == 2) ic.ProgramCell(body.bank, at + 1, static_cast<uint8_t>(word >> 8));
+                reply.push_back(static_cast<uint8_t>(word & 0xFF));
+                reply.push_back(static_cast<uint8_t>(word >> 8));
+            }
+        }
+
+        // The verify pass of the same run.
+        bool same = true;
+        const std::vector<uint8_t>& cells = ic.banks[static_cast<size_t>(body.bank)];
+        for (size_t i = 0; i < body.bytes && same; ++i)
+            same = body.InRollingArea(i) || cells[i] == writer.Peek(WriterEmulator::kImageAddr + i);
+        if (body.lockOn) ic.locked = true;
+        reply.push_back(same ? kIcOk : kIcCellsWrong);
+
+        const int64_t us = kIcSetUpUs + body.count * kProgramUsPerValue;
+        writer.BusyFor(us);
+        writer.Reply(reply, us);
+        return true;
+    }
+    bool Take(uint8_t, WriterEmulator&) override { return true; }
+};
+
+}  // namespace
+
+std::unique_ptr<WriterCommand> MakeProgram() { return std::make_unique<Program>(); }
+
+}  // namespace otp::emu
