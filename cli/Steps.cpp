@@ -1,7 +1,15 @@
 #include "cli/Steps.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "maintenance/UpdateWriter.h"
 #include "maintenance/WriterVersion.h"
+#include "operations/CopyMaster.h"
+#include "operations/ProductionOps.h"
+#include "operations/ReadOtp.h"
+#include "operations/Selectors.h"
+#include "operations/TestCode.h"
 #include "romfile/LoadRomFile.h"
 #include "romfile/SaveRomFile.h"
 #include "romfile/UploadRom.h"
@@ -18,6 +26,80 @@ Outcome WithPick(std::deque<std::string>& picks, const std::string& pick, Outcom
     return outcome;
 }
 
+bool SameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// The operator can only click a button that is enabled.
+Outcome Click(StepCall& c, Control button, const char* caption, Outcome (*op)(Context&)) {
+    if (!c.form.Enabled(button)) {
+        c.ctx.view.ShowNotice(std::string("\"") + caption + "\" is not available for this body");
+        return Outcome::Refused;
+    }
+    return op(c.ctx);
+}
+
+// A Testcode menu entry, when the menu is shown and (for Write) the entry enabled.
+Outcome MenuClick(StepCall& c, bool write, const char* caption, Outcome (*op)(Context&)) {
+    if (!c.form.MenuVisible(Control::Testcode1) || (write && !c.form.MenuEnabled(Control::Write1))) {
+        c.ctx.view.ShowNotice(std::string("\"") + caption + "\" is not available for this body");
+        return Outcome::Refused;
+    }
+    return op(c.ctx);
+}
+
+// The operator picks item `index` of an enabled selector; its change handler runs.
+Outcome Pick(StepCall& c, Control selector, const char* name, int index, Outcome (*op)(Context&)) {
+    if (!c.form.Enabled(selector)) {
+        c.ctx.view.ShowNotice(std::string("The ") + name + " selector is not available for this body");
+        return Outcome::Refused;
+    }
+    c.ctx.view.SetSelection(selector, index);
+    return op(c.ctx);
+}
+
+// The index of the item whose text is `text` (case ignored), or -1.
+int ItemIndex(const FormModel& form, Control selector, const std::string& text) {
+    const std::vector<std::string>& items = form.Selector(selector).items;
+    for (size_t i = 0; i < items.size(); ++i)
+        if (SameText(items[i], text)) return static_cast<int>(i);
+    return -1;
+}
+
+// "on" is item 1, "off" item 0 of the lock and rolling-code selectors.
+Outcome PickOffOn(StepCall& c, Control selector, const char* name, Outcome (*op)(Context&)) {
+    if (!SameText(c.arg, "on") && !SameText(c.arg, "off")) {
+        c.ctx.view.ShowNotice(std::string(name) + " takes on or off, not \"" + c.arg + "\"");
+        return Outcome::Refused;
+    }
+    return Pick(c, selector, name, SameText(c.arg, "on") ? 1 : 0, op);
+}
+
+// A body by its item index or its name; anything else selects no body.
+Outcome PickBody(StepCall& c) {
+    const std::string& a = c.arg;
+    const bool number = !a.empty() && a.size() < 6 && std::all_of(a.begin(), a.end(), [](char ch) {
+        return std::isdigit(static_cast<unsigned char>(ch));
+    });
+    const int index = number ? std::stoi(a) : ItemIndex(c.form, Control::ComboBox1, a);
+    return Pick(c, Control::ComboBox1, "body", index, ComboBox1Change);
+}
+
+// A bank number, "last" (the last used bank) or "first" (the first unused).
+Outcome PickBank(StepCall& c) {
+    const std::string item = SameText(c.arg, "last")    ? "Last used"
+                             : SameText(c.arg, "first") ? "1st Un-use"
+                                                        : "Bank " + c.arg;
+    const int index = ItemIndex(c.form, Control::ComboBox5, item);
+    if (index < 0) {
+        c.ctx.view.ShowNotice("The bank list has no item \"" + item + "\"");
+        return Outcome::Refused;
+    }
+    return Pick(c, Control::ComboBox5, "bank", index, ComboBox5Change);
+}
+
 }  // namespace
 
 const std::vector<StepDef>& AllSteps() {
@@ -32,6 +114,30 @@ const std::vector<StepDef>& AllSteps() {
          [](StepCall& c) { return Version1Click(c.ctx); }},
         {"update", nullptr, "send the firmware file of Writer.ini to the writer (menu \"Update Writer\"; asks, see --yes)",
          [](StepCall& c) { return UpdateWriter1Click(c.ctx); }},
+        {"auto", nullptr, "blank check, then program and verify if the IC is blank (button \"Auto\")",
+         [](StepCall& c) { return Click(c, Control::Button1, "Auto", Button1Click); }},
+        {"blank", nullptr, "check that the IC in the socket is blank (button \"Blank Check\")",
+         [](StepCall& c) { return Click(c, Control::Button2, "Blank Check", Button2Click); }},
+        {"program", nullptr, "program the IC from the writer's image and verify it (button \"Program\")",
+         [](StepCall& c) { return Click(c, Control::Button3, "Program", Button3Click); }},
+        {"verify", nullptr, "compare the IC with the writer's image (button \"Verify\")",
+         [](StepCall& c) { return Click(c, Control::Button4, "Verify", Button4Click); }},
+        {"read", nullptr, "read the IC and show its checksum, option bytes and program (button \"Read\")",
+         [](StepCall& c) { return Click(c, Control::Button6, "Read", Button6Click); }},
+        {"copy", nullptr, "take over the master IC in the socket (button \"Copy\")",
+         [](StepCall& c) { return Click(c, Control::Button5, "Copy", Button5Click); }},
+        {"body", "N", "pick IC body N (item index from 0, or the body's name)", PickBody},
+        {"lock", "on|off", "pick the lock option", [](StepCall& c) {
+             return PickOffOn(c, Control::ComboBox4, "lock", ComboBox4Change);
+         }},
+        {"rolling", "on|off", "pick the rolling-code option", [](StepCall& c) {
+             return PickOffOn(c, Control::ComboBox3, "rolling", ComboBox3Change);
+         }},
+        {"bank", "0-7|last|first", "pick a bank, or search the last used or first unused bank", PickBank},
+        {"testcode-read", nullptr, "read the IC's test code (menu \"Testcode > Read\")",
+         [](StepCall& c) { return MenuClick(c, false, "Testcode > Read", Read1Click); }},
+        {"testcode-write", nullptr, "write the body's test code into the IC (menu \"Testcode > Write\"; asks, see --yes)",
+         [](StepCall& c) { return MenuClick(c, true, "Testcode > Write", Write1Click); }},
     };
     return steps;
 }

@@ -1,0 +1,35 @@
+#include "operations/CommandStep.h"
+
+#include "link/PortLink.h"
+#include "link/Transfers.h"
+
+namespace otp {
+
+std::optional<int> BodyForWaits(Context& ctx) {
+    const int body = ctx.view.GetSelection(Control::ComboBox1);
+    if (body >= 0 && body < ctx.state.BodyCount && body < kMaxBodies) return body;
+    ctx.view.ShowNotice(kBodyNotAvailable);
+    return std::nullopt;
+}
+
+void ReplyToReadBack(WriterState& s) {
+    for (int i = 0; i < s.ReplyLength && i < kReadBackSize; ++i)
+        s.ReadBackBuffer[static_cast<size_t>(i)] = s.ReplyBuffer[static_cast<size_t>(i)];
+}
+
+void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, int ticks) {
+    SendCommand(ctx, cmd);
+    for (const std::string& line : lines) ctx.view.AppendLine(Control::RichEdit2, line);
+    ProgressWait(ctx, ticks);
+    DrainReply(ctx);
+    ReplyToReadBack(ctx.state);
+}
+
+void AppendConnectError(Context& ctx) {
+    ctx.view.AppendLine(Control::RichEdit2, "  -----> OTP Connect Error !!!");
+    ctx.view.AppendLine(Control::RichEdit2, "  -----> Please check RS232 cable !!!");
+}
+
+std::string ReceiverLengthLine(int count) { return "Receiver Data Length = " + std::to_string(count) + " bytes"; }
+
+}  // namespace otp

@@ -1,0 +1,36 @@
+#pragma once
+// What the operations on the IC share: the selected body's waits, the
+// command step (send, announce, wait, drain) and the connect-error lines.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/Context.h"
+#include "link/WriterCommands.h"
+
+namespace otp {
+
+// The text of the refusal when no configured body is selected.
+inline constexpr const char* kBodyNotAvailable = "The body is not available !!!";
+
+// The row of the per-body tables (BNK_DLY ... OFFSET) for the body selected
+// in ComboBox1. When no configured body is selected there is no wait to
+// take: the notice "The body is not available !!!" is shown and nothing is
+// returned.
+std::optional<int> BodyForWaits(Context& ctx);
+
+// Sends the command byte with its pause, appends `lines` to RichEdit2, waits
+// `ticks` x 10 ms with the progress bar, drains the reply and copies it into
+// ReadBackBuffer, one byte per element.
+void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, int ticks);
+
+// ReadBackBuffer[i] = ReplyBuffer[i] for every byte of the last drain.
+void ReplyToReadBack(WriterState& s);
+
+// "  -----> OTP Connect Error !!!" and "  -----> Please check RS232 cable !!!".
+void AppendConnectError(Context& ctx);
+
+// "Receiver Data Length = N bytes".
+std::string ReceiverLengthLine(int count);
+
+}  // namespace otp

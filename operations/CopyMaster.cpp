@@ -1,0 +1,64 @@
+#include "operations/CopyMaster.h"
+
+#include "config/ApplyBodyInfo.h"
+#include "link/PortLink.h"
+#include "link/Transfers.h"
+#include "link/WriterCommands.h"
+#include "operations/CommandStep.h"
+
+namespace otp {
+namespace {
+
+const char* CopyFailReason(int status) {
+    switch (status) {
+        case 0x01: return "  -----> Master OTP has been Lock !!!";
+        case 0x02: return "  -----> Master OTP is blank or no put on socket !!!";
+        case 0x03: return "  -----> IC no put on socket or jumper setting error !!!";
+        default: return "  -----> IC Body code (Test code) compare error !!!";
+    }
+}
+
+// The writer's copy becomes the host's: options, image, body description,
+// selectors and sums.
+void TakeOverCopy(Context& ctx) {
+    WriterState& s = ctx.state;
+    ReadOptionBytes(ctx, 0, false);
+    // The image count is that of the description held before the copy.
+    ReadObjectBack(ctx, 0, false);
+    ReadBodyInfo(ctx, 0);
+    ApplyBodyInfo(s, ctx.view);
+    OptionChecksum(s, 8);
+    ObjectChecksum(s, s.ObjectLength);
+    ShowTotalChecksum(ctx);
+}
+
+}  // namespace
+
+Outcome Button5Click(Context& ctx) {
+    WriterState& s = ctx.state;
+    const auto body = BodyForWaits(ctx);
+    if (!body) return Outcome::Refused;
+    ctx.view.ClearPane(Control::RichEdit1);
+    ctx.view.ClearPane(Control::RichEdit2);
+    ctx.view.SetFieldText(Control::Edit2, "");
+    OpenPort(ctx);
+    SendCommand(ctx, Cmd::Copy);
+    ProgressWait(ctx, s.CPY_DLY[static_cast<size_t>(*body)]);
+    DrainReply(ctx);
+
+    Outcome outcome = Outcome::Done;
+    if (s.ReplyLength != 1) {
+        AppendConnectError(ctx);
+        outcome = Outcome::Failed;
+    } else if (s.ReplyBuffer[0] != 0x00) {
+        ctx.view.AppendLine(Control::RichEdit2, "  -----> OTP Copy Fail !!!");
+        ctx.view.AppendLine(Control::RichEdit2, CopyFailReason(s.ReplyBuffer[0]));
+        outcome = Outcome::Failed;
+    } else {
+        TakeOverCopy(ctx);
+    }
+    ClosePort(ctx);
+    return outcome;
+}
+
+}  // namespace otp

@@ -1,0 +1,117 @@
+#include "operations/ProductionOps.h"
+
+#include "link/PortLink.h"
+#include "link/Transfers.h"
+#include "operations/CommandStep.h"
+#include "view/HexText.h"
+
+namespace otp {
+namespace {
+
+constexpr int kRollingReplyLength = 17;
+constexpr int kRollingWords = 8;
+
+void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
+
+// The lines of a blank-check verdict; true when the IC is blank.
+bool JudgeBlankCheck(Context& ctx) {
+    const bool ok = BlankCheckOk(ctx.state);
+    Line(ctx, ok ? "  -----> OTP Blank Check OK !!!" : "  -----> OTP Blank Check Fail !!!");
+    return ok;
+}
+
+// What follows every program wait: the finish line, the verify verdict and
+// the rolling code. True when the verdict is OK.
+bool FinishProgram(Context& ctx) {
+    Line(ctx, "  -----> OTP Program Finish !!!");
+    Line(ctx, "Verify ................");
+    const bool ok = ProgramOk(ctx.state);
+    Line(ctx, ok ? "  -----> OTP Verify OK !!!" : "  -----> OTP Verify Fail !!!");
+    ShowRollingCode(ctx);
+    return ok;
+}
+
+Outcome Verdict(bool ok) { return ok ? Outcome::Done : Outcome::Failed; }
+
+}  // namespace
+
+bool BlankCheckOk(const WriterState& s) { return s.ReplyLength == 1 && s.ReplyBuffer[0] == 0x00; }
+
+bool ProgramOk(const WriterState& s) {
+    return (s.ReplyLength == 1 && s.ReplyBuffer[0] == 0x00) ||
+           (s.ReplyLength == kRollingReplyLength && s.ReplyBuffer[16] == 0x00);
+}
+
+bool VerifyOk(const WriterState& s) { return s.ReplyLength >= 1 && s.ReplyBuffer[0] == 0x00; }
+
+void ShowRollingCode(Context& ctx) {
+    WriterState& s = ctx.state;
+    const BodyInfoRow& b = s.BodyInfo[0];
+    if (!(b[4] & 0x20) || s.ReplyLength != kRollingReplyLength) return;
+    Line(ctx, "Rolling code is ....................");
+    const int base = (b[8] & 0x10) ? 0x1F8 : 0x3F8;
+    for (int k = 0; k < kRollingWords; ++k) {
+        const int word = s.ReplyBuffer[static_cast<size_t>(2 * k)] + 256 * s.ReplyBuffer[static_cast<size_t>(2 * k + 1)];
+        s.RomImage[static_cast<size_t>(base + k)] = word;
+        s.ReadBackBuffer[static_cast<size_t>(k)] = word;
+    }
+    DumpValues(ctx.view, s.ReadBackBuffer.data(), kRollingWords, kRollingWords, 4, base, 1);
+    ShowTotalChecksum(ctx);
+}
+
+Outcome Button2Click(Context& ctx) {
+    const auto body = BodyForWaits(ctx);
+    if (!body) return Outcome::Refused;
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    CommandStep(ctx, Cmd::BlankCheck, {"Blank Check Command execution ................", "Blank Check ................"},
+                ctx.state.BNK_DLY[static_cast<size_t>(*body)]);
+    const bool ok = JudgeBlankCheck(ctx);
+    ClosePort(ctx);
+    return Verdict(ok);
+}
+
+Outcome Button3Click(Context& ctx) {
+    const auto body = BodyForWaits(ctx);
+    if (!body) return Outcome::Refused;
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    CommandStep(ctx, Cmd::Program, {"Program Command execution ................", "Programming ................"},
+                ctx.state.PRG_DLY[static_cast<size_t>(*body)]);
+    const bool ok = FinishProgram(ctx);
+    ClosePort(ctx);
+    return Verdict(ok);
+}
+
+Outcome Button4Click(Context& ctx) {
+    const auto body = BodyForWaits(ctx);
+    if (!body) return Outcome::Refused;
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    CommandStep(ctx, Cmd::Verify, {"Verify Command execution ................", "Verify ................"},
+                ctx.state.VER_DLY[static_cast<size_t>(*body)]);
+    const bool ok = VerifyOk(ctx.state);
+    Line(ctx, ok ? "  -----> OTP Verify OK !!!" : "  -----> OTP Verify Fail !!!");
+    ClosePort(ctx);
+    return Verdict(ok);
+}
+
+Outcome Button1Click(Context& ctx) {
+    const auto body = BodyForWaits(ctx);
+    if (!body) return Outcome::Refused;
+    const size_t row = static_cast<size_t>(*body);
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    // Auto announces itself before it sends anything.
+    Line(ctx, "Auto Command execution ................");
+    CommandStep(ctx, Cmd::BlankCheck, {"Blank Check ................"}, ctx.state.BNK_DLY[row]);
+    bool ok = JudgeBlankCheck(ctx);
+    if (ok) {
+        CommandStep(ctx, Cmd::Program, {"Programming ................"}, ctx.state.PRG_DLY[row]);
+        ok = FinishProgram(ctx);
+    }
+    ClosePort(ctx);
+    return Verdict(ok);
+}
+
+}  // namespace otp

@@ -1,0 +1,134 @@
+#include "operations/Selectors.h"
+
+#include <algorithm>
+
+#include "config/ApplyBodyInfo.h"
+#include "link/PortLink.h"
+#include "link/Transfers.h"
+#include "link/WriterCommands.h"
+#include "operations/CommandStep.h"
+#include "view/HexText.h"
+
+namespace otp {
+namespace {
+
+constexpr uint8_t kLockOn = 0x40;
+constexpr uint8_t kRollingOn = 0x20;
+constexpr uint8_t kSearchRequested = 0x08;
+constexpr uint8_t kSearchFirstUnused = 0x04;
+constexpr uint8_t kLockPolarity = 0x01;
+constexpr uint8_t kTwoBanks = 0x08;
+
+void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
+
+void SetBit(uint8_t& byte, uint8_t bit, bool on) { byte = static_cast<uint8_t>(on ? (byte | bit) : (byte & ~bit)); }
+
+// A logged read-back; Failed when it came back short.
+Outcome LoggedReadBack(Context& ctx) {
+    ReadBodyInfo(ctx, 2);
+    return ctx.state.ReplyLength == kBodyInfoWireBytes ? Outcome::Done : Outcome::Failed;
+}
+
+int BankOf(const BodyInfoRow& row) { return row[13] >> 5; }
+
+}  // namespace
+
+bool IsBankSearch(int index, bool twoBanks) { return twoBanks ? index > 1 : index > 7; }
+
+bool IsLastUsedSearch(int index, bool twoBanks) { return twoBanks ? index == 2 : index == 8; }
+
+Outcome ComboBox1Change(Context& ctx) {
+    WriterState& s = ctx.state;
+    const int index = ctx.view.GetSelection(Control::ComboBox1);
+    ctx.view.ClearPane(Control::RichEdit1);
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    Outcome outcome = Outcome::Refused;
+    if (index >= 0 && index < s.BodyCount && index < kMaxBodies) {
+        std::copy_n(s.BodyInfo[static_cast<size_t>(index + 1)].begin(), kBodyInfoWireBytes, s.BodyInfo[0].begin());
+        WriteBodyInfo(ctx);
+        outcome = LoggedReadBack(ctx);
+    } else {
+        ctx.view.ShowNotice(kBodyNotAvailable);
+    }
+    ClosePort(ctx);
+    ApplyBodyInfo(s, ctx.view);
+    return outcome;
+}
+
+Outcome ComboBox4Change(Context& ctx) {
+    WriterState& s = ctx.state;
+    const bool on = ctx.view.GetSelection(Control::ComboBox4) != 0;
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    ReadBodyInfo(ctx, 0);
+    BodyInfoRow& b = s.BodyInfo[0];
+    SetBit(b[4], kLockOn, on);
+    // The option bit is the lock setting, inverted for a body whose polarity bit is set.
+    SetBit(s.OptionBytes[0], 0x01, on != static_cast<bool>(b[4] & kLockPolarity));
+    WriteBodyInfo(ctx);
+    ctx.pacer.Sleep(30);
+    const Outcome outcome = LoggedReadBack(ctx);
+    ClosePort(ctx);
+    ApplyBodyInfo(s, ctx.view);
+    ctx.view.SetFieldText(Control::Edit1, FormatHex(b[2] + 256 * b[3], 4));
+    return outcome;
+}
+
+Outcome ComboBox3Change(Context& ctx) {
+    WriterState& s = ctx.state;
+    const bool on = ctx.view.GetSelection(Control::ComboBox3) != 0;
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    ReadBodyInfo(ctx, 0);
+    SetBit(s.BodyInfo[0][4], kRollingOn, on);
+    WriteBodyInfo(ctx);
+    ctx.pacer.Sleep(50);
+    const Outcome outcome = LoggedReadBack(ctx);
+    ClosePort(ctx);
+    ApplyBodyInfo(s, ctx.view);
+    return outcome;
+}
+
+Outcome ComboBox5Change(Context& ctx) {
+    WriterState& s = ctx.state;
+    BodyInfoRow& b = s.BodyInfo[0];
+    const int sel = ctx.view.GetSelection(Control::ComboBox5);
+    if (sel < 0) return Outcome::Refused;  // no item picked: nothing to change
+    ctx.view.ClearPane(Control::RichEdit2);
+    OpenPort(ctx);
+    const bool two = b[8] & kTwoBanks;
+    Outcome outcome = Outcome::Done;
+    if (IsBankSearch(sel, two)) {
+        SetBit(b[4], kSearchRequested, true);
+        SetBit(b[4], kSearchFirstUnused, !IsLastUsedSearch(sel, two));
+        WriteBodyInfo(ctx);
+        ctx.pacer.Sleep(30);
+        SendCommand(ctx, Cmd::BankSearch);
+        Line(ctx, "Search Bank execution ................");
+        DrainReply(ctx);
+        ReplyToReadBack(s);
+        if (s.ReplyLength != 1 || s.ReplyBuffer[0] != 0x00) {
+            ctx.view.SetSelection(Control::ComboBox5, 0);
+            Line(ctx, "  -----> OTP Search Bank Error !!!");
+            Line(ctx, "  -----> IC put on socket error or jumper setting error !!!");
+            outcome = Outcome::Failed;
+        } else {
+            outcome = LoggedReadBack(ctx);
+            Line(ctx, "Bank search finish, and Bank switch to Bank_" + FormatHex(BankOf(b), 1));
+            ctx.view.SetSelection(Control::ComboBox5, BankOf(b));
+        }
+    } else {
+        SetBit(b[4], kSearchRequested, false);
+        b[13] = static_cast<uint8_t>((sel << 5) | (b[13] & 0x1F));
+        WriteBodyInfo(ctx);
+        ctx.pacer.Sleep(30);
+        outcome = LoggedReadBack(ctx);
+        Line(ctx, "Bank switch to Bank_" + FormatHex(BankOf(b), 1));
+        ctx.view.SetSelection(Control::ComboBox5, BankOf(b));
+    }
+    ClosePort(ctx);
+    return outcome;
+}
+
+}  // namespace otp
