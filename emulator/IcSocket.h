@@ -27,6 +27,8 @@ enum class IcKind {
 
 // "none", "blank", "programmed", "locked", "wrong-body", "fault".
 const char* IcKindName(IcKind kind);
+// Those names, separated by "|".
+inline constexpr const char* kIcKindList = "none|blank|programmed|locked|wrong-body|fault";
 // The kind named by `text`, or nothing for any other text.
 std::optional<IcKind> ParseIcKind(const std::string& text);
 

@@ -10,6 +10,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+
+#include "emulator/IcAccess.h"
 
 namespace otp::emu {
 namespace {
@@ -141,8 +144,26 @@ bool PtyServer::ReadCommands(int& commandFd) {
         const std::string line = Trim(commandText_.substr(0, end));
         commandText_.erase(0, end + 1);
         if (line == "quit") return true;
+        TakeLine(line);
     }
     return false;
+}
+
+void PtyServer::TakeLine(const std::string& line) {
+    if (line.empty()) return;
+    if (line == "status") {
+        std::cout << SocketStatus(writer_) << std::endl;
+        return;
+    }
+    if (line.rfind("ic ", 0) == 0) {
+        if (const auto kind = ParseIcKind(Trim(line.substr(3)))) {
+            PutInSocket(writer_, *kind);
+            std::cout << SocketStatus(writer_) << std::endl;
+            return;
+        }
+    }
+    std::cerr << "writer-emulator: unknown line \"" << line << "\" (ic " << kIcKindList << ", status, quit)"
+              << std::endl;
 }
 
 void PtyServer::Serve(const volatile std::sig_atomic_t& stop, int commandFd,

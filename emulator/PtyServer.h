@@ -30,6 +30,9 @@ public:
 
     // Serves until `stop` becomes non-zero or the line "quit" is read from
     // `commandFd` (-1: no command input; end of that input is not a stop).
+    // The other lines it takes there: "ic KIND" puts an IC of that kind
+    // into the socket (IcKindName), "status" describes the socket; both
+    // answer with the socket's status line on standard output.
     // The signals that set `stop` should be blocked by the caller: they are
     // let through only while the server waits, in `waitMask`.
     void Serve(const volatile std::sig_atomic_t& stop, int commandFd, const sigset_t* waitMask);
@@ -41,6 +44,7 @@ private:
     void WriteHost();
     // Returns true when the line "quit" was read.
     bool ReadCommands(int& commandFd);
+    void TakeLine(const std::string& line);
     // Throws away answer bytes the last host left unread, so that the next
     // open starts with an empty input queue as a real port does.
     void DropUnread();

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/IcAccess.h"
 #include "emulator/PtyServer.h"
 #include "emulator/WriterEmulator.h"
 
@@ -33,13 +34,29 @@ const char kUsage[] =
     "  --memory FILE   initial area-1 memory: up to 65536 raw bytes from address 0;\n"
     "                  memory beyond the file keeps its factory contents\n"
     "  --dump FILE     write the 65536 bytes of area-1 memory to FILE at exit\n"
+    "  --ic KIND       what the socket holds at start (default blank):\n"
+    "                  none        empty socket\n"
+    "                  blank       a new IC\n"
+    "                  programmed  an IC programmed with a master pattern in bank 0\n"
+    "                  locked      the same, locked\n"
+    "                  wrong-body  an IC of another body than the writer holds\n"
+    "                  fault       an IC the writer cannot reach (pins, jumpers)\n"
+    "                  programmed and locked ICs belong to the body the writer\n"
+    "                  holds at start (see --memory)\n"
     "  --no-pacing     answer at once instead of at 9600 baud line speed\n"
-    "  --help          show this text\n";
+    "  --help          show this text\n"
+    "\n"
+    "Lines on standard input:\n"
+    "  ic KIND         put an IC into the socket (the next chip of a run), KIND as\n"
+    "                  for --ic; answers with the status line\n"
+    "  status          print one line on what the socket holds\n"
+    "  quit            stop\n";
 
 struct Options {
     std::string link;
     std::string memory;
     std::string dump;
+    otp::emu::IcKind ic = otp::emu::IcKind::Blank;
     bool pacing = true;
 };
 
@@ -63,7 +80,7 @@ int ParseArgs(int argc, char** argv, Options& opt) {
             opt.pacing = false;
             continue;
         }
-        if (arg == "--link" || arg == "--memory" || arg == "--dump") {
+        if (arg == "--link" || arg == "--memory" || arg == "--dump" || arg == "--ic") {
             if (!hasValue) {
                 if (i + 1 >= argc) {
                     std::cerr << "writer-emulator: " << arg << " needs a value\n" << kUsage;
@@ -74,6 +91,15 @@ int ParseArgs(int argc, char** argv, Options& opt) {
             if (value.empty()) {
                 std::cerr << "writer-emulator: " << arg << " needs a non-empty value\n";
                 return 3;
+            }
+            if (arg == "--ic") {
+                const auto kind = otp::emu::ParseIcKind(value);
+                if (!kind) {
+                    std::cerr << "writer-emulator: --ic takes " << otp::emu::kIcKindList << ", not " << value << "\n";
+                    return 3;
+                }
+                opt.ic = *kind;
+                continue;
             }
             (arg == "--link" ? opt.link : arg == "--memory" ? opt.memory : opt.dump) = value;
             continue;
@@ -149,6 +175,7 @@ int main(int argc, char** argv) {
 
     otp::emu::WriterEmulator writer;
     if (!opt.memory.empty() && !LoadMemoryFile(opt.memory, writer)) return 1;
+    otp::emu::PutInSocket(writer, opt.ic);
 
     // SIGINT and SIGTERM are only let through while the server waits, so a
     // stop is never lost between a check and a wait.
