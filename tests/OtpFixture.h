@@ -118,6 +118,7 @@ protected:
     // The dump rows DumpValues makes of `values`.
     static std::vector<std::string> Rows(const std::vector<int32_t>& values, int perRow, int digits, int start) {
         FormModel f;
+        f.ClearPane(Control::RichEdit2);
         DumpValues(f, values.data(), static_cast<int>(values.size()), perRow, digits, start, 1);
         return f.Lines(Control::RichEdit2);
     }
