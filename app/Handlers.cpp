@@ -3,6 +3,11 @@
 #include <map>
 
 #include "maintenance/UpdateWriter.h"
+#include "operations/CopyMaster.h"
+#include "operations/ProductionOps.h"
+#include "operations/ReadOtp.h"
+#include "operations/Selectors.h"
+#include "operations/TestCode.h"
 #include "maintenance/WriterVersion.h"
 #include "romfile/LoadRomFile.h"
 #include "romfile/SaveRomFile.h"
@@ -20,7 +25,19 @@ const std::map<std::string, WindowOperation>& OperationTable() {
         {"UploadtoWriter1Click", UploadtoWriter1Click},
         {"Version1Click", Version1Click},
         {"UpdateWriter1Click", UpdateWriter1Click},
+        {"Read1Click", Read1Click},
+        {"Write1Click", Write1Click},
         {"Quit1Click", [](Context& ctx) { ctx.view.CloseWindow(); }},
+        {"Button1Click", Button1Click},
+        {"Button2Click", Button2Click},
+        {"Button3Click", Button3Click},
+        {"Button4Click", Button4Click},
+        {"Button5Click", Button5Click},
+        {"Button6Click", Button6Click},
+        {"ComboBox1Change", ComboBox1Change},
+        {"ComboBox3Change", ComboBox3Change},
+        {"ComboBox4Change", ComboBox4Change},
+        {"ComboBox5Change", ComboBox5Change},
     };
     return table;
 }

@@ -176,7 +176,7 @@ void TForm1::ComboBox4Change() { RunOperation("ComboBox4Change"); }
 void TForm1::ComboBox5Change() { RunOperation("ComboBox5Change"); }
 
 void TForm1::RunOperation(const char* handler) {
-    const otp::WindowOperation operation = otp::OperationForHandler(handler);
+    const otp::WindowOperation operation = operationFor ? operationFor(handler) : otp::WindowOperation();
     RunHandler(handler, [this, &operation] {
         if (operation) operation(session_->ctx());
     });

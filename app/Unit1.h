@@ -6,6 +6,8 @@
 #include <QMainWindow>
 
 #include <functional>
+
+#include "app/Handlers.h"
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +49,9 @@ public:
 
     // Told the name of every handler as it starts.
     std::function<void(const std::string&)> handlerObserver;
+    // Where a handler finds its operation; the window's own table unless
+    // replaced (the wiring tests run handlers without their operations).
+    std::function<otp::WindowOperation(const std::string&)> operationFor = otp::OperationForHandler;
 
     // MainView
     void ClearPane(otp::Control pane) override;

@@ -254,6 +254,8 @@ protected:
         startupDialogs = op.seen;
         op.seen.clear();
         form->handlerObserver = [this](const std::string& name) { handlersRun.push_back(name); };
+        // The wiring tests watch the handlers run, not their operations.
+        form->operationFor = [](const std::string&) { return otp::WindowOperation(); };
     }
 
     void ShowForm() {
@@ -775,6 +777,7 @@ TEST_F(WindowTest, MenuEntriesRunTheirHandlersFromTheBarAndTheSubMenu) {
 
 TEST_F(WindowTest, QuitAndTheCloseBoxCloseTheWindow) {
     ShowForm();
+    form->operationFor = otp::OperationForHandler;
     QMenuBar* bar = form->menuBar();
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(Find<QAction>("Quit1")).center());
     EXPECT_EQ(handlersRun, Strings({"Quit1Click"}));
@@ -1002,6 +1005,18 @@ TEST_F(WindowTest, AgainstAWriterThatAnswersTheStartUpFillsTheWindow) {
     EXPECT_TRUE(handlersRun.empty());
     ShowForm();
     EXPECT_TRUE(form->grab().save(QStringLiteral(OTP_BINARY_DIR "/window-writer.png")));
+
+    // The buttons, menu entries and selectors run their operations.
+    QTest::mouseClick(Find<QPushButton>("Button2"), Qt::LeftButton);
+    EXPECT_TRUE(Find<QPlainTextEdit>("RichEdit2")->toPlainText().startsWith(
+        "Blank Check Command execution ................\nBlank Check ................\n"));
+    QMenuBar* bar = form->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(Find<QAction>("Version1")).center());
+    EXPECT_EQ(Find<QPlainTextEdit>("RichEdit2")->toPlainText(), "Version : 12071000\nReceiver Data Length = 8 bytes");
+    QTest::keyClick(Find<QComboBox>("ComboBox4"), Qt::Key_Down);
+    EXPECT_TRUE(Find<QPlainTextEdit>("RichEdit2")->toPlainText().endsWith("Receiver Data Length = 16 bytes"));
+    EXPECT_EQ(form->GetSelection(Control::ComboBox4), 1);
+    EXPECT_EQ(handlersRun, Strings({"Button2Click", "Version1Click", "ComboBox4Change"}));
 }
 
 TEST_F(WindowTest, Screenshot) {
