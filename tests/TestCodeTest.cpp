@@ -118,7 +118,9 @@ TEST_F(TestCodeTest, OnlyTheSingleByteZeroIsAWrittenTestCode) {
         const int64_t t0 = T0();
         EXPECT_EQ(wire.sent, (std::vector<WireByte>{{t0, 0x53}}));
         EXPECT_EQ(wire.drains, (std::vector<int64_t>{t0 + 200}));
-        if (!c.reply.empty()) EXPECT_EQ(state().ReadBackBuffer[0], c.reply[0]);
+        if (!c.reply.empty()) {
+            EXPECT_EQ(state().ReadBackBuffer[0], c.reply[0]);
+        }
     }
     // The line comes before the port is opened and the byte sent.
     EXPECT_EQ(trace[2], "AppendLine RichEdit2 Test Code write Command execution ................");
