@@ -60,19 +60,6 @@ TEST(EmulatorSocket, TheStatusLineDescribesEachKind) {
     EXPECT_TRUE(w.Socket().Empty());
 }
 
-TEST(EmulatorSocket, AProgrammedIcCarriesTheMasterPatternOfTheHeldBody) {
-    WriterEmulator w;  // factory body: ByteMode, 1024 values
-    otp::emu::PutInSocket(w, IcKind::Programmed);
-    const Ic& ic = *w.Socket().Held();
-    EXPECT_EQ(ic.banks[0][0], 0x11);
-    EXPECT_EQ(ic.banks[0][1], 0x2E);
-    EXPECT_EQ(ic.banks[0][1023], otp::emu::MasterCell(1023));
-    EXPECT_EQ(ic.banks[0][1024], 0xFF);
-    EXPECT_TRUE(ic.BankBlank(1, Ic::kBankBytes));
-    EXPECT_EQ(ic.bodyCode, 0);
-    EXPECT_FALSE(ic.locked);
-}
-
 TEST(EmulatorSocket, ProgramAnswersAfterItsWorkAndIsDeafMeanwhile) {
     WriterEmulator w;
     otp::emu::PutInSocket(w, IcKind::Blank);
@@ -148,32 +135,4 @@ TEST(EmulatorSocket, ReadCopiesTheBankAndOptionsAndAnswersTheSum) {
     EXPECT_EQ(w.TakeReplies(100000), (Bytes{0x02, 0x02, 0x00}));
     EXPECT_EQ(w.ReadMemory(WriterEmulator::kIcImageAddr, 5), (Bytes{0xFF, 0x00, 0x03, 0x01, 0xFF}));
     EXPECT_EQ(w.Peek(WriterEmulator::kIcOptionAddr), 0x12);
-}
-
-TEST(EmulatorSocket, CopyTakesTheMastersCellsOptionsAndDescription) {
-    WriterEmulator w;
-    Ic master;
-    const Bytes info = {0xA5, 0x07, 0x00, 0x00, 0xC0, 0x04, 0x00, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    std::copy(info.begin(), info.end(), master.bodyInfo.begin());
-    for (size_t i = 0; i < 4; ++i) master.banks[0][i] = static_cast<uint8_t>(0x10 + i);
-    master.options[0] = 0x01;
-    master.usedBanks = 0x01;
-    w.Socket().Insert(master);
-    w.Receive(0x6B, 0);
-    EXPECT_EQ(w.TakeReplies(100000), Bytes{0x00});
-    EXPECT_EQ(w.ReadMemory(WriterEmulator::kImageAddr, 5), (Bytes{0x10, 0x11, 0x12, 0x13, 0xFF}));
-    EXPECT_EQ(w.Peek(WriterEmulator::kOptionAddr), 0x01);
-    EXPECT_EQ(w.ReadMemory(WriterEmulator::kBodyInfoAddr, 16), info);
-}
-
-TEST(EmulatorSocket, TestCodeReadIsNotCheckedAgainstTheBodyButTheWriteIs) {
-    WriterEmulator w;
-    otp::emu::PutInSocket(w, IcKind::WrongBody);
-    w.Receive(0x51, 0);
-    EXPECT_EQ(w.TakeReplies(100000), (Bytes{0x80, 0x7E, 0x7F, 0x81}));
-    w.Receive(0x53, 200000);
-    EXPECT_EQ(w.TakeReplies(400000), Bytes{0x04});
-    otp::emu::PutInSocket(w, IcKind::None);
-    w.Receive(0x51, 500000);
-    EXPECT_EQ(w.TakeReplies(600000), Bytes{0x03});
 }
