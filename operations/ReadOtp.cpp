@@ -46,7 +46,7 @@ void ShowIcObject(Context& ctx, int offset) {
     const int bytesPerValue = s.ValueDigits / 2;
     int n = BodyObjectLength(s.BodyInfo[0]);
     // Never more than ReadBackBuffer holds, whatever the description claims.
-    if (bytesPerValue > 0) n = std::min(n, kReadBackSize / bytesPerValue);
+    n = std::min(n, kReadBackSize / std::max(bytesPerValue, 1));
     const int bytes = n * bytesPerValue;
     ReadWriterBlock(ctx, kArea, kAddrOtpImage, bytes);
     if (s.ValueDigits == 4) {
