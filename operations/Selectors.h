@@ -1,7 +1,9 @@
 #pragma once
 // The body, lock, rolling-code and bank selectors: each change edits
 // BodyInfo row 0, sends it to the writer and shows what the writer now holds.
-// Each reads the selector's item index as the operator left it.
+// Each reads the selector's item index as the operator left it. The body,
+// lock and rolling-code changes do not judge the writer; they are Failed
+// only when its read-back came back short.
 #include "link/Context.h"
 #include "operations/Outcome.h"
 
