@@ -4,15 +4,10 @@
 namespace otp::emu {
 namespace {
 
-class BankSearch : public WriterCommand {
-public:
-    bool Start(WriterEmulator& writer) override {
-        const HeldBody body = ReadHeldBody(writer);
-        if (const uint8_t problem = SocketProblem(writer, body)) {
-            writer.Reply({problem}, kIcQuickUs);
-            return true;
-        }
-        const uint8_t used = writer.Socket().Held()->usedBanks;
+class BankSearch : public SocketCommand {
+protected:
+    void Answer(WriterEmulator& writer, const HeldBody& body, Ic& ic) override {
+        const uint8_t used = ic.usedBanks;
         const bool firstUnused = body.flags & 0x04;
         int found = -1;
         for (int b = 0; b < body.bankCount; ++b) {
@@ -25,14 +20,12 @@ public:
         }
         if (found < 0) {
             writer.Reply({kIcCellsWrong}, kBankSearchUs);
-            return true;
+            return;
         }
         const uint32_t bankByte = WriterEmulator::kBodyInfoAddr + 13;
         writer.Poke(bankByte, static_cast<uint8_t>((found << 5) | (writer.Peek(bankByte) & 0x1F)));
         writer.Reply({kIcOk}, kBankSearchUs);
-        return true;
     }
-    bool Take(uint8_t, WriterEmulator&) override { return true; }
 };
 
 }  // namespace

@@ -128,4 +128,12 @@ std::string SocketStatus(const WriterEmulator& writer) {
     return line + "; " + rolling;
 }
 
+bool BankMatchesImage(const WriterEmulator& writer, const Ic& ic, const HeldBody& body) {
+    const std::vector<uint8_t>& cells = ic.banks[static_cast<size_t>(body.bank)];
+    for (size_t i = 0; i < body.bytes; ++i)
+        if (!body.InRollingArea(i) && cells[i] != writer.Peek(WriterEmulator::kImageAddr + static_cast<uint32_t>(i)))
+            return false;
+    return true;
+}
+
 }  // namespace otp::emu

@@ -62,6 +62,29 @@ HeldBody ReadHeldBody(const WriterEmulator& writer);
 // otherwise kIcUnreachable (empty socket, contact fault) or kIcOtherBody.
 uint8_t SocketProblem(const WriterEmulator& writer, const HeldBody& body);
 
+// Whether the IC's bank holds the writer's image (the rolling-code place
+// aside, which each IC has its own of).
+bool BankMatchesImage(const WriterEmulator& writer, const Ic& ic, const HeldBody& body);
+
+// A command that is complete with its command byte and works on the IC in
+// the socket: a socket problem is answered at once, otherwise Answer runs on
+// the IC the socket holds.
+class SocketCommand : public WriterCommand {
+public:
+    bool Start(WriterEmulator& writer) final {
+        const HeldBody body = ReadHeldBody(writer);
+        if (const uint8_t problem = SocketProblem(writer, body))
+            writer.Reply({problem}, kIcQuickUs);
+        else
+            Answer(writer, body, *writer.Socket().Held());
+        return true;
+    }
+    bool Take(uint8_t, WriterEmulator&) final { return true; }
+
+protected:
+    virtual void Answer(WriterEmulator& writer, const HeldBody& body, Ic& ic) = 0;
+};
+
 // The 16-bit sum of the first body.count values of a bank (values low byte
 // first in WordMode).
 uint16_t BankSum(const Ic& ic, int bank, const HeldBody& body);

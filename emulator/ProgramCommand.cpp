@@ -4,18 +4,12 @@
 namespace otp::emu {
 namespace {
 
-class Program : public WriterCommand {
-public:
-    bool Start(WriterEmulator& writer) override {
-        const HeldBody body = ReadHeldBody(writer);
-        if (const uint8_t problem = SocketProblem(writer, body)) {
-            writer.Reply({problem}, kIcQuickUs);
-            return true;
-        }
-        Ic& ic = *writer.Socket().Held();
+class Program : public SocketCommand {
+protected:
+    void Answer(WriterEmulator& writer, const HeldBody& body, Ic& ic) override {
         if (ic.locked) {
             writer.Reply({kIcLocked}, kIcQuickUs);
-            return true;
+            return;
         }
 
         // The image and the option bytes go into the IC; the rolling-code
@@ -42,19 +36,14 @@ public:
         }
 
         // The verify pass of the same run.
-        bool same = true;
-        const std::vector<uint8_t>& cells = ic.banks[static_cast<size_t>(body.bank)];
-        for (size_t i = 0; i < body.bytes && same; ++i)
-            same = body.InRollingArea(i) || cells[i] == writer.Peek(WriterEmulator::kImageAddr + i);
+        const bool same = BankMatchesImage(writer, ic, body);
         if (body.lockOn) ic.locked = true;
         reply.push_back(same ? kIcOk : kIcCellsWrong);
 
         const int64_t us = kIcSetUpUs + body.count * kProgramUsPerValue;
         writer.BusyFor(us);
         writer.Reply(reply, us);
-        return true;
     }
-    bool Take(uint8_t, WriterEmulator&) override { return true; }
 };
 
 }  // namespace

@@ -4,15 +4,9 @@
 namespace otp::emu {
 namespace {
 
-class ReadOtp : public WriterCommand {
-public:
-    bool Start(WriterEmulator& writer) override {
-        const HeldBody body = ReadHeldBody(writer);
-        if (const uint8_t problem = SocketProblem(writer, body)) {
-            writer.Reply({problem}, kIcQuickUs);
-            return true;
-        }
-        const Ic& ic = *writer.Socket().Held();
+class ReadOtp : public SocketCommand {
+protected:
+    void Answer(WriterEmulator& writer, const HeldBody& body, Ic& ic) override {
         const std::vector<uint8_t>& cells = ic.banks[static_cast<size_t>(body.bank)];
         // A locked IC keeps its program to itself: it reads as zeros.
         for (size_t i = 0; i < Ic::kBankBytes; ++i)
@@ -30,9 +24,7 @@ public:
             reply = {static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum & 0xFF), kIcOk};
         }
         writer.Reply(reply, kIcSetUpUs + body.count * kReadUsPerValue);
-        return true;
     }
-    bool Take(uint8_t, WriterEmulator&) override { return true; }
 };
 
 }  // namespace

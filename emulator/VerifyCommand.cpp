@@ -4,22 +4,11 @@
 namespace otp::emu {
 namespace {
 
-class Verify : public WriterCommand {
-public:
-    bool Start(WriterEmulator& writer) override {
-        const HeldBody body = ReadHeldBody(writer);
-        if (const uint8_t problem = SocketProblem(writer, body)) {
-            writer.Reply({problem}, kIcQuickUs);
-            return true;
-        }
-        const std::vector<uint8_t>& cells = writer.Socket().Held()->banks[static_cast<size_t>(body.bank)];
-        bool same = true;
-        for (size_t i = 0; i < body.bytes && same; ++i)
-            same = body.InRollingArea(i) || cells[i] == writer.Peek(WriterEmulator::kImageAddr + i);
-        writer.Reply({same ? kIcOk : kIcCellsWrong}, kIcSetUpUs + body.count * kVerifyUsPerValue);
-        return true;
+class Verify : public SocketCommand {
+protected:
+    void Answer(WriterEmulator& writer, const HeldBody& body, Ic& ic) override {
+        writer.Reply({BankMatchesImage(writer, ic, body) ? kIcOk : kIcCellsWrong}, kIcSetUpUs + body.count * kVerifyUsPerValue);
     }
-    bool Take(uint8_t, WriterEmulator&) override { return true; }
 };
 
 }  // namespace
