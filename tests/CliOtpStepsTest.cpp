@@ -5,25 +5,14 @@
 
 #include <sstream>
 
-#include "TestSupport.h"
-#include "cli/CliRunner.h"
-#include "emulator/EmulatedPort.h"
+#include "CliSupport.h"
 #include "emulator/IcAccess.h"
 
 using namespace otp;
+using test::Contains;
+using test::Lines;
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
 
 std::string ReadSource(const std::string& relative) {
     std::ifstream in(test::SourcePath(relative), std::ios::binary);
@@ -32,28 +21,13 @@ std::string ReadSource(const std::string& relative) {
 
 }  // namespace
 
-class CliOtpStepsTest : public ::testing::Test {
+class CliOtpStepsTest : public test::CliInProcessTest {
 protected:
-    test::TempDir dir;
-    VirtualPacer pacer;
-    std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(pacer);
-    std::ostringstream out, err;
-
     void SetUp() override {
         dir.Write("Writer.ini", ReadSource("examples/Writer.ini"));
         dir.Write("demo.rom", ReadSource("examples/demo-rx4400.rom"));
     }
 
-    // One run of the program on the same writer; the output of earlier runs is dropped.
-    int Run(const std::vector<std::string>& args) {
-        out.str("");
-        err.str("");
-        CliEnvironment env{out, err, dir.path()};
-        env.opener = opener.get();
-        env.pacer = &pacer;
-        return RunCli(args, env);
-    }
-    std::vector<std::string> Out() const { return Lines(out.str()); }
     emu::WriterEmulator& Writer() { return opener->Writer(); }
 };
 

@@ -1,42 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "TestSupport.h"
-#include "cli/CliRunner.h"
-#include "emulator/EmulatedPort.h"
+#include "CliSupport.h"
 
 using namespace otp;
 
-namespace {
+using test::Contains;
+using test::Lines;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-}  // namespace
-
-class CliTest : public ::testing::Test {
-protected:
-    test::TempDir dir;
-    VirtualPacer pacer;
-    std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(pacer);
-    std::ostringstream out, err;
-
-    int Run(const std::vector<std::string>& args) {
-        CliEnvironment env{out, err, dir.path()};
-        env.opener = opener.get();
-        env.pacer = &pacer;
-        return RunCli(args, env);
-    }
-};
+class CliTest : public test::CliInProcessTest {};
 
 TEST_F(CliTest, TraceShowsWhatWriterIniDefines) {
     dir.Write("Writer.ini", "VERSION 12071000 V5.00\nRS232_PORT COM2\nIC_BODY_START\nBODY RX4400\n"

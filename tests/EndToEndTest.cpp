@@ -6,19 +6,13 @@
 #include <sstream>
 
 #include "ChildProcess.h"
-#include "TestSupport.h"
+#include "CliSupport.h"
 
 using namespace otp::test;
 
 namespace {
 
 const std::string kEmulator = OTP_BINARY_DIR "/writer-emulator";
-const std::string kCli = OTP_BINARY_DIR "/otpwriter-cli";
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-};
 
 class EndToEndTest : public ::testing::Test {
 protected:
@@ -41,31 +35,14 @@ protected:
     }
 
     // Runs the console front end in the test's folder, COM1 on the emulator.
-    RunResult Cli(const std::string& args) {
-        const std::string command = "cd '" + dir.path() + "' && OTPWRITER_COM1='" + link + "' '" + kCli + "' " + args +
-                                    " 2>&1";
-        RunResult r;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return r;
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
-        const int status = pclose(pipe);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
-    }
+    CliRun Cli(const std::string& args) { return RunCliProgram(dir.path(), link, args); }
 };
 
-bool HasLine(const std::string& text, const std::string& line) {
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        if (l == line) return true;
-    return false;
-}
 
 }  // namespace
 
 TEST_F(EndToEndTest, StartUpAndVersionOverTheSerialLine) {
-    const RunResult r = Cli("version");
+    const CliRun r = Cli("version");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(HasLine(r.out, "COM1 Connect OK !!!")) << r.out;
     EXPECT_TRUE(HasLine(r.out, "Version : 12071000")) << r.out;
@@ -78,7 +55,7 @@ TEST_F(EndToEndTest, FirmwareUpdateThenTheNewVersion) {
     for (int i = 0; i < 8; ++i) firmware[static_cast<size_t>(1024 + i)] = digits[i];
     dir.Write("writer.bin", firmware);
 
-    const RunResult r = Cli("--yes update version");
+    const CliRun r = Cli("--yes update version");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(HasLine(r.out, "Total send 64 bytes")) << r.out;
     EXPECT_TRUE(HasLine(r.out, "Receiver Data Length = 64 bytes")) << r.out;
@@ -86,7 +63,7 @@ TEST_F(EndToEndTest, FirmwareUpdateThenTheNewVersion) {
     EXPECT_TRUE(HasLine(r.out, "Version : 12071002")) << r.out;
 
     // The next start finds the new version and says so.
-    const RunResult again = Cli("");
+    const CliRun again = Cli("");
     EXPECT_TRUE(HasLine(again.out,
                         "Writer driver version [12071002] & inifile version [12071000] no match !!!"))
         << again.out;
@@ -94,7 +71,7 @@ TEST_F(EndToEndTest, FirmwareUpdateThenTheNewVersion) {
 
 TEST_F(EndToEndTest, NoAtTheConfirmationSendsNothing) {
     dir.Write("writer.bin", std::string(2048, '\x11'));
-    const RunResult r = Cli("update version");
+    const CliRun r = Cli("update version");
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(HasLine(r.out, "Confirm: Are you really to update the writer? -> no")) << r.out;
     EXPECT_TRUE(HasLine(r.out, "Version : 12071000")) << r.out;

@@ -3,24 +3,23 @@
 // into the socket through the emulator's standard input.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "ChildProcess.h"
+#include "CliSupport.h"
+
+using otp::test::CliRun;
+using otp::test::RunCliProgram;
 
 namespace {
 
 const char kEmulator[] = OTP_BINARY_DIR "/writer-emulator";
-const char kCli[] = OTP_BINARY_DIR "/otpwriter-cli";
 
 // A 64-byte body with short waits, and an image for it.
 const char kIni[] =
@@ -64,112 +63,14 @@ std::string RomText() {
     return rom.str();
 }
 
-struct CliRun {
-    int status = -1;
-    std::vector<std::string> lines;  // stdout and stderr together
-};
-
-// Runs otpwriter-cli in `dir` with COM1 on `device`.
-CliRun RunCli(const std::string& dir, const std::string& device, const std::string& args) {
-    const std::string command = "cd '" + dir + "' && OTPWRITER_COM1='" + device + "' '" + kCli + "' " + args + " 2>&1";
-    CliRun run;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return run;
-    std::string text;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-    const int status = pclose(p);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) run.lines.push_back(line);
-    return run;
-}
-
-bool Has(const CliRun& run, const std::string& line) {
-    return std::find(run.lines.begin(), run.lines.end(), line) != run.lines.end();
-}
-
-// writer-emulator as a child, its standard input and output on pipes.
-class Emulator {
+// writer-emulator as a child; a line on its input is answered with one line.
+class Emulator : public otp::test::ChildProcess {
 public:
-    ~Emulator() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (in_ >= 0) close(in_);
-        if (out_ >= 0) close(out_);
-    }
-
-    bool Start(const std::vector<std::string>& args) {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], STDIN_FILENO);
-            dup2(out[1], STDOUT_FILENO);
-            close(in[0]);
-            close(in[1]);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv{const_cast<char*>(kEmulator)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(kEmulator, argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        in_ = in[1];
-        out_ = out[0];
-        return pid_ > 0;
-    }
-
-    // The next line of its output, without the line end; empty after 5 s.
-    std::string ReadLine() {
-        std::string line;
-        const auto t0 = std::chrono::steady_clock::now();
-        while (std::chrono::steady_clock::now() - t0 < std::chrono::seconds(5)) {
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) continue;
-            char c;
-            if (read(out_, &c, 1) != 1) break;
-            if (c == '\n') return line;
-            line.push_back(c);
-        }
-        return line;
-    }
-
-    // Everything it writes until it ends.
-    std::string ReadAll() {
-        std::string text;
-        char buf[1024];
-        for (ssize_t n; (n = read(out_, buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
-        return text;
-    }
-
-    std::string Say(const std::string& line) {
-        const std::string text = line + "\n";
-        if (write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return {};
+    bool Start(const std::vector<std::string>& args) { return ChildProcess::Start(kEmulator, args); }
+    std::string Command(const std::string& line) {
+        ChildProcess::Say(line + "\n");
         return line == "quit" ? std::string() : ReadLine();
     }
-
-    int WaitExit() {
-        for (int i = 0; i < 250; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            usleep(20000);
-        }
-        return -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
 };
 
 class OtpEndToEnd : public ::testing::Test {
@@ -189,27 +90,27 @@ TEST_F(OtpEndToEnd, AProductionRunPassesOnABlankIcAndTheSameIcThenFailsTheBlankC
     ASSERT_TRUE(emu.Start({"--link", link(), "--ic", "blank"}));
     ASSERT_EQ(emu.ReadLine().rfind("/dev/", 0), 0u);
 
-    CliRun run = RunCli(dir.path(), link(), "load x.rom auto");
+    CliRun run = RunCliProgram(dir.path(), link(), "load x.rom auto");
     EXPECT_EQ(run.status, 0);
     ASSERT_GE(run.lines.size(), 3u);
     EXPECT_EQ(run.lines[run.lines.size() - 3], "  -----> OTP Program Finish !!!");
     EXPECT_EQ(run.lines.back(), "  -----> OTP Verify OK !!!");
-    EXPECT_TRUE(Has(run, "  -----> OTP Blank Check OK !!!"));
+    EXPECT_TRUE(run.Has("  -----> OTP Blank Check OK !!!"));
 
-    run = RunCli(dir.path(), link(), "auto");
+    run = RunCliProgram(dir.path(), link(), "auto");
     EXPECT_EQ(run.status, 1);
     ASSERT_FALSE(run.lines.empty());
     EXPECT_EQ(run.lines.back(), "  -----> OTP Blank Check Fail !!!");
-    EXPECT_FALSE(Has(run, "Programming ................"));
+    EXPECT_FALSE(run.Has("Programming ................"));
 
     // The operator puts the next chip in; the writer still holds the image.
-    EXPECT_EQ(emu.Say("status"), "socket: programmed; body 00; banks used: 0; test code: FFFF FFFF; next rolling code: 0100");
-    EXPECT_EQ(emu.Say("ic blank"), "socket: blank; body any; banks used: none; test code: FFFF FFFF; next rolling code: 0100");
-    run = RunCli(dir.path(), link(), "auto verify");
+    EXPECT_EQ(emu.Command("status"), "socket: programmed; body 00; banks used: 0; test code: FFFF FFFF; next rolling code: 0100");
+    EXPECT_EQ(emu.Command("ic blank"), "socket: blank; body any; banks used: none; test code: FFFF FFFF; next rolling code: 0100");
+    run = RunCliProgram(dir.path(), link(), "auto verify");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.lines.back(), "  -----> OTP Verify OK !!!");
 
-    emu.Say("quit");
+    emu.Command("quit");
     EXPECT_EQ(emu.WaitExit(), 0);
 }
 
@@ -219,31 +120,31 @@ TEST_F(OtpEndToEnd, EachSocketStateGivesItsFailure) {
     ASSERT_FALSE(emu.ReadLine().empty());
 
     // The writer takes the configured body first; the ICs put in later belong to it.
-    CliRun run = RunCli(dir.path(), link(), "body 0 read");
+    CliRun run = RunCliProgram(dir.path(), link(), "body 0 read");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.lines.back(), "  -----> IC no put on socket or jumper setting error !!!");
 
-    emu.Say("ic wrong-body");
-    run = RunCli(dir.path(), link(), "blank read");
+    emu.Command("ic wrong-body");
+    run = RunCliProgram(dir.path(), link(), "blank read");
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(Has(run, "  -----> OTP Blank Check Fail !!!"));
+    EXPECT_TRUE(run.Has("  -----> OTP Blank Check Fail !!!"));
     EXPECT_EQ(run.lines.back(), "  -----> IC Body code (Test code) compare error !!!");
 
-    emu.Say("ic locked");
-    run = RunCli(dir.path(), link(), "copy");
+    emu.Command("ic locked");
+    run = RunCliProgram(dir.path(), link(), "copy");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.lines.back(), "  -----> Master OTP has been Lock !!!");
 
-    emu.Say("ic fault");
-    run = RunCli(dir.path(), link(), "copy");
+    emu.Command("ic fault");
+    run = RunCliProgram(dir.path(), link(), "copy");
     EXPECT_EQ(run.lines.back(), "  -----> IC no put on socket or jumper setting error !!!");
 
-    emu.Say("ic programmed");
-    run = RunCli(dir.path(), link(), "copy");
+    emu.Command("ic programmed");
+    run = RunCliProgram(dir.path(), link(), "copy");
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(Has(run, "Receiver Data Length = 64 bytes"));
+    EXPECT_TRUE(run.Has("Receiver Data Length = 64 bytes"));
 
-    emu.Say("quit");
+    emu.Command("quit");
     EXPECT_EQ(emu.WaitExit(), 0);
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "CliSupport.h"
 #include "RomFixture.h"
 #include "cli/CliRunner.h"
 #include "emulator/EmulatedPort.h"
@@ -29,20 +30,7 @@ const char kRom[] =
 
 }  // namespace
 
-class RomCliTest : public ::testing::Test {
-protected:
-    test::TempDir dir;
-    VirtualPacer pacer;
-    std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(pacer);
-    std::ostringstream out, err;
-
-    int Run(const std::vector<std::string>& args) {
-        CliEnvironment env{out, err, dir.path()};
-        env.opener = opener.get();
-        env.pacer = &pacer;
-        return RunCli(args, env);
-    }
-};
+class RomCliTest : public test::CliInProcessTest {};
 
 TEST_F(RomCliTest, StepsAreListedWithTheirArguments) {
     EXPECT_EQ(Run({"--help"}), 0);

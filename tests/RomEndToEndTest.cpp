@@ -7,14 +7,13 @@
 #include <sstream>
 
 #include "ChildProcess.h"
-#include "TestSupport.h"
+#include "CliSupport.h"
 
 using namespace otp::test;
 
 namespace {
 
 const std::string kEmulator = OTP_BINARY_DIR "/writer-emulator";
-const std::string kCli = OTP_BINARY_DIR "/otpwriter-cli";
 
 const char kIni[] =
     "VERSION 12071000 V5.00\r\n"
@@ -56,17 +55,6 @@ const char kRom[] =
     "Board HW Version 0301\r\n"
     "Board Xilinx Version 0205\r\n";
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-};
-
-bool HasLine(const std::string& text, const std::string& line) {
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        if (l == line) return true;
-    return false;
-}
 
 int CountLines(const std::string& text, const std::string& line) {
     std::istringstream in(text);
@@ -104,25 +92,14 @@ protected:
     }
 
     // Runs the console front end in the test's folder, COM1 on the emulator.
-    RunResult Cli(const std::string& args) {
-        const std::string command =
-            "cd '" + dir.path() + "' && OTPWRITER_COM1='" + link + "' '" + kCli + "' " + args + " 2>&1";
-        RunResult r;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return r;
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) r.out.append(buf, n);
-        const int status = pclose(pipe);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
-    }
+    CliRun Cli(const std::string& args) { return RunCliProgram(dir.path(), link, args); }
 };
 
 }  // namespace
 
 TEST_F(RomEndToEndTest, LoadUploadSaveGivesTheSameFile) {
     dir.Write("x.rom", kRom);
-    const RunResult load = Cli("load x.rom");
+    const CliRun load = Cli("load x.rom");
     ASSERT_EQ(load.status, 0) << load.out;
     EXPECT_TRUE(HasLine(load.out, "COM1 Connect OK !!!")) << load.out;
     EXPECT_TRUE(HasLine(load.out, "0040: 00 03 06 09 0C 0F 12 15 18 1B 1E 21 24 27 2A 2D ")) << load.out;
@@ -132,7 +109,7 @@ TEST_F(RomEndToEndTest, LoadUploadSaveGivesTheSameFile) {
 
     // A new run: its start-up already takes the writer's data, the upload
     // takes it again, and the save writes what the host then holds.
-    const RunResult second = Cli("upload save y.rom");
+    const CliRun second = Cli("upload save y.rom");
     ASSERT_EQ(second.status, 0) << second.out;
     EXPECT_TRUE(HasLine(second.out, "0000: 01 5A 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ")) << second.out;
     EXPECT_TRUE(HasLine(second.out, "Data save to [y.rom] OK !!!")) << second.out;
@@ -144,7 +121,7 @@ TEST_F(RomEndToEndTest, RefusedBodyGivesExitStatusOne) {
     std::string other = kRom;
     other.replace(other.find("BODY SMALL"), 10, "BODY LARGE");
     dir.Write("other.rom", other);
-    const RunResult r = Cli("load other.rom");
+    const CliRun r = Cli("load other.rom");
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("The Body not support !!! "), std::string::npos) << r.out;
 }

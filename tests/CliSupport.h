@@ -1,0 +1,75 @@
+#pragma once
+// Running the console front end in tests: in-process on the emulated writer
+// with test time, or as the built program in a folder of its own.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "cli/CliRunner.h"
+#include "emulator/EmulatedPort.h"
+
+namespace otp::test {
+
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+inline bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+inline bool HasLine(const std::string& text, const std::string& line) { return Contains(Lines(text), line); }
+
+// The console front end in this process, on a demo writer and test time.
+class CliInProcessTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    VirtualPacer pacer;
+    std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(pacer);
+    std::ostringstream out, err;
+
+    // One run of the program on the same writer; the output of earlier runs is dropped.
+    int Run(const std::vector<std::string>& args) {
+        out.str("");
+        err.str("");
+        CliEnvironment env{out, err, dir.path()};
+        env.opener = opener.get();
+        env.pacer = &pacer;
+        return RunCli(args, env);
+    }
+    std::vector<std::string> Out() const { return Lines(out.str()); }
+};
+
+struct CliRun {
+    int status = -1;
+    std::string out;  // stdout and stderr together
+    std::vector<std::string> lines;
+    bool Has(const std::string& line) const { return Contains(lines, line); }
+};
+
+// Runs the built otpwriter-cli in `dir` with COM1 on `device`.
+inline CliRun RunCliProgram(const std::string& dir, const std::string& device, const std::string& args) {
+    const std::string command = "cd '" + dir + "' && OTPWRITER_COM1='" + device + "' '" OTP_BINARY_DIR
+                                "/otpwriter-cli' " + args + " 2>&1";
+    CliRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) run.out.append(buf, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.lines = Lines(run.out);
+    return run;
+}
+
+}  // namespace otp::test
