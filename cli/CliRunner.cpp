@@ -68,7 +68,7 @@ std::string CliUsage() {
     if (AllSteps().empty()) u << "  (none yet)\n";
     for (const StepDef& s : AllSteps()) {
         std::string head = std::string(s.name) + (s.argName ? std::string(" ") + s.argName : "");
-        if (head.size() < 18) head.resize(18, ' ');
+        if (head.size() < 20) head.resize(20, ' ');
         u << "  " << head << " " << s.help << "\n";
     }
     u << "\n"
