@@ -30,6 +30,12 @@ void SetLayout(WriterState& s, bool byteMode) {
 
 void SetLayoutFromBodyInfo(WriterState& s) { SetLayout(s, IsByteMode(s.BodyInfo[0])); }
 
+void TakeBodyRow(WriterState& s, int body) {
+    if (body < 0 || body >= kMaxBodies) return;
+    const BodyInfoRow& row = s.BodyInfo[static_cast<size_t>(body + 1)];
+    std::copy_n(row.begin(), kBodyInfoWireBytes, s.BodyInfo[0].begin());
+}
+
 int BodyObjectLength(const BodyInfoRow& row) { return row[5] + 256 * row[6]; }
 
 }  // namespace otp

@@ -69,6 +69,10 @@ void SetLayoutFromBodyInfo(WriterState& s);
 // ValueDigits and RowWidth for the given mode.
 void SetLayout(WriterState& s, bool byteMode);
 
+// BodyInfo row 0 takes the 16 bytes of the configured body with combo index
+// `body` (row body + 1); an index outside the table changes nothing.
+void TakeBodyRow(WriterState& s, int body);
+
 // Bytes 5-6 of a BodyInfo row, low byte first.
 int BodyObjectLength(const BodyInfoRow& row);
 

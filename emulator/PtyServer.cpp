@@ -166,9 +166,8 @@ void PtyServer::TakeLine(const std::string& line) {
               << std::endl;
 }
 
-void PtyServer::Serve(const volatile std::sig_atomic_t& stop, int commandFd,
-                      const sigset_t* waitMask) {
-    while (!stop) {
+void PtyServer::Serve(int commandFd, int stopFd) {
+    for (;;) {
         const int64_t nowUs = NowUs();
         const bool held = ReadHost(nowUs);
         if (held_ && !held) DropUnread();
@@ -185,7 +184,7 @@ void PtyServer::Serve(const volatile std::sig_atomic_t& stop, int commandFd,
         } else if (const auto next = writer_.NextEventUs()) {
             waitUs = std::clamp<int64_t>(*next - NowUs(), 0, kMaxWaitUs);
         }
-        pollfd fds[2];
+        pollfd fds[3];
         nfds_t count = 0;
         int commandIndex = -1;
         if (held) fds[count++] = {master_, static_cast<short>(POLLIN | (outgoing_.empty() ? 0 : POLLOUT)), 0};
@@ -193,9 +192,10 @@ void PtyServer::Serve(const volatile std::sig_atomic_t& stop, int commandFd,
             commandIndex = static_cast<int>(count);
             fds[count++] = {commandFd, POLLIN, 0};
         }
-        const timespec ts{static_cast<time_t>(waitUs / 1000000),
-                          static_cast<long>((waitUs % 1000000) * 1000)};
-        const int ready = ppoll(fds, count, &ts, waitMask);
+        const int stopIndex = static_cast<int>(count);
+        if (stopFd >= 0) fds[count++] = {stopFd, POLLIN, 0};
+        const int ready = poll(fds, count, static_cast<int>((waitUs + 999) / 1000));
+        if (ready > 0 && stopFd >= 0 && (fds[stopIndex].revents & POLLIN)) return;
         if (ready > 0 && commandIndex >= 0 &&
             (fds[commandIndex].revents & (POLLIN | POLLHUP | POLLERR))) {
             if (ReadCommands(commandFd)) return;

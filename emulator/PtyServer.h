@@ -4,7 +4,6 @@
 // close of the host; answer bytes that fall due while no host holds the
 // device, or that a host left unread when it closed it, are lost, as on a
 // real line.
-#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,14 +27,13 @@ public:
     bool Open(std::string& error);
     const std::string& DevicePath() const { return devicePath_; }
 
-    // Serves until `stop` becomes non-zero or the line "quit" is read from
-    // `commandFd` (-1: no command input; end of that input is not a stop).
-    // The other lines it takes there: "ic KIND" puts an IC of that kind
-    // into the socket (IcKindName), "status" describes the socket; both
-    // answer with the socket's status line on standard output.
-    // The signals that set `stop` should be blocked by the caller: they are
-    // let through only while the server waits, in `waitMask`.
-    void Serve(const volatile std::sig_atomic_t& stop, int commandFd, const sigset_t* waitMask);
+    // Serves until `stopFd` becomes readable (a signalfd of the stop
+    // signals) or the line "quit" is read from `commandFd` (-1: no command
+    // input; end of that input is not a stop). The other lines it takes
+    // there: "ic KIND" puts an IC of that kind into the socket (IcKindName),
+    // "status" describes the socket; both answer with the socket's status
+    // line on standard output.
+    void Serve(int commandFd, int stopFd);
 
 private:
     int64_t NowUs() const;

@@ -5,7 +5,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -45,8 +44,7 @@ public:
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN) break;  // the device has gone away
             ++emptyReads;
-            const timespec pause{0, 500 * 1000};
-            nanosleep(&pause, nullptr);
+            usleep(500);
         }
         return bytes;
     }

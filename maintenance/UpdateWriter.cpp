@@ -76,9 +76,7 @@ void RestoreBodyInfo(Context& ctx) {
     OpenPort(ctx);
     const int selected = ctx.view.GetSelection(Control::ComboBox1);
     if (selected < s.BodyCount) {
-        // No selection (-1) sends row 0 back as it is.
-        if (selected >= 0)
-            std::copy_n(s.BodyInfo[static_cast<size_t>(selected + 1)].begin(), kBodyInfoWireBytes, s.BodyInfo[0].begin());
+        TakeBodyRow(s, selected);  // no selection (-1) sends row 0 back as it is
         WriteBodyInfo(ctx);
         ReadBodyInfo(ctx, 2);
     } else {

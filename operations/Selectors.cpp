@@ -45,7 +45,7 @@ Outcome ComboBox1Change(Context& ctx) {
     OpenPort(ctx);
     Outcome outcome = Outcome::Refused;
     if (index >= 0 && index < s.BodyCount && index < kMaxBodies) {
-        std::copy_n(s.BodyInfo[static_cast<size_t>(index + 1)].begin(), kBodyInfoWireBytes, s.BodyInfo[0].begin());
+        TakeBodyRow(s, index);
         WriteBodyInfo(ctx);
         outcome = LoggedReadBack(ctx);
     } else {

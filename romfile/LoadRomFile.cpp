@@ -74,7 +74,7 @@ Outcome DownloadToWriter(Context& ctx) {
 
     const int body = view.GetSelection(Control::ComboBox1);
     if (body >= 0 && body < kMaxBodies)
-        std::copy_n(s.BodyInfo[static_cast<size_t>(body + 1)].begin(), kBodyInfoWireBytes, s.BodyInfo[0].begin());
+        TakeBodyRow(s, body);
     else
         ok = false;
     // The lock bit of option byte 0 travels in BodyFlags bit 6.

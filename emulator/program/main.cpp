@@ -1,5 +1,6 @@
 // writer-emulator: a software writer box on a pseudo-terminal.
 #include <signal.h>
+#include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,10 +19,6 @@
 #include "emulator/WriterEmulator.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnStopSignal(int) { g_stop = 1; }
 
 const char kUsage[] =
     "Usage: writer-emulator [options]\n"
@@ -177,20 +174,14 @@ int main(int argc, char** argv) {
     if (!opt.memory.empty() && !LoadMemoryFile(opt.memory, writer)) return 1;
     otp::emu::PutInSocket(writer, opt.ic);
 
-    // SIGINT and SIGTERM are only let through while the server waits, so a
-    // stop is never lost between a check and a wait.
-    sigset_t stopSignals, waitMask;
+    // SIGINT and SIGTERM arrive as a readable descriptor the server waits on,
+    // so a stop is never lost between a check and a wait.
+    sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
-    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    sigdelset(&waitMask, SIGINT);
-    sigdelset(&waitMask, SIGTERM);
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int stopFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);
     signal(SIGPIPE, SIG_IGN);
 
     otp::emu::PtyServer server(writer, opt.pacing);
@@ -203,7 +194,7 @@ int main(int argc, char** argv) {
 
     std::cout << server.DevicePath() << std::endl;
 
-    server.Serve(g_stop, STDIN_FILENO, &waitMask);
+    server.Serve(STDIN_FILENO, stopFd);
 
     int status = 0;
     if (!opt.link.empty()) RemoveLink(opt.link, server.DevicePath());
