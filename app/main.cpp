@@ -18,7 +18,10 @@ const char* const kUsage =
     "The OTP writer's main window. Writer.ini is read from the current directory.\n"
     "  --demo    talk to an emulated writer inside this program instead of a\n"
     "            writer on the serial port\n"
-    "  --help    show this help\n";
+    "  --help    show this help\n"
+    "\n"
+    "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
+    "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.\n";
 
 }  // namespace
 

@@ -20,6 +20,11 @@ int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.Bo
 
 }  // namespace
 
+bool BlockReadComplete(const WriterState& s, int total) {
+    if (total <= 0) return true;
+    return s.ReplyLength == (total % kBlockChunk == 0 ? kBlockChunk : total % kBlockChunk);
+}
+
 void ProgressWait(Context& ctx, int ticks) {
     ctx.view.SetProgressMax(std::max(ticks, 0));
     ctx.view.ShowProgress(true);

@@ -9,6 +9,10 @@ namespace otp {
 // into ReadBackBuffer from entry 0; long requests wait with the progress bar.
 void ReadWriterBlock(Context& ctx, uint8_t area, int start, int length);
 
+// Whether the last block read brought the whole of a request of `total`
+// bytes: its last chunk is the one ReplyLength counts.
+bool BlockReadComplete(const WriterState& s, int total);
+
 // Waits `ticks` steps of 10 ms with the progress bar: maximum `ticks`, the
 // panel shown, the position stepped from 0 to ticks - 1, the panel hidden.
 void ProgressWait(Context& ctx, int ticks);

@@ -9,7 +9,6 @@
 #include "link/Transfers.h"
 #include "romfile/ChosenFile.h"
 #include "romfile/IniSections.h"
-#include "romfile/LinkChecks.h"
 #include "romfile/RomFormat.h"
 #include "view/HexText.h"
 

@@ -5,7 +5,7 @@
 #include "config/ApplyBodyInfo.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
-#include "romfile/LinkChecks.h"
+#include "link/WriterCommands.h"
 
 namespace otp {
 
