@@ -49,6 +49,25 @@ TEST_F(EndToEndTest, StartUpAndVersionOverTheSerialLine) {
     EXPECT_TRUE(HasLine(r.out, "Receiver Data Length = 1024 bytes")) << r.out;
 }
 
+TEST_F(EndToEndTest, TracedVersionQuery) {
+    const CliRun r = Cli("--trace version");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(r.Has("AppendLine RichEdit1 0000: A5 00 00 00 80 00 04 00 80 00 00 00 00 00 00 00 ")) << r.out;
+    EXPECT_TRUE(r.Has("AppendLine RichEdit2 COM1 Connect OK !!!")) << r.out;
+    ASSERT_GE(r.lines.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(r.lines.end() - 3, r.lines.end()),
+              (std::vector<std::string>{"ClearPane RichEdit2", "AppendLine RichEdit2 Version : 12071000",
+                                        "AppendLine RichEdit2 Receiver Data Length = 8 bytes"}));
+}
+
+TEST_F(EndToEndTest, MissingDeviceGivesTheOpenErrorBox) {
+    const CliRun r = RunCliProgram(dir.path(), dir.file("no-such-tty"), "version");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.lines.front(), "ERROR: RS232 open error!!!") << r.out;
+    EXPECT_TRUE(r.Has("COM1 Connect Error (1)!!!")) << r.out;
+    EXPECT_TRUE(r.Has("Version : ")) << r.out;
+}
+
 TEST_F(EndToEndTest, FirmwareUpdateThenTheNewVersion) {
     std::string firmware(1024 + 64, '\x5A');
     const char digits[] = {1, 2, 0, 7, 1, 0, 0, 2};
