@@ -5,15 +5,11 @@
 #include "link/PortLink.h"
 #include "link/WriterCommands.h"
 #include "view/HexText.h"
+#include "view/LogLines.h"
 
 namespace otp {
 namespace {
 
-std::string LengthLine(int count) { return "Receiver Data Length = " + std::to_string(count) + " bytes"; }
-
-std::string MismatchLine(int position, int expected, int got, int digits) {
-    return FormatHex(position, 4) + "--" + FormatHex(expected, digits) + " " + FormatHex(got, digits);
-}
 
 // The image entries BodyInfo row 0 describes, kept inside RomImage.
 int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }
@@ -79,7 +75,7 @@ void ReadBodyInfo(Context& ctx, int mode) {
     if (mode == 0) return;
     const int pane = mode == 1 ? 0 : 1;
     DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength, 16, 2, 0, pane);
-    ctx.view.AppendLine(PaneFor(pane), LengthLine(s.ReplyLength));
+    ctx.view.AppendLine(PaneFor(pane), ReplyLengthLine(s.ReplyLength));
 }
 
 void WriteOptionBytes(Context& ctx, int n) {
@@ -109,9 +105,9 @@ void ReadOptionBytes(Context& ctx, int pane, bool compare) {
             s.OptionBytes[static_cast<size_t>(i)] = static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]);
     }
     if (!differs) DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength, 16, 2, 0, pane);
-    ctx.view.AppendLine(PaneFor(pane), LengthLine(s.ReplyLength));
+    ctx.view.AppendLine(PaneFor(pane), ReplyLengthLine(s.ReplyLength));
     OptionChecksum(s, 16);
-    ctx.view.AppendLine(PaneFor(pane), "Option Checksum =" + FormatHex(s.OptionChecksum, 4));
+    ctx.view.AppendLine(PaneFor(pane), OptionChecksumLine(s.OptionChecksum));
 }
 
 void StreamRomImage(Context& ctx, int n) {
@@ -166,9 +162,9 @@ void ReadObjectBack(Context& ctx, int pane, bool compare) {
             ctx.view.ShowErrorBox("Download error", "Please check download code & read back code", true);
         }
     }
-    ctx.view.AppendLine(PaneFor(pane), LengthLine(bytesPerValue * count));
+    ctx.view.AppendLine(PaneFor(pane), ReplyLengthLine(bytesPerValue * count));
     ObjectChecksum(s, count);
-    ctx.view.AppendLine(PaneFor(pane), "Object Checksum =" + FormatHex(s.ObjectChecksum, 4));
+    ctx.view.AppendLine(PaneFor(pane), ObjectChecksumLine(s.ObjectChecksum));
     ShowTotalChecksum(ctx);
 }
 

@@ -9,6 +9,7 @@
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
 #include "view/HexText.h"
+#include "view/LogLines.h"
 
 namespace otp {
 namespace {
@@ -64,8 +65,7 @@ bool CompareReadBack(Context& ctx, int n) {
         const int got = s.ReadBackBuffer[static_cast<size_t>(i)];
         if (sent == got) continue;
         same = false;
-        ctx.view.AppendLine(Control::RichEdit2, FormatHex(kFirmwareBodyStart + i, 4) + "--" + FormatHex(sent, 2) + " " +
-                                                    FormatHex(got, 2));
+        ctx.view.AppendLine(Control::RichEdit2, MismatchLine(kFirmwareBodyStart + i, sent, got, 2));
     }
     return same;
 }
@@ -120,7 +120,7 @@ Outcome UpdateWriter1Click(Context& ctx) {
     ClosePort(ctx);
     const bool same = CompareReadBack(ctx, n);
     if (same) DumpValues(ctx.view, s.ReadBackBuffer.data(), n, 16, 2, kFirmwareBodyStart, 1);
-    ctx.view.AppendLine(Control::RichEdit2, "Receiver Data Length = " + std::to_string(n) + " bytes");
+    ctx.view.AppendLine(Control::RichEdit2, ReplyLengthLine(n));
     RestoreBodyInfo(ctx);
     return same ? Outcome::Done : Outcome::Failed;
 }

@@ -4,6 +4,7 @@
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
 #include "view/HexText.h"
+#include "view/LogLines.h"
 
 namespace otp {
 
@@ -21,7 +22,7 @@ Outcome Version1Click(Context& ctx) {
     const std::string version = ReadWriterVersion(ctx);
     ClosePort(ctx);
     ctx.view.AppendLine(Control::RichEdit2, "Version : " + version);
-    ctx.view.AppendLine(Control::RichEdit2, "Receiver Data Length = " + std::to_string(ctx.state.ReplyLength) + " bytes");
+    ctx.view.AppendLine(Control::RichEdit2, ReplyLengthLine(ctx.state.ReplyLength));
     return ctx.state.ReplyLength > 0 ? Outcome::Done : Outcome::Failed;
 }
 

@@ -30,6 +30,4 @@ void AppendConnectError(Context& ctx) {
     ctx.view.AppendLine(Control::RichEdit2, "  -----> Please check RS232 cable !!!");
 }
 
-std::string ReceiverLengthLine(int count) { return "Receiver Data Length = " + std::to_string(count) + " bytes"; }
-
 }  // namespace otp

@@ -30,7 +30,4 @@ void ReplyToReadBack(WriterState& s);
 // "  -----> OTP Connect Error !!!" and "  -----> Please check RS232 cable !!!".
 void AppendConnectError(Context& ctx);
 
-// "Receiver Data Length = N bytes".
-std::string ReceiverLengthLine(int count);
-
 }  // namespace otp

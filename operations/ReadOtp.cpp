@@ -7,6 +7,7 @@
 #include "link/WriterCommands.h"
 #include "operations/CommandStep.h"
 #include "view/HexText.h"
+#include "view/LogLines.h"
 
 namespace otp {
 namespace {
@@ -34,10 +35,10 @@ void ShowIcOptions(Context& ctx) {
     WriterState& s = ctx.state;
     ReadWriterBlock(ctx, kArea, kAddrOtpOptions, kOptionWireBytes);
     DumpValues(ctx.view, s.ReadBackBuffer.data(), kOptionWireBytes, 16, 2, 0, 1);
-    Line(ctx, ReceiverLengthLine(s.ReplyLength));
+    Line(ctx, ReplyLengthLine(s.ReplyLength));
     int sum = 0;
     for (int i = 0; i < kOptionWireBytes; ++i) sum += s.ReadBackBuffer[static_cast<size_t>(i)];
-    Line(ctx, "Option Checksum =" + FormatHex(sum, 4));
+    Line(ctx, OptionChecksumLine(sum));
 }
 
 // The IC's program memory from 0x8000, in the layout of the body.
@@ -55,7 +56,7 @@ void ShowIcObject(Context& ctx, int offset) {
                 s.ReadBackBuffer[static_cast<size_t>(2 * i)] + 256 * s.ReadBackBuffer[static_cast<size_t>(2 * i + 1)];
     }
     DumpValues(ctx.view, s.ReadBackBuffer.data(), n, s.RowWidth, s.ValueDigits, offset, 1);
-    Line(ctx, ReceiverLengthLine(bytes));
+    Line(ctx, ReplyLengthLine(bytes));
     int sum = 0;
     for (int i = 0; i < n; ++i) sum = (sum + s.ReadBackBuffer[static_cast<size_t>(i)]) & 0xFFFF;
     Line(ctx, "Object Checksum = " + FormatHex(sum, 4));

@@ -3,6 +3,7 @@
 #include "link/PortLink.h"
 #include "link/WriterCommands.h"
 #include "operations/CommandStep.h"
+#include "view/LogLines.h"
 #include "view/HexText.h"
 
 namespace otp {
@@ -40,7 +41,7 @@ Outcome Read1Click(Context& ctx) {
             else word += 256 * value;
         }
         DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength / 2, 8, 4, 0, 1);
-        Line(ctx, ReceiverLengthLine(s.ReplyLength));
+        Line(ctx, ReplyLengthLine(s.ReplyLength));
     }
     ClosePort(ctx);
     return outcome;

@@ -11,6 +11,7 @@
 #include "romfile/IniSections.h"
 #include "romfile/RomFormat.h"
 #include "view/HexText.h"
+#include "view/LogLines.h"
 
 namespace otp {
 namespace {
@@ -34,7 +35,7 @@ public:
     void OptionBytesTaken() override {
         WriterState& s = ctx_.state;
         DumpValues(ctx_.view, s.ReadBackBuffer.data(), 16, 16, 2, 0, 0);
-        ctx_.view.AppendLine(Control::RichEdit1, "Option Checksum =" + FormatHex(s.OptionChecksum, 4));
+        ctx_.view.AppendLine(Control::RichEdit1, OptionChecksumLine(s.OptionChecksum));
     }
 
     void SectionRead(int32_t firstAddress, const DataSection& section) override {
@@ -42,7 +43,7 @@ public:
         // Only the low four digits of a row label are shown.
         DumpValues(ctx_.view, s.RomImage.data(), s.ObjectLength, s.RowWidth, s.ValueDigits, firstAddress & 0xFFFF, 0);
         ObjectChecksum(s, s.ObjectLength);
-        ctx_.view.AppendLine(Control::RichEdit1, "Object Checksum =" + FormatHex(s.ObjectChecksum, 4));
+        ctx_.view.AppendLine(Control::RichEdit1, ObjectChecksumLine(s.ObjectChecksum));
         if (section.ignored > 0) {
             ctx_.view.AppendLine(Control::RichEdit1, "  -----> " + std::to_string(section.ignored) +
                                                          " values outside the ROM image ignored !!!");

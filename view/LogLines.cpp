@@ -1,0 +1,17 @@
+#include "view/LogLines.h"
+
+#include "view/HexText.h"
+
+namespace otp {
+
+std::string ReplyLengthLine(int count) { return "Receiver Data Length = " + std::to_string(count) + " bytes"; }
+
+std::string MismatchLine(int position, int expected, int got, int digits) {
+    return FormatHex(position, 4) + "--" + FormatHex(expected, digits) + " " + FormatHex(got, digits);
+}
+
+std::string OptionChecksumLine(int sum) { return "Option Checksum =" + FormatHex(sum, 4); }
+
+std::string ObjectChecksumLine(int sum) { return "Object Checksum =" + FormatHex(sum, 4); }
+
+}  // namespace otp

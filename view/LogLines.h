@@ -1,0 +1,19 @@
+#pragma once
+// The line shapes the operations share in the log panes.
+#include <string>
+
+namespace otp {
+
+// "Receiver Data Length = " + count + " bytes".
+std::string ReplyLengthLine(int count);
+
+// A read-back difference: position in 4 hex digits, "--", the value sent and
+// the value read back, both in `digits` hex digits.
+std::string MismatchLine(int position, int expected, int got, int digits);
+
+// "Option Checksum =" and "Object Checksum =" with the sum in 4 hex digits,
+// no blank after the equals sign.
+std::string OptionChecksumLine(int sum);
+std::string ObjectChecksumLine(int sum);
+
+}  // namespace otp
