@@ -21,6 +21,13 @@ bool BlockReadComplete(const WriterState& s, int total) {
     return s.ReplyLength == (total % kBlockChunk == 0 ? kBlockChunk : total % kBlockChunk);
 }
 
+void FoldIntoWords(WriterState& s, int count) {
+    count = std::min(count, kReadBackSize / 2);
+    for (int i = 0; i < count; ++i)
+        s.ReadBackBuffer[static_cast<size_t>(i)] =
+            s.ReadBackBuffer[static_cast<size_t>(2 * i)] + 256 * s.ReadBackBuffer[static_cast<size_t>(2 * i + 1)];
+}
+
 void ProgressWait(Context& ctx, int ticks) {
     ctx.view.SetProgressMax(std::max(ticks, 0));
     ctx.view.ShowProgress(true);
@@ -139,11 +146,7 @@ void ReadObjectBack(Context& ctx, int pane, bool compare) {
     const int bytesPerValue = s.ValueDigits / 2;
     const bool wordMode = s.ValueDigits == 4;
     ReadWriterBlock(ctx, kArea, kAddrImage, bytesPerValue * count);
-    if (wordMode) {
-        for (int i = 0; i < count; ++i)
-            s.ReadBackBuffer[static_cast<size_t>(i)] =
-                s.ReadBackBuffer[static_cast<size_t>(2 * i)] + 256 * s.ReadBackBuffer[static_cast<size_t>(2 * i + 1)];
-    }
+    if (wordMode) FoldIntoWords(s, count);
     if (!compare) {
         std::copy_n(s.ReadBackBuffer.begin(), count, s.RomImage.begin());
         DumpValues(ctx.view, s.RomImage.data(), count, s.RowWidth, s.ValueDigits, offset, pane);

@@ -13,6 +13,10 @@ void ReadWriterBlock(Context& ctx, uint8_t area, int start, int length);
 // bytes: its last chunk is the one ReplyLength counts.
 bool BlockReadComplete(const WriterState& s, int total);
 
+// WordMode: ReadBackBuffer entries 0..count-1 become the words of the byte
+// pairs read from entry 0 on, low byte first.
+void FoldIntoWords(WriterState& s, int count);
+
 // Waits `ticks` steps of 10 ms with the progress bar: maximum `ticks`, the
 // panel shown, the position stepped from 0 to ticks - 1, the panel hidden.
 void ProgressWait(Context& ctx, int ticks);

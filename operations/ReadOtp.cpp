@@ -50,11 +50,7 @@ void ShowIcObject(Context& ctx, int offset) {
     n = std::min(n, kReadBackSize / std::max(bytesPerValue, 1));
     const int bytes = n * bytesPerValue;
     ReadWriterBlock(ctx, kArea, kAddrOtpImage, bytes);
-    if (s.ValueDigits == 4) {
-        for (int i = 0; i < n; ++i)
-            s.ReadBackBuffer[static_cast<size_t>(i)] =
-                s.ReadBackBuffer[static_cast<size_t>(2 * i)] + 256 * s.ReadBackBuffer[static_cast<size_t>(2 * i + 1)];
-    }
+    if (s.ValueDigits == 4) FoldIntoWords(s, n);
     DumpValues(ctx.view, s.ReadBackBuffer.data(), n, s.RowWidth, s.ValueDigits, offset, 1);
     Line(ctx, ReplyLengthLine(bytes));
     int sum = 0;
