@@ -59,41 +59,44 @@ void ShowRollingCode(Context& ctx) {
     ShowTotalChecksum(ctx);
 }
 
-Outcome Button2Click(Context& ctx) {
+namespace {
+
+// Blank Check, Program and Verify: the command goes out before its lines;
+// `judge` writes the verdict lines and tells whether they are OK.
+Outcome SingleCommand(Context& ctx, Cmd cmd, const std::vector<std::string>& lines,
+                      const std::array<int32_t, kMaxBodies>& waits, bool (*judge)(Context&)) {
     const auto body = BodyForWaits(ctx);
     if (!body) return Outcome::Refused;
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
-    CommandStep(ctx, Cmd::BlankCheck, {"Blank Check Command execution ................", "Blank Check ................"},
-                ctx.state.BNK_DLY[static_cast<size_t>(*body)]);
-    const bool ok = JudgeBlankCheck(ctx);
+    CommandStep(ctx, cmd, lines, waits[static_cast<size_t>(*body)]);
+    const bool ok = judge(ctx);
     ClosePort(ctx);
     return Verdict(ok);
+}
+
+bool JudgeVerify(Context& ctx) {
+    const bool ok = VerifyOk(ctx.state);
+    Line(ctx, ok ? "  -----> OTP Verify OK !!!" : "  -----> OTP Verify Fail !!!");
+    return ok;
+}
+
+}  // namespace
+
+Outcome Button2Click(Context& ctx) {
+    return SingleCommand(ctx, Cmd::BlankCheck,
+                         {"Blank Check Command execution ................", "Blank Check ................"},
+                         ctx.state.BNK_DLY, JudgeBlankCheck);
 }
 
 Outcome Button3Click(Context& ctx) {
-    const auto body = BodyForWaits(ctx);
-    if (!body) return Outcome::Refused;
-    ctx.view.ClearPane(Control::RichEdit2);
-    OpenPort(ctx);
-    CommandStep(ctx, Cmd::Program, {"Program Command execution ................", "Programming ................"},
-                ctx.state.PRG_DLY[static_cast<size_t>(*body)]);
-    const bool ok = FinishProgram(ctx);
-    ClosePort(ctx);
-    return Verdict(ok);
+    return SingleCommand(ctx, Cmd::Program, {"Program Command execution ................", "Programming ................"},
+                         ctx.state.PRG_DLY, FinishProgram);
 }
 
 Outcome Button4Click(Context& ctx) {
-    const auto body = BodyForWaits(ctx);
-    if (!body) return Outcome::Refused;
-    ctx.view.ClearPane(Control::RichEdit2);
-    OpenPort(ctx);
-    CommandStep(ctx, Cmd::Verify, {"Verify Command execution ................", "Verify ................"},
-                ctx.state.VER_DLY[static_cast<size_t>(*body)]);
-    const bool ok = VerifyOk(ctx.state);
-    Line(ctx, ok ? "  -----> OTP Verify OK !!!" : "  -----> OTP Verify Fail !!!");
-    ClosePort(ctx);
-    return Verdict(ok);
+    return SingleCommand(ctx, Cmd::Verify, {"Verify Command execution ................", "Verify ................"},
+                         ctx.state.VER_DLY, JudgeVerify);
 }
 
 Outcome Button1Click(Context& ctx) {
