@@ -1,6 +1,7 @@
 #include "operations/Selectors.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "config/ApplyBodyInfo.h"
 #include "link/PortLink.h"
@@ -56,38 +57,42 @@ Outcome ComboBox1Change(Context& ctx) {
     return outcome;
 }
 
-Outcome ComboBox4Change(Context& ctx) {
-    WriterState& s = ctx.state;
-    const bool on = ctx.view.GetSelection(Control::ComboBox4) != 0;
+namespace {
+
+// The lock and rolling-code changes: row 0 is refreshed from the writer,
+// `edit` changes it, it goes back with a pause of `pauseMs` and is read back
+// into the lower pane; the selectors then follow it.
+Outcome EditBodyFlags(Context& ctx, int pauseMs, const std::function<void(WriterState&)>& edit) {
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
     ReadBodyInfo(ctx, 0);
-    BodyInfoRow& b = s.BodyInfo[0];
-    SetBit(b[4], kLockOn, on);
-    // The option bit is the lock setting, inverted for a body whose polarity bit is set.
-    SetBit(s.OptionBytes[0], 0x01, on != static_cast<bool>(b[4] & kLockPolarity));
+    edit(ctx.state);
     WriteBodyInfo(ctx);
-    ctx.pacer.Sleep(30);
+    ctx.pacer.Sleep(pauseMs);
     const Outcome outcome = LoggedReadBack(ctx);
     ClosePort(ctx);
-    ApplyBodyInfo(s, ctx.view);
+    ApplyBodyInfo(ctx.state, ctx.view);
+    return outcome;
+}
+
+}  // namespace
+
+Outcome ComboBox4Change(Context& ctx) {
+    const bool on = ctx.view.GetSelection(Control::ComboBox4) != 0;
+    const Outcome outcome = EditBodyFlags(ctx, 30, [on](WriterState& s) {
+        uint8_t& flags = s.BodyInfo[0][4];
+        SetBit(flags, kLockOn, on);
+        // The option bit is the lock setting, inverted for a body whose polarity bit is set.
+        SetBit(s.OptionBytes[0], 0x01, on != static_cast<bool>(flags & kLockPolarity));
+    });
+    const BodyInfoRow& b = ctx.state.BodyInfo[0];
     ctx.view.SetFieldText(Control::Edit1, FormatHex(b[2] + 256 * b[3], 4));
     return outcome;
 }
 
 Outcome ComboBox3Change(Context& ctx) {
-    WriterState& s = ctx.state;
     const bool on = ctx.view.GetSelection(Control::ComboBox3) != 0;
-    ctx.view.ClearPane(Control::RichEdit2);
-    OpenPort(ctx);
-    ReadBodyInfo(ctx, 0);
-    SetBit(s.BodyInfo[0][4], kRollingOn, on);
-    WriteBodyInfo(ctx);
-    ctx.pacer.Sleep(50);
-    const Outcome outcome = LoggedReadBack(ctx);
-    ClosePort(ctx);
-    ApplyBodyInfo(s, ctx.view);
-    return outcome;
+    return EditBodyFlags(ctx, 50, [on](WriterState& s) { SetBit(s.BodyInfo[0][4], kRollingOn, on); });
 }
 
 Outcome ComboBox5Change(Context& ctx) {
