@@ -2,9 +2,12 @@
 // and the window, and the masters the socket can hold.
 #include "OtpFixture.h"
 #include "operations/CopyMaster.h"
+#include "WireRequests.h"
 
 using namespace otp;
 using test::WireByte;
+
+using otp::test::BlockReadRequest;
 
 namespace {
 
@@ -12,10 +15,6 @@ using Bytes = std::vector<uint8_t>;
 
 const std::string kCopyFail = "  -----> OTP Copy Fail !!!";
 
-Bytes BlockRequest(int addr, int length) {
-    return {0x57, 0x01, static_cast<uint8_t>(addr & 0xFF), static_cast<uint8_t>(addr >> 8),
-            static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8), 0x00, 0x00};
-}
 
 }  // namespace
 
@@ -117,7 +116,7 @@ TEST_F(CopyMasterTest, ACopiedMasterBecomesTheHostsImageOptionsAndBody) {
     EXPECT_EQ(form.Field(Control::Edit2), "");
 
     Bytes expectedWire = {0x6B};
-    for (const auto& request : {BlockRequest(0x7F80, 16), BlockRequest(0x4000, 1024), BlockRequest(0x7F90, 16)})
+    for (const auto& request : {BlockReadRequest(0x7F80, 16), BlockReadRequest(0x4000, 1024), BlockReadRequest(0x7F90, 16)})
         expectedWire.insert(expectedWire.end(), request.begin(), request.end());
     EXPECT_EQ(SentBytes(), expectedWire);
     EXPECT_EQ(wire.opens, 1);

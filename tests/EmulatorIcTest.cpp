@@ -5,6 +5,9 @@
 #include "emulator/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "emulator/WriterEmulator.h"
+#include "WireRequests.h"
+
+using otp::test::BlockReadRequest;
 
 namespace {
 
@@ -13,10 +16,6 @@ using otp::emu::IcKind;
 using otp::emu::WriterEmulator;
 using Bytes = std::vector<uint8_t>;
 
-Bytes BlockRead(uint16_t addr, uint16_t length) {
-    return {0x57, 0x01, static_cast<uint8_t>(addr & 0xFF), static_cast<uint8_t>(addr >> 8),
-            static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8), 0x00, 0x00};
-}
 
 // Feeds bytes 1 ms apart from `atUs`; returns the time after the last.
 int64_t Feed(WriterEmulator& w, const Bytes& bytes, int64_t atUs) {
@@ -67,11 +66,11 @@ TEST(EmulatorSocket, ProgramAnswersAfterItsWorkAndIsDeafMeanwhile) {
     const int64_t ready = 1042 + 5000 + 1024 * 1000;
     EXPECT_EQ(w.NextReplyUs(), ready + WriterEmulator::LineTimeUs(1));
     // A block read sent while the writer programs is lost.
-    Feed(w, BlockRead(0x0400, 8), 100000);
+    Feed(w, BlockReadRequest(0x0400, 8), 100000);
     EXPECT_EQ(w.TakeReplies(2000000), Bytes{0x00});
     EXPECT_TRUE(w.TakeReplies(3000000).empty());
     // Afterwards it listens again.
-    Feed(w, BlockRead(0x0400, 8), 3000000);
+    Feed(w, BlockReadRequest(0x0400, 8), 3000000);
     EXPECT_EQ(w.TakeReplies(4000000).size(), 8u);
 }
 

@@ -20,6 +20,9 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "WireRequests.h"
+
+using otp::test::BlockReadRequest;
 
 namespace {
 
@@ -37,10 +40,6 @@ public:
     bool Start(const std::vector<std::string>& args) { return ChildProcess::Start(kProgram, args); }
 };
 
-Bytes BlockRead(uint16_t addr, uint16_t length) {
-    return {0x57, 0x01, static_cast<uint8_t>(addr & 0xFF), static_cast<uint8_t>(addr >> 8),
-            static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8), 0x00, 0x00};
-}
 
 std::string MakeTempDir() {
     std::string pattern = testing::TempDir() + "otpemuXXXXXX";
@@ -108,7 +107,7 @@ TEST(EmulatorPty, ServesEveryOpenOfTheLinkUntilQuit) {
     for (int round = 0; round < 3; ++round) {
         const int fd = OpenLine(link);
         ASSERT_GE(fd, 0) << "round " << round;
-        WriteBytes(fd, BlockRead(0x0400, 8));
+        WriteBytes(fd, BlockReadRequest(0x0400, 8));
         EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion) << "round " << round;
         EXPECT_TRUE(ReadBytes(fd, 1, 100).empty()) << "round " << round;
         close(fd);
@@ -136,7 +135,7 @@ TEST(EmulatorPty, TheLineIsRawEvenWhenTheHostLeavesItAlone) {
     const std::string device = emu.ReadLine();
     const int fd = OpenLine(device, false);
     ASSERT_GE(fd, 0);
-    WriteBytes(fd, BlockRead(0x0400, 0x0A));
+    WriteBytes(fd, BlockReadRequest(0x0400, 0x0A));
     EXPECT_EQ(ReadBytes(fd, 10, 3000), control);
     EXPECT_TRUE(ReadBytes(fd, 1, 100).empty());
     close(fd);
@@ -153,7 +152,7 @@ TEST(EmulatorPty, EndOfInputDoesNotStopItButASignalDoes) {
     ASSERT_TRUE(emu.Running());
     const int fd = OpenLine(device);
     ASSERT_GE(fd, 0);
-    WriteBytes(fd, BlockRead(0x0400, 8));
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
     EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion);
     close(fd);
     emu.Signal(SIGINT);
@@ -166,14 +165,14 @@ TEST(EmulatorPty, AnswersLeftUnreadAreGoneAtTheNextOpen) {
     const std::string device = emu.ReadLine();
     int fd = OpenLine(device);
     ASSERT_GE(fd, 0);
-    WriteBytes(fd, BlockRead(0x0400, 8));
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
     usleep(200000);  // the answer is waiting, unread
     close(fd);
     usleep(200000);
     fd = OpenLine(device);
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(ReadBytes(fd, 1, 200).empty());
-    WriteBytes(fd, BlockRead(0x0400, 8));
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
     EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion);
     close(fd);
     emu.Say("quit\n");
@@ -189,7 +188,7 @@ TEST(EmulatorPty, PacedAnswersComeAtLineSpeed) {
     const int fd = OpenLine(device);
     ASSERT_GE(fd, 0);
     const auto t0 = Clock::now();
-    WriteBytes(fd, BlockRead(0x0400, 8));
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
     const Bytes got = ReadBytes(fd, 8, 3000);
     const int64_t ms = MsSince(t0);
     EXPECT_EQ(got, kFactoryVersion);
@@ -209,7 +208,7 @@ TEST(EmulatorPty, WithoutPacingALongReadIsThereAtOnce) {
     const int fd = OpenLine(device);
     ASSERT_GE(fd, 0);
     const auto t0 = Clock::now();
-    WriteBytes(fd, BlockRead(0x4000, 4096));
+    WriteBytes(fd, BlockReadRequest(0x4000, 4096));
     const Bytes got = ReadBytes(fd, 4096, 6000);
     EXPECT_EQ(got, Bytes(4096, 0xFF));
     EXPECT_LT(MsSince(t0), 2000);
@@ -235,13 +234,13 @@ TEST(EmulatorPty, MemoryIsLoadedFromAFileAndDumpedAtExit) {
     const std::string device = emu.ReadLine();
     const int fd = OpenLine(device);
     ASSERT_GE(fd, 0);
-    WriteBytes(fd, BlockRead(0x0400, 8));
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
     EXPECT_EQ(ReadBytes(fd, 8, 3000), version);
     // Option bytes written over the line end up in the dump.
     Bytes options = {0x77};
     for (int i = 0; i < 16; ++i) options.push_back(static_cast<uint8_t>(0xA0 + i));
     WriteBytes(fd, options);
-    WriteBytes(fd, BlockRead(0x7F80, 16));
+    WriteBytes(fd, BlockReadRequest(0x7F80, 16));
     EXPECT_EQ(ReadBytes(fd, 16, 3000), Bytes(options.begin() + 1, options.end()));
     close(fd);
     emu.Signal(SIGTERM);

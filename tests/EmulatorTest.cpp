@@ -9,6 +9,9 @@
 #include "emulator/EmulatedPort.h"
 #include "emulator/WriterEmulator.h"
 #include "link/Pacer.h"
+#include "WireRequests.h"
+
+using otp::test::BlockReadRequest;
 
 namespace {
 
@@ -25,10 +28,6 @@ const Bytes kFactoryVersion = {0x01, 0x02, 0x00, 0x07, 0x01, 0x00, 0x00, 0x00};
 const Bytes kFactoryBodyInfo = {0xA5, 0x00, 0x00, 0x00, 0x80, 0x00, 0x04, 0x00,
                                 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
-Bytes BlockRead(uint8_t area, uint16_t addr, uint16_t length) {
-    return {0x57, area, static_cast<uint8_t>(addr & 0xFF), static_cast<uint8_t>(addr >> 8),
-            static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8), 0x00, 0x00};
-}
 
 // A host on a port: every byte is written, then the host pauses.
 struct Host {
@@ -45,7 +44,7 @@ struct Host {
     // A block read as the host makes it for a short block: 1 ms after each
     // byte, then 100 ms, then one drain.
     Bytes Read(uint16_t addr, uint16_t length) {
-        Send(BlockRead(1, addr, length));
+        Send(BlockReadRequest(addr, length));
         pacer.Sleep(100);
         return Drain();
     }
@@ -172,7 +171,7 @@ TEST(EmulatorLine, AnswerBytesFollowCompletionAndDelayAtLineSpeed) {
 TEST(EmulatorLine, WithoutLineTimingAnswersAreThereAtOnce) {
     WriterEmulator w;
     w.SetLineTiming(false);
-    for (uint8_t b : BlockRead(1, 0x0400, 8)) w.Receive(b, 5000);
+    for (uint8_t b : BlockReadRequest(0x0400, 8)) w.Receive(b, 5000);
     EXPECT_EQ(w.NextReplyUs(), 5000);
     EXPECT_EQ(w.TakeReplies(5000), kFactoryVersion);
 }
@@ -237,7 +236,7 @@ TEST(EmulatorIdle, UnknownCommandBytesAreIgnored) {
 
 TEST(EmulatorBlockRead, BodyInfoArrivesByteByByteAtLineSpeed) {
     Host h;
-    h.Send(BlockRead(1, 0x7F90, 16));  // bytes written at 0..7 ms
+    h.Send(BlockReadRequest(0x7F90, 16));  // bytes written at 0..7 ms
     // The request is on the wire back-to-back and complete at 8334 us;
     // answer byte k is there at 8334 + (k + 1) byte times.
     std::vector<size_t> counts;
@@ -265,7 +264,7 @@ TEST(EmulatorBlockRead, TheHostsDrainAfter100msHoldsTheWholeAnswer) {
 TEST(EmulatorBlockRead, FourKiBChunkTakesItsLineTime) {
     Host h;
     h.writer->WriteMemory(0x4000, Bytes(4096, 0x3C));
-    h.Send(BlockRead(1, 0x4000, 4096));
+    h.Send(BlockReadRequest(0x4000, 4096));
     // Complete at 8334 us; byte 4094 is there at 4273959 us, the last one
     // 4266667 us after completion, at 4275001 us.
     h.pacer.Sleep(4275 - 8);
@@ -282,9 +281,9 @@ TEST(EmulatorBlockRead, WrapsAt64KiB) {
 
 TEST(EmulatorBlockRead, OtherAreasAndEmptyReadsGetNoAnswer) {
     Host h;
-    h.Send(BlockRead(0, 0x0400, 8));
-    h.Send(BlockRead(2, 0x0400, 8));
-    h.Send(BlockRead(1, 0x0400, 0));
+    h.Send(BlockReadRequest(0x0400, 8, 0));
+    h.Send(BlockReadRequest(0x0400, 8, 2));
+    h.Send(BlockReadRequest(0x0400, 0));
     h.pacer.Sleep(200);
     EXPECT_TRUE(h.Drain().empty());
     // Each of them was a complete command: the next read is answered.
@@ -388,7 +387,7 @@ TEST(EmulatorImageStream, WordModeBytesQueueOnTheLineAndTheReadFollows) {
     }
     h.pacer.Sleep(1024 / 4);
     EXPECT_EQ(h.writer->ReadMemory(0x4000, 2048), image);
-    h.Send(BlockRead(1, 0x4000, 2048));
+    h.Send(BlockReadRequest(0x4000, 2048));
     h.pacer.Sleep(3240);
     EXPECT_EQ(h.Drain(), image);
 }
@@ -408,7 +407,7 @@ TEST(EmulatorImageStream, APauseShorterThanTheIdleTimeContinuesTheStream) {
     h.Send({0x6D});
     h.Send({0x01, 0x02});
     h.pacer.Sleep(45);
-    h.Send(BlockRead(1, 0x0400, 8));
+    h.Send(BlockReadRequest(0x0400, 8));
     h.pacer.Sleep(100);
     EXPECT_TRUE(h.Drain().empty());
     EXPECT_EQ(h.writer->ReadMemory(0x4000, 10), (Bytes{0x01, 0x02, 0x57, 0x01, 0x00, 0x04, 0x08, 0x00, 0x00, 0x00}));
@@ -454,7 +453,7 @@ TEST(EmulatorPort, MemoryPersistsAcrossOpens) {
     pacer.Sleep(500);
     std::unique_ptr<SerialPort> port;
     ASSERT_EQ(opener.Open("COM2", port), OpenResult::Ok);
-    for (uint8_t b : BlockRead(1, 0x7F80, 16)) {
+    for (uint8_t b : BlockReadRequest(0x7F80, 16)) {
         port->WriteByte(b);
         pacer.Sleep(1);
     }
@@ -491,7 +490,7 @@ TEST(EmulatorPort, TwoPortsOpenAtOnceShareTheWriter) {
     std::unique_ptr<SerialPort> a, b;
     ASSERT_EQ(opener.Open("COM1", a), OpenResult::Ok);
     ASSERT_EQ(opener.Open("COM1", b), OpenResult::Ok);
-    for (uint8_t byte : BlockRead(1, 0x0400, 8)) {
+    for (uint8_t byte : BlockReadRequest(0x0400, 8)) {
         b->WriteByte(byte);
         pacer.Sleep(1);
     }
@@ -505,7 +504,7 @@ TEST(EmulatorPort, AnswerBytesThatArriveWhileClosedAreLost) {
     EmulatedPortOpener opener(std::make_shared<WriterEmulator>(), pacer);
     std::unique_ptr<SerialPort> port;
     ASSERT_EQ(opener.Open("COM1", port), OpenResult::Ok);
-    for (uint8_t byte : BlockRead(1, 0x0400, 8)) {
+    for (uint8_t byte : BlockReadRequest(0x0400, 8)) {
         port->WriteByte(byte);
         pacer.Sleep(1);
     }
@@ -521,7 +520,7 @@ TEST(EmulatorPort, TheDemoWriterAnswersWithTheFactoryVersion) {
     auto opener = otp::emu::MakeDemoOpener(pacer);
     std::unique_ptr<SerialPort> port;
     ASSERT_EQ(opener->Open("COM1", port), OpenResult::Ok);
-    for (uint8_t byte : BlockRead(1, 0x0400, 8)) {
+    for (uint8_t byte : BlockReadRequest(0x0400, 8)) {
         port->WriteByte(byte);
         pacer.Sleep(1);
     }

@@ -6,8 +6,11 @@
 
 #include "RomFixture.h"
 #include "romfile/LoadRomFile.h"
+#include "WireRequests.h"
 
 using namespace otp;
+
+using otp::test::BlockReadRequest;
 
 namespace {
 
@@ -39,10 +42,6 @@ std::string File32(const std::string& body = "B32") {
            "CHECKSUM 01F0\r\nBANK 0 END\r\nROM END\r\nBoard SW Version 0001\r\n";
 }
 
-std::vector<uint8_t> BlockRead(int addr, int length) {
-    return {0x57, 0x01, static_cast<uint8_t>(addr & 0xFF), static_cast<uint8_t>(addr >> 8),
-            static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8), 0x00, 0x00};
-}
 
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
 
@@ -103,12 +102,12 @@ TEST_F(LoadRomTest, DownloadPutsTheTwelveStepsOnTheWireWithTheirWaits) {
     Load("b32.rom", File32());
     std::vector<uint8_t> expected = {0x75, 0xA5, 0x01, 0x00, 0x00, 0xC0, 0x20, 0x00, 0x00,
                                      0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    Append(expected, BlockRead(0x7F90, 16));
+    Append(expected, BlockReadRequest(0x7F90, 16));
     Append(expected, {0x77, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0});
-    Append(expected, BlockRead(0x7F80, 16));
+    Append(expected, BlockReadRequest(0x7F80, 16));
     expected.push_back(0x6D);
     for (uint8_t v = 0; v < 32; ++v) expected.push_back(v);
-    Append(expected, BlockRead(0x4000, 32));
+    Append(expected, BlockReadRequest(0x4000, 32));
     EXPECT_EQ(SentBytes(), expected);
     ASSERT_FALSE(wire.sent.empty());
     const int64_t t0 = wire.sent[0].ms;

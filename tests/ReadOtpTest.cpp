@@ -2,18 +2,17 @@
 // and object reads with their layout, and what a real read shows.
 #include "OtpFixture.h"
 #include "operations/ReadOtp.h"
+#include "WireRequests.h"
 
 using namespace otp;
 using test::WireByte;
+
+using otp::test::BlockReadRequest;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes BlockRequest(int addr, int length) {
-    return {0x57, 0x01, static_cast<uint8_t>(addr & 0xFF), static_cast<uint8_t>(addr >> 8),
-            static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8), 0x00, 0x00};
-}
 
 }  // namespace
 
@@ -63,8 +62,8 @@ TEST_F(ReadOtpTest, AStatusOfZeroShowsOptionsAndObjectWithoutAChecksumLine) {
     EXPECT_EQ(wire.sent[1], (WireByte{t0 + 530, 0x57}));
     Bytes sent = SentBytes();
     Bytes expected = {0x69};
-    for (uint8_t b : BlockRequest(0xBF80, 16)) expected.push_back(b);
-    for (uint8_t b : BlockRequest(0x8000, 1024)) expected.push_back(b);
+    for (uint8_t b : BlockReadRequest(0xBF80, 16)) expected.push_back(b);
+    for (uint8_t b : BlockReadRequest(0x8000, 1024)) expected.push_back(b);
     EXPECT_EQ(sent, expected);
 }
 
@@ -140,7 +139,7 @@ TEST_F(ReadOtpTest, WordModeFoldsPairsLowByteFirstAndSumsModulo65536) {
     EXPECT_EQ(lines[4], "Receiver Data Length = 4 bytes");
     EXPECT_EQ(lines[5], "Object Checksum = 0002");
     const Bytes sent = SentBytes();
-    EXPECT_EQ(Bytes(sent.end() - 8, sent.end()), BlockRequest(0x8000, 4));
+    EXPECT_EQ(Bytes(sent.end() - 8, sent.end()), BlockReadRequest(0x8000, 4));
 }
 
 TEST_F(ReadOtpTest, ByteModeDumpStartsAtTheBodysOffset) {
@@ -169,7 +168,7 @@ TEST_F(ReadOtpTest, ALengthBeyondTheReadBackBufferIsReadOnlyAsFarAsItGoes) {
         // One request for the options, four of 4096 bytes for the object.
         const Bytes sent = SentBytes();
         EXPECT_EQ(std::count(sent.begin(), sent.end(), 0x57), 5) << body;
-        EXPECT_EQ(Bytes(sent.end() - 8, sent.end()), BlockRequest(0xB000, 4096)) << body;
+        EXPECT_EQ(Bytes(sent.end() - 8, sent.end()), BlockReadRequest(0xB000, 4096)) << body;
         const size_t rows = body == kRx4400 ? 16384 / 16 : 8192 / 8;
         EXPECT_EQ(lines.size(), 3 + rows + 2) << body;
         ClearRecords();
