@@ -13,6 +13,8 @@ void EmulatedPort::WriteByte(uint8_t byte) { writer_->Receive(byte, NowUs()); }
 
 std::vector<uint8_t> EmulatedPort::TakeArrived() { return writer_->TakeReplies(NowUs()); }
 
+void EmulatedPort::DiscardInput() { writer_->TakeReplies(NowUs()); }
+
 EmulatedPortOpener::EmulatedPortOpener(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer)
     : writer_(std::move(writer)), pacer_(pacer) {}
 

@@ -23,6 +23,7 @@ public:
     void WriteByte(uint8_t byte) override;
     // The answer bytes available by the pacer's now; never waits.
     std::vector<uint8_t> TakeArrived() override;
+    void DiscardInput() override;
 
 private:
     int64_t NowUs() const { return pacer_.NowMs() * 1000; }

@@ -9,7 +9,11 @@ void OpenPort(Context& ctx) {
     s.PortFailed = false;
     ctx.link.PortHandle.reset();
     const OpenResult result = ctx.link.opener.Open(s.PortName, ctx.link.PortHandle);
-    if (result == OpenResult::Ok && ctx.link.PortHandle) return;
+    if (result == OpenResult::Ok && ctx.link.PortHandle) {
+        // Whatever an earlier run left on the line is no answer to us.
+        ctx.link.PortHandle->DiscardInput();
+        return;
+    }
     ctx.link.PortHandle.reset();
     s.PortFailed = true;
     ctx.view.ShowErrorBox("ERROR", result == OpenResult::SettingError ? "RS232 setting error!!!" : "RS232 open error!!!",
@@ -22,15 +26,22 @@ void WritePending(Context& ctx, uint8_t byte) {
     if (ctx.link.PortHandle) ctx.link.PortHandle->WriteByte(byte);
 }
 
+void DiscardArrived(Context& ctx) {
+    if (ctx.link.PortHandle) ctx.link.PortHandle->DiscardInput();
+}
+
 void DrainReply(Context& ctx) {
     WriterState& s = ctx.state;
-    if (!ctx.link.PortHandle) {
-        s.ReplyLength = 0;
-        s.ReplyBuffer[0] = 0;
+    s.ReplyLength = 0;
+    s.ReplyBuffer[0] = 0;
+    if (!ctx.link.PortHandle) return;
+    const std::vector<uint8_t> bytes = ctx.link.PortHandle->TakeArrived();
+    // A flood is no answer: it is thrown away with whatever follows it, and
+    // the reply is empty rather than the previous one.
+    if (bytes.size() > static_cast<size_t>(kReplyCapacity)) {
+        ctx.link.PortHandle->DiscardInput();
         return;
     }
-    const std::vector<uint8_t> bytes = ctx.link.PortHandle->TakeArrived();
-    if (bytes.size() > static_cast<size_t>(kReplyCapacity)) return;
     std::copy(bytes.begin(), bytes.end(), s.ReplyBuffer.begin());
     s.ReplyLength = static_cast<int>(bytes.size());
     s.ReplyBuffer[bytes.size()] = 0;

@@ -12,8 +12,11 @@ void OpenPort(Context& ctx);
 void ClosePort(Context& ctx);
 // Writes one byte when a port is open.
 void WritePending(Context& ctx, uint8_t byte);
+// Throws away what has arrived and not been drained; every exchange with the
+// writer starts with it, so that a reply belongs to the request that asked.
+void DiscardArrived(Context& ctx);
 // Moves everything that has arrived into ReplyBuffer. More than 8192 bytes
-// are thrown away and the previous reply stays. No open port: ReplyLength 0.
+// are thrown away and give an empty reply. No open port: ReplyLength 0.
 void DrainReply(Context& ctx);
 
 }  // namespace otp

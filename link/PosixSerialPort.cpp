@@ -7,10 +7,16 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 namespace otp {
 namespace {
+
+// Bounds of one drain: more than a reply can hold, and long enough for
+// the bytes a tty holds back behind its first 4095.
+constexpr size_t kMaxTake = 65536;
+constexpr std::chrono::milliseconds kMaxTakeTime{200};
 
 class PosixSerialPort : public SerialPort {
 public:
@@ -30,11 +36,15 @@ public:
 
     std::vector<uint8_t> TakeArrived() override {
         // A tty hands out at most 4095 bytes at a time while more wait behind
-        // them; read until the queue has stayed empty for a moment.
+        // them; read until the queue has stayed empty for a moment. A line
+        // that never falls silent (a flood) is cut off after a bounded count
+        // and time, so a drain always ends.
         std::vector<uint8_t> bytes;
         uint8_t chunk[4096];
         int emptyReads = 0;
-        while (emptyReads < 3) {
+        const auto start = std::chrono::steady_clock::now();
+        while (emptyReads < 3 && bytes.size() < kMaxTake &&
+               std::chrono::steady_clock::now() - start < kMaxTakeTime) {
             const ssize_t n = read(fd_, chunk, sizeof chunk);
             if (n > 0) {
                 bytes.insert(bytes.end(), chunk, chunk + n);
@@ -47,6 +57,17 @@ public:
             usleep(500);
         }
         return bytes;
+    }
+
+    void DiscardInput() override {
+        tcflush(fd_, TCIFLUSH);
+        uint8_t chunk[4096];
+        for (;;) {
+            const ssize_t n = read(fd_, chunk, sizeof chunk);
+            if (n > 0) continue;
+            if (n < 0 && errno == EINTR) continue;
+            return;
+        }
     }
 
 private:

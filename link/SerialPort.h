@@ -16,6 +16,9 @@ public:
     // Everything that has arrived by now, never waiting for more. A port that
     // has gone away answers with nothing.
     virtual std::vector<uint8_t> TakeArrived() = 0;
+    // Throws away whatever has arrived and not been taken, so that the next
+    // answer taken is the one to the request that follows.
+    virtual void DiscardInput() = 0;
 };
 
 enum class OpenResult { Ok, OpenError, SettingError };

@@ -19,6 +19,7 @@ bool SendCommandByte(Context& ctx, uint8_t byte, int pauseMs, bool echoCheck) {
 }
 
 void SendCommand(Context& ctx, Cmd cmd) {
+    DiscardArrived(ctx);
     SendCommandByte(ctx, static_cast<uint8_t>(cmd), CommandFor(cmd).pauseMs);
 }
 

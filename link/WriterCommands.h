@@ -56,7 +56,8 @@ inline constexpr int kBlockChunk = 4096;
 // Sends one byte, then pauses. With the echo check it drains the reply and
 // tells whether its first byte is the one sent; otherwise true.
 bool SendCommandByte(Context& ctx, uint8_t byte, int pauseMs, bool echoCheck = false);
-// Sends a command byte with the pause of its table entry.
+// Starts an exchange: throws away what has arrived unasked, then sends the
+// command byte with the pause of its table entry.
 void SendCommand(Context& ctx, Cmd cmd);
 
 }  // namespace otp

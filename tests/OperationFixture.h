@@ -51,6 +51,8 @@ private:
             return inner_->TakeArrived();
         }
 
+        void DiscardInput() override { inner_->DiscardInput(); }
+
     private:
         std::unique_ptr<SerialPort> inner_;
         RecordingOpener& rec_;

@@ -44,6 +44,8 @@ private:
             return got;
         }
 
+        void DiscardInput() override { inner_->DiscardInput(); }
+
     private:
         std::unique_ptr<SerialPort> inner_;
         std::vector<std::string>& trace_;
