@@ -19,6 +19,7 @@ struct Options {
     bool trace = false;
     bool yes = false;
     bool demo = false;
+    bool keepGoing = false;
     struct Step { const StepDef* def; std::string arg; };
     std::vector<Step> steps;
 };
@@ -31,6 +32,7 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
         else if (a == "--trace") o.trace = true;
         else if (a == "--yes") o.yes = true;
         else if (a == "--demo") o.demo = true;
+        else if (a == "--keep-going") o.keepGoing = true;
         else if (a.rfind("-", 0) == 0) return "unknown option '" + a + "'";
         else {
             const StepDef* def = FindStep(a);
@@ -62,6 +64,9 @@ std::string CliUsage() {
          "  --yes     answer Yes to confirmations (default: No)\n"
          "  --demo    talk to an emulated writer inside this program instead of a\n"
          "            serial port\n"
+         "  --keep-going\n"
+         "            run every step even after one failed or was refused (by\n"
+         "            default the run stops there, and says which steps it left out)\n"
          "  --help    show this help\n"
          "\n"
          "Steps:\n";
@@ -78,8 +83,13 @@ std::string CliUsage() {
          "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
          "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.\n"
          "\n"
+         "A start-up that finds no writer fails the run before any step; one that\n"
+         "finds a writer of another version than Writer.ini's runs only the steps\n"
+         "version and update, which show and mend it.\n"
+         "\n"
          "Exit status: 0 when everything ran and nothing failed or was refused,\n"
-         "1 when something failed or was refused, 2 for a usage error.\n";
+         "1 when something failed or was refused (or the output could not be\n"
+         "written), 2 for a usage error.\n";
     return u.str();
 }
 
@@ -111,13 +121,41 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     MainView& view = o.trace ? static_cast<MainView&>(tracing) : console;
 
     Session session(view, pacer, opener, env.workingDir);
-    Outcome outcome = RunStartup(session.ctx());
-    for (const Options::Step& step : o.steps) {
-        StepCall call{session.ctx(), form, step.arg};
-        outcome = Worse(outcome, step.def->run(call));
-    }
+    const StartupResult startup = RunStartup(session.ctx());
     env.out.flush();
-    return outcome == Outcome::Done ? 0 : 1;
+    bool failed = startup != StartupResult::Ready || !env.out;
+    // Why the steps still to come are left out; empty while they run.
+    std::string stopReason;
+    if (!env.out) stopReason = "the output can not be written";
+    else if (!o.keepGoing && startup == StartupResult::NoWriter) stopReason = "no writer answered at start-up";
+    // A writer of another version runs only the steps that show and mend it.
+    const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
+    std::vector<std::string> notRun;
+    for (const Options::Step& step : o.steps) {
+        const std::string text = step.arg.empty() ? step.def->name : std::string(step.def->name) + " " + step.arg;
+        const std::string name = step.def->name;
+        if (!stopReason.empty() || (versionOnly && name != "version" && name != "update")) {
+            notRun.push_back(text);
+            continue;
+        }
+        StepCall call{session.ctx(), form, step.arg};
+        const Outcome outcome = step.def->run(call);
+        env.out.flush();
+        if (!env.out) {
+            // Never stopped in the middle of a step: a stream to the writer runs to its end.
+            stopReason = "the output can not be written after step '" + text + "'";
+            failed = true;
+        } else if (outcome != Outcome::Done) {
+            failed = true;
+            if (!o.keepGoing) stopReason = "step '" + text + (outcome == Outcome::Refused ? "' was refused" : "' failed");
+        }
+    }
+    if (!notRun.empty() || !env.out) {
+        std::string message = stopReason.empty() ? "the writer's version differs from Writer.ini's" : stopReason;
+        for (size_t i = 0; i < notRun.size(); ++i) message += (i == 0 ? "; not run: " : ", ") + notRun[i];
+        env.err << "otpwriter-cli: " << message << "\n";
+    }
+    return failed ? 1 : 0;
 }
 
 }  // namespace otp

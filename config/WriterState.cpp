@@ -4,6 +4,22 @@
 
 namespace otp {
 
+HeldImage HeldImage::Of(const WriterState& s) {
+    return {s.BodyInfo[0], s.OptionBytes,   s.RomImage,         s.ObjectLength,
+            s.ValueDigits, s.RowWidth,      s.OptionChecksum,   s.ObjectChecksum};
+}
+
+void HeldImage::RestoreInto(WriterState& s) const {
+    s.BodyInfo[0] = body;
+    s.OptionBytes = options;
+    s.RomImage = image;
+    s.ObjectLength = objectLength;
+    s.ValueDigits = valueDigits;
+    s.RowWidth = rowWidth;
+    s.OptionChecksum = optionChecksum;
+    s.ObjectChecksum = objectChecksum;
+}
+
 void OptionChecksum(WriterState& s, int n) {
     n = std::clamp(n, 0, kOptionByteCount);
     int sum = 0;

@@ -55,6 +55,23 @@ struct WriterState {
     std::string IniVersion;
 };
 
+// The host's copy of an image: body description, option bytes, image,
+// layout and sums. A transfer that falls short puts it back, so that the
+// state never holds half of the writer's data and half of the old.
+struct HeldImage {
+    BodyInfoRow body{};
+    std::array<uint8_t, kOptionByteCount> options{};
+    std::array<int32_t, kRomImageSize> image{};
+    int objectLength = 0;
+    int valueDigits = 0;
+    int rowWidth = 0;
+    int optionChecksum = 0;
+    int objectChecksum = 0;
+
+    static HeldImage Of(const WriterState& s);
+    void RestoreInto(WriterState& s) const;
+};
+
 // OptionChecksum = sum of OptionBytes 0..n-1, modulo 0x10000.
 void OptionChecksum(WriterState& s, int n);
 // ObjectChecksum = sum of RomImage 0..n-1, modulo 0x10000 after every addition.

@@ -16,11 +16,6 @@ int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.Bo
 
 }  // namespace
 
-bool BlockReadComplete(const WriterState& s, int total) {
-    if (total <= 0) return true;
-    return s.ReplyLength == (total % kBlockChunk == 0 ? kBlockChunk : total % kBlockChunk);
-}
-
 void FoldIntoWords(WriterState& s, int count) {
     count = std::min(count, kReadBackSize / 2);
     for (int i = 0; i < count; ++i)
@@ -38,14 +33,16 @@ void ProgressWait(Context& ctx, int ticks) {
     ctx.view.ShowProgress(false);
 }
 
-void ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
+BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
     WriterState& s = ctx.state;
+    BlockRead result;
+    result.requested = std::max(length, 0);
     int a = start;
     int remaining = length;
     while (remaining > 0) {
         const int d = std::min(remaining, kBlockChunk);
-        const uint8_t request[] = {static_cast<uint8_t>(Cmd::BlockRead),
-                                   area,
+        SendCommand(ctx, Cmd::BlockRead);
+        const uint8_t request[] = {area,
                                    static_cast<uint8_t>(a & 0xFF),
                                    static_cast<uint8_t>((a >> 8) & 0xFF),
                                    static_cast<uint8_t>(d & 0xFF),
@@ -61,9 +58,17 @@ void ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
         const int base = a - start;
         for (int i = 0; i < s.ReplyLength && base + i < kReadBackSize; ++i)
             s.ReadBackBuffer[static_cast<size_t>(base + i)] = s.ReplyBuffer[static_cast<size_t>(i)];
+        result.received += s.ReplyLength;
+        // A chunk of another length than asked fails the whole read; the
+        // chunks after it are not asked for.
+        if (s.ReplyLength != d) {
+            result.complete = false;
+            break;
+        }
         remaining -= d;
         a += d;
     }
+    return result;
 }
 
 void WriteBodyInfo(Context& ctx) {
@@ -74,15 +79,16 @@ void WriteBodyInfo(Context& ctx) {
     ctx.pacer.Sleep(100);
 }
 
-void ReadBodyInfo(Context& ctx, int mode) {
+BlockRead ReadBodyInfo(Context& ctx, int mode) {
     WriterState& s = ctx.state;
-    ReadWriterBlock(ctx, kArea, kAddrBodyInfo, kBodyInfoWireBytes);
+    const BlockRead read = ReadWriterBlock(ctx, kArea, kAddrBodyInfo, kBodyInfoWireBytes);
     for (int i = 0; i < s.ReplyLength && i < kBodyInfoRowBytes; ++i)
         s.BodyInfo[0][static_cast<size_t>(i)] = static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]);
-    if (mode == 0) return;
+    if (mode == 0) return read;
     const int pane = mode == 1 ? 0 : 1;
     DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength, 16, 2, 0, pane);
     ctx.view.AppendLine(PaneFor(pane), ReplyLengthLine(s.ReplyLength));
+    return read;
 }
 
 void WriteOptionBytes(Context& ctx, int n) {
@@ -93,9 +99,9 @@ void WriteOptionBytes(Context& ctx, int n) {
     ctx.pacer.Sleep(50);
 }
 
-void ReadOptionBytes(Context& ctx, int pane, bool compare) {
+BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare) {
     WriterState& s = ctx.state;
-    ReadWriterBlock(ctx, kArea, kAddrOptions, kOptionWireBytes);
+    const BlockRead read = ReadWriterBlock(ctx, kArea, kAddrOptions, kOptionWireBytes);
     // The writer answers 16 bytes; more must not run past the option bytes.
     const int n = std::min(s.ReplyLength, kOptionByteCount);
     bool differs = false;
@@ -115,6 +121,7 @@ void ReadOptionBytes(Context& ctx, int pane, bool compare) {
     ctx.view.AppendLine(PaneFor(pane), ReplyLengthLine(s.ReplyLength));
     OptionChecksum(s, 16);
     ctx.view.AppendLine(PaneFor(pane), OptionChecksumLine(s.OptionChecksum));
+    return read;
 }
 
 void StreamRomImage(Context& ctx, int n) {
@@ -139,13 +146,13 @@ int SelectedBodyOffset(Context& ctx) {
 
 void ShowTotalChecksum(Context& ctx) { ctx.view.SetFieldText(Control::Edit1, FormatHex(TotalChecksum(ctx.state), 4)); }
 
-void ReadObjectBack(Context& ctx, int pane, bool compare) {
+BlockRead ReadObjectBack(Context& ctx, int pane, bool compare) {
     WriterState& s = ctx.state;
     const int count = BodyImageCount(s);
     const int offset = SelectedBodyOffset(ctx);
     const int bytesPerValue = s.ValueDigits / 2;
     const bool wordMode = s.ValueDigits == 4;
-    ReadWriterBlock(ctx, kArea, kAddrImage, bytesPerValue * count);
+    const BlockRead read = ReadWriterBlock(ctx, kArea, kAddrImage, bytesPerValue * count);
     if (wordMode) FoldIntoWords(s, count);
     if (!compare) {
         std::copy_n(s.ReadBackBuffer.begin(), count, s.RomImage.begin());
@@ -169,6 +176,7 @@ void ReadObjectBack(Context& ctx, int pane, bool compare) {
     ObjectChecksum(s, count);
     ctx.view.AppendLine(PaneFor(pane), ObjectChecksumLine(s.ObjectChecksum));
     ShowTotalChecksum(ctx);
+    return read;
 }
 
 }  // namespace otp

@@ -5,13 +5,17 @@
 
 namespace otp {
 
+// What a block read brought: every chunk whole, or where it fell short.
+struct BlockRead {
+    int requested = 0;
+    int received = 0;  // bytes of all chunks taken, a longer chunk counted whole
+    bool complete = true;
+};
+
 // Reads `length` bytes from writer memory in requests of at most 4096 bytes
 // into ReadBackBuffer from entry 0; long requests wait with the progress bar.
-void ReadWriterBlock(Context& ctx, uint8_t area, int start, int length);
-
-// Whether the last block read brought the whole of a request of `total`
-// bytes: its last chunk is the one ReplyLength counts.
-bool BlockReadComplete(const WriterState& s, int total);
+// A chunk answered with another length than asked ends the read there.
+BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length);
 
 // WordMode: ReadBackBuffer entries 0..count-1 become the words of the byte
 // pairs read from entry 0 on, low byte first.
@@ -23,12 +27,12 @@ void ProgressWait(Context& ctx, int ticks);
 
 void WriteBodyInfo(Context& ctx);
 // mode 0 writes nothing, 1 to the upper pane, 2 to the lower.
-void ReadBodyInfo(Context& ctx, int mode);
+BlockRead ReadBodyInfo(Context& ctx, int mode);
 void WriteOptionBytes(Context& ctx, int n);
 // pane 0 is the upper pane, anything else the lower.
-void ReadOptionBytes(Context& ctx, int pane, bool compare);
+BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare);
 void StreamRomImage(Context& ctx, int n);
-void ReadObjectBack(Context& ctx, int pane, bool compare);
+BlockRead ReadObjectBack(Context& ctx, int pane, bool compare);
 
 // The address shown for the first image entry of the body selected in ComboBox1.
 int SelectedBodyOffset(Context& ctx);

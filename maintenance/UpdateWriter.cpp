@@ -56,17 +56,20 @@ void WaitForStore(Context& ctx, int n) {
     }
 }
 
-// Compares what the writer returned; true when everything matched.
-bool CompareReadBack(Context& ctx, int n) {
+// Compares what the writer returned; true when all n bytes came back and
+// matched. A byte that never came back is a mismatch, whatever the file holds.
+bool CompareReadBack(Context& ctx, int n, const BlockRead& read) {
     const WriterState& s = ctx.state;
-    bool same = true;
-    for (int i = 0; i < n; ++i) {
+    bool same = read.complete;
+    const int arrived = read.complete ? n : std::min(read.received, n);
+    for (int i = 0; i < arrived; ++i) {
         const int sent = s.FirmwareImage[static_cast<size_t>(kFirmwareBodyStart + i)];
         const int got = s.ReadBackBuffer[static_cast<size_t>(i)];
         if (sent == got) continue;
         same = false;
         ctx.view.AppendLine(Control::RichEdit2, MismatchLine(kFirmwareBodyStart + i, sent, got, 2));
     }
+    if (!read.complete) ctx.view.AppendLine(Control::RichEdit2, ShortReadLine("Update", read.received, read.requested));
     return same;
 }
 
@@ -116,9 +119,9 @@ Outcome UpdateWriter1Click(Context& ctx) {
     WaitForStore(ctx, n);
 
     OpenPort(ctx);
-    ReadWriterBlock(ctx, kArea, kFirmwareBodyStart, n);
+    const BlockRead read = ReadWriterBlock(ctx, kArea, kFirmwareBodyStart, n);
     ClosePort(ctx);
-    const bool same = CompareReadBack(ctx, n);
+    const bool same = CompareReadBack(ctx, n, read);
     if (same) DumpValues(ctx.view, s.ReadBackBuffer.data(), n, 16, 2, kFirmwareBodyStart, 1);
     ctx.view.AppendLine(Control::RichEdit2, ReplyLengthLine(n));
     RestoreBodyInfo(ctx);

@@ -23,7 +23,7 @@ Outcome Version1Click(Context& ctx) {
     ClosePort(ctx);
     ctx.view.AppendLine(Control::RichEdit2, "Version : " + version);
     ctx.view.AppendLine(Control::RichEdit2, ReplyLengthLine(ctx.state.ReplyLength));
-    return ctx.state.ReplyLength > 0 ? Outcome::Done : Outcome::Failed;
+    return ctx.state.ReplyLength == kVersionBytes ? Outcome::Done : Outcome::Failed;
 }
 
 }  // namespace otp

@@ -5,6 +5,7 @@
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
 #include "operations/CommandStep.h"
+#include "view/LogLines.h"
 
 namespace otp {
 namespace {
@@ -18,18 +19,34 @@ const char* CopyFailReason(int status) {
     }
 }
 
-// The writer's copy becomes the host's: options, image, body description,
-// selectors and sums.
-void TakeOverCopy(Context& ctx) {
-    WriterState& s = ctx.state;
-    ReadOptionBytes(ctx, 0, false);
+// Reads the copy's options, image and body description into the state; the
+// first read that falls short ends the take-over.
+BlockRead ReadCopy(Context& ctx) {
+    BlockRead read = ReadOptionBytes(ctx, 0, false);
+    if (!read.complete) return read;
     // The image count is that of the description held before the copy.
-    ReadObjectBack(ctx, 0, false);
-    ReadBodyInfo(ctx, 0);
+    read = ReadObjectBack(ctx, 0, false);
+    if (!read.complete) return read;
+    return ReadBodyInfo(ctx, 0);
+}
+
+// The writer's copy becomes the host's: options, image, body description,
+// selectors and sums; or, when any of it fell short, none of it.
+bool TakeOverCopy(Context& ctx) {
+    WriterState& s = ctx.state;
+    const HeldImage before = HeldImage::Of(s);
+    const BlockRead read = ReadCopy(ctx);
+    if (!read.complete) {
+        before.RestoreInto(s);
+        ShowTotalChecksum(ctx);
+        ctx.view.AppendLine(Control::RichEdit2, ShortReadLine("Copy", read.received, read.requested));
+        return false;
+    }
     ApplyBodyInfo(s, ctx.view);
     OptionChecksum(s, 8);
     ObjectChecksum(s, s.ObjectLength);
     ShowTotalChecksum(ctx);
+    return true;
 }
 
 }  // namespace
@@ -54,8 +71,8 @@ Outcome Button5Click(Context& ctx) {
         ctx.view.AppendLine(Control::RichEdit2, "  -----> OTP Copy Fail !!!");
         ctx.view.AppendLine(Control::RichEdit2, CopyFailReason(s.ReplyBuffer[0]));
         outcome = Outcome::Failed;
-    } else {
-        TakeOverCopy(ctx);
+    } else if (!TakeOverCopy(ctx)) {
+        outcome = Outcome::Failed;
     }
     ClosePort(ctx);
     return outcome;

@@ -30,32 +30,46 @@ void ChecksumLines(Context& ctx) {
     Line(ctx, line);
 }
 
-// The IC's 16 option bytes from 0xBF80, dumped and summed.
-void ShowIcOptions(Context& ctx) {
+// The IC's 16 option bytes from 0xBF80, dumped and summed. A short read
+// shows what arrived and says what is missing.
+bool ShowIcOptions(Context& ctx) {
     WriterState& s = ctx.state;
-    ReadWriterBlock(ctx, kArea, kAddrOtpOptions, kOptionWireBytes);
-    DumpValues(ctx.view, s.ReadBackBuffer.data(), kOptionWireBytes, 16, 2, 0, 1);
+    const BlockRead read = ReadWriterBlock(ctx, kArea, kAddrOtpOptions, kOptionWireBytes);
+    DumpValues(ctx.view, s.ReadBackBuffer.data(), read.complete ? kOptionWireBytes : std::min(read.received, kOptionWireBytes),
+               16, 2, 0, 1);
     Line(ctx, ReplyLengthLine(s.ReplyLength));
+    if (!read.complete) {
+        Line(ctx, ShortReadLine("Read", read.received, read.requested));
+        return false;
+    }
     int sum = 0;
     for (int i = 0; i < kOptionWireBytes; ++i) sum += s.ReadBackBuffer[static_cast<size_t>(i)];
     Line(ctx, OptionChecksumLine(sum));
+    return true;
 }
 
 // The IC's program memory from 0x8000, in the layout of the body.
-void ShowIcObject(Context& ctx, int offset) {
+bool ShowIcObject(Context& ctx, int offset) {
     WriterState& s = ctx.state;
-    const int bytesPerValue = s.ValueDigits / 2;
+    const int bytesPerValue = std::max(s.ValueDigits / 2, 1);
     int n = BodyObjectLength(s.BodyInfo[0]);
     // Never more than ReadBackBuffer holds, whatever the description claims.
-    n = std::min(n, kReadBackSize / std::max(bytesPerValue, 1));
+    n = std::min(n, kReadBackSize / bytesPerValue);
     const int bytes = n * bytesPerValue;
-    ReadWriterBlock(ctx, kArea, kAddrOtpImage, bytes);
-    if (s.ValueDigits == 4) FoldIntoWords(s, n);
-    DumpValues(ctx.view, s.ReadBackBuffer.data(), n, s.RowWidth, s.ValueDigits, offset, 1);
+    const BlockRead read = ReadWriterBlock(ctx, kArea, kAddrOtpImage, bytes);
+    // Only whole values that arrived are shown.
+    const int shown = read.complete ? n : std::min(read.received, bytes) / bytesPerValue;
+    if (s.ValueDigits == 4) FoldIntoWords(s, shown);
+    DumpValues(ctx.view, s.ReadBackBuffer.data(), shown, s.RowWidth, s.ValueDigits, offset, 1);
     Line(ctx, ReplyLengthLine(bytes));
+    if (!read.complete) {
+        Line(ctx, ShortReadLine("Read", read.received, read.requested));
+        return false;
+    }
     int sum = 0;
     for (int i = 0; i < n; ++i) sum = (sum + s.ReadBackBuffer[static_cast<size_t>(i)]) & 0xFFFF;
     Line(ctx, "Object Checksum = " + FormatHex(sum, 4));
+    return true;
 }
 
 }  // namespace
@@ -82,8 +96,8 @@ Outcome Button6Click(Context& ctx) {
         outcome = Outcome::Failed;
     } else {
         if (s.ReplyLength >= 2) ChecksumLines(ctx);
-        ShowIcOptions(ctx);
-        ShowIcObject(ctx, s.OFFSET[static_cast<size_t>(*body)]);
+        const bool whole = ShowIcOptions(ctx) && ShowIcObject(ctx, s.OFFSET[static_cast<size_t>(*body)]);
+        if (!whole) outcome = Outcome::Failed;
     }
     ClosePort(ctx);
     return outcome;

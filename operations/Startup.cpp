@@ -6,32 +6,40 @@
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
 #include "maintenance/WriterVersion.h"
+#include "view/LogLines.h"
 
 namespace otp {
 namespace {
 
-// Checks the writer and takes over what it holds; false when it did not
-// answer with a valid body description.
-bool ConnectWriter(Context& ctx) {
+// Checks the writer and takes over what it holds.
+StartupResult ConnectWriter(Context& ctx) {
     WriterState& s = ctx.state;
     MainView& view = ctx.view;
     OpenPort(ctx);
     ctx.pacer.Sleep(50);
     if (s.PortFailed) {
         view.AppendLine(Control::RichEdit2, s.PortName + " Connect Error (1)!!!");
-        return false;
+        return StartupResult::NoWriter;
     }
     ReadBodyInfo(ctx, 1);
     ApplyBodyInfo(s, view);
     if (s.BodyInfo[0][0] != 0xA5 || s.ReplyLength != kBodyInfoWireBytes) {
         view.AppendLine(Control::RichEdit2, s.PortName + " Connect Error (2)!!!");
-        return false;
+        return StartupResult::NoWriter;
     }
     view.AppendLine(Control::RichEdit2, s.PortName + " Connect OK !!!");
 
+    const HeldImage before = HeldImage::Of(s);
     s.ObjectLength = BodyObjectLength(s.BodyInfo[0]);
-    ReadOptionBytes(ctx, 0, false);
-    ReadObjectBack(ctx, 0, false);
+    BlockRead read = ReadOptionBytes(ctx, 0, false);
+    if (read.complete) read = ReadObjectBack(ctx, 0, false);
+    if (!read.complete) {
+        // Half of the writer's data is none of it.
+        before.RestoreInto(s);
+        ShowTotalChecksum(ctx);
+        view.AppendLine(Control::RichEdit2, ShortReadLine("Connect", read.received, read.requested));
+        return StartupResult::NoWriter;
+    }
     // The start-up total counts option bytes 0-7 only.
     OptionChecksum(s, 8);
     ObjectChecksum(s, s.ObjectLength);
@@ -43,22 +51,23 @@ bool ConnectWriter(Context& ctx) {
                                                 s.IniVersion + "] no match !!!");
         view.AppendLine(Control::RichEdit2, "Please undate writer driver program or inifile !!!");
         s.IniVersion = version;
+        return StartupResult::OtherVersion;
     }
-    return true;
+    return StartupResult::Ready;
 }
 
 }  // namespace
 
-Outcome RunStartup(Context& ctx) {
+StartupResult RunStartup(Context& ctx) {
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
     if (!ReadWriterIni(ctx.state, ctx.view, ctx.workingDir)) {
         ctx.view.AppendLine(Control::RichEdit2,
                             std::string(kIniFileName) + " not found in the working directory " + ctx.workingDir + " !!!");
     }
-    const bool connected = ConnectWriter(ctx);
+    const StartupResult result = ConnectWriter(ctx);
     ClosePort(ctx);
-    return connected ? Outcome::Done : Outcome::Failed;
+    return result;
 }
 
 }  // namespace otp

@@ -1,11 +1,17 @@
 #pragma once
 #include "link/Context.h"
-#include "operations/Outcome.h"
 
 namespace otp {
 
+// How the start-up found the writer.
+enum class StartupResult {
+    Ready,         // a writer answered with a valid body, and its data was taken over
+    NoWriter,      // no port, no answer, an invalid body, or its data fell short
+    OtherVersion,  // a writer answered, but of another version than Writer.ini's
+};
+
 // What the creation of the main window does before it is first shown: read
 // Writer.ini, check the writer on the configured port, take over what it holds.
-Outcome RunStartup(Context& ctx);
+StartupResult RunStartup(Context& ctx);
 
 }  // namespace otp

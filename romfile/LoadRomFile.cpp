@@ -82,19 +82,19 @@ Outcome DownloadToWriter(Context& ctx) {
     else s.BodyInfo[0][4] &= static_cast<uint8_t>(~0x40);
 
     WriteBodyInfo(ctx);
-    ReadBodyInfo(ctx, 2);
-    ok = ok && s.ReplyLength == kBodyInfoWireBytes;
+    ok = ReadBodyInfo(ctx, 2).complete && ok;
 
     WriteOptionBytes(ctx, 16);
-    ReadOptionBytes(ctx, 1, true);
-    ok = ok && s.ReplyLength == 16;
+    ok = ReadOptionBytes(ctx, 1, true).complete && ok;
     for (int i = 0; i < 16; ++i)
         ok = ok && s.ReadBackBuffer[static_cast<size_t>(i)] == s.OptionBytes[static_cast<size_t>(i)];
 
     StreamRomImage(ctx, s.ObjectLength);
-    ReadObjectBack(ctx, 1, true);
+    const BlockRead image = ReadObjectBack(ctx, 1, true);
+    if (!image.complete)
+        view.AppendLine(Control::RichEdit2, ShortReadLine("Download", image.received, image.requested));
+    ok = image.complete && ok;
     const int count = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize);
-    ok = ok && BlockReadComplete(s, count * (s.ValueDigits / 2));
     for (int i = 0; i < count; ++i)
         ok = ok && s.ReadBackBuffer[static_cast<size_t>(i)] == s.RomImage[static_cast<size_t>(i)];
 

@@ -1,37 +1,47 @@
 #include "romfile/UploadRom.h"
 
-#include <algorithm>
-
 #include "config/ApplyBodyInfo.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
+#include "view/LogLines.h"
 
 namespace otp {
+namespace {
+
+// Reads the writer's body description, option bytes and image into the
+// state; the first read that falls short ends the upload.
+BlockRead ReadHeldData(Context& ctx) {
+    WriterState& s = ctx.state;
+    BlockRead read = ReadBodyInfo(ctx, 0);
+    if (!read.complete) return read;
+    // The image is read in the width of the body the writer holds, so a
+    // writer holding the other width is read whole.
+    SetLayoutFromBodyInfo(s);
+    read = ReadOptionBytes(ctx, 0, false);
+    if (!read.complete) return read;
+    return ReadObjectBack(ctx, 0, false);
+}
+
+}  // namespace
 
 Outcome UploadtoWriter1Click(Context& ctx) {
     WriterState& s = ctx.state;
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
+    const HeldImage before = HeldImage::Of(s);
     OpenPort(ctx);
-    bool ok = !s.PortFailed;
-
-    ReadBodyInfo(ctx, 0);
-    ok = ok && s.ReplyLength == kBodyInfoWireBytes;
-    // The image is read in the width of the body the writer holds, so a
-    // writer holding the other width is read whole.
-    SetLayoutFromBodyInfo(s);
-
-    ReadOptionBytes(ctx, 0, false);
-    ok = ok && s.ReplyLength == kOptionWireBytes;
-
-    ReadObjectBack(ctx, 0, false);
-    const int total = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize) * (s.ValueDigits / 2);
-    ok = ok && BlockReadComplete(s, total);
-
+    const BlockRead read = ReadHeldData(ctx);
     ClosePort(ctx);
+    if (!read.complete) {
+        // Nothing half-adopted: the host keeps what it held before.
+        before.RestoreInto(s);
+        ShowTotalChecksum(ctx);
+        ctx.view.AppendLine(Control::RichEdit1, ShortReadLine("Upload", read.received, read.requested));
+        return Outcome::Failed;
+    }
     ApplyBodyInfo(s, ctx.view);
-    return ok ? Outcome::Done : Outcome::Failed;
+    return Outcome::Done;
 }
 
 }  // namespace otp

@@ -109,6 +109,8 @@ TEST_F(CliOtpStepsTest, BankStepsPickByTheBodysList) {
 TEST_F(CliOtpStepsTest, DisabledButtonsAndHiddenMenusAreNotClicked) {
     EXPECT_EQ(Run({"body", "3", "auto", "blank"}), 1);  // MTP
     EXPECT_NE(err.str().find("\"Auto\" is not available for this body"), std::string::npos);
+    EXPECT_NE(err.str().find("otpwriter-cli: step 'auto' was refused; not run: blank"), std::string::npos);
+    EXPECT_EQ(Run({"--keep-going", "body", "3", "auto", "blank"}), 1);
     EXPECT_NE(err.str().find("\"Blank Check\" is not available for this body"), std::string::npos);
     EXPECT_FALSE(Contains(Out(), "Auto Command execution ................"));
     EXPECT_EQ(Run({"body", "3", "testcode-write", "--yes"}), 1);

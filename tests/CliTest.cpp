@@ -30,6 +30,9 @@ TEST_F(CliTest, PlainModePrintsPaneLinesAndBoxesOnStderr) {
     dir.Write("Writer.ini", "RS232_PORT COM3\n");
     opener->FailOpen("COM3");
     EXPECT_EQ(Run({"version"}), 1);
+    EXPECT_EQ(out.str(), "COM3 Connect Error (1)!!!\n");
+    EXPECT_EQ(err.str(), "ERROR: RS232 open error!!!\notpwriter-cli: no writer answered at start-up; not run: version\n");
+    EXPECT_EQ(Run({"--keep-going", "version"}), 1);
     EXPECT_EQ(out.str(), "COM3 Connect Error (1)!!!\nVersion : \nReceiver Data Length = 0 bytes\n");
     EXPECT_EQ(err.str(), "ERROR: RS232 open error!!!\nERROR: RS232 open error!!!\n");
 }

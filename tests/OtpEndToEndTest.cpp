@@ -125,7 +125,7 @@ TEST_F(OtpEndToEnd, EachSocketStateGivesItsFailure) {
     EXPECT_EQ(run.lines.back(), "  -----> IC no put on socket or jumper setting error !!!");
 
     emu.Command("ic wrong-body");
-    run = RunCliProgram(dir.path(), link(), "blank read");
+    run = RunCliProgram(dir.path(), link(), "--keep-going blank read");
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.Has("  -----> OTP Blank Check Fail !!!"));
     EXPECT_EQ(run.lines.back(), "  -----> IC Body code (Test code) compare error !!!");

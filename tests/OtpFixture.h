@@ -83,7 +83,7 @@ protected:
     void SetUp() override {
         dir.Write("Writer.ini", ExampleIni());
         session = std::make_unique<Session>(view, pacer, tracing, dir.path());
-        ASSERT_EQ(RunStartup(ctx()), Outcome::Done);
+        ASSERT_EQ(RunStartup(ctx()), StartupResult::Ready);
         ClearRecords();
     }
 

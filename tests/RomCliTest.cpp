@@ -15,6 +15,7 @@ using namespace otp;
 namespace {
 
 const char kIni[] =
+    "VERSION 12071000\n"
     "RS232_PORT COM1\n"
     "IC_BODY_START\n"
     "BODY TINY\n"
@@ -55,7 +56,7 @@ TEST_F(RomCliTest, RefusedSaveDoesNotLeaveItsPickForTheNextStep) {
     dir.Write("in.rom", kRom);
     // The writer names a body index beyond the list: no body is selected.
     opener->Writer().Poke(0x7F91, 5);
-    EXPECT_EQ(Run({"save", "first.rom", "load", "in.rom", "save", "second.rom"}), 1);
+    EXPECT_EQ(Run({"--keep-going", "save", "first.rom", "load", "in.rom", "save", "second.rom"}), 1);
     EXPECT_NE(err.str().find("No Body selected, ROM file not saved !!!"), std::string::npos) << err.str();
     EXPECT_FALSE(std::filesystem::exists(dir.file("first.rom")));
     EXPECT_EQ(dir.Read("second.rom"), kRom);

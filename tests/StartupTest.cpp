@@ -17,7 +17,7 @@ TEST_F(StartupTest, WorkingWriterIsTakenOver) {
     MakeSession(
         "VERSION 12071000 V5.00\nRS232_PORT COM3\nIC_BODY_START\nBODY RX4400\nOFFSET $100\n"
         "INFO $A5,0,0,0,$80,0,4,0,$80\nIC_BODY_END\n");
-    EXPECT_EQ(RunStartup(ctx()), Outcome::Done);
+    EXPECT_EQ(RunStartup(ctx()), StartupResult::Ready);
     // The log names the port actually used.
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM3 Connect OK !!!"});
     const auto& upper = Pane(Control::RichEdit1);
@@ -43,7 +43,7 @@ TEST_F(StartupTest, WorkingWriterIsTakenOver) {
 TEST_F(StartupTest, NoWriterAttached) {
     MakeSession("RS232_PORT COM2\nIC_BODY_START\nBODY A\nIC_BODY_END\n");
     writer->SetCommand(0x57, {});  // a silent writer
-    EXPECT_EQ(RunStartup(ctx()), Outcome::Failed);
+    EXPECT_EQ(RunStartup(ctx()), StartupResult::NoWriter);
     EXPECT_EQ(Pane(Control::RichEdit1), (std::vector<std::string>{"", "Receiver Data Length = 0 bytes"}));
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM2 Connect Error (2)!!!"});
     // The zeroed row: WordMode, selectors disabled at item 0, buttons on, no test code.
@@ -61,7 +61,7 @@ TEST_F(StartupTest, NoWriterAttached) {
 TEST_F(StartupTest, PortThatCannotBeOpened) {
     MakeSession("RS232_PORT COM4\n");
     emulated.FailOpen("COM4");
-    EXPECT_EQ(RunStartup(ctx()), Outcome::Failed);
+    EXPECT_EQ(RunStartup(ctx()), StartupResult::NoWriter);
     EXPECT_EQ(trace[2], "SetFieldText Edit3 COM4");
     EXPECT_EQ(trace[3], "ShowErrorBox ERROR RS232 open error!!!");
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM4 Connect Error (1)!!!"});
@@ -84,7 +84,7 @@ TEST_F(StartupTest, SeventeenByteAnswerFailsDespiteTheMarker) {
         };
         return std::make_unique<Seventeen>();
     });
-    EXPECT_EQ(RunStartup(ctx()), Outcome::Failed);
+    EXPECT_EQ(RunStartup(ctx()), StartupResult::NoWriter);
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM1 Connect Error (2)!!!"});
     EXPECT_EQ(Pane(Control::RichEdit1).back(), "Receiver Data Length = 17 bytes");
 }
@@ -92,7 +92,7 @@ TEST_F(StartupTest, SeventeenByteAnswerFailsDespiteTheMarker) {
 TEST_F(StartupTest, VersionMismatchIsReportedAndAdopted) {
     writer->WriteMemory(0x0400, {0x31, 0x32, 0x30, 0x37, 0x31, 0x30, 0x30, 0x31});
     MakeSession("VERSION 12071000\nRS232_PORT COM1\nIC_BODY_START\nBODY A\nIC_BODY_END\n");
-    RunStartup(ctx());
+    EXPECT_EQ(RunStartup(ctx()), StartupResult::OtherVersion);
     EXPECT_EQ(Pane(Control::RichEdit2),
               (std::vector<std::string>{"COM1 Connect OK !!!",
                                         "Writer driver version [12071001] & inifile version [12071000] no match !!!",
@@ -103,14 +103,14 @@ TEST_F(StartupTest, VersionMismatchIsReportedAndAdopted) {
 TEST_F(StartupTest, LowerCaseVersionInIniMatches) {
     writer->WriteMemory(0x0400, {0x01, 0x0A, 0x02, 0x0B, 0x03, 0x0C, 0x04, 0x0D});
     MakeSession("VERSION 1a2b3c4d\nRS232_PORT COM1\n");
-    RunStartup(ctx());
+    EXPECT_EQ(RunStartup(ctx()), StartupResult::Ready);
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM1 Connect OK !!!"});
 }
 
 TEST_F(StartupTest, MissingIniIsReportedAndStartUpGoesOn) {
     MakeSession("");
     emulated.FailOpen("");  // no port name: the open fails
-    EXPECT_EQ(RunStartup(ctx()), Outcome::Failed);
+    EXPECT_EQ(RunStartup(ctx()), StartupResult::NoWriter);
     EXPECT_EQ(Pane(Control::RichEdit2),
               (std::vector<std::string>{"Writer.ini not found in the working directory " + dir.path() + " !!!",
                                         " Connect Error (1)!!!"}));

@@ -11,6 +11,10 @@ std::string ReplyLengthLine(int count);
 // the value read back, both in `digits` hex digits.
 std::string MismatchLine(int position, int expected, int got, int digits);
 
+// "  -----> WHAT error: N of M bytes received !!!": a read from the writer
+// that fell short (or brought more than asked).
+std::string ShortReadLine(const std::string& what, int received, int requested);
+
 // "Option Checksum =" and "Object Checksum =" with the sum in 4 hex digits,
 // no blank after the equals sign.
 std::string OptionChecksumLine(int sum);
