@@ -9,6 +9,7 @@
 #include "link/Transfers.h"
 #include "romfile/ChosenFile.h"
 #include "romfile/IniSections.h"
+#include "romfile/RomDamage.h"
 #include "romfile/RomFormat.h"
 #include "view/HexText.h"
 #include "view/LogLines.h"
@@ -50,6 +51,7 @@ public:
             outcome = Worse(outcome, Outcome::Failed);
         }
         outcome = Worse(outcome, DownloadToWriter(ctx_));
+        downloaded = true;
     }
 
     void LengthRefused(int32_t length) override {
@@ -59,6 +61,7 @@ public:
     }
 
     Outcome outcome = Outcome::Done;
+    bool downloaded = false;
 
 private:
     Context& ctx_;
@@ -135,6 +138,14 @@ Outcome LoadROMFile1Click(Context& ctx) {
         return Outcome::Failed;
     }
     const IniBodyMatch match = FindIniBody(*ini, *body);
+    // A damaged file is taken only when the operator says so; otherwise
+    // nothing of it reaches the state or the writer.
+    if (match.found) {
+        const std::string damage = RomFileDamage(*rom, s);
+        if (!damage.empty() && !view.AskYesNo("The ROM file [" + BareFileName(*chosen) + "] is damaged (" + damage +
+                                              "): load it anyway?"))
+            return Outcome::Refused;
+    }
     view.SetSelection(Control::ComboBox1, match.position);
     // A BODY line outside the body list selects no item either.
     const int selected = view.GetSelection(Control::ComboBox1);
@@ -145,6 +156,12 @@ Outcome LoadROMFile1Click(Context& ctx) {
 
     LoadEvents events(ctx);
     ReadRomSections(*rom, s, events);
+    if (!events.downloaded && events.outcome == Outcome::Done) {
+        // Taken anyway without a data section: the writer does not hold this file.
+        view.AppendLine(Control::RichEdit2, "  -----> No data section in [" + BareFileName(*chosen) +
+                                                "], nothing sent to the writer !!!");
+        return Outcome::Failed;
+    }
     return events.outcome;
 }
 

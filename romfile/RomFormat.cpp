@@ -25,13 +25,27 @@ int32_t Offset(int32_t first, int k) {
     return static_cast<int32_t>(static_cast<uint32_t>(first) + static_cast<uint32_t>(k));
 }
 
+// The first word after the end mark, when it holds hex digits.
+std::optional<int32_t> SumAfterMark(const std::string& rest) {
+    const size_t start = rest.find_first_not_of(' ');
+    if (start == std::string::npos) return std::nullopt;
+    const std::string word = rest.substr(start, rest.find(' ', start) - start);
+    if (word.find_first_of("0123456789abcdefABCDEF") == std::string::npos) return std::nullopt;
+    return ParseNumber(word, 16);
+}
+
 }  // namespace
 
 DataSection ParseDataLines(TextLines& in, int32_t firstAddress, WriterState& s) {
     DataSection section;
     while (auto piece = in.Next()) {
         const std::string& line = *piece;
-        if (line.find(kDataEndMark) != std::string::npos) break;
+        const size_t mark = line.find(kDataEndMark);
+        if (mark != std::string::npos) {
+            section.closed = true;
+            section.checksum = SumAfterMark(line.substr(mark + std::string(kDataEndMark).size()));
+            break;
+        }
         const size_t n = line.size();
         // The row address always starts in the first column; a line that
         // begins with a blank has an empty address, 0.
@@ -82,6 +96,8 @@ bool ReadRomSections(TextLines& in, WriterState& s, RomSectionEvents& events) {
             TakeOptionBytes(f.ValueField, s);
             OptionChecksum(s, 16);
             events.OptionBytesTaken();
+        } else if (f.KeyField == "MORVIK_SUM") {
+            events.OptionSumRead(ParseNumber(f.ValueField, 16));
         } else if (f.KeyField == "STARTADR") {
             firstAddress = ParseNumber(f.ValueField, 16);
         } else if (f.KeyField == "LENGTH") {

@@ -19,6 +19,8 @@ namespace otp {
 struct DataSection {
     int stored = 0;   // values put into RomImage
     int ignored = 0;  // values whose position lies outside RomImage
+    bool closed = false;                // a CHECKSUM line ended it, not the end of the file
+    std::optional<int32_t> checksum;    // the sum that line gives, if it gives one
 };
 
 // Reads the data lines that follow a LENGTH line, up to and including the
@@ -49,6 +51,8 @@ public:
         (void)firstAddress;
         (void)section;
     }
+    // A MORVIK_SUM line: the sum of option bytes 0-7 the file claims.
+    virtual void OptionSumRead(int32_t sum) { (void)sum; }
     // A LENGTH value outside 0 .. kRomImageSize; the reading stops there
     // and the state keeps what it held.
     virtual void LengthRefused(int32_t length) { (void)length; }

@@ -6,6 +6,8 @@
 
 #include "RomFixture.h"
 #include "romfile/LoadRomFile.h"
+#include "romfile/RomDamage.h"
+#include "romfile/RomFormat.h"
 #include "WireRequests.h"
 
 using namespace otp;
@@ -139,7 +141,7 @@ TEST_F(LoadRomTest, ClearedLockBitIsSentClear) {
     // W8's row has BodyFlags bit 6 set in Writer.ini; option byte 0 bit 0 is clear.
     Load("w8.rom",
          "BODY W8\nMORVIK_BYTE 0200000000000000\nSTARTADR 0000\nLENGTH 8 WORD\n"
-         "0000  1234  5678  9ABC  DEF0  0001  0002  0003  0004  \nCHECKSUM 0000\n");
+         "0000  1234  5678  9ABC  DEF0  0001  0002  0003  0004  \nCHECKSUM E262\n");
     const auto sent = SentBytes();
     ASSERT_GE(sent.size(), 17u);
     EXPECT_EQ(sent[5], 0x00);
@@ -183,14 +185,64 @@ TEST_F(LoadRomTest, TwoLengthSectionsMakeTwoDownloads) {
     EXPECT_EQ(upper.back(), "Object Checksum =0023");
 }
 
-TEST_F(LoadRomTest, FileWithoutLengthTakesOnlyTheOptionBytes) {
-    EXPECT_EQ(Load("opt.rom", "BODY B32\nMORVIK_BYTE A0B0\n"), Outcome::Done);
+TEST_F(LoadRomTest, DamagedFilesAreTakenOnlyWhenTheOperatorSaysSo) {
+    const std::string head = "BODY B32\nMORVIK_BYTE 0102\nSTARTADR 0000\nLENGTH 32 BYTE\n";
+    const std::string rows = "0000  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n"
+                             "0010  10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F \n";
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string damage;
+        Outcome anyway;  // the load's verdict when the operator says Yes (the writer holds what was sent)
+    };
+    const Case cases[] = {
+        {"no data section", "BODY B32\nMORVIK_BYTE A0B0\n", "no LENGTH line", Outcome::Failed},
+        {"cut inside the data", head + rows.substr(0, 60), "the data section ends without its CHECKSUM line",
+         Outcome::Done},
+        {"object sum differs", head + rows + "CHECKSUM 01F1\n", "CHECKSUM 01F1 but the data sum to 01F0",
+         Outcome::Done},
+        {"option sum differs", "BODY B32\nMORVIK_BYTE 0102\nMORVIK_SUM 0004\nSTARTADR 0000\nLENGTH 32 BYTE\n" + rows +
+                                   "CHECKSUM 01F0\n",
+         "MORVIK_SUM 0004 but the option bytes sum to 0003", Outcome::Done},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto options = state().OptionBytes;
+        const auto image = state().RomImage;
+        const int selection = form.Selector(Control::ComboBox1).selection;
+        const std::string question = "The ROM file [bad.rom] is damaged (" + c.damage + "): load it anyway?";
+        ClearRecords();
+        form.yesAnswer = false;
+        EXPECT_EQ(Load("bad.rom", c.file), Outcome::Refused);
+        EXPECT_EQ(TraceOf("AskYesNo"), std::vector<std::string>{"AskYesNo " + question + " -> no"});
+        EXPECT_EQ(wire.opens, 0);
+        EXPECT_TRUE(Pane(Control::RichEdit1).empty());
+        EXPECT_EQ(state().OptionBytes, options);
+        EXPECT_EQ(state().RomImage, image);
+        EXPECT_EQ(form.Selector(Control::ComboBox1).selection, selection);
+
+        form.yesAnswer = true;
+        EXPECT_EQ(Load("bad.rom", c.file), c.anyway);
+    }
+    // Taken anyway without data: nothing reaches the writer, and the step fails.
+    EXPECT_EQ(Load("opt.rom", "BODY B32\nMORVIK_BYTE A0B0\n"), Outcome::Failed);
     EXPECT_EQ(Pane(Control::RichEdit1),
               (std::vector<std::string>{"0000: A0 B0 00 00 00 00 00 00 00 00 00 00 00 00 00 00 ",
                                         "Option Checksum =0150"}));
-    EXPECT_TRUE(Pane(Control::RichEdit2).empty());
-    EXPECT_EQ(wire.opens, 0);
-    EXPECT_EQ(state().OptionBytes[1], 0xB0);
+    EXPECT_EQ(Pane(Control::RichEdit2),
+              std::vector<std::string>{"  -----> No data section in [opt.rom], nothing sent to the writer !!!"});
+}
+
+TEST_F(LoadRomTest, SavedFilesPassTheCheck) {
+    for (const char* name : {"byte32.rom", "byte32-marked.rom", "rx4400.rom", "rx4720.rom", "word20.rom"}) {
+        SCOPED_TRACE(name);
+        TextLines lines(Golden(name));
+        ASSERT_TRUE(FindRomBody(lines));
+        EXPECT_EQ(RomFileDamage(lines, state()), "");
+    }
+    TextLines demo(test::ReadSource("examples/demo-rx4400.rom"));
+    ASSERT_TRUE(FindRomBody(demo));
+    EXPECT_EQ(RomFileDamage(demo, state()), "");
 }
 
 TEST_F(LoadRomTest, OptionBytesAfterTheLengthAreNotSent) {

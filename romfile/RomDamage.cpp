@@ -1,0 +1,58 @@
+#include "romfile/RomDamage.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "romfile/RomFormat.h"
+#include "view/HexText.h"
+
+namespace otp {
+namespace {
+
+class DamageFinder : public RomSectionEvents {
+public:
+    explicit DamageFinder(WriterState& scratch) : s_(scratch) {}
+
+    void SectionRead(int32_t, const DataSection& section) override {
+        ++sections;
+        if (!section.closed) {
+            findings.push_back("the data section ends without its CHECKSUM line");
+            return;
+        }
+        ObjectChecksum(s_, s_.ObjectLength);
+        if (section.checksum && *section.checksum != s_.ObjectChecksum)
+            findings.push_back("CHECKSUM " + FormatHex(*section.checksum, 4) + " but the data sum to " +
+                               FormatHex(s_.ObjectChecksum, 4));
+    }
+
+    void OptionSumRead(int32_t sum) override { optionSum = sum; }
+
+    std::vector<std::string> findings;
+    int sections = 0;
+    std::optional<int32_t> optionSum;
+
+private:
+    WriterState& s_;
+};
+
+}  // namespace
+
+std::string RomFileDamage(TextLines rest, const WriterState& s) {
+    auto scratch = std::make_unique<WriterState>(s);
+    DamageFinder finder(*scratch);
+    // A LENGTH beyond the image is refused by the load itself, with its own notice.
+    if (!ReadRomSections(rest, *scratch, finder)) return {};
+    if (finder.sections == 0) finder.findings.insert(finder.findings.begin(), "no LENGTH line");
+    if (finder.optionSum) {
+        OptionChecksum(*scratch, 8);
+        if (*finder.optionSum != scratch->OptionChecksum)
+            finder.findings.push_back("MORVIK_SUM " + FormatHex(*finder.optionSum, 4) + " but the option bytes sum to " +
+                                      FormatHex(scratch->OptionChecksum, 4));
+    }
+    std::string text;
+    for (const std::string& f : finder.findings) text += (text.empty() ? "" : "; ") + f;
+    return text;
+}
+
+}  // namespace otp
