@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "romfile/RomDamage.h"
 #include "romfile/RomFormat.h"
 #include "view/FormModel.h"
 #include "view/HexText.h"
@@ -41,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     view.ClearPane(otp::Control::RichEdit1);
     otp::TextLines in(std::string(reinterpret_cast<const char*>(data), size));
     if (!otp::FindRomBody(in)) return 0;
+    // The look before the load must leave the state as it was.
+    const std::string damage = otp::RomFileDamage(in, *state);
+    (void)damage;
     Events events(*state, view);
     otp::ReadRomSections(in, *state, events);
     return 0;
