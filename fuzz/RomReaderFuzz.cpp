@@ -43,8 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     otp::TextLines in(std::string(reinterpret_cast<const char*>(data), size));
     if (!otp::FindRomBody(in)) return 0;
     // The look before the load must leave the state as it was.
-    const std::string damage = otp::RomFileDamage(in, *state);
-    (void)damage;
+    const auto options = state->OptionBytes;
+    const int length = state->ObjectLength;
+    otp::RomFileDamage(in, *state);
+    if (state->OptionBytes != options || state->ObjectLength != length) std::abort();
     Events events(*state, view);
     otp::ReadRomSections(in, *state, events);
     return 0;
