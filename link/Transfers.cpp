@@ -91,6 +91,18 @@ BlockRead ReadBodyInfo(Context& ctx, int mode) {
     return read;
 }
 
+bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent) {
+    const BodyInfoRow& held = ctx.state.BodyInfo[0];
+    bool same = true;
+    for (int i = 0; i < kBodyInfoWireBytes; ++i) {
+        const size_t k = static_cast<size_t>(i);
+        if (held[k] == sent[k]) continue;
+        same = false;
+        ctx.view.AppendLine(Control::RichEdit2, MismatchLine(i, sent[k], held[k], 2));
+    }
+    return same;
+}
+
 void WriteOptionBytes(Context& ctx, int n) {
     WriterState& s = ctx.state;
     SendCommand(ctx, Cmd::OptionWrite);

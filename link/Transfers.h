@@ -28,6 +28,10 @@ void ProgressWait(Context& ctx, int ticks);
 void WriteBodyInfo(Context& ctx);
 // mode 0 writes nothing, 1 to the upper pane, 2 to the lower.
 BlockRead ReadBodyInfo(Context& ctx, int mode);
+// After WriteBodyInfo and a read-back: whether the writer holds the 16 bytes
+// `sent`. Each differing byte is listed in the lower pane, as option
+// differences are.
+bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent);
 void WriteOptionBytes(Context& ctx, int n);
 // pane 0 is the upper pane, anything else the lower.
 BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare);

@@ -73,20 +73,24 @@ bool CompareReadBack(Context& ctx, int n, const BlockRead& read) {
     return same;
 }
 
-// Sends the selected body's description to the writer again.
-void RestoreBodyInfo(Context& ctx) {
+// Sends the selected body's description to the writer again; true when the
+// writer holds it afterwards.
+bool RestoreBodyInfo(Context& ctx) {
     WriterState& s = ctx.state;
     OpenPort(ctx);
     const int selected = ctx.view.GetSelection(Control::ComboBox1);
+    bool held = false;
     if (selected < s.BodyCount) {
         TakeBodyRow(s, selected);  // no selection (-1) sends row 0 back as it is
+        const BodyInfoRow sent = s.BodyInfo[0];
         WriteBodyInfo(ctx);
-        ReadBodyInfo(ctx, 2);
+        held = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent);
     } else {
         ctx.view.ShowNotice("The body is not available !!!");
     }
     ClosePort(ctx);
     ApplyBodyInfo(s, ctx.view);
+    return held;
 }
 
 }  // namespace
@@ -124,8 +128,8 @@ Outcome UpdateWriter1Click(Context& ctx) {
     const bool same = CompareReadBack(ctx, n, read);
     if (same) DumpValues(ctx.view, s.ReadBackBuffer.data(), n, 16, 2, kFirmwareBodyStart, 1);
     ctx.view.AppendLine(Control::RichEdit2, ReplyLengthLine(n));
-    RestoreBodyInfo(ctx);
-    return same ? Outcome::Done : Outcome::Failed;
+    const bool restored = RestoreBodyInfo(ctx);
+    return same && restored ? Outcome::Done : Outcome::Failed;
 }
 
 }  // namespace otp

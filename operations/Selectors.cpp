@@ -9,6 +9,7 @@
 #include "link/WriterCommands.h"
 #include "operations/CommandStep.h"
 #include "view/HexText.h"
+#include "view/LogLines.h"
 
 namespace otp {
 namespace {
@@ -26,8 +27,17 @@ void SetBit(uint8_t& byte, uint8_t bit, bool on) { byte = static_cast<uint8_t>(o
 
 // A logged read-back; Failed when it came back short.
 Outcome LoggedReadBack(Context& ctx) {
-    ReadBodyInfo(ctx, 2);
-    return ctx.state.ReplyLength == kBodyInfoWireBytes ? Outcome::Done : Outcome::Failed;
+    return ReadBodyInfo(ctx, 2).complete ? Outcome::Done : Outcome::Failed;
+}
+
+// Writes row 0 and reads it back into the lower pane; Failed unless the
+// writer holds exactly what was sent.
+Outcome WriteAndCheck(Context& ctx, int pauseMs) {
+    const BodyInfoRow sent = ctx.state.BodyInfo[0];
+    WriteBodyInfo(ctx);
+    ctx.pacer.Sleep(pauseMs);
+    if (LoggedReadBack(ctx) != Outcome::Done) return Outcome::Failed;
+    return BodyInfoHeldAsSent(ctx, sent) ? Outcome::Done : Outcome::Failed;
 }
 
 int BankOf(const BodyInfoRow& row) { return row[13] >> 5; }
@@ -47,8 +57,7 @@ Outcome ComboBox1Change(Context& ctx) {
     Outcome outcome = Outcome::Refused;
     if (index >= 0 && index < s.BodyCount && index < kMaxBodies) {
         TakeBodyRow(s, index);
-        WriteBodyInfo(ctx);
-        outcome = LoggedReadBack(ctx);
+        outcome = WriteAndCheck(ctx, 0);
     } else {
         ctx.view.ShowNotice(kBodyNotAvailable);
     }
@@ -63,13 +72,21 @@ namespace {
 // `edit` changes it, it goes back with a pause of `pauseMs` and is read back
 // into the lower pane; the selectors then follow it.
 Outcome EditBodyFlags(Context& ctx, int pauseMs, const std::function<void(WriterState&)>& edit) {
+    WriterState& s = ctx.state;
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
-    ReadBodyInfo(ctx, 0);
-    edit(ctx.state);
-    WriteBodyInfo(ctx);
-    ctx.pacer.Sleep(pauseMs);
-    const Outcome outcome = LoggedReadBack(ctx);
+    const BodyInfoRow before = s.BodyInfo[0];
+    const BlockRead read = ReadBodyInfo(ctx, 0);
+    Outcome outcome = Outcome::Failed;
+    if (read.complete) {
+        edit(s);
+        outcome = WriteAndCheck(ctx, pauseMs);
+    } else {
+        // Only the writer's own description is edited and sent back; a part
+        // of it with the host's old bytes behind would change other options.
+        s.BodyInfo[0] = before;
+        ctx.view.AppendLine(Control::RichEdit2, ShortReadLine("Option", read.received, read.requested));
+    }
     ClosePort(ctx);
     ApplyBodyInfo(ctx.state, ctx.view);
     return outcome;
@@ -126,9 +143,7 @@ Outcome ComboBox5Change(Context& ctx) {
     } else {
         SetBit(b[4], kSearchRequested, false);
         b[13] = static_cast<uint8_t>((sel << 5) | (b[13] & 0x1F));
-        WriteBodyInfo(ctx);
-        ctx.pacer.Sleep(30);
-        outcome = LoggedReadBack(ctx);
+        outcome = WriteAndCheck(ctx, 30);
         Line(ctx, "Bank switch to Bank_" + FormatHex(BankOf(b), 1));
         ctx.view.SetSelection(Control::ComboBox5, BankOf(b));
     }

@@ -84,8 +84,11 @@ Outcome DownloadToWriter(Context& ctx) {
     if (s.OptionBytes[0] & 0x01) s.BodyInfo[0][4] |= 0x40;
     else s.BodyInfo[0][4] &= static_cast<uint8_t>(~0x40);
 
+    const BodyInfoRow sent = s.BodyInfo[0];
     WriteBodyInfo(ctx);
-    ok = ReadBodyInfo(ctx, 2).complete && ok;
+    // A body description the writer did not take whole would program chips
+    // with other options than the file's.
+    ok = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent) && ok;
 
     WriteOptionBytes(ctx, 16);
     ok = ReadOptionBytes(ctx, 1, true).complete && ok;
