@@ -170,8 +170,11 @@ BlockRead ReadObjectBack(Context& ctx, int pane, bool compare) {
         std::copy_n(s.ReadBackBuffer.begin(), count, s.RomImage.begin());
         DumpValues(ctx.view, s.RomImage.data(), count, s.RowWidth, s.ValueDigits, offset, pane);
     } else {
-        bool differs = false;
-        for (int i = 0; i < count; ++i) {
+        // Only values that came back are compared; a read that fell short
+        // differs in itself.
+        const int arrived = read.complete ? count : std::min(count, read.received / std::max(bytesPerValue, 1));
+        bool differs = !read.complete;
+        for (int i = 0; i < arrived; ++i) {
             const int got = s.ReadBackBuffer[static_cast<size_t>(i)];
             const int want = s.RomImage[static_cast<size_t>(i)];
             if (got == want) continue;

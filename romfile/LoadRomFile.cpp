@@ -84,22 +84,24 @@ Outcome DownloadToWriter(Context& ctx) {
     if (s.OptionBytes[0] & 0x01) s.BodyInfo[0][4] |= 0x40;
     else s.BodyInfo[0][4] &= static_cast<uint8_t>(~0x40);
 
+    // Every read-back must come whole; one that falls short says so.
+    const auto whole = [&](const BlockRead& read) {
+        if (!read.complete) view.AppendLine(Control::RichEdit2, ShortReadLine("Download", read.received, read.requested));
+        return read.complete;
+    };
     const BodyInfoRow sent = s.BodyInfo[0];
     WriteBodyInfo(ctx);
     // A body description the writer did not take whole would program chips
     // with other options than the file's.
-    ok = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent) && ok;
+    ok = whole(ReadBodyInfo(ctx, 2)) && BodyInfoHeldAsSent(ctx, sent) && ok;
 
     WriteOptionBytes(ctx, 16);
-    ok = ReadOptionBytes(ctx, 1, true).complete && ok;
+    ok = whole(ReadOptionBytes(ctx, 1, true)) && ok;
     for (int i = 0; i < 16; ++i)
         ok = ok && s.ReadBackBuffer[static_cast<size_t>(i)] == s.OptionBytes[static_cast<size_t>(i)];
 
     StreamRomImage(ctx, s.ObjectLength);
-    const BlockRead image = ReadObjectBack(ctx, 1, true);
-    if (!image.complete)
-        view.AppendLine(Control::RichEdit2, ShortReadLine("Download", image.received, image.requested));
-    ok = image.complete && ok;
+    ok = whole(ReadObjectBack(ctx, 1, true)) && ok;
     const int count = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize);
     for (int i = 0; i < count; ++i)
         ok = ok && s.ReadBackBuffer[static_cast<size_t>(i)] == s.RomImage[static_cast<size_t>(i)];
