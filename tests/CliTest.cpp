@@ -46,6 +46,16 @@ TEST_F(CliTest, VersionStepAfterStartUp) {
     EXPECT_EQ(lines.back(), "Receiver Data Length = 8 bytes");
 }
 
+TEST_F(CliTest, AWriterOfAnotherVersionRunsOnlyTheStepsThatShowAndMendIt) {
+    dir.Write("Writer.ini", "VERSION 12071001\nRS232_PORT COM1\nIC_BODY_START\nBODY A\nIC_BODY_END\n");
+    EXPECT_EQ(Run({"blank", "version", "read"}), 1);
+    EXPECT_TRUE(Contains(Out(), "Version : 12071000"));
+    EXPECT_FALSE(Contains(Out(), "Blank Check ................"));
+    EXPECT_NE(err.str().find("otpwriter-cli: the writer's version differs from Writer.ini's; not run: blank, read"),
+              std::string::npos)
+        << err.str();
+}
+
 TEST_F(CliTest, UsageErrorsExitWith2AndNameTheProblem) {
     EXPECT_EQ(Run({"frobnicate"}), 2);
     EXPECT_NE(err.str().find("unknown step 'frobnicate'"), std::string::npos);
@@ -59,7 +69,7 @@ TEST_F(CliTest, UsageErrorsExitWith2AndNameTheProblem) {
 TEST_F(CliTest, HelpListsStepsOptionsAndPorts) {
     EXPECT_EQ(Run({"--help"}), 0);
     const std::string help = out.str();
-    for (const char* word : {"--trace", "--yes", "--demo", "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>", "Exit status"})
+    for (const char* word : {"--trace", "--yes", "--demo", "--keep-going", "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>", "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(opener->OpenCount(), 0);
 }
