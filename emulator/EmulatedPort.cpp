@@ -22,6 +22,9 @@ OpenResult EmulatedPortOpener::Open(const std::string& portName,
                                     std::unique_ptr<SerialPort>& port) {
     ++openCount_;
     port.reset();
+    // A writer that has died has taken its device with it.
+    writer_->AdvanceTo(pacer_.NowMs() * 1000);
+    if (writer_->Dead()) return OpenResult::OpenError;
     const auto it = failures_.find(portName);
     if (it != failures_.end() && it->second != OpenResult::Ok) return it->second;
     port = std::make_unique<EmulatedPort>(writer_, pacer_);

@@ -21,7 +21,8 @@ public:
     EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer);
 
     void WriteByte(uint8_t byte) override;
-    // The answer bytes available by the pacer's now; never waits.
+    // The answer bytes available by the pacer's now; never waits. A dead
+    // writer delivers what went out before its death, then nothing.
     std::vector<uint8_t> TakeArrived() override;
     void DiscardInput() override;
 
@@ -33,7 +34,8 @@ private:
 };
 
 // Opens EmulatedPorts, all on the same writer, so its memory outlives every
-// port. Any port name opens, unless it has been told to fail.
+// port. Any port name opens, unless it has been told to fail or the writer
+// has died (OpenError, as for a device that has gone away).
 class EmulatedPortOpener : public PortOpener {
 public:
     EmulatedPortOpener(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ int64_t SteadyNs() {
 constexpr int64_t kUnheldPollUs = 2000;
 // Longest single wait, so that a stop is never missed for long.
 constexpr int64_t kMaxWaitUs = 20000;
+// Closing the master throws away what the host has not read yet, while a
+// real line leaves the last bytes of a dying writer in the host's UART: the
+// device of a dead writer stays until the host has read them, or this long.
+constexpr int64_t kBuryAfterUs = 1000000;
 
 std::string Trim(const std::string& s) {
     const char* ws = " \t\r\n";
@@ -42,6 +47,7 @@ PtyServer::PtyServer(WriterEmulator& writer, bool pacing)
 }
 
 PtyServer::~PtyServer() {
+    if (lingerFd_ >= 0) close(lingerFd_);
     if (master_ >= 0) close(master_);
 }
 
@@ -149,10 +155,47 @@ bool PtyServer::ReadCommands(int& commandFd) {
     return false;
 }
 
+void PtyServer::BuryWhenRead(int64_t nowUs) {
+    if (master_ < 0 || !writer_.Dead()) return;
+    if (buryByUs_ < 0) {
+        buryByUs_ = nowUs + kBuryAfterUs;
+        // A host that took the device exclusively keeps us out: it gets the time.
+        if (held_) lingerFd_ = open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    }
+    int queued = 0;
+    const bool unread = held_ && (!outgoing_.empty() || lingerFd_ < 0 ||
+                                  ioctl(lingerFd_, FIONREAD, &queued) != 0 || queued > 0);
+    if (unread && nowUs < buryByUs_) return;
+    if (lingerFd_ >= 0) close(lingerFd_);
+    lingerFd_ = -1;
+    close(master_);
+    master_ = -1;
+    held_ = false;
+    outgoing_.clear();
+    if (goneHandler_) goneHandler_();
+}
+
+void PtyServer::TakeFaultLine(const std::string& spec) {
+    std::string error;
+    if (writer_.AddFault(spec, error))
+        std::cout << "fault added: " << spec << std::endl;
+    else
+        std::cerr << "writer-emulator: bad fault \"" << spec << "\": " << error << std::endl;
+}
+
 void PtyServer::TakeLine(const std::string& line) {
     if (line.empty()) return;
     if (line == "status") {
         std::cout << SocketStatus(writer_) << std::endl;
+        return;
+    }
+    if (line == "fault clear") {
+        writer_.ClearFaults();
+        std::cout << "faults cleared" << std::endl;
+        return;
+    }
+    if (line.rfind("fault ", 0) == 0) {
+        TakeFaultLine(Trim(line.substr(6)));
         return;
     }
     if (line.rfind("ic ", 0) == 0) {
@@ -162,14 +205,15 @@ void PtyServer::TakeLine(const std::string& line) {
             return;
         }
     }
-    std::cerr << "writer-emulator: unknown line \"" << line << "\" (ic " << kIcKindList << ", status, quit)"
+    std::cerr << "writer-emulator: unknown line \"" << line << "\" (ic " << kIcKindList
+              << ", status, fault SPEC, fault clear, quit)"
               << std::endl;
 }
 
 void PtyServer::Serve(int commandFd, int stopFd) {
     for (;;) {
         const int64_t nowUs = NowUs();
-        const bool held = ReadHost(nowUs);
+        const bool held = master_ >= 0 && ReadHost(nowUs);
         if (held_ && !held) DropUnread();
         held_ = held;
         const std::vector<uint8_t> due = writer_.TakeReplies(nowUs);
@@ -177,9 +221,12 @@ void PtyServer::Serve(int commandFd, int stopFd) {
             outgoing_.insert(outgoing_.end(), due.begin(), due.end());
             WriteHost();
         }
+        BuryWhenRead(nowUs);
 
         int64_t waitUs = kMaxWaitUs;
-        if (!held) {
+        if (master_ < 0) {
+            // the device is gone: only the command lines and the stop are left
+        } else if (!held_) {
             waitUs = kUnheldPollUs;
         } else if (const auto next = writer_.NextEventUs()) {
             waitUs = std::clamp<int64_t>(*next - NowUs(), 0, kMaxWaitUs);
@@ -187,7 +234,7 @@ void PtyServer::Serve(int commandFd, int stopFd) {
         pollfd fds[3];
         nfds_t count = 0;
         int commandIndex = -1;
-        if (held) fds[count++] = {master_, static_cast<short>(POLLIN | (outgoing_.empty() ? 0 : POLLOUT)), 0};
+        if (held_) fds[count++] = {master_, static_cast<short>(POLLIN | (outgoing_.empty() ? 0 : POLLOUT)), 0};
         if (commandFd >= 0) {
             commandIndex = static_cast<int>(count);
             fds[count++] = {commandFd, POLLIN, 0};

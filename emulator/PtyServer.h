@@ -4,7 +4,12 @@
 // close of the host; answer bytes that fall due while no host holds the
 // device, or that a host left unread when it closed it, are lost, as on a
 // real line.
+//
+// When the writer dies the device goes away: the master is closed, so a
+// host holding the slave sees a hang-up and a new open fails. The server
+// then goes on taking its command lines until it is stopped.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +37,12 @@ public:
     // input; end of that input is not a stop). The other lines it takes
     // there: "ic KIND" puts an IC of that kind into the socket (IcKindName),
     // "status" describes the socket; both answer with the socket's status
-    // line on standard output.
+    // line on standard output. "fault SPEC" adds a fault to the writer,
+    // "fault clear" removes them all.
     void Serve(int commandFd, int stopFd);
+
+    // Called once, when the device has gone away with the dead writer.
+    void SetGoneHandler(std::function<void()> handler) { goneHandler_ = std::move(handler); }
 
 private:
     int64_t NowUs() const;
@@ -46,6 +55,10 @@ private:
     // Throws away answer bytes the last host left unread, so that the next
     // open starts with an empty input queue as a real port does.
     void DropUnread();
+    void TakeFaultLine(const std::string& spec);
+    // Closes the device of a dead writer once the host has read the last
+    // bytes that went out, or has had its time to.
+    void BuryWhenRead(int64_t nowUs);
 
     WriterEmulator& writer_;
     bool pacing_;
@@ -55,6 +68,9 @@ private:
     int64_t startNs_ = 0;
     std::vector<uint8_t> outgoing_;
     std::string commandText_;
+    std::function<void()> goneHandler_;
+    int64_t buryByUs_ = -1;
+    int lingerFd_ = -1;  // the slave, to see whether the host has read
 };
 
 }  // namespace otp::emu

@@ -76,12 +76,46 @@ void WriterEmulator::Receive(uint8_t byte, int64_t sentUs) {
     sentUs = std::max(sentUs, latestSentUs_);
     latestSentUs_ = sentUs;
     const int64_t arrivalUs = toWriter_.Carry(sentUs, lineTiming_);
-    DropIfIdle(arrivalUs);
+    AdvanceTo(arrivalUs);
     nowUs_ = arrivalUs;
-    if (BusyAt(arrivalUs)) return;  // nobody listens while the writer is busy
+    if (deathUs_ && arrivalUs >= *deathUs_) return;
+    // Nobody listens while the writer is busy or deaf.
+    if (BusyAt(arrivalUs) || arrivalUs < deafUntilUs_) return;
     lastArrivalUs_ = arrivalUs;
+    const bool startsCommand = !current_ && commands_.count(byte) != 0;
+    if (startsCommand) faults_.StartCommand(byte);
+    const Intake intake = faults_.Take(byte);
+    if (intake.deafUs > 0) deafUntilUs_ = arrivalUs + intake.deafUs;
+    if (intake.dies) Kill(arrivalUs);
+    if (intake.lost) {
+        if (startsCommand) faults_.EndCommand();
+        return;
+    }
     Dispatch(byte);
+    if (Dead() && current_) {
+        current_.reset();
+        EndCommand();
+    }
 }
+
+bool WriterEmulator::AddFault(const std::string& spec, std::string& error) {
+    Fault fault;
+    if (!ParseFault(spec, fault, error)) return false;
+    if (fault.target != '*' && commands_.count(static_cast<uint8_t>(fault.target)) == 0) {
+        error = std::string("the writer has no command ") + fault.target;
+        return false;
+    }
+    faults_.Add(fault);
+    return true;
+}
+
+void WriterEmulator::Kill(int64_t atUs) {
+    if (deathUs_ && *deathUs_ <= atUs) return;
+    deathUs_ = atUs;
+    while (!replies_.empty() && replies_.back().atUs > atUs) replies_.pop_back();
+}
+
+void WriterEmulator::EndCommand() { faults_.EndCommand(); }
 
 void WriterEmulator::BusyFor(int64_t durationUs) { busyUntilUs_ = nowUs_ + std::max<int64_t>(durationUs, 0); }
 
@@ -94,13 +128,19 @@ std::string WriterEmulator::VersionText() const {
 
 void WriterEmulator::Dispatch(uint8_t byte) {
     if (current_) {
-        if (current_->Take(byte, *this)) current_.reset();
+        if (current_->Take(byte, *this)) {
+            current_.reset();
+            EndCommand();
+        }
         return;
     }
     const auto it = commands_.find(byte);
     if (it == commands_.end()) return;  // unknown command bytes are ignored
     std::unique_ptr<WriterCommand> command = it->second();
-    if (command && !command->Start(*this)) current_ = std::move(command);
+    if (command && !command->Start(*this))
+        current_ = std::move(command);
+    else
+        EndCommand();
 }
 
 void WriterEmulator::DropIfIdle(int64_t nowUs) {
@@ -108,13 +148,36 @@ void WriterEmulator::DropIfIdle(int64_t nowUs) {
     std::unique_ptr<WriterCommand> command = std::move(current_);
     nowUs_ = lastArrivalUs_ + kIdleUs;
     command->Idle(*this);
+    EndCommand();
 }
 
-void WriterEmulator::AdvanceTo(int64_t nowUs) { DropIfIdle(nowUs); }
+void WriterEmulator::AdvanceTo(int64_t nowUs) {
+    clockUs_ = std::max(clockUs_, nowUs);
+    // A command can idle out only while the writer still lives.
+    DropIfIdle(deathUs_ ? std::min(nowUs, *deathUs_) : nowUs);
+    if (Dead() && current_) {
+        current_.reset();
+        EndCommand();
+    }
+}
 
 void WriterEmulator::Reply(const std::vector<uint8_t>& bytes, int64_t delayUs) {
+    // Whatever is queued now would go out behind a death already due.
+    if (deathUs_) return;
+    const ShapedAnswer answer = faults_.Shape(bytes);
     const int64_t readyUs = nowUs_ + std::max<int64_t>(delayUs, 0);
-    for (uint8_t b : bytes) replies_.push_back({toHost_.Carry(readyUs, lineTiming_), b});
+    // A delayed byte starts that much later than it would have started.
+    const auto delayed = [this](int64_t fromUs, int64_t byUs) {
+        return std::max(fromUs, toHost_.FreeUs(lineTiming_)) + byUs;
+    };
+    int64_t atUs = answer.lateUs > 0 ? delayed(readyUs, answer.lateUs) : readyUs;
+    int64_t lastUs = std::max(atUs, toHost_.FreeUs(lineTiming_));
+    for (size_t i = 0; i < answer.bytes.size(); ++i) {
+        if (i == answer.tailFrom) atUs = delayed(atUs, answer.tailUs);
+        lastUs = toHost_.Carry(atUs, lineTiming_);
+        replies_.push_back({lastUs, answer.bytes[i]});
+    }
+    if (answer.dies) Kill(lastUs);
 }
 
 std::vector<uint8_t> WriterEmulator::TakeReplies(int64_t untilUs) {
@@ -134,10 +197,11 @@ std::optional<int64_t> WriterEmulator::NextReplyUs() const {
 
 std::optional<int64_t> WriterEmulator::NextEventUs() const {
     std::optional<int64_t> next = NextReplyUs();
-    if (current_) {
-        const int64_t idleUs = lastArrivalUs_ + kIdleUs;
-        if (!next || idleUs < *next) next = idleUs;
-    }
+    const auto consider = [&next](int64_t us) {
+        if (!next || us < *next) next = us;
+    };
+    if (current_) consider(lastArrivalUs_ + kIdleUs);
+    if (deathUs_ && !Dead()) consider(*deathUs_);
     return next;
 }
 

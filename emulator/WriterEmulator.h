@@ -19,6 +19,9 @@
 // A command that still waits for bytes is dropped when no byte arrives for
 // kIdleUs (50 ms) of line time; what it stored before that stays stored.
 // Command bytes with no handler are ignored.
+//
+// A fault plan (FaultPlan.h) can make the writer misbehave on chosen
+// commands, down to dying: a dead writer takes no byte and sends none.
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -29,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/FaultPlan.h"
 #include "emulator/IcSocket.h"
 
 namespace otp::emu {
@@ -107,7 +111,8 @@ public:
     // When the next answer byte becomes available, if any is on its way.
     std::optional<int64_t> NextReplyUs() const;
     // The earliest time at which something happens without further input:
-    // the next answer byte, or the idle time-out of a waiting command.
+    // the next answer byte, the idle time-out of a waiting command, or the
+    // death of the writer.
     std::optional<int64_t> NextEventUs() const;
     size_t PendingReplyCount() const { return replies_.size(); }
     // Whether a multi-byte command is waiting for more bytes.
@@ -127,7 +132,8 @@ public:
     // or the moment a waiting command idled out.
     int64_t NowUs() const { return nowUs_; }
     // Queues an answer: ready `delayUs` after NowUs(), then byte by byte at
-    // line speed behind any answer still on the wire.
+    // line speed behind any answer still on the wire. The faults that hit
+    // the command in progress shape it first.
     void Reply(const std::vector<uint8_t>& bytes, int64_t delayUs = 0);
     // The writer is busy (storing, programming) for `durationUs` from NowUs():
     // bytes that arrive meanwhile are lost. Without line timing it is never busy.
@@ -136,6 +142,25 @@ public:
     // The version text of the running firmware: the low hex digit of each of
     // the 8 version bytes.
     std::string VersionText() const;
+
+    // --- faults (FaultPlan.h) -----------------------------------------------
+    // Adds one fault, TARGET:KIND[=ARGS]; false, with the reason in `error`,
+    // for a spec that is not one or names a command the writer does not have.
+    bool AddFault(const std::string& spec, std::string& error);
+    // Removes every fault; a writer that is dead stays dead.
+    void ClearFaults() { faults_.Clear(); }
+    // Seeds the random bytes of the faults (FaultPlan::kDefaultSeed until then).
+    void SetFaultSeed(uint32_t seed) { faults_.SetSeed(seed); }
+    // One line per fault injected, in order.
+    const std::vector<std::string>& FaultReports() const { return faults_.Reports(); }
+    // Also called with each report line as it is made.
+    void SetFaultReporter(std::function<void(const std::string&)> reporter) {
+        faults_.SetReporter(std::move(reporter));
+    }
+    // Whether the writer has died by the latest time it has been told of
+    // (Receive, AdvanceTo, TakeReplies). Answer bytes that went out before
+    // the death are still delivered.
+    bool Dead() const { return deathUs_ && clockUs_ >= *deathUs_; }
 
     // --- the IC socket ----------------------------------------------------
     // Empty when the writer is made; the demo writer starts with a blank IC.
@@ -159,6 +184,10 @@ private:
 
     void Dispatch(uint8_t byte);
     void DropIfIdle(int64_t nowUs);
+    // The command in progress is over, answered or not.
+    void EndCommand();
+    // The writer dies at `atUs`: answer bytes due later never go out.
+    void Kill(int64_t atUs);
 
     std::array<uint8_t, kMemorySize> memory_{};
     std::map<uint8_t, CommandMaker> commands_;
@@ -172,6 +201,10 @@ private:
     LineRun toHost_;
     std::deque<TimedByte> replies_;
     IcSocket socket_;
+    FaultPlan faults_;
+    int64_t clockUs_ = 0;  // latest time the writer has been told of
+    std::optional<int64_t> deathUs_;
+    int64_t deafUntilUs_ = INT64_MIN;
 };
 
 // The standard command set (block read, BodyInfo/option write, image

@@ -1,19 +1,20 @@
 // writer-emulator: a software writer box on a pseudo-terminal.
 #include <signal.h>
 #include <sys/signalfd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "emulator/DeviceLink.h"
 #include "emulator/IcAccess.h"
 #include "emulator/PtyServer.h"
 #include "emulator/WriterEmulator.h"
@@ -27,7 +28,9 @@ const char kUsage[] =
     "or the line \"quit\" on standard input.\n"
     "\n"
     "  --link PATH     make PATH a symbolic link to the device (an existing link\n"
-    "                  is replaced); removed again at exit\n"
+    "                  is replaced); removed again at exit or when the writer\n"
+    "                  dies. PATH.lock keeps a second writer-emulator off the\n"
+    "                  link: it exits with status 2\n"
     "  --memory FILE   initial area-1 memory: up to 65536 raw bytes from address 0;\n"
     "                  memory beyond the file keeps its factory contents\n"
     "  --dump FILE     write the 65536 bytes of area-1 memory to FILE at exit\n"
@@ -41,13 +44,39 @@ const char kUsage[] =
     "                  programmed and locked ICs belong to the body the writer\n"
     "                  holds at start (see --memory)\n"
     "  --no-pacing     answer at once instead of at 9600 baud line speed\n"
+    "  --fault SPEC    make the writer misbehave (repeatable; see Faults)\n"
+    "  --seed N        seed of the faults' random bytes (default 1)\n"
     "  --help          show this text\n"
     "\n"
     "Lines on standard input:\n"
     "  ic KIND         put an IC into the socket (the next chip of a run), KIND as\n"
     "                  for --ic; answers with the status line\n"
     "  status          print one line on what the socket holds\n"
-    "  quit            stop\n";
+    "  fault SPEC      add a fault; answers \"fault added: SPEC\"\n"
+    "  fault clear     remove every fault; answers \"faults cleared\"\n"
+    "  quit            stop\n"
+    "\n"
+    "Faults: SPEC is TARGET:KIND[=ARGS]. TARGET is a command letter (W u w m c e\n"
+    "g k i Q S U o) or * for any command; TARGET#N hits only the Nth occurrence\n"
+    "counted from when the fault is added, else every one. Only a byte that\n"
+    "starts a command is an occurrence.\n"
+    "  silent          no answer at all\n"
+    "  late=MS         the whole answer MS ms later\n"
+    "  tail=K,MS       answer bytes from index K on MS ms later\n"
+    "  truncate=K      only the first K answer bytes\n"
+    "  extra=N         N random bytes after the answer\n"
+    "  flood=N         N random bytes instead of the answer\n"
+    "  garbage         the answer's bytes replaced by random bytes\n"
+    "  corrupt=K       answer byte K xor a random non-zero value\n"
+    "  lose=K          host byte K of the command lost (0 the command byte)\n"
+    "  deaf=MS         nothing received for MS ms after the command byte\n"
+    "  die[=K]         the writer dies after K answer bytes went out (default 0)\n"
+    "  die-rx=K        the writer dies after taking K bytes from the command byte\n"
+    "                  (1: right after it)\n"
+    "Faults on the answer are reported, and do nothing, on a command without one.\n"
+    "Each fault injected is reported on standard error as \"writer-emulator:\n"
+    "fault REPORT\". A dead writer's device goes away; the program keeps reading\n"
+    "its standard input until quit or a signal.\n";
 
 struct Options {
     std::string link;
@@ -55,6 +84,8 @@ struct Options {
     std::string dump;
     otp::emu::IcKind ic = otp::emu::IcKind::Blank;
     bool pacing = true;
+    std::vector<std::string> faults;
+    uint32_t seed = otp::emu::FaultPlan::kDefaultSeed;
 };
 
 // Returns 0 when the program should go on, otherwise the exit status + 1.
@@ -77,7 +108,8 @@ int ParseArgs(int argc, char** argv, Options& opt) {
             opt.pacing = false;
             continue;
         }
-        if (arg == "--link" || arg == "--memory" || arg == "--dump" || arg == "--ic") {
+        if (arg == "--link" || arg == "--memory" || arg == "--dump" || arg == "--ic" || arg == "--fault" ||
+            arg == "--seed") {
             if (!hasValue) {
                 if (i + 1 >= argc) {
                     std::cerr << "writer-emulator: " << arg << " needs a value\n" << kUsage;
@@ -96,6 +128,22 @@ int ParseArgs(int argc, char** argv, Options& opt) {
                     return 3;
                 }
                 opt.ic = *kind;
+                continue;
+            }
+            if (arg == "--fault") {
+                opt.faults.push_back(value);
+                continue;
+            }
+            if (arg == "--seed") {
+                char* end = nullptr;
+                errno = 0;
+                const unsigned long long seed = std::strtoull(value.c_str(), &end, 10);
+                if (*end != '\0' || value[0] == '-' || errno != 0 || seed > UINT32_MAX) {
+                    std::cerr << "writer-emulator: --seed takes a number from 0 to " << UINT32_MAX << ", not " << value
+                              << "\n";
+                    return 3;
+                }
+                opt.seed = static_cast<uint32_t>(seed);
                 continue;
             }
             (arg == "--link" ? opt.link : arg == "--memory" ? opt.memory : opt.dump) = value;
@@ -133,37 +181,6 @@ bool DumpMemoryFile(const std::string& path, const otp::emu::WriterEmulator& wri
     return true;
 }
 
-bool IsSymlink(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
-bool MakeLink(const std::string& link, const std::string& target) {
-    struct stat st {};
-    if (lstat(link.c_str(), &st) == 0) {
-        if (!S_ISLNK(st.st_mode)) {
-            std::cerr << "writer-emulator: " << link << " exists and is not a symbolic link\n";
-            return false;
-        }
-        unlink(link.c_str());
-    }
-    if (symlink(target.c_str(), link.c_str()) != 0) {
-        std::cerr << "writer-emulator: cannot link " << link << ": " << std::strerror(errno) << "\n";
-        return false;
-    }
-    return true;
-}
-
-// Removes the link only while it still leads to our device.
-void RemoveLink(const std::string& link, const std::string& target) {
-    if (!IsSymlink(link)) return;
-    char buf[PATH_MAX];
-    const ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
-    if (n < 0) return;
-    buf[n] = '\0';
-    if (target == buf) unlink(link.c_str());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -171,8 +188,28 @@ int main(int argc, char** argv) {
     if (const int parsed = ParseArgs(argc, argv, opt)) return parsed - 1;
 
     otp::emu::WriterEmulator writer;
+    writer.SetFaultSeed(opt.seed);
+    for (const std::string& spec : opt.faults) {
+        std::string error;
+        if (!writer.AddFault(spec, error)) {
+            std::cerr << "writer-emulator: bad fault \"" << spec << "\": " << error << "\n";
+            return 2;
+        }
+    }
+    writer.SetFaultReporter([](const std::string& report) { std::cerr << "writer-emulator: fault " << report << std::endl; });
     if (!opt.memory.empty() && !LoadMemoryFile(opt.memory, writer)) return 1;
     otp::emu::PutInSocket(writer, opt.ic);
+
+    std::optional<otp::emu::DeviceLink> link;
+    if (!opt.link.empty()) {
+        link.emplace(opt.link);
+        std::string message;
+        const auto claim = link->Lock(message);
+        if (claim != otp::emu::DeviceLink::Claim::Ok) {
+            std::cerr << "writer-emulator: " << message << "\n";
+            return claim == otp::emu::DeviceLink::Claim::Held ? 2 : 1;
+        }
+    }
 
     // SIGINT and SIGTERM arrive as a readable descriptor the server waits on,
     // so a stop is never lost between a check and a wait.
@@ -190,14 +227,20 @@ int main(int argc, char** argv) {
         std::cerr << "writer-emulator: " << error << "\n";
         return 1;
     }
-    if (!opt.link.empty() && !MakeLink(opt.link, server.DevicePath())) return 1;
+    if (link && !link->Make(server.DevicePath(), error)) {
+        std::cerr << "writer-emulator: " << error << "\n";
+        return 1;
+    }
+    server.SetGoneHandler([&] {
+        if (link) link->Remove();
+        std::cerr << "writer-emulator: the writer is dead; " << server.DevicePath() << " has gone away" << std::endl;
+    });
 
     std::cout << server.DevicePath() << std::endl;
 
     server.Serve(STDIN_FILENO, stopFd);
 
     int status = 0;
-    if (!opt.link.empty()) RemoveLink(opt.link, server.DevicePath());
     if (!opt.dump.empty() && !DumpMemoryFile(opt.dump, writer)) status = 1;
     return status;
 }
