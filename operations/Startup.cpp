@@ -52,9 +52,12 @@ bool ConnectWriter(Context& ctx) {
 Outcome RunStartup(Context& ctx) {
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
-    if (!ReadWriterIni(ctx.state, ctx.view, ctx.workingDir)) {
+    std::string error;
+    if (!ReadWriterIni(ctx.state, ctx.view, ctx.workingDir, error)) {
+        const std::string ini = kIniFileName;
         ctx.view.AppendLine(Control::RichEdit2,
-                            std::string(kIniFileName) + " not found in the working directory " + ctx.workingDir + " !!!");
+                            error.empty() ? ini + " not found in the working directory " + ctx.workingDir + " !!!"
+                                          : ini + " in " + ctx.workingDir + " can not be read (" + error + ") !!!");
     }
     const bool connected = ConnectWriter(ctx);
     ClosePort(ctx);

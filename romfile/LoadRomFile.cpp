@@ -16,11 +16,6 @@
 namespace otp {
 namespace {
 
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool Exists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
@@ -118,9 +113,10 @@ Outcome LoadROMFile1Click(Context& ctx) {
         return Outcome::Failed;
     }
     view.SetFieldText(Control::Edit2, BareFileName(*chosen));
-    auto rom = IsDirectory(path) ? std::nullopt : TextLines::Open(path);
+    std::string error;
+    auto rom = TextLines::Open(path, error);
     if (!rom) {
-        view.ShowNotice("Can not read [" + path + "], load stopped !!!");
+        view.ShowNotice("Can not read [" + path + "] (" + error + "), load stopped !!!");
         return Outcome::Failed;
     }
 
@@ -129,9 +125,9 @@ Outcome LoadROMFile1Click(Context& ctx) {
         view.ShowNotice("Body not found in ROM file!!! ");
         return Outcome::Refused;
     }
-    auto ini = TextLines::Open(s.IniPath);
+    auto ini = TextLines::Open(s.IniPath, error);
     if (!ini) {
-        view.ShowNotice("Can not read [" + s.IniPath + "], load stopped !!!");
+        view.ShowNotice("Can not read [" + s.IniPath + "] (" + error + "), load stopped !!!");
         return Outcome::Failed;
     }
     const IniBodyMatch match = FindIniBody(*ini, *body);

@@ -286,7 +286,8 @@ TEST_F(LoadRomTest, UnreadableWriterIniStopsTheLoad) {
     std::filesystem::remove(dir.file("Writer.ini"));
     EXPECT_EQ(Load("b32.rom", File32()), Outcome::Failed);
     EXPECT_EQ(TraceOf("ShowNotice"),
-              std::vector<std::string>{"ShowNotice Can not read [" + state().IniPath + "], load stopped !!!"});
+              std::vector<std::string>{"ShowNotice Can not read [" + state().IniPath +
+                                       "] (No such file or directory), load stopped !!!"});
     EXPECT_TRUE(TraceOf("SetSelection").empty());
     EXPECT_EQ(wire.opens, 0);
 }
@@ -296,7 +297,8 @@ TEST_F(LoadRomTest, FolderInsteadOfAFileStopsTheLoad) {
     form.openFiles.push_back(dir.file("folder.rom"));
     EXPECT_EQ(LoadROMFile1Click(ctx()), Outcome::Failed);
     EXPECT_EQ(TraceOf("ShowNotice"),
-              std::vector<std::string>{"ShowNotice Can not read [" + dir.file("folder.rom") + "], load stopped !!!"});
+              std::vector<std::string>{"ShowNotice Can not read [" + dir.file("folder.rom") +
+                                       "] (is a folder), load stopped !!!"});
 }
 
 // ---------------------------------------------------------------- the image's bounds
