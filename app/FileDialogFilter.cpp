@@ -1,9 +1,11 @@
 #include "app/FileDialogFilter.h"
 
+#include "app/Latin1Text.h"
+
 namespace otp {
 
 QStringList QtNameFilters(const std::string& filter) {
-    const QStringList parts = QString::fromLocal8Bit(filter).split(QLatin1Char('|'));
+    const QStringList parts = ToQ(filter).split(QLatin1Char('|'));
     QStringList result;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
@@ -22,14 +23,14 @@
 
 #include "app/FileDialogFilter.h"
 #include "app/Handlers.h"
+#include "app/Latin1Text.h"
 #include "operations/Startup.h"
 #include "ui_unit1.h"
 
 namespace {
 
-// Text crosses between the logic and the widgets as 8-bit strings.
-QString ToQ(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
-std::string FromQ(const QString& text) { return text.toLocal8Bit().toStdString(); }
+using otp::FromQ;
+using otp::ToQ;
 
 [[noreturn]] void NoSuchControl(const char* operation, otp::Control control) {
     throw std::logic_error(std::string(operation) + ": the window has no " + otp::ControlName(control) +
@@ -229,7 +230,7 @@ std::optional<std::string> TForm1::RunGuarded(const std::function<void()>& body)
 }
 
 void TForm1::ShowFailure(const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(otp::kApplicationTitle), ToQ(text), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, ToQ(otp::kApplicationTitle), ToQ(text), QMessageBox::Ok,
                     this);
     box.setTextFormat(Qt::PlainText);
     RunModal(box);
@@ -430,13 +431,13 @@ int TForm1::RunModal(QDialog& dialog) {
 
 void TForm1::ShowNotice(const std::string& text) {
     // No owner: the box stands centred on the screen.
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(otp::kApplicationTitle), ToQ(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, ToQ(otp::kApplicationTitle), ToQ(text), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     RunModal(box);
 }
 
 bool TForm1::AskYesNo(const std::string& text) {
-    QMessageBox box(QMessageBox::Question, QString::fromLatin1(otp::kConfirmTitle), ToQ(text),
+    QMessageBox box(QMessageBox::Question, ToQ(otp::kConfirmTitle), ToQ(text),
                     QMessageBox::Yes | QMessageBox::No);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
@@ -471,7 +472,8 @@ std::optional<std::string> TForm1::ChooseFile(bool save) {
     if (RunModal(dialog) != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
-    return FromQ(chosen.first());
+    // A path keeps the file system's encoding, unlike the texts.
+    return QFile::encodeName(chosen.first()).toStdString();
 }
 
 std::optional<std::string> TForm1::ChooseOpenFile() { return ChooseFile(false); }

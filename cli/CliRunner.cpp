@@ -83,9 +83,9 @@ std::string CliUsage() {
          "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
          "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.\n"
          "\n"
-         "A start-up that finds no writer fails the run before any step; one that\n"
-         "finds a writer of another version than Writer.ini's runs only the steps\n"
-         "version and update, which show and mend it.\n"
+         "A start-up that finds no writer or no readable Writer.ini fails the run\n"
+         "before any step; one that finds a writer of another version than\n"
+         "Writer.ini's runs only the steps version and update, which show and mend it.\n"
          "\n"
          "Exit status: 0 when everything ran and nothing failed or was refused,\n"
          "1 when something failed or was refused (or the output could not be\n"
@@ -128,6 +128,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     std::string stopReason;
     if (!env.out) stopReason = "the output can not be written";
     else if (!o.keepGoing && startup == StartupResult::NoWriter) stopReason = "no writer answered at start-up";
+    else if (!o.keepGoing && startup == StartupResult::NoIni) stopReason = "Writer.ini could not be read";
     // A writer of another version runs only the steps that show and mend it.
     const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
     std::vector<std::string> notRun;

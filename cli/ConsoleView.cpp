@@ -1,5 +1,7 @@
 #include "cli/ConsoleView.h"
 
+#include <algorithm>
+
 namespace otp {
 
 void ConsoleView::AppendLine(Control pane, const std::string& text) {
@@ -42,8 +44,9 @@ void ConsoleView::SetProgressPosition(int position) {
 
 void ConsoleView::DrawBar() {
     if (!progressBar_) return;
-    const int max = ProgressMax();
-    const int percent = max > 0 ? (ProgressPosition() * 100) / max : 0;
+    const long long max = ProgressMax();
+    // A new maximum may come after the position it is measured against.
+    const int percent = max > 0 ? static_cast<int>(std::clamp(ProgressPosition() * 100LL / max, 0LL, 100LL)) : 0;
     if (percent == lastPercent_) return;
     lastPercent_ = percent;
     constexpr int kWidth = 40;

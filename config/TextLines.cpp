@@ -1,16 +1,18 @@
 #include "config/TextLines.h"
 
-#include <fstream>
-#include <iterator>
+#include "config/FileRead.h"
 
 namespace otp {
 
-std::optional<TextLines> TextLines::Open(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+std::optional<TextLines> TextLines::Open(const std::string& path, std::string& error) {
+    std::string content;
+    if (!ReadRegularFile(path, kMaxTextFileBytes, content, error)) return std::nullopt;
     return TextLines(std::move(content));
+}
+
+std::optional<TextLines> TextLines::Open(const std::string& path) {
+    std::string error;
+    return Open(path, error);
 }
 
 TextLines::TextLines(std::string content) {

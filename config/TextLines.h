@@ -11,7 +11,9 @@ inline constexpr size_t kMaxLineRead = 131;
 
 class TextLines {
 public:
-    // Reads the whole file; nothing when it cannot be opened.
+    // Reads the whole file; nothing when it is not a regular file or cannot
+    // be read, and then `error` tells why.
+    static std::optional<TextLines> Open(const std::string& path, std::string& error);
     static std::optional<TextLines> Open(const std::string& path);
     // Over text already in memory (tests, fuzzing).
     explicit TextLines(std::string content);

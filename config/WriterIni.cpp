@@ -1,5 +1,9 @@
 #include "config/WriterIni.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include "config/IniText.h"
 #include "config/PathLookup.h"
 #include "config/TextLines.h"
@@ -100,13 +104,23 @@ std::string IniPathFor(const std::string& workingDir) {
     return FindCaseInsensitive(workingDir + "/" + kIniFileName);
 }
 
-bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir) {
+bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir, std::string& error) {
     state.IniPath = IniPathFor(workingDir);
-    auto lines = TextLines::Open(state.IniPath);
-    if (!lines) return false;
+    auto lines = TextLines::Open(state.IniPath, error);
+    if (!lines) {
+        // A missing file is told apart from one that is there but unreadable.
+        struct stat st {};
+        if (lstat(state.IniPath.c_str(), &st) != 0 && errno == ENOENT) error.clear();
+        return false;
+    }
     IniReader reader(state, view, workingDir);
     while (auto line = lines->Next()) reader.Handle(*line);
     return true;
+}
+
+bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir) {
+    std::string error;
+    return ReadWriterIni(state, view, workingDir, error);
 }
 
 }  // namespace otp

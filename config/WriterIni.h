@@ -12,8 +12,10 @@ inline constexpr const char* kIniFileName = "Writer.ini";
 inline constexpr int kMaxInfoBytes = 32;
 
 // Sets IniPath from the working directory, reads the file and fills the state,
-// ComboBox1, Edit3 and the caption. Returns false when the file cannot be opened;
-// the state then holds an empty body table.
+// ComboBox1, Edit3 and the caption. Returns false when the file cannot be read;
+// the state then holds an empty body table, and `error` tells why, or is
+// empty when there is no such file.
+bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir, std::string& error);
 bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir);
 
 // The Writer.ini of a working directory (found in any letter case).

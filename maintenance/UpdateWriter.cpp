@@ -1,10 +1,9 @@
 #include "maintenance/UpdateWriter.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 
 #include "config/ApplyBodyInfo.h"
+#include "config/FileRead.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -14,20 +13,15 @@
 namespace otp {
 namespace {
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
 // Reads the firmware file into FirmwareImage (0xFF where the file ends);
-// the count of bytes read, or -1 when the file cannot be opened.
-int ReadFirmwareFile(WriterState& s) {
+// the count of bytes read, or -1 when it is not a regular file or cannot be
+// read, and then `error` tells why. Bytes beyond the image are ignored.
+int ReadFirmwareFile(WriterState& s, std::string& error) {
     s.FirmwareImage.fill(0xFF);
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(s.DriverPath.c_str(), "rb"));
-    if (!file) return -1;
-    int count = 0;
-    for (int c; count < kFirmwareImageSize && (c = std::fgetc(file.get())) != EOF; ++count)
-        s.FirmwareImage[static_cast<size_t>(count)] = c;
-    return count;
+    std::string bytes;
+    if (!ReadRegularFileHead(s.DriverPath, kFirmwareImageSize, bytes, error)) return -1;
+    for (size_t i = 0; i < bytes.size(); ++i) s.FirmwareImage[i] = static_cast<uint8_t>(bytes[i]);
+    return static_cast<int>(bytes.size());
 }
 
 void SendFirmwareBody(Context& ctx, int n) {
@@ -105,9 +99,11 @@ Outcome UpdateWriter1Click(Context& ctx) {
     ctx.view.SetFieldText(Control::Edit2, s.DriverPath);
 
     // A bad file never reaches the writer.
-    const int count = ReadFirmwareFile(s);
+    std::string error;
+    const int count = ReadFirmwareFile(s, error);
     if (count < 0) {
-        ctx.view.ShowNotice("The writer driver file [" + s.DriverPath + "] cannot be opened; nothing was sent !!!");
+        ctx.view.ShowNotice("The writer driver file [" + s.DriverPath + "] cannot be opened (" + error +
+                            "); nothing was sent !!!");
         return Outcome::Refused;
     }
     if (count <= kFirmwareBodyStart) {

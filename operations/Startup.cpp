@@ -61,13 +61,18 @@ StartupResult ConnectWriter(Context& ctx) {
 StartupResult RunStartup(Context& ctx) {
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
-    if (!ReadWriterIni(ctx.state, ctx.view, ctx.workingDir)) {
+    std::string error;
+    const bool configured = ReadWriterIni(ctx.state, ctx.view, ctx.workingDir, error);
+    if (!configured) {
+        const std::string ini = kIniFileName;
         ctx.view.AppendLine(Control::RichEdit2,
-                            std::string(kIniFileName) + " not found in the working directory " + ctx.workingDir + " !!!");
+                            error.empty() ? ini + " not found in the working directory " + ctx.workingDir + " !!!"
+                                          : ini + " in " + ctx.workingDir + " can not be read (" + error + ") !!!");
     }
+    // The writer is checked all the same, so that the operator sees whether it answers.
     const StartupResult result = ConnectWriter(ctx);
     ClosePort(ctx);
-    return result;
+    return configured ? result : StartupResult::NoIni;
 }
 
 }  // namespace otp

@@ -8,6 +8,7 @@ enum class StartupResult {
     Ready,         // a writer answered with a valid body, and its data was taken over
     NoWriter,      // no port, no answer, an invalid body, or its data fell short
     OtherVersion,  // a writer answered, but of another version than Writer.ini's
+    NoIni,         // Writer.ini is missing or cannot be read
 };
 
 // What the creation of the main window does before it is first shown: read

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -12,6 +14,36 @@ namespace otp {
 namespace {
 
 std::string Reason(int err) { return std::strerror(err); }
+
+// The folder part of a path, its last "/" included; empty for a bare name.
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file a save to `path` must replace: through a chain of symbolic links,
+// the file the last one names (which need not exist yet), so that the links
+// stay links. False, with `err` set, for a loop or an unreadable link.
+bool FollowLinks(std::string path, std::string& target, int& err) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            target = path;
+            return true;
+        }
+        std::vector<char> link(PATH_MAX + 1);
+        const ssize_t n = readlink(path.c_str(), link.data(), link.size());
+        if (n < 0 || static_cast<size_t>(n) >= link.size()) {
+            err = n < 0 ? errno : ENAMETOOLONG;
+            return false;
+        }
+        const std::string next(link.data(), static_cast<size_t>(n));
+        // A relative link is taken from the link's own folder.
+        path = !next.empty() && next[0] == '/' ? next : FolderOf(path) + next;
+    }
+    err = ELOOP;
+    return false;
+}
 
 mode_t NewFileMode() {
     const mode_t mask = umask(0);
@@ -21,15 +53,23 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-bool ReplaceFileContents(const std::string& path, const std::string& bytes, std::string& error) {
-    const size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+bool ReplaceFileContents(const std::string& linkOrFile, const std::string& bytes, std::string& error) {
+    std::string path;
+    int linkError = 0;
+    if (!FollowLinks(linkOrFile, path, linkError)) {
+        error = Reason(linkError);
+        return false;
+    }
+    const std::string dir = FolderOf(path);
+    const std::string name = path.substr(dir.size());
     if (name.empty()) {
         error = Reason(EISDIR);
         return false;
     }
-    std::string pattern = dir + "." + name + ".XXXXXX";
+    // "." + name + ".XXXXXX" must itself be a legal name, however long the
+    // target's name is.
+    const size_t keep = std::min(name.size(), static_cast<size_t>(NAME_MAX) - 8);
+    std::string pattern = dir + "." + name.substr(0, keep) + ".XXXXXX";
     std::vector<char> temp(pattern.begin(), pattern.end());
     temp.push_back('\0');
     const int fd = mkstemp(temp.data());

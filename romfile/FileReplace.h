@@ -8,7 +8,8 @@ namespace otp {
 // once every byte is on disk. On failure the temporary file is removed,
 // `path` is left as it was, `error` tells why and the result is false.
 // A new file gets the permissions the process's umask gives; a replaced
-// one keeps its own.
+// one keeps its own. A `path` that is a symbolic link stays one: the file it
+// leads to is replaced, or created when the link dangles.
 bool ReplaceFileContents(const std::string& path, const std::string& bytes, std::string& error);
 
 }  // namespace otp

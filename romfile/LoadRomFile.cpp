@@ -7,6 +7,7 @@
 #include "config/ApplyBodyInfo.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
+#include "link/WriterCommands.h"
 #include "romfile/ChosenFile.h"
 #include "romfile/IniSections.h"
 #include "romfile/RomDamage.h"
@@ -16,11 +17,6 @@
 
 namespace otp {
 namespace {
-
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 bool Exists(const std::string& path) {
     struct stat st {};
@@ -67,6 +63,27 @@ private:
     Context& ctx_;
 };
 
+// A writer that lost the thread of the image stream (a gap longer than its
+// patience) takes the rest of the image as commands, and some of those
+// rewrite its body description or option bytes after they were checked.
+// Both are read again, quietly, and must still be what was sent.
+bool StillHeldAfterStream(Context& ctx, const BodyInfoRow& sentBody) {
+    WriterState& s = ctx.state;
+    const auto readBack = s.ReadBackBuffer;  // the image read-back stays for the operator
+    bool same = ReadWriterBlock(ctx, kArea, kAddrBodyInfo, kBodyInfoWireBytes).complete;
+    for (int i = 0; same && i < kBodyInfoWireBytes; ++i)
+        same = s.ReadBackBuffer[static_cast<size_t>(i)] == sentBody[static_cast<size_t>(i)];
+    if (same) same = ReadWriterBlock(ctx, kArea, kAddrOptions, kOptionWireBytes).complete;
+    for (int i = 0; same && i < kOptionWireBytes; ++i)
+        same = s.ReadBackBuffer[static_cast<size_t>(i)] == s.OptionBytes[static_cast<size_t>(i)];
+    s.ReadBackBuffer = readBack;
+    if (!same)
+        ctx.view.AppendLine(Control::RichEdit2,
+                            "  -----> Download error: the writer's body description or option bytes changed during "
+                            "the image stream !!!");
+    return same;
+}
+
 }  // namespace
 
 Outcome DownloadToWriter(Context& ctx) {
@@ -105,6 +122,7 @@ Outcome DownloadToWriter(Context& ctx) {
     const int count = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize);
     for (int i = 0; i < count; ++i)
         ok = ok && s.ReadBackBuffer[static_cast<size_t>(i)] == s.RomImage[static_cast<size_t>(i)];
+    ok = ok && StillHeldAfterStream(ctx, sent);
 
     ApplyBodyInfo(s, view);
     ShowTotalChecksum(ctx);
@@ -126,9 +144,10 @@ Outcome LoadROMFile1Click(Context& ctx) {
         return Outcome::Failed;
     }
     view.SetFieldText(Control::Edit2, BareFileName(*chosen));
-    auto rom = IsDirectory(path) ? std::nullopt : TextLines::Open(path);
+    std::string error;
+    auto rom = TextLines::Open(path, error);
     if (!rom) {
-        view.ShowNotice("Can not read [" + path + "], load stopped !!!");
+        view.ShowNotice("Can not read [" + path + "] (" + error + "), load stopped !!!");
         return Outcome::Failed;
     }
 
@@ -137,9 +156,9 @@ Outcome LoadROMFile1Click(Context& ctx) {
         view.ShowNotice("Body not found in ROM file!!! ");
         return Outcome::Refused;
     }
-    auto ini = TextLines::Open(s.IniPath);
+    auto ini = TextLines::Open(s.IniPath, error);
     if (!ini) {
-        view.ShowNotice("Can not read [" + s.IniPath + "], load stopped !!!");
+        view.ShowNotice("Can not read [" + s.IniPath + "] (" + error + "), load stopped !!!");
         return Outcome::Failed;
     }
     const IniBodyMatch match = FindIniBody(*ini, *body);

@@ -27,9 +27,10 @@ Outcome SaveROMFile1Click(Context& ctx) {
     const std::string path = ResolveChosenPath(ctx.workingDir, *chosen);
     view.SetFieldText(Control::Edit2, BareFileName(*chosen));
 
-    auto ini = TextLines::Open(s.IniPath);
+    std::string error;
+    auto ini = TextLines::Open(s.IniPath, error);
     if (!ini) {
-        view.ShowNotice("Can not read [" + s.IniPath + "], ROM file not saved !!!");
+        view.ShowNotice("Can not read [" + s.IniPath + "] (" + error + "), ROM file not saved !!!");
         return Outcome::Failed;
     }
     const std::string optionBlock = CopyOptionBlock(*ini, bodyName, s);
@@ -40,7 +41,6 @@ Outcome SaveROMFile1Click(Context& ctx) {
     ObjectChecksum(s, s.ObjectLength);
     const std::string text = FormatRomFile(s, bodyName, SelectedBodyOffset(ctx), optionBlock);
 
-    std::string error;
     if (!ReplaceFileContents(path, WithCrLf(text), error)) {
         view.ShowNotice("Can not write [" + path + "] (" + error + "), ROM file not saved !!!");
         return Outcome::Failed;

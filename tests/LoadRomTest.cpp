@@ -100,7 +100,7 @@ TEST_F(LoadRomTest, ThirtyTwoValuesLogInBothPanes) {
     EXPECT_FALSE(ctx().link.PortHandle);
 }
 
-TEST_F(LoadRomTest, DownloadPutsTheTwelveStepsOnTheWireWithTheirWaits) {
+TEST_F(LoadRomTest, DownloadPutsItsStepsOnTheWireWithTheirWaits) {
     Load("b32.rom", File32());
     std::vector<uint8_t> expected = {0x75, 0xA5, 0x01, 0x00, 0x00, 0xC0, 0x20, 0x00, 0x00,
                                      0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
@@ -110,6 +110,9 @@ TEST_F(LoadRomTest, DownloadPutsTheTwelveStepsOnTheWireWithTheirWaits) {
     expected.push_back(0x6D);
     for (uint8_t v = 0; v < 32; ++v) expected.push_back(v);
     Append(expected, BlockReadRequest(0x4000, 32));
+    // The body description and option bytes once more, after the stream.
+    Append(expected, BlockReadRequest(0x7F90, 16));
+    Append(expected, BlockReadRequest(0x7F80, 16));
     EXPECT_EQ(SentBytes(), expected);
     ASSERT_FALSE(wire.sent.empty());
     const int64_t t0 = wire.sent[0].ms;
@@ -117,7 +120,7 @@ TEST_F(LoadRomTest, DownloadPutsTheTwelveStepsOnTheWireWithTheirWaits) {
     // w: 1 ms + 16, 50 ms; m: 1 ms + 32, 32 / 4 ms.
     std::vector<int64_t> drains;
     for (int64_t d : wire.drains) drains.push_back(d - t0);
-    EXPECT_EQ(drains, (std::vector<int64_t>{229, 404, 553}));
+    EXPECT_EQ(drains, (std::vector<int64_t>{229, 404, 553, 661, 769}));
     EXPECT_EQ(wire.sent[17].ms - t0, 121);  // the first block read starts after the 100 ms
     EXPECT_EQ(wire.opens, 1);
 }
@@ -342,7 +345,8 @@ TEST_F(LoadRomTest, UnreadableWriterIniStopsTheLoad) {
     std::filesystem::remove(dir.file("Writer.ini"));
     EXPECT_EQ(Load("b32.rom", File32()), Outcome::Failed);
     EXPECT_EQ(TraceOf("ShowNotice"),
-              std::vector<std::string>{"ShowNotice Can not read [" + state().IniPath + "], load stopped !!!"});
+              std::vector<std::string>{"ShowNotice Can not read [" + state().IniPath +
+                                       "] (No such file or directory), load stopped !!!"});
     EXPECT_TRUE(TraceOf("SetSelection").empty());
     EXPECT_EQ(wire.opens, 0);
 }
@@ -352,7 +356,8 @@ TEST_F(LoadRomTest, FolderInsteadOfAFileStopsTheLoad) {
     form.openFiles.push_back(dir.file("folder.rom"));
     EXPECT_EQ(LoadROMFile1Click(ctx()), Outcome::Failed);
     EXPECT_EQ(TraceOf("ShowNotice"),
-              std::vector<std::string>{"ShowNotice Can not read [" + dir.file("folder.rom") + "], load stopped !!!"});
+              std::vector<std::string>{"ShowNotice Can not read [" + dir.file("folder.rom") +
+                                       "] (is a folder), load stopped !!!"});
 }
 
 // ---------------------------------------------------------------- the image's bounds

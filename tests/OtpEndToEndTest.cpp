@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,4 +161,81 @@ TEST_F(OtpEndToEnd, TheSocketOptionIsCheckedAndDescribed) {
     EXPECT_EQ(help.WaitExit(), 0);
     for (const char* word : {"--ic KIND", "wrong-body", "fault", "ic KIND", "status"})
         EXPECT_NE(text.find(word), std::string::npos) << word;
+}
+
+// The built programs on a pseudo-terminal with a misbehaving writer: each
+// failure gives a clear line and exit status 1, never an OK, and no file is
+// touched by a step that did not run.
+TEST_F(OtpEndToEnd, AMisbehavingWriterNeverGivesASuccess) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> emulator;  // writer-emulator options besides --link
+        std::string cli;
+        std::vector<std::string> mustShow;
+        std::string mustNotShow;
+    };
+    // The start-up reads four blocks (W#1-W#4); the steps' reads follow.
+    const Case cases[] = {
+        {"writer dies during Upload: image kept, save refused", {"--fault", "W#7:die=30"}, "upload save out.rom",
+         {"  -----> Upload error: ", "otpwriter-cli: step 'upload' failed; not run: save out.rom"},
+         "Data save to [out.rom] OK !!!"},
+        {"a late blank-check status never answers the next Verify", {"--fault", "c:late=400", "--fault", "g:silent"},
+         "--keep-going blank verify", {"  -----> OTP Verify Fail !!!"}, "  -----> OTP Verify OK !!!"},
+        {"a flood answering Program never shows the previous OK", {"--no-pacing", "--fault", "e:flood=9000"},
+         "--keep-going blank program", {"  -----> OTP Blank Check OK !!!", "  -----> OTP Verify Fail !!!"},
+         "  -----> OTP Verify OK !!!"},
+        {"writer gone while programming: Auto fails", {"--fault", "e:die"}, "load x.rom auto",
+         {"  -----> OTP Verify Fail !!!"}, "  -----> OTP Verify OK !!!"},
+        {"a truncated .rom is not loaded, and Auto does not run", {}, "load cut.rom auto",
+         {"Confirm: The ROM file [cut.rom] is damaged (the data section ends without its CHECKSUM line): load it "
+          "anyway? -> no",
+          "otpwriter-cli: step 'load cut.rom' was refused; not run: auto"},
+         "Auto Command execution ................"},
+    };
+    const std::string rom = RomText();
+    dir.Write("cut.rom", rom.substr(0, rom.find("0020 ")));
+    dir.Write("out.rom", "an older file\r\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Emulator emu;
+        std::vector<std::string> args = {"--link", link()};
+        args.insert(args.end(), c.emulator.begin(), c.emulator.end());
+        ASSERT_TRUE(emu.Start(args));
+        ASSERT_EQ(emu.ReadLine().rfind("/dev/", 0), 0u);
+        const CliRun run = RunCliProgram(dir.path(), link(), c.cli);
+        EXPECT_EQ(run.status, 1) << run.out;
+        // A line that ends in a blank is the start of one.
+        for (const std::string& line : c.mustShow)
+            EXPECT_TRUE(run.Has(line) || (line.back() == ' ' && run.out.find("\n" + line) != std::string::npos))
+                << line << "\n" << run.out;
+        EXPECT_FALSE(run.Has(c.mustNotShow)) << run.out;
+        emu.Command("quit");
+        EXPECT_EQ(emu.WaitExit(), 0);
+    }
+    EXPECT_EQ(dir.Read("out.rom"), "an older file\r\n");
+    // No temporary file is left behind.
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+// A closed output is no reason to die in the middle of a run.
+TEST_F(OtpEndToEnd, AClosedOutputEndsTheRunWithStatusOne) {
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    close(out[0]);  // nobody will ever read what the program writes
+    const std::string errFile = dir.file("err.txt");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        std::freopen(errFile.c_str(), "w", stderr);
+        if (chdir(dir.path().c_str()) != 0) _exit(126);
+        execl(OTP_BINARY_DIR "/otpwriter-cli", "otpwriter-cli", "--demo", "version", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(dir.Read("err.txt"), "otpwriter-cli: the output can not be written; not run: version\n");
 }

@@ -1,6 +1,7 @@
 // The console steps load, save and upload, as the operator's picks in the
 // file dialogs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -74,4 +75,31 @@ TEST_F(RomCliTest, UploadTakesTheWritersImage) {
     opener->Writer().WriteMemory(0x4000, {0xAA, 0xBB});
     EXPECT_EQ(Run({"upload"}), 0) << out.str() << err.str();
     EXPECT_NE(out.str().find("0000: AA BB "), std::string::npos) << out.str();
+}
+
+TEST_F(RomCliTest, FileThatIsNoRegularFileFailsTheLoadWithItsReason) {
+    const struct {
+        void (*make)(const test::TempDir& d);
+        std::vector<std::string> said;
+    } rows[] = {
+        {[](const test::TempDir& d) {
+             d.Write("Writer.ini", kIni);
+             mkfifo(d.file("in.rom").c_str(), 0600);
+         },
+         {"Can not read [" + dir.file("in.rom") + "] (is not a regular file), load stopped !!!"}},
+        {[](const test::TempDir& d) {
+             std::filesystem::create_directory(d.file("Writer.ini"));
+             d.Write("in.rom", kRom);
+         },
+         {"Writer.ini in " + dir.path() + " can not be read (is a folder) !!!",
+          "otpwriter-cli: Writer.ini could not be read; not run: load in.rom"}},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove_all(dir.file("Writer.ini"));
+        std::filesystem::remove(dir.file("in.rom"));
+        row.make(dir);
+        EXPECT_EQ(Run({"load", "in.rom"}), 1);
+        for (const std::string& text : row.said)
+            EXPECT_NE((out.str() + err.str()).find(text), std::string::npos) << out.str() << err.str();
+    }
 }

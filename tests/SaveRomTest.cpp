@@ -232,7 +232,8 @@ TEST_F(SaveRomTest, MissingWriterIniStopsTheSaveAndKeepsTheOldFile) {
     SaveAs("keep.rom", Outcome::Failed);
     EXPECT_EQ(dir.Read("keep.rom"), "old contents");
     EXPECT_EQ(TraceOf("ShowNotice"),
-              std::vector<std::string>{"ShowNotice Can not read [" + state().IniPath + "], ROM file not saved !!!"});
+              std::vector<std::string>{"ShowNotice Can not read [" + state().IniPath +
+                                       "] (No such file or directory), ROM file not saved !!!"});
     EXPECT_TRUE(Pane(Control::RichEdit2).empty());
 }
 

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "OperationFixture.h"
 #include "config/ApplyBodyInfo.h"
@@ -107,15 +110,29 @@ TEST_F(StartupTest, LowerCaseVersionInIniMatches) {
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM1 Connect OK !!!"});
 }
 
-TEST_F(StartupTest, MissingIniIsReportedAndStartUpGoesOn) {
-    MakeSession("");
+TEST_F(StartupTest, MissingOrUnreadableIniIsReportedAndStartUpGoesOn) {
+    const std::string ini = dir.file("Writer.ini");
+    const struct {
+        void (*make)(const std::string& path);
+        std::string line;
+    } rows[] = {
+        {[](const std::string&) {}, "Writer.ini not found in the working directory " + dir.path() + " !!!"},
+        {[](const std::string& p) { std::filesystem::create_directory(p); },
+         "Writer.ini in " + dir.path() + " can not be read (is a folder) !!!"},
+        {[](const std::string& p) { mkfifo(p.c_str(), 0600); },
+         "Writer.ini in " + dir.path() + " can not be read (is not a regular file) !!!"},
+    };
     emulated.FailOpen("");  // no port name: the open fails
-    EXPECT_EQ(RunStartup(ctx()), StartupResult::NoWriter);
-    EXPECT_EQ(Pane(Control::RichEdit2),
-              (std::vector<std::string>{"Writer.ini not found in the working directory " + dir.path() + " !!!",
-                                        " Connect Error (1)!!!"}));
-    EXPECT_EQ(form.Caption(), "Morvik OTP Writer Version 5.00");
-    EXPECT_TRUE(form.Selector(Control::ComboBox1).items.empty());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        std::filesystem::remove_all(ini);
+        row.make(ini);
+        MakeSession("");
+        EXPECT_EQ(RunStartup(ctx()), StartupResult::NoIni);
+        EXPECT_EQ(Pane(Control::RichEdit2), (std::vector<std::string>{row.line, " Connect Error (1)!!!"}));
+        EXPECT_EQ(form.Caption(), "Morvik OTP Writer Version 5.00");
+        EXPECT_TRUE(form.Selector(Control::ComboBox1).items.empty());
+    }
 }
 
 class ApplyBodyInfoTest : public ::testing::Test {

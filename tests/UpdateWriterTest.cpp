@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "OperationFixture.h"
 #include "config/WriterIni.h"
@@ -138,11 +141,18 @@ TEST_F(UpdateWriterTest, NoAtTheConfirmationChangesNothing) {
 }
 
 TEST_F(UpdateWriterTest, BadFirmwareFilesNeverReachTheWriter) {
-    state().DriverPath = dir.file("MISSING.BIN");
-    ClearRecords();
-    EXPECT_EQ(UpdateWriter1Click(ctx()), Outcome::Refused);
-    EXPECT_EQ(trace.back(), "ShowNotice The writer driver file [" + dir.file("MISSING.BIN") +
-                                "] cannot be opened; nothing was sent !!!");
+    std::filesystem::create_directory(dir.file("FOLDER.BIN"));
+    ASSERT_EQ(mkfifo(dir.file("FIFO.BIN").c_str(), 0600), 0);
+    const std::pair<const char*, const char*> unreadable[] = {
+        {"MISSING.BIN", "No such file or directory"}, {"FOLDER.BIN", "is a folder"}, {"FIFO.BIN", "is not a regular file"}};
+    for (const auto& [name, reason] : unreadable) {
+        state().DriverPath = dir.file(name);
+        ClearRecords();
+        EXPECT_EQ(UpdateWriter1Click(ctx()), Outcome::Refused);
+        EXPECT_EQ(trace.back(), "ShowNotice The writer driver file [" + dir.file(name) + "] cannot be opened (" +
+                                    reason + "); nothing was sent !!!");
+        EXPECT_EQ(wire.opens, 0);
+    }
     MakeFirmware(1024);
     ClearRecords();
     EXPECT_EQ(UpdateWriter1Click(ctx()), Outcome::Refused);

@@ -517,7 +517,7 @@ TEST_F(WindowTest, PanesTakeLinesOneByOneAndKeepEmptyOnes) {
     form->AppendLine(Control::RichEdit2, "\xE4\xB8\xAD 8-bit text");
     EXPECT_EQ(upper->toPlainText(), "\nProgram Command execution ................\n\n  -----> OTP Verify OK !!!");
     EXPECT_EQ(upper->document()->blockCount(), 4);
-    EXPECT_EQ(lower->toPlainText(), QString::fromUtf8("\xE4\xB8\xAD 8-bit text"));
+    EXPECT_EQ(lower->toPlainText(), QString::fromLatin1("\xE4\xB8\xAD 8-bit text"));  // one character a byte
     form->ClearPane(Control::RichEdit1);
     EXPECT_EQ(upper->toPlainText(), "");
     EXPECT_EQ(lower->document()->blockCount(), 1);
@@ -536,6 +536,42 @@ TEST_F(WindowTest, FieldsCaptionAndWrongControlsForAnOperation) {
     EXPECT_THROW(form->SetFieldText(Control::RichEdit1, "x"), std::logic_error);
     EXPECT_THROW(form->SetSelection(Control::Button1, 0), std::logic_error);
     EXPECT_THROW(form->SetMenuVisible(Control::Button1, false), std::logic_error);
+}
+
+TEST_F(WindowTest, EveryByteComesBackFromFieldsAndSelectors) {
+    std::string bytes;
+    for (int c = 0x20; c <= 0xFF; ++c) bytes += static_cast<char>(c);
+    form->SetFieldText(Control::Edit2, bytes);
+    EXPECT_EQ(form->GetFieldText(Control::Edit2), bytes);
+    form->ClearChoices(Control::ComboBox1);
+    form->AddChoice(Control::ComboBox1, bytes);
+    form->SetSelection(Control::ComboBox1, 0);
+    EXPECT_EQ(form->GetFieldText(Control::ComboBox1), bytes);
+}
+
+// A body name of 8-bit text is found in Writer.ini again when its file is saved
+// and loaded through the window.
+TEST_F(WindowTest, EightBitBodyNameIsSavedAndLoadedAgain) {
+    MakeForm("RS232_PORT COM1\nIC_BODY_START\nBODY RX4400\nINFO $A5,0,0,0,$80,16,0,0,$80\n"
+             "BODY CAF\xC9\nINFO $A5,1,0,0,$80,16,0,0,$80\nOPT\n0 00 00 BODY CAF\xC9\n0 00 00 OPTION END\n"
+             "IC_BODY_END\n");
+    form->operationFor = otp::OperationForHandler;
+    const QString saved = dir->filePath(QString::fromUtf8("caf\xC3\xA9.rom"));  // a UTF-8 file name
+    op.fileAnswer = [&](QFileDialog& d) {
+        d.selectFile(saved);
+        static_cast<QDialog&>(d).accept();
+    };
+    form->SetSelection(Control::ComboBox1, 1);
+    form->SaveROMFile1Click();
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("BODY CAF\xC9\r\nOPTION END\r\n"));
+
+    form->SetSelection(Control::ComboBox1, 0);
+    op.seen.clear();
+    form->LoadROMFile1Click();
+    EXPECT_EQ(form->GetSelection(Control::ComboBox1), 1);
+    for (const SeenDialog& d : op.seen) EXPECT_FALSE(d.text.contains(QLatin1String("Body"))) << d.text.toStdString();
 }
 
 TEST_F(WindowTest, SelectionsChoicesAndRowCounts) {

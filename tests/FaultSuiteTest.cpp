@@ -1,0 +1,294 @@
+// A writer that misbehaves the way real lines and boxes do, against the real
+// operations on the test clock: no crash, no hang, no OK line and no success
+// when the operation did not truly succeed, and no half-taken data.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CliSupport.h"
+#include "OperationFixture.h"
+#include "RomFixture.h"
+#include "emulator/IcAccess.h"
+#include "maintenance/UpdateWriter.h"
+#include "maintenance/WriterVersion.h"
+#include "operations/CopyMaster.h"
+#include "operations/ProductionOps.h"
+#include "operations/ReadOtp.h"
+#include "operations/Selectors.h"
+#include "operations/Startup.h"
+#include "romfile/LoadRomFile.h"
+#include "romfile/UploadRom.h"
+
+using namespace otp;
+
+namespace {
+
+const std::string kDemoRom = "demo-rx4400.rom";
+
+// One run of the host against a fresh demo writer, on the test clock.
+struct Bench {
+    test::TempDir dir;
+    VirtualPacer pacer;
+    std::shared_ptr<emu::WriterEmulator> writer = emu::MakeDemoWriter();
+    emu::EmulatedPortOpener opener{writer, pacer};
+    FormModel form;
+    std::vector<std::string> trace;
+    TracingView view{form, [this](const std::string& line) { trace.push_back(line); }};
+    std::unique_ptr<Session> session;
+
+    Bench() {
+        dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
+        dir.Write(kDemoRom, test::ReadSource("examples/" + kDemoRom));
+        session = std::make_unique<Session>(view, pacer, opener, dir.path());
+    }
+    Context& ctx() { return session->ctx(); }
+    WriterState& state() { return session->state(); }
+
+    // The start-up, then a good load: the writer holds the demo image.
+    void Ready() {
+        ASSERT_EQ(RunStartup(ctx()), StartupResult::Ready);
+        ASSERT_EQ(Load(), Outcome::Done);
+    }
+    Outcome Load() {
+        form.openFiles.assign(1, dir.file(kDemoRom));
+        return LoadROMFile1Click(ctx());
+    }
+    void Fault(const std::string& spec) {
+        std::string error;
+        ASSERT_TRUE(writer->AddFault(spec, error)) << spec << ": " << error;
+    }
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> all = form.Lines(Control::RichEdit1);
+        const auto& lower = form.Lines(Control::RichEdit2);
+        all.insert(all.end(), lower.begin(), lower.end());
+        return all;
+    }
+    bool Has(const std::string& line) const { return test::Contains(Lines(), line); }
+};
+
+// What the host holds of an image, compared whole.
+struct Held {
+    BodyInfoRow body;
+    std::array<uint8_t, kOptionByteCount> options;
+    std::array<int32_t, kRomImageSize> image;
+    bool operator==(const Held& o) const { return body == o.body && options == o.options && image == o.image; }
+    static Held Of(const WriterState& s) { return {s.BodyInfo[0], s.OptionBytes, s.RomImage}; }
+};
+
+enum class Op { Startup, Load, Auto, Blank, Program, Verify, Read, Upload, Copy, Version, Update, Lock };
+
+Outcome RunOp(Bench& b, Op op) {
+    Context& ctx = b.ctx();
+    switch (op) {
+        case Op::Startup: return RunStartup(ctx) == StartupResult::Ready ? Outcome::Done : Outcome::Failed;
+        case Op::Load: return b.Load();
+        case Op::Auto: return Button1Click(ctx);
+        case Op::Blank: return Button2Click(ctx);
+        case Op::Program: return Button3Click(ctx);
+        case Op::Verify: return Button4Click(ctx);
+        case Op::Read: return Button6Click(ctx);
+        case Op::Upload: return UploadtoWriter1Click(ctx);
+        case Op::Copy: return Button5Click(ctx);
+        case Op::Version: return Version1Click(ctx);
+        case Op::Update: return UpdateWriter1Click(ctx);
+        case Op::Lock:
+            b.view.SetSelection(Control::ComboBox4, 1);
+            return ComboBox4Change(ctx);
+    }
+    return Outcome::Done;
+}
+
+struct Scenario {
+    const char* name;  // what the user sees
+    std::vector<std::string> faults;
+    Op op;
+    std::string mustShow;       // a line the panes must hold afterwards ("" for none)
+    std::string mustNotShow;    // the OK line the operation must not print ("" for none)
+    bool keepsHeld = false;     // the host's image, options and body stay as they were
+    std::function<void(Bench&)> before = nullptr;  // after the good load, before the faults
+    bool succeeds = false;      // the fault is one the operation must see through
+};
+
+}  // namespace
+
+TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
+    const auto masterInSocket = [](Bench& b) { emu::PutInSocket(*b.writer, emu::IcKind::Programmed); };
+    // A flood arrives whole only on a line without time.
+    const auto instantLine = [](Bench& b) { b.writer->SetLineTiming(false); };
+    const auto firmwareOfFF = [](Bench& b) {
+        b.dir.Write("writer.bin", std::string(1024 + 300, '\xFF'));
+        b.state().DriverPath = b.dir.file("writer.bin");
+        b.state().IniVersion = "12071001";  // the fixed wait
+        b.form.yesAnswer = true;
+    };
+    const auto firmware = [](Bench& b) {
+        std::string bytes(1024 + 300, '\x00');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+        b.dir.Write("writer.bin", bytes);
+        b.state().DriverPath = b.dir.file("writer.bin");
+        b.state().IniVersion = "12071001";
+        b.form.yesAnswer = true;
+    };
+    // W is counted from the moment the fault is added: a load reads back the
+    // body description (1st), the option bytes (2nd) and the image (3rd).
+    const Scenario scenarios[] = {
+        {"writer silent to the image read-back: load fails", {"W#3:silent"}, Op::Load,
+         "  -----> Download error: 0 of 1024 bytes received !!!", ""},
+        {"image read-back cut short: load fails", {"W#3:truncate=100"}, Op::Load,
+         "  -----> Download error: 100 of 1024 bytes received !!!", ""},
+        {"image read-back with more bytes than asked: load fails", {"W#3:extra=3"}, Op::Load,
+         "  -----> Download error: 1027 of 1024 bytes received !!!", ""},
+        {"image read-back corrupted: load fails with the Download error box", {"W#3:corrupt=5"}, Op::Load, "", ""},
+        {"image read-back flooded: load fails", {"W#3:flood=9000"}, Op::Load,
+         "  -----> Download error: 0 of 1024 bytes received !!!", "", false, instantLine},
+        {"an image byte lost on the line: load fails", {"m:lose=10"}, Op::Load, "", ""},
+        {"writer deaf during the image stream: load fails", {"m:deaf=300"}, Op::Load, "", "", false,
+         [](Bench& b) { b.writer->WriteMemory(0x4000, std::vector<uint8_t>(1024, 0)); }},
+        {"writer dies during the image stream: load fails", {"m:die-rx=50"}, Op::Load, "", ""},
+        {"a byte of the body description lost: load fails", {"u:lose=5"}, Op::Load, "", ""},
+        {"an option byte lost: load fails", {"w:lose=1"}, Op::Load, "", ""},
+        {"body description read-back cut short: load fails", {"W#1:truncate=8"}, Op::Load, "", ""},
+
+        {"program answer lost: Auto fails", {"e:silent"}, Op::Auto, "  -----> OTP Verify Fail !!!",
+         "  -----> OTP Verify OK !!!"},
+        {"program answer with extra bytes: Auto fails", {"e:extra=2"}, Op::Auto, "  -----> OTP Verify Fail !!!",
+         "  -----> OTP Verify OK !!!"},
+        {"program answer flooded after a good blank check: Program fails, never the old OK",
+         {"e:flood=9000"}, Op::Program, "  -----> OTP Verify Fail !!!", "  -----> OTP Verify OK !!!",
+         false, [](Bench& b) {
+             b.writer->SetLineTiming(false);
+             ASSERT_EQ(Button2Click(b.ctx()), Outcome::Done);
+         }},
+        {"writer dies while programming: Program fails", {"e:die"}, Op::Program, "  -----> OTP Verify Fail !!!",
+         "  -----> OTP Verify OK !!!"},
+        {"blank check byte lost on the line: Blank Check fails", {"c:lose=0"}, Op::Blank,
+         "  -----> OTP Blank Check Fail !!!", "  -----> OTP Blank Check OK !!!"},
+        {"verify status corrupted: Verify fails", {"g:corrupt=0"}, Op::Verify, "  -----> OTP Verify Fail !!!",
+         "  -----> OTP Verify OK !!!", false, [](Bench& b) { ASSERT_EQ(Button1Click(b.ctx()), Outcome::Done); }},
+        {"a late blank-check status never answers the next Verify", {"g:silent"}, Op::Verify,
+         "  -----> OTP Verify Fail !!!", "  -----> OTP Verify OK !!!", false,
+         [](Bench& b) {
+             b.Fault("c:late=600");
+             EXPECT_EQ(Button2Click(b.ctx()), Outcome::Failed);
+             b.pacer.Sleep(200);  // the status arrives now, unasked
+         }},
+
+        {"IC image read cut short: Read fails and shows what arrived", {"W#2:truncate=500"}, Op::Read,
+         "  -----> Read error: 500 of 1024 bytes received !!!", ""},
+        {"writer dies during Read: Read fails", {"W#2:die=300"}, Op::Read,
+         "  -----> Read error: 300 of 1024 bytes received !!!", ""},
+        {"IC option read flooded: Read fails", {"W#1:flood=9000"}, Op::Read,
+         "  -----> Read error: 0 of 16 bytes received !!!", "", false, instantLine},
+
+        {"writer dies during Upload: the host keeps its image", {"W#3:die=300"}, Op::Upload,
+         "  -----> Upload error: 300 of 1024 bytes received !!!", "", true},
+        {"option read of Upload cut short: the host keeps its image", {"W#2:truncate=10"}, Op::Upload,
+         "  -----> Upload error: 10 of 16 bytes received !!!", "", true},
+        {"Copy's take-over cut short: the host keeps its image", {"W#2:truncate=10"}, Op::Copy,
+         "  -----> Copy error: 10 of 1024 bytes received !!!", "", true, masterInSocket},
+
+        {"silent writer after a firmware stream of 0xFF bytes: update fails", {"W#1:silent"}, Op::Update,
+         "  -----> Update error: 0 of 300 bytes received !!!", "", false, firmwareOfFF},
+        {"a firmware byte lost on the line: update fails", {"o:lose=100"}, Op::Update, "", "", false, firmware},
+        {"version reply cut short: the version step fails", {"W#1:truncate=4"}, Op::Version, "Version : 1207", ""},
+
+        {"a lock change whose description comes back short sends nothing", {"W#1:truncate=5"}, Op::Lock,
+         "  -----> Option error: 5 of 16 bytes received !!!", "", true},
+        {"a byte of a lock change lost: the change fails", {"u:lose=3"}, Op::Lock, "", ""},
+
+        {"start-up image read cut short: nothing is taken over", {"W#3:truncate=100"}, Op::Startup,
+         "  -----> Connect error: 100 of 1024 bytes received !!!", "", true},
+        {"the tail of an interrupted Read never answers the next start-up", {}, Op::Startup, "COM1 Connect OK !!!",
+         "", false,
+         [](Bench& b) {
+             b.Fault("W#2:tail=4,2000");
+             EXPECT_EQ(Button6Click(b.ctx()), Outcome::Failed);
+             b.pacer.Sleep(5000);  // the rest of the answer arrives, unasked
+         },
+         true},
+    };
+    for (const Scenario& sc : scenarios) {
+        SCOPED_TRACE(sc.name);
+        Bench b;
+        b.Ready();
+        if (sc.before) sc.before(b);
+        b.form.ClearPane(Control::RichEdit1);
+        b.form.ClearPane(Control::RichEdit2);
+        const Held before = Held::Of(b.state());
+        for (const std::string& f : sc.faults) b.Fault(f);
+        const int64_t t0 = b.pacer.NowMs();
+        const Outcome outcome = RunOp(b, sc.op);
+        EXPECT_LT(b.pacer.NowMs() - t0, 120000);
+        EXPECT_FALSE(b.writer->FaultReports().empty());
+        if (!sc.mustShow.empty()) {
+            EXPECT_TRUE(b.Has(sc.mustShow)) << ::testing::PrintToString(b.Lines());
+        }
+        if (!sc.mustNotShow.empty()) {
+            EXPECT_FALSE(b.Has(sc.mustNotShow));
+        }
+        if (sc.keepsHeld) {
+            EXPECT_TRUE(Held::Of(b.state()) == before);
+        }
+        if (sc.succeeds) {
+            EXPECT_EQ(outcome, Outcome::Done);
+        } else {
+            EXPECT_NE(outcome, Outcome::Done);
+        }
+    }
+}
+
+// A production run "load, auto, read" with any single fault: it either exits
+// with 1, or the chip in the socket is the one a run without faults makes.
+TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
+    struct Chip {
+        std::vector<uint8_t> bank0;
+        std::array<uint8_t, emu::Ic::kOptionBytes> options;
+        std::array<uint8_t, 16> bodyInfo;
+        bool locked;
+        bool operator==(const Chip& o) const {
+            return bank0 == o.bank0 && options == o.options && bodyInfo == o.bodyInfo && locked == o.locked;
+        }
+    };
+    const auto run = [](const std::string& spec, Chip& chip, std::string& out) {
+        test::TempDir dir;
+        dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
+        dir.Write(kDemoRom, test::ReadSource("examples/" + kDemoRom));
+        VirtualPacer pacer;
+        auto opener = emu::MakeDemoOpener(pacer);
+        std::string error;
+        if (!spec.empty()) {
+            EXPECT_TRUE(opener->Writer().AddFault(spec, error)) << spec << ": " << error;
+        }
+        std::ostringstream o, e;
+        CliEnvironment env{o, e, dir.path()};
+        env.opener = opener.get();
+        env.pacer = &pacer;
+        const int status = RunCli({"load", kDemoRom, "auto", "read"}, env);
+        const emu::Ic* ic = opener->Writer().Socket().Held();
+        chip = ic ? Chip{ic->banks[0], ic->options, ic->bodyInfo, ic->locked} : Chip{};
+        out = o.str() + e.str();
+        return status;
+    };
+    Chip golden;
+    std::string out;
+    ASSERT_EQ(run("", golden, out), 0) << out;
+
+    const char* targets[] = {"W#1", "W#2", "W#3", "W#4", "W#5", "W#6", "W#7", "W#8", "W#9",
+                             "u",   "w",   "m",   "c",   "e",   "i"};
+    const char* kinds[] = {"silent",   "late=700", "tail=1,700", "truncate=1", "extra=2",  "flood=9000", "garbage",
+                           "corrupt=0", "lose=0",  "lose=5",     "deaf=200",   "die",      "die=1",      "die-rx=3"};
+    for (const char* target : targets) {
+        for (const char* kind : kinds) {
+            const std::string spec = std::string(target) + ":" + kind;
+            SCOPED_TRACE(spec);
+            Chip chip;
+            const int status = run(spec, chip, out);
+            EXPECT_TRUE(status == 1 || (status == 0 && chip == golden)) << "exit " << status << "\n" << out;
+        }
+    }
+}

@@ -1,0 +1,58 @@
+// Reading files that must be regular files: what is refused, and why.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "config/FileRead.h"
+#include "config/TextLines.h"
+
+using namespace otp;
+
+TEST(FileReadTest, OnlyRegularFilesWithinTheLimitAreRead) {
+    test::TempDir dir;
+    const struct {
+        const char* what;
+        std::string path;
+        size_t headBytes;  // 0: the whole file, within the text limit
+        bool ok;
+        std::string result;  // the content, or the reason
+    } rows[] = {
+        {"good", dir.file("good.ini"), 0, true, "A\r\nB"},
+        {"head", dir.file("good.ini"), 2, true, "A\r"},
+        {"head beyond the end", dir.file("good.ini"), 100, true, "A\r\nB"},
+        {"missing", dir.file("none.ini"), 0, false, "No such file or directory"},
+        {"folder", dir.file("folder"), 0, false, "is a folder"},
+        {"fifo", dir.file("fifo"), 0, false, "is not a regular file"},
+        {"fifo head", dir.file("fifo"), 16, false, "is not a regular file"},
+        {"character device", "/dev/zero", 0, false, "is not a regular file"},
+        {"unreadable", dir.file("secret.ini"), 0, false, "Permission denied"},
+        {"too large", dir.file("huge.ini"), 0, false, "is too large"},
+    };
+    dir.Write("good.ini", "A\r\nB");
+    std::filesystem::create_directory(dir.file("folder"));
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    dir.Write("secret.ini", "hidden");
+    std::filesystem::permissions(dir.file("secret.ini"), std::filesystem::perms::none);
+    dir.Write("huge.ini", "");
+    std::filesystem::resize_file(dir.file("huge.ini"), kMaxTextFileBytes + 1);  // sparse
+
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.path == dir.file("secret.ini") && geteuid() == 0) continue;  // root reads anyway
+        std::string content = "stale", error;
+        const bool ok = row.headBytes > 0 ? ReadRegularFileHead(row.path, row.headBytes, content, error)
+                                          : ReadRegularFile(row.path, kMaxTextFileBytes, content, error);
+        EXPECT_EQ(ok, row.ok);
+        EXPECT_EQ(ok ? content : error, row.result);
+        if (row.headBytes > 0) continue;
+        std::string why;
+        const auto lines = TextLines::Open(row.path, why);
+        ASSERT_EQ(lines.has_value(), row.ok);
+        if (!row.ok) {
+            EXPECT_EQ(why, row.result);
+        }
+    }
+}
