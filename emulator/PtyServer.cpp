@@ -30,8 +30,12 @@ constexpr int64_t kUnheldPollUs = 2000;
 constexpr int64_t kMaxWaitUs = 20000;
 // Closing the master throws away what the host has not read yet, while a
 // real line leaves the last bytes of a dying writer in the host's UART: the
-// device of a dead writer stays until the host has read them, or this long.
+// device of a dead writer stays until the host has read them, or at most
+// kBuryAfterUs. The kernel moves bytes written to the master into the
+// slave's queue a little later, so an empty queue counts only after
+// kSettleUs.
 constexpr int64_t kBuryAfterUs = 1000000;
+constexpr int64_t kSettleUs = 100000;
 
 std::string Trim(const std::string& s) {
     const char* ws = " \t\r\n";
@@ -158,12 +162,13 @@ bool PtyServer::ReadCommands(int& commandFd) {
 void PtyServer::BuryWhenRead(int64_t nowUs) {
     if (master_ < 0 || !writer_.Dead()) return;
     if (buryByUs_ < 0) {
+        diedUs_ = nowUs;
         buryByUs_ = nowUs + kBuryAfterUs;
         // A host that took the device exclusively keeps us out: it gets the time.
         if (held_) lingerFd_ = open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     }
     int queued = 0;
-    const bool unread = held_ && (!outgoing_.empty() || lingerFd_ < 0 ||
+    const bool unread = held_ && (!outgoing_.empty() || lingerFd_ < 0 || nowUs < diedUs_ + kSettleUs ||
                                   ioctl(lingerFd_, FIONREAD, &queued) != 0 || queued > 0);
     if (unread && nowUs < buryByUs_) return;
     if (lingerFd_ >= 0) close(lingerFd_);

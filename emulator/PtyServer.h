@@ -69,6 +69,7 @@ private:
     std::vector<uint8_t> outgoing_;
     std::string commandText_;
     std::function<void()> goneHandler_;
+    int64_t diedUs_ = 0;
     int64_t buryByUs_ = -1;
     int lingerFd_ = -1;  // the slave, to see whether the host has read
 };

@@ -92,10 +92,7 @@ void WriterEmulator::Receive(uint8_t byte, int64_t sentUs) {
         return;
     }
     Dispatch(byte);
-    if (Dead() && current_) {
-        current_.reset();
-        EndCommand();
-    }
+    DropIfDead();
 }
 
 bool WriterEmulator::AddFault(const std::string& spec, std::string& error) {
@@ -115,7 +112,11 @@ void WriterEmulator::Kill(int64_t atUs) {
     while (!replies_.empty() && replies_.back().atUs > atUs) replies_.pop_back();
 }
 
-void WriterEmulator::EndCommand() { faults_.EndCommand(); }
+void WriterEmulator::DropIfDead() {
+    if (!Dead() || !current_) return;
+    current_.reset();
+    faults_.EndCommand();
+}
 
 void WriterEmulator::BusyFor(int64_t durationUs) { busyUntilUs_ = nowUs_ + std::max<int64_t>(durationUs, 0); }
 
@@ -130,7 +131,7 @@ void WriterEmulator::Dispatch(uint8_t byte) {
     if (current_) {
         if (current_->Take(byte, *this)) {
             current_.reset();
-            EndCommand();
+            faults_.EndCommand();
         }
         return;
     }
@@ -140,7 +141,7 @@ void WriterEmulator::Dispatch(uint8_t byte) {
     if (command && !command->Start(*this))
         current_ = std::move(command);
     else
-        EndCommand();
+        faults_.EndCommand();
 }
 
 void WriterEmulator::DropIfIdle(int64_t nowUs) {
@@ -148,17 +149,14 @@ void WriterEmulator::DropIfIdle(int64_t nowUs) {
     std::unique_ptr<WriterCommand> command = std::move(current_);
     nowUs_ = lastArrivalUs_ + kIdleUs;
     command->Idle(*this);
-    EndCommand();
+    faults_.EndCommand();
 }
 
 void WriterEmulator::AdvanceTo(int64_t nowUs) {
     clockUs_ = std::max(clockUs_, nowUs);
     // A command can idle out only while the writer still lives.
     DropIfIdle(deathUs_ ? std::min(nowUs, *deathUs_) : nowUs);
-    if (Dead() && current_) {
-        current_.reset();
-        EndCommand();
-    }
+    DropIfDead();
 }
 
 void WriterEmulator::Reply(const std::vector<uint8_t>& bytes, int64_t delayUs) {

@@ -184,8 +184,8 @@ private:
 
     void Dispatch(uint8_t byte);
     void DropIfIdle(int64_t nowUs);
-    // The command in progress is over, answered or not.
-    void EndCommand();
+    // A dead writer finishes nothing it had begun.
+    void DropIfDead();
     // The writer dies at `atUs`: answer bytes due later never go out.
     void Kill(int64_t atUs);
 

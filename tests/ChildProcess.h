@@ -41,7 +41,8 @@ inline Bytes ReadBytes(int fd, size_t count, int timeoutMs) {
     return got;
 }
 
-// A program as a child process, its standard input and output on pipes.
+// A program as a child process, its standard input and output (and, when
+// asked, its standard error) on pipes.
 class ChildProcess {
 public:
     ~ChildProcess() {
@@ -51,19 +52,19 @@ public:
         }
         CloseInput();
         if (out_ >= 0) close(out_);
+        if (err_ >= 0) close(err_);
     }
 
-    bool Start(const std::string& program, const std::vector<std::string>& args) {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return false;
+    bool Start(const std::string& program, const std::vector<std::string>& args, bool captureErrors = false) {
+        int in[2], out[2], err[2] = {-1, -1};
+        if (pipe(in) != 0 || pipe(out) != 0 || (captureErrors && pipe(err) != 0)) return false;
         pid_ = fork();
         if (pid_ == 0) {
             dup2(in[0], STDIN_FILENO);
             dup2(out[1], STDOUT_FILENO);
-            close(in[0]);
-            close(in[1]);
-            close(out[0]);
-            close(out[1]);
+            if (captureErrors) dup2(err[1], STDERR_FILENO);
+            for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+                if (fd >= 0) close(fd);
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(program.c_str()));
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -73,20 +74,17 @@ public:
         }
         close(in[0]);
         close(out[1]);
+        if (captureErrors) close(err[1]);
         in_ = in[1];
         out_ = out[0];
+        err_ = err[0];
         return pid_ > 0;
     }
 
-    // The first line of output, without its line end.
-    std::string ReadLine(int timeoutMs = 5000) {
-        std::string line;
-        for (;;) {
-            const Bytes b = ReadBytes(out_, 1, timeoutMs);
-            if (b.empty() || b[0] == '\n') return line;
-            line.push_back(static_cast<char>(b[0]));
-        }
-    }
+    // The next line of output, without its line end.
+    std::string ReadLine(int timeoutMs = 5000) { return ReadLineFrom(out_, timeoutMs); }
+    // The next line of standard error, when it is captured.
+    std::string ReadErrorLine(int timeoutMs = 5000) { return ReadLineFrom(err_, timeoutMs); }
     std::string ReadAll(int timeoutMs = 5000) {
         std::string text;
         for (;;) {
@@ -102,6 +100,7 @@ public:
         in_ = -1;
     }
     void Signal(int sig) { kill(pid_, sig); }
+    pid_t Pid() const { return pid_; }
 
     // The exit status, or -1 if it has not ended within the time.
     int WaitExit(int timeoutMs = 5000) {
@@ -122,9 +121,19 @@ public:
     }
 
 private:
+    static std::string ReadLineFrom(int fd, int timeoutMs) {
+        std::string line;
+        for (;;) {
+            const Bytes b = ReadBytes(fd, 1, timeoutMs);
+            if (b.empty() || b[0] == '\n') return line;
+            line.push_back(static_cast<char>(b[0]));
+        }
+    }
+
     pid_t pid_ = -1;
     int in_ = -1;
     int out_ = -1;
+    int err_ = -1;
 };
 
 }  // namespace otp::test

@@ -37,7 +37,9 @@ const Bytes kFactoryVersion = {0x01, 0x02, 0x00, 0x07, 0x01, 0x00, 0x00, 0x00};
 
 class EmulatorProcess : public otp::test::ChildProcess {
 public:
-    bool Start(const std::vector<std::string>& args) { return ChildProcess::Start(kProgram, args); }
+    bool Start(const std::vector<std::string>& args, bool captureErrors = false) {
+        return ChildProcess::Start(kProgram, args, captureErrors);
+    }
 };
 
 
@@ -282,6 +284,100 @@ TEST(EmulatorPty, AMemoryFileOver64KiBIsRefused) {
     EXPECT_EQ(emu.WaitExit(), 1);
 }
 
+// ---------------------------------------------------------------- faults
+
+TEST(EmulatorPty, FaultsFromTheCommandLineAndFromStandardInputAreInjectedAndReported) {
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--no-pacing", "--seed", "2", "--fault", "W#1:truncate=3"}, true));
+    const int fd = OpenLine(emu.ReadLine());
+    ASSERT_GE(fd, 0);
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
+    EXPECT_EQ(ReadBytes(fd, 8, 500), Bytes(kFactoryVersion.begin(), kFactoryVersion.begin() + 3));
+    EXPECT_EQ(emu.ReadErrorLine(), "writer-emulator: fault W#1 truncate=3: answer cut from 8 to 3 bytes");
+
+    emu.Say("fault W:corrupt=0\n");
+    EXPECT_EQ(emu.ReadLine(), "fault added: W:corrupt=0");
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
+    Bytes corrupted = kFactoryVersion;
+    corrupted[0] ^= 0xA8;  // the first random byte of seed 2
+    EXPECT_EQ(ReadBytes(fd, 8, 3000), corrupted);
+    EXPECT_EQ(emu.ReadErrorLine(), "writer-emulator: fault W#1 corrupt=0: answer byte 0 changed from 0x01 to 0xA9");
+
+    emu.Say("fault W:loud\n");
+    EXPECT_EQ(emu.ReadErrorLine().rfind("writer-emulator: bad fault \"W:loud\": ", 0), 0u);
+    emu.Say("fault clear\n");
+    EXPECT_EQ(emu.ReadLine(), "faults cleared");
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
+    EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion);
+    close(fd);
+    emu.Say("quit\n");
+    EXPECT_EQ(emu.WaitExit(), 0);
+}
+
+TEST(EmulatorPty, ADeadWritersDeviceAndLinkGoAwayWhileTheProgramListensOn) {
+    const std::string dir = MakeTempDir();
+    const std::string link = dir + "/ttyWriter";
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.Start({"--no-pacing", "--link", link, "--fault", "W#2:die=2"}, true));
+    const std::string device = emu.ReadLine();
+    const int fd = OpenLine(link);
+    ASSERT_GE(fd, 0);
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
+    EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion);
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
+    // The two bytes that went out before the death, then a hang-up.
+    EXPECT_EQ(ReadBytes(fd, 8, 3000), Bytes(kFactoryVersion.begin(), kFactoryVersion.begin() + 2));
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 3000), 1);
+    EXPECT_TRUE(p.revents & POLLHUP);
+    close(fd);
+    EXPECT_EQ(emu.ReadErrorLine(), "writer-emulator: fault W#2 die=2: the writer dies after 2 of 8 bytes of the answer");
+    EXPECT_EQ(emu.ReadErrorLine(), "writer-emulator: the writer is dead; " + device + " has gone away");
+    EXPECT_FALSE(Exists(link));
+    EXPECT_LT(open(device.c_str(), O_RDWR | O_NOCTTY), 0);
+
+    emu.Say("status\n");
+    EXPECT_EQ(emu.ReadLine().rfind("socket: blank", 0), 0u);
+    emu.Say("quit\n");
+    EXPECT_EQ(emu.WaitExit(), 0);
+    EXPECT_FALSE(Exists(link + ".lock"));
+}
+
+TEST(EmulatorPty, ASecondEmulatorOnTheSameLinkIsRefusedAndTheFirstKeepsIt) {
+    const std::string dir = MakeTempDir();
+    const std::string link = dir + "/ttyWriter";
+    WriteFile(link + ".lock", {'1', '\n'});  // left by an emulator that was killed: nobody holds it
+    EmulatorProcess first;
+    ASSERT_TRUE(first.Start({"--no-pacing", "--link", link}));
+    const std::string device = first.ReadLine();
+    ASSERT_EQ(LinkTarget(link), device);
+
+    EmulatorProcess second;
+    ASSERT_TRUE(second.Start({"--no-pacing", "--link", link}, true));
+    EXPECT_EQ(second.WaitExit(), 2);
+    EXPECT_EQ(second.ReadErrorLine(),
+              "writer-emulator: " + link + " is served by another writer-emulator (pid " + std::to_string(first.Pid()) + ")");
+    EXPECT_EQ(second.ReadAll(), "");
+
+    EXPECT_EQ(LinkTarget(link), device);
+    const int fd = OpenLine(link);
+    ASSERT_GE(fd, 0);
+    WriteBytes(fd, BlockReadRequest(0x0400, 8));
+    EXPECT_EQ(ReadBytes(fd, 8, 3000), kFactoryVersion);
+    close(fd);
+    first.Say("quit\n");
+    EXPECT_EQ(first.WaitExit(), 0);
+    EXPECT_FALSE(Exists(link));
+    EXPECT_FALSE(Exists(link + ".lock"));
+
+    // Once the first has gone the link is free again.
+    EmulatorProcess third;
+    ASSERT_TRUE(third.Start({"--no-pacing", "--link", link}));
+    EXPECT_EQ(LinkTarget(link), third.ReadLine());
+    third.Say("quit\n");
+    EXPECT_EQ(third.WaitExit(), 0);
+}
+
 // ---------------------------------------------------------------- command line
 
 TEST(EmulatorPty, HelpDescribesTheOptionsAndExitsZero) {
@@ -289,7 +385,7 @@ TEST(EmulatorPty, HelpDescribesTheOptionsAndExitsZero) {
     ASSERT_TRUE(emu.Start({"--help"}));
     const std::string text = emu.ReadAll();
     EXPECT_EQ(emu.WaitExit(), 0);
-    for (const char* option : {"--link", "--memory", "--dump", "--no-pacing", "--help"})
+    for (const char* option : {"--link", "--memory", "--dump", "--no-pacing", "--fault", "--seed", "die-rx=K", "--help"})
         EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
