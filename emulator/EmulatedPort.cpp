@@ -9,7 +9,15 @@ EmulatedPort::EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& 
     writer_->TakeReplies(NowUs());
 }
 
-void EmulatedPort::WriteByte(uint8_t byte) { writer_->Receive(byte, NowUs()); }
+bool EmulatedPort::WriteByte(uint8_t byte) {
+    writer_->Receive(byte, NowUs());
+    return true;
+}
+
+bool EmulatedPort::WaitSent(Pacer& pacer) {
+    pacer.SleepUntil((writer_->HostLineFreeUs() + 999) / 1000);
+    return true;
+}
 
 std::vector<uint8_t> EmulatedPort::TakeArrived() { return writer_->TakeReplies(NowUs()); }
 

@@ -104,16 +104,30 @@ bool PtyServer::Open(std::string& error) {
 bool PtyServer::ReadHost(int64_t nowUs) {
     pollfd p{master_, POLLIN, 0};
     if (poll(&p, 1, 0) < 0) return true;
-    if (!(p.revents & POLLIN)) return !(p.revents & (POLLHUP | POLLERR));
+    if (!(p.revents & POLLIN)) {
+        waiting_ = false;
+        return !(p.revents & (POLLHUP | POLLERR));
+    }
     uint8_t buf[4096];
     for (;;) {
-        const ssize_t n = read(master_, buf, sizeof buf);
+        // With pacing a byte is taken off the pty only when the line is free
+        // to carry it, so the rest waits in the host's output queue as it
+        // would behind a real UART, and the host sees its backlog.
+        if (pacing_ && writer_.HostLineFreeUs() > nowUs) return true;
+        const ssize_t n = read(master_, buf, pacing_ ? 1 : sizeof buf);
         if (n > 0) {
-            for (ssize_t i = 0; i < n; ++i) writer_.Receive(buf[i], nowUs);
+            // A byte that waited for the line follows the one before it
+            // back to back; one that found the line idle starts now.
+            const int64_t sentUs = waiting_ ? std::min(writer_.HostLineFreeUs(), nowUs) : nowUs;
+            for (ssize_t i = 0; i < n; ++i) writer_.Receive(buf[i], sentUs);
+            waiting_ = pacing_;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            waiting_ = false;
+            return true;
+        }
         return false;  // EIO: the last holder of the slave has closed it
     }
 }
@@ -236,10 +250,17 @@ void PtyServer::Serve(int commandFd, int stopFd) {
         } else if (const auto next = writer_.NextEventUs()) {
             waitUs = std::clamp<int64_t>(*next - NowUs(), 0, kMaxWaitUs);
         }
+        // While the line carries a byte, the host's next ones are not taken.
+        const int64_t lineFreeUs = writer_.HostLineFreeUs();
+        const bool lineBusy = pacing_ && lineFreeUs > NowUs();
+        if (held_ && lineBusy) waitUs = std::clamp<int64_t>(lineFreeUs - NowUs(), 0, waitUs);
         pollfd fds[3];
         nfds_t count = 0;
         int commandIndex = -1;
-        if (held_) fds[count++] = {master_, static_cast<short>(POLLIN | (outgoing_.empty() ? 0 : POLLOUT)), 0};
+        if (held_) {
+            const short events = static_cast<short>((lineBusy ? 0 : POLLIN) | (outgoing_.empty() ? 0 : POLLOUT));
+            fds[count++] = {master_, events, 0};
+        }
         if (commandFd >= 0) {
             commandIndex = static_cast<int>(count);
             fds[count++] = {commandFd, POLLIN, 0};

@@ -64,6 +64,7 @@ private:
     bool pacing_;
     int master_ = -1;
     bool held_ = false;
+    bool waiting_ = false;  // host bytes may be queued behind the last one taken
     std::string devicePath_;
     int64_t startNs_ = 0;
     std::vector<uint8_t> outgoing_;

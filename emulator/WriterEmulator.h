@@ -115,6 +115,8 @@ public:
     // death of the writer.
     std::optional<int64_t> NextEventUs() const;
     size_t PendingReplyCount() const { return replies_.size(); }
+    // When the host-to-writer line has carried every byte handed to it so far.
+    int64_t HostLineFreeUs() const { return toWriter_.FreeUs(lineTiming_); }
     // Whether a multi-byte command is waiting for more bytes.
     bool CommandWaiting() const { return static_cast<bool>(current_); }
     // Off: bytes take no line time in either direction, answers are available

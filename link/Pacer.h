@@ -10,6 +10,13 @@ class Pacer {
 public:
     virtual ~Pacer() = default;
     virtual void Sleep(int ms) = 0;
+    // Sleeps until the clock reads `deadlineMs`; a deadline already past
+    // returns at once. Paced streams use it, so that a late wake-up is
+    // caught up by the next byte instead of added to every byte after it.
+    virtual void SleepUntil(int64_t deadlineMs) {
+        const int64_t left = deadlineMs - NowMs();
+        if (left > 0) Sleep(static_cast<int>(left));
+    }
     // Milliseconds since an arbitrary start; the emulated writer stamps its
     // replies against this clock.
     virtual int64_t NowMs() const = 0;
@@ -20,6 +27,7 @@ class RealPacer : public Pacer {
 public:
     RealPacer();
     void Sleep(int ms) override;
+    void SleepUntil(int64_t deadlineMs) override;
     int64_t NowMs() const override;
 
 private:
@@ -30,6 +38,7 @@ private:
 class VirtualPacer : public Pacer {
 public:
     void Sleep(int ms) override { if (ms > 0) now_ += ms; }
+    void SleepUntil(int64_t deadlineMs) override { if (deadlineMs > now_) now_ = deadlineMs; }
     int64_t NowMs() const override { return now_; }
 
 private:

@@ -22,8 +22,24 @@ void OpenPort(Context& ctx) {
 
 void ClosePort(Context& ctx) { ctx.link.PortHandle.reset(); }
 
+namespace {
+
+// The line stopped taking bytes: said once, and the port is given up, so the
+// operation goes on as with a writer that does not answer.
+void LineStopped(Context& ctx) {
+    ctx.link.PortHandle.reset();
+    ctx.view.AppendLine(Control::RichEdit2,
+                        "  -----> The writer or the line stopped taking bytes: check the cable and flow control !!!");
+}
+
+}  // namespace
+
 void WritePending(Context& ctx, uint8_t byte) {
-    if (ctx.link.PortHandle) ctx.link.PortHandle->WriteByte(byte);
+    if (ctx.link.PortHandle && !ctx.link.PortHandle->WriteByte(byte)) LineStopped(ctx);
+}
+
+void WaitUntilSent(Context& ctx) {
+    if (ctx.link.PortHandle && !ctx.link.PortHandle->WaitSent(ctx.pacer)) LineStopped(ctx);
 }
 
 void DiscardArrived(Context& ctx) {

@@ -10,8 +10,14 @@ namespace otp {
 // Opens PortName; on failure shows the "ERROR" box and sets PortFailed.
 void OpenPort(Context& ctx);
 void ClosePort(Context& ctx);
-// Writes one byte when a port is open.
+// Writes one byte when a port is open. A port that does not take it in a
+// bounded time is given up with the line "  -----> The writer or the line
+// stopped taking bytes: check the cable and flow control !!!".
 void WritePending(Context& ctx, uint8_t byte);
+// Waits until everything written has left the port, so that a timed wait for
+// an answer starts when the request is on its way, not while it is queued.
+// A port whose bytes stop leaving is given up as a stalled write is.
+void WaitUntilSent(Context& ctx);
 // Throws away what has arrived and not been drained; every exchange with the
 // writer starts with it, so that a reply belongs to the request that asked.
 void DiscardArrived(Context& ctx);

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -17,21 +18,71 @@ namespace {
 // the bytes a tty holds back behind its first 4095.
 constexpr size_t kMaxTake = 65536;
 constexpr std::chrono::milliseconds kMaxTakeTime{200};
+// How long the port may take no byte (a write) or send none of those it
+// holds (a wait for them to leave) before the line counts as stopped: far
+// beyond the line time of anything the host queues at 9600 baud.
+constexpr int kStallMs = 2000;
+
+using Clock = std::chrono::steady_clock;
+
+int MsSince(Clock::time_point t) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
 
 class PosixSerialPort : public SerialPort {
 public:
     explicit PosixSerialPort(int fd) : fd_(fd) {}
     ~PosixSerialPort() override {
+        // What has not left by the end of its line time never will (flow
+        // control held, cable gone): it is dropped, so that closing the port
+        // never waits on it.
+        int queued = 0;
+        if (!stalled_ && ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
+            // A byte takes 1.04 ms at 9600 baud; allow for a little more.
+            const int lineMs = queued * 11 / 10 + 20;
+            const Clock::time_point start = Clock::now();
+            while (ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0 && MsSince(start) < lineMs) usleep(1000);
+        }
+        tcflush(fd_, TCOFLUSH);
         ioctl(fd_, TIOCNXCL);
         close(fd_);
     }
 
-    void WriteByte(uint8_t byte) override {
-        // Errors, a vanished device among them, are not reported.
+    bool WriteByte(uint8_t byte) override {
+        if (stalled_) return false;
+        const Clock::time_point start = Clock::now();
         for (;;) {
             const ssize_t n = write(fd_, &byte, 1);
-            if (n >= 0 || errno != EINTR) return;
+            if (n == 1) return true;
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN) return true;  // other errors are not reported
+            const int left = kStallMs - MsSince(start);
+            if (left <= 0) {
+                stalled_ = true;
+                return false;
+            }
+            pollfd p{fd_, POLLOUT, 0};
+            poll(&p, 1, left);
         }
+    }
+
+    bool WaitSent(Pacer& pacer) override {
+        // Bounded where tcdrain is not: while the queue shrinks the wait goes
+        // on, once it has stood still for kStallMs the line has stopped.
+        int last = -1;
+        Clock::time_point progress = Clock::now();
+        while (!stalled_) {
+            int queued = 0;
+            if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+            if (queued != last) {
+                last = queued;
+                progress = Clock::now();
+            } else if (MsSince(progress) >= kStallMs) {
+                stalled_ = true;
+            }
+            pacer.Sleep(1);
+        }
+        return false;
     }
 
     std::vector<uint8_t> TakeArrived() override {
@@ -72,6 +123,7 @@ public:
 
 private:
     int fd_;
+    bool stalled_ = false;
 };
 
 }  // namespace
@@ -115,9 +167,7 @@ OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<Se
         close(fd);
         return OpenResult::SettingError;
     }
-    // Writes block until the driver has taken the byte; reads never wait.
-    const int fl = fcntl(fd, F_GETFL);
-    if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    // Neither reads nor writes block: a write waits a bounded time for room.
     port = std::make_unique<PosixSerialPort>(fd);
     return OpenResult::Ok;
 }

@@ -6,13 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "link/Pacer.h"
+
 namespace otp {
 
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
-    // Writes one byte; errors are not reported.
-    virtual void WriteByte(uint8_t byte) = 0;
+    // Writes one byte. False when the port did not take it within a bounded
+    // time (the line stopped taking bytes: cable, flow control, a writer
+    // that has gone); other write errors are not reported.
+    virtual bool WriteByte(uint8_t byte) = 0;
+    // Waits, through `pacer`, until every byte written so far has left the
+    // port; false when they stopped leaving (no progress for a bounded time).
+    virtual bool WaitSent(Pacer& pacer) = 0;
     // Everything that has arrived by now, never waiting for more. A port that
     // has gone away answers with nothing.
     virtual std::vector<uint8_t> TakeArrived() = 0;

@@ -24,6 +24,7 @@ void FoldIntoWords(WriterState& s, int count) {
 }
 
 void ProgressWait(Context& ctx, int ticks) {
+    WaitUntilSent(ctx);
     ctx.view.SetProgressMax(std::max(ticks, 0));
     ctx.view.ShowProgress(true);
     for (int i = 0; i < ticks; ++i) {
@@ -41,7 +42,8 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
     int remaining = length;
     while (remaining > 0) {
         const int d = std::min(remaining, kBlockChunk);
-        SendCommand(ctx, Cmd::BlockRead);
+        PacedSender out(ctx);
+        out.Command(Cmd::BlockRead);
         const uint8_t request[] = {area,
                                    static_cast<uint8_t>(a & 0xFF),
                                    static_cast<uint8_t>((a >> 8) & 0xFF),
@@ -49,10 +51,14 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
                                    static_cast<uint8_t>((d >> 8) & 0xFF),
                                    0x00,
                                    0x00};
-        for (uint8_t b : request) SendCommandByte(ctx, b, 1);
+        for (uint8_t b : request) out.Send(b, 1);
         const int ticks = (d * 15) / 100 + d / 128 + 1;
-        if (ticks <= 10) ctx.pacer.Sleep(100);
-        else ProgressWait(ctx, ticks);
+        if (ticks <= 10) {
+            WaitUntilSent(ctx);
+            ctx.pacer.Sleep(100);
+        } else {
+            ProgressWait(ctx, ticks);
+        }
         DrainReply(ctx);
         // A reply longer than asked must still stay inside the buffer.
         const int base = a - start;
@@ -73,9 +79,10 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
 
 void WriteBodyInfo(Context& ctx) {
     WriterState& s = ctx.state;
-    SendCommand(ctx, Cmd::BodyInfoWrite);
+    PacedSender out(ctx);
+    out.Command(Cmd::BodyInfoWrite);
     SetLayoutFromBodyInfo(s);
-    for (int i = 0; i < kBodyInfoWireBytes; ++i) SendCommandByte(ctx, s.BodyInfo[0][static_cast<size_t>(i)], 1);
+    for (int i = 0; i < kBodyInfoWireBytes; ++i) out.Send(s.BodyInfo[0][static_cast<size_t>(i)], 1);
     ctx.pacer.Sleep(100);
 }
 
@@ -105,9 +112,10 @@ bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent) {
 
 void WriteOptionBytes(Context& ctx, int n) {
     WriterState& s = ctx.state;
-    SendCommand(ctx, Cmd::OptionWrite);
+    PacedSender out(ctx);
+    out.Command(Cmd::OptionWrite);
     n = std::clamp(n, 0, kOptionByteCount);
-    for (int i = 0; i < n; ++i) SendCommandByte(ctx, s.OptionBytes[static_cast<size_t>(i)], 1);
+    for (int i = 0; i < n; ++i) out.Send(s.OptionBytes[static_cast<size_t>(i)], 1);
     ctx.pacer.Sleep(50);
 }
 
@@ -138,16 +146,20 @@ BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare) {
 
 void StreamRomImage(Context& ctx, int n) {
     WriterState& s = ctx.state;
-    SendCommand(ctx, Cmd::ImageStream);
+    PacedSender out(ctx);
+    out.Command(Cmd::ImageStream);
     n = std::clamp(n, 0, kRomImageSize);
     ctx.view.SetProgressMax(n);
     ctx.view.ShowProgress(true);
     for (int i = 0; i < n; ++i) {
         const int32_t value = s.RomImage[static_cast<size_t>(i)];
-        SendCommandByte(ctx, static_cast<uint8_t>(value & 0xFF), 1);
-        if (s.ValueDigits == 4) SendCommandByte(ctx, static_cast<uint8_t>((value >> 8) & 0xFF), 0);
+        out.Send(static_cast<uint8_t>(value & 0xFF), 1);
+        if (s.ValueDigits == 4) out.Send(static_cast<uint8_t>((value >> 8) & 0xFF), 0);
         ctx.view.SetProgressPosition(i);
     }
+    // The writer takes the stream at line speed, which is slower than the
+    // pauses: its closing wait starts when the last byte has left.
+    WaitUntilSent(ctx);
     ctx.pacer.Sleep(n / 4);
 }
 

@@ -19,8 +19,21 @@ bool SendCommandByte(Context& ctx, uint8_t byte, int pauseMs, bool echoCheck) {
 }
 
 void SendCommand(Context& ctx, Cmd cmd) {
-    DiscardArrived(ctx);
-    SendCommandByte(ctx, static_cast<uint8_t>(cmd), CommandFor(cmd).pauseMs);
+    PacedSender(ctx).Command(cmd);
+}
+
+PacedSender::PacedSender(Context& ctx) : ctx_(ctx), dueMs_(ctx.pacer.NowMs()) {}
+
+void PacedSender::Send(uint8_t byte, int pauseMs) {
+    WritePending(ctx_, byte);
+    if (pauseMs <= 0) return;
+    dueMs_ += pauseMs;
+    ctx_.pacer.SleepUntil(dueMs_);
+}
+
+void PacedSender::Command(Cmd cmd) {
+    DiscardArrived(ctx_);
+    Send(static_cast<uint8_t>(cmd), CommandFor(cmd).pauseMs);
 }
 
 }  // namespace otp

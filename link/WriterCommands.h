@@ -60,4 +60,20 @@ bool SendCommandByte(Context& ctx, uint8_t byte, int pauseMs, bool echoCheck = f
 // command byte with the pause of its table entry.
 void SendCommand(Context& ctx, Cmd cmd);
 
+// Sends a run of bytes, each followed by its pause, paced from one start:
+// byte k is due when the pauses before it have run out, counted from the
+// first byte, so a late wake-up is caught up instead of added to every
+// byte after it.
+class PacedSender {
+public:
+    explicit PacedSender(Context& ctx);
+    void Send(uint8_t byte, int pauseMs);
+    // A command byte that starts an exchange, as SendCommand sends it.
+    void Command(Cmd cmd);
+
+private:
+    Context& ctx_;
+    int64_t dueMs_;
+};
+
 }  // namespace otp

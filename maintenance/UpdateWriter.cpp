@@ -27,16 +27,19 @@ int ReadFirmwareFile(WriterState& s, std::string& error) {
 void SendFirmwareBody(Context& ctx, int n) {
     WriterState& s = ctx.state;
     OpenPort(ctx);
-    SendCommand(ctx, Cmd::FirmwareUpdate);
-    SendCommandByte(ctx, static_cast<uint8_t>(n % 256), 1);
-    SendCommandByte(ctx, static_cast<uint8_t>(n / 256), 1);
+    PacedSender out(ctx);
+    out.Command(Cmd::FirmwareUpdate);
+    out.Send(static_cast<uint8_t>(n % 256), 1);
+    out.Send(static_cast<uint8_t>(n / 256), 1);
     ctx.view.SetProgressMax(n);
     ctx.view.ShowProgress(true);
     for (int i = 0; i < n; ++i) {
-        SendCommandByte(ctx, static_cast<uint8_t>(s.FirmwareImage[static_cast<size_t>(kFirmwareBodyStart + i)] & 0xFF), 1);
+        out.Send(static_cast<uint8_t>(s.FirmwareImage[static_cast<size_t>(kFirmwareBodyStart + i)] & 0xFF), 1);
         s.ReadBackBuffer[static_cast<size_t>(i)] = 255;
         ctx.view.SetProgressPosition(i);
     }
+    // The store wait runs with the port closed; it starts when the body is out.
+    WaitUntilSent(ctx);
     ClosePort(ctx);
 }
 

@@ -16,7 +16,11 @@ class QueuePort : public SerialPort {
 public:
     QueuePort(std::vector<uint8_t>& queue, std::vector<uint8_t>& written, const std::vector<uint8_t>& everyDrain)
         : queue_(queue), written_(written), everyDrain_(everyDrain) {}
-    void WriteByte(uint8_t b) override { written_.push_back(b); }
+    bool WriteByte(uint8_t b) override {
+        written_.push_back(b);
+        return true;
+    }
+    bool WaitSent(Pacer&) override { return true; }
     std::vector<uint8_t> TakeArrived() override {
         if (!everyDrain_.empty()) return everyDrain_;
         return std::exchange(queue_, {});
@@ -151,7 +155,8 @@ TEST_F(TransferTest, BlockReadOfSixteenBytesSendsEightBytesThenWaits100ms) {
     const std::vector<WireByte> expected = {{0, 0x57}, {1, 0x01}, {2, 0x90}, {3, 0x7F},
                                             {4, 0x10}, {5, 0x00}, {6, 0x00}, {7, 0x00}};
     EXPECT_EQ(wire.sent, expected);
-    EXPECT_EQ(wire.drains, std::vector<int64_t>{108});
+    // The wait starts when the request has left: 8 bytes take 8.33 ms on the line.
+    EXPECT_EQ(wire.drains, std::vector<int64_t>{9 + 100});
     EXPECT_EQ(state().ReplyLength, 16);
     EXPECT_EQ(state().ReadBackBuffer[0], 0xA5);
     EXPECT_EQ(state().ReadBackBuffer[4], 0x80);
@@ -172,7 +177,7 @@ TEST_F(TransferTest, LongBlockReadsComeInChunksWithTheProgressWait) {
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 16, bytes.end()),
               (std::vector<uint8_t>{0x57, 1, 0x00, 0x60, 0x10, 0x07, 0, 0}));
     // 4096 bytes: 647 ticks; 1808 bytes: 271 + 14 + 1 = 286 ticks.
-    EXPECT_EQ(wire.drains, (std::vector<int64_t>{8 + 6470, 2 * 8 + 2 * 6470, 3 * 8 + 2 * 6470 + 2860}));
+    EXPECT_EQ(wire.drains, (std::vector<int64_t>{9 + 6470, 2 * 9 + 2 * 6470, 3 * 9 + 2 * 6470 + 2860}));
     EXPECT_EQ(trace, (std::vector<std::string>{"SetProgressMax 647", "ShowProgress on", "ShowProgress off",
                                                "SetProgressMax 647", "ShowProgress on", "ShowProgress off",
                                                "SetProgressMax 286", "ShowProgress on", "ShowProgress off"}));
@@ -181,10 +186,10 @@ TEST_F(TransferTest, LongBlockReadsComeInChunksWithTheProgressWait) {
 
 TEST_F(TransferTest, ChunkWaitsAtTheProgressThreshold) {
     ReadWriterBlock(ctx(), 1, 0x4000, 66);
-    EXPECT_EQ(wire.drains.back(), 8 + 100);
+    EXPECT_EQ(wire.drains.back(), 9 + 100);
     EXPECT_TRUE(trace.empty());
     ReadWriterBlock(ctx(), 1, 0x4000, 67);
-    EXPECT_EQ(wire.drains.back(), 108 + 8 + 110);
+    EXPECT_EQ(wire.drains.back(), 109 + 9 + 110);
     EXPECT_EQ(trace.front(), "SetProgressMax 11");
     ReadWriterBlock(ctx(), 1, 0x4000, 0);
     EXPECT_EQ(wire.sent.size(), 16u);  // a length of 0 sends nothing

@@ -42,10 +42,11 @@ private:
     class Port : public SerialPort {
     public:
         Port(std::unique_ptr<SerialPort> inner, RecordingOpener& rec) : inner_(std::move(inner)), rec_(rec) {}
-        void WriteByte(uint8_t b) override {
+        bool WriteByte(uint8_t b) override {
             rec_.sent.push_back({rec_.pacer_.NowMs(), b});
-            inner_->WriteByte(b);
+            return inner_->WriteByte(b);
         }
+        bool WaitSent(Pacer& pacer) override { return inner_->WaitSent(pacer); }
         std::vector<uint8_t> TakeArrived() override {
             rec_.drains.push_back(rec_.pacer_.NowMs());
             return inner_->TakeArrived();

@@ -34,10 +34,11 @@ private:
     class Port : public SerialPort {
     public:
         Port(std::unique_ptr<SerialPort> inner, std::vector<std::string>& trace) : inner_(std::move(inner)), trace_(trace) {}
-        void WriteByte(uint8_t b) override {
+        bool WriteByte(uint8_t b) override {
             trace_.push_back("Send " + FormatHex(b, 2));
-            inner_->WriteByte(b);
+            return inner_->WriteByte(b);
         }
+        bool WaitSent(Pacer& pacer) override { return inner_->WaitSent(pacer); }
         std::vector<uint8_t> TakeArrived() override {
             std::vector<uint8_t> got = inner_->TakeArrived();
             trace_.push_back("Drain " + std::to_string(got.size()));

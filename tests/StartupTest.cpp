@@ -39,8 +39,9 @@ TEST_F(StartupTest, WorkingWriterIsTakenOver) {
     EXPECT_EQ(state().OptionBytes[15], 16);
     EXPECT_EQ(state().IniVersion, "12071000");
     EXPECT_FALSE(ctx().link.PortHandle);
-    // Open, 50 ms, then the four block reads: body, options, image (1024: 162 ticks), version.
-    EXPECT_EQ(wire.drains, (std::vector<int64_t>{158, 266, 274 + 1620, 1902 + 100}));
+    // Open, 50 ms, then the four block reads: body, options, image (1024: 162
+    // ticks), version; each wait starts when the request has left (9 ms).
+    EXPECT_EQ(wire.drains, (std::vector<int64_t>{159, 268, 277 + 1620, 1906 + 100}));
 }
 
 TEST_F(StartupTest, NoWriterAttached) {
@@ -219,7 +220,7 @@ TEST_F(VersionTest, ShowsTheLowDigitOfEachByte) {
     EXPECT_EQ(Pane(Control::RichEdit2),
               (std::vector<std::string>{"Version : 1207100A", "Receiver Data Length = 8 bytes"}));
     EXPECT_EQ(Pane(Control::RichEdit1).back(), "kept");
-    EXPECT_EQ(wire.drains, std::vector<int64_t>{50 + 8 + 100});
+    EXPECT_EQ(wire.drains, std::vector<int64_t>{50 + 9 + 100});
 }
 
 TEST_F(VersionTest, SilentWriterStillWritesBothLines) {

@@ -30,10 +30,12 @@ protected:
     }
     uint8_t FileByte(int k) const { return static_cast<uint8_t>(firmware[static_cast<size_t>(k)]); }
 
-    // Time from the end of the stream to the first byte of the read-back request.
+    // Time from the moment the stream has left the port (its n + 3 bytes take
+    // 1.04 ms each on the line) to the first byte of the read-back request.
     int64_t WaitBeforeReadBack(int n) const {
         const size_t lastBody = 3 + static_cast<size_t>(n) - 1;
-        return wire.sent.at(lastBody + 1).ms - (wire.sent.at(lastBody).ms + 1);
+        const int64_t lineMs = ((n + 3) * 10000 + 9599) / 9600;
+        return wire.sent.at(lastBody + 1).ms - (wire.sent.at(0).ms + lineMs);
     }
 };
 
