@@ -22,7 +22,6 @@ public:
 
     // The line takes every byte; a dead writer simply never hears it.
     bool WriteByte(uint8_t byte) override;
-    // Until the emulated line has carried what was written.
     bool WaitSent(Pacer& pacer) override;
     // The answer bytes available by the pacer's now; never waits. A dead
     // writer delivers what went out before its death, then nothing.

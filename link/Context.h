@@ -4,6 +4,7 @@
 #include <string>
 
 #include "config/WriterState.h"
+#include "link/LineModel.h"
 #include "link/Pacer.h"
 #include "link/SerialPort.h"
 #include "view/MainView.h"
@@ -15,6 +16,8 @@ struct Link {
     explicit Link(PortOpener& o) : opener(o) {}
     PortOpener& opener;
     std::unique_ptr<SerialPort> PortHandle;
+    // What the open port still has to send, as the line's speed allows it.
+    LineModel line;
 };
 
 struct Context {

@@ -9,6 +9,7 @@ void OpenPort(Context& ctx) {
     s.PortFailed = false;
     ctx.link.PortHandle.reset();
     const OpenResult result = ctx.link.opener.Open(s.PortName, ctx.link.PortHandle);
+    ctx.link.line.Reset();
     if (result == OpenResult::Ok && ctx.link.PortHandle) {
         // Whatever an earlier run left on the line is no answer to us.
         ctx.link.PortHandle->DiscardInput();
@@ -35,11 +36,19 @@ void LineStopped(Context& ctx) {
 }  // namespace
 
 void WritePending(Context& ctx, uint8_t byte) {
-    if (ctx.link.PortHandle && !ctx.link.PortHandle->WriteByte(byte)) LineStopped(ctx);
+    if (!ctx.link.PortHandle) return;
+    if (!ctx.link.PortHandle->WriteByte(byte)) {
+        LineStopped(ctx);
+        return;
+    }
+    ctx.link.line.Written(ctx.pacer.NowMs() * 1000);
 }
 
 void WaitUntilSent(Context& ctx) {
-    if (ctx.link.PortHandle && !ctx.link.PortHandle->WaitSent(ctx.pacer)) LineStopped(ctx);
+    if (!ctx.link.PortHandle) return;
+    // The line's own speed first, then whatever the port still reports.
+    ctx.pacer.SleepUntil((ctx.link.line.FreeUs() + 999) / 1000);
+    if (!ctx.link.PortHandle->WaitSent(ctx.pacer)) LineStopped(ctx);
 }
 
 void DiscardArrived(Context& ctx) {

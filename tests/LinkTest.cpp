@@ -14,9 +14,11 @@ namespace {
 // A port whose input queue holds what the test puts there.
 class QueuePort : public SerialPort {
 public:
-    QueuePort(std::vector<uint8_t>& queue, std::vector<uint8_t>& written, const std::vector<uint8_t>& everyDrain)
-        : queue_(queue), written_(written), everyDrain_(everyDrain) {}
+    QueuePort(std::vector<uint8_t>& queue, std::vector<uint8_t>& written, const std::vector<uint8_t>& everyDrain,
+              const size_t& takes)
+        : queue_(queue), written_(written), everyDrain_(everyDrain), takes_(takes) {}
     bool WriteByte(uint8_t b) override {
+        if (written_.size() >= takes_) return false;
         written_.push_back(b);
         return true;
     }
@@ -31,14 +33,16 @@ private:
     std::vector<uint8_t>& queue_;
     std::vector<uint8_t>& written_;
     const std::vector<uint8_t>& everyDrain_;
+    const size_t& takes_;
 };
 
 class QueueOpener : public PortOpener {
 public:
     std::vector<uint8_t> queue, written, everyDrain;
+    size_t takes = SIZE_MAX;  // bytes the port takes before the line stops
     OpenResult result = OpenResult::Ok;
     OpenResult Open(const std::string&, std::unique_ptr<SerialPort>& port) override {
-        if (result == OpenResult::Ok) port = std::make_unique<QueuePort>(queue, written, everyDrain);
+        if (result == OpenResult::Ok) port = std::make_unique<QueuePort>(queue, written, everyDrain, takes);
         return result;
     }
 };
@@ -86,6 +90,42 @@ TEST_F(PortLinkTest, UnaskedBytesNeverBecomeTheNextAnswer) {
     SendCommand(ctx, Cmd::Program);
     DrainReply(ctx);
     EXPECT_EQ(s.ReplyLength, 0);
+}
+
+TEST_F(PortLinkTest, ALineThatStopsTakingBytesIsGivenUpWithOneLine) {
+    opener.takes = 3;
+    OpenPort(ctx);
+    opener.queue = {0x00};
+    const BlockRead read = ReadWriterBlock(ctx, 1, 0x7F90, 16);
+    EXPECT_FALSE(read.complete);
+    EXPECT_EQ(opener.written.size(), 3u);
+    EXPECT_FALSE(ctx.link.PortHandle);  // the rest goes the way of a silent writer
+    EXPECT_EQ(std::count(trace.begin(), trace.end(),
+                         "AppendLine RichEdit2   -----> The writer or the line stopped taking bytes: check the cable "
+                         "and flow control !!!"),
+              1);
+}
+
+// A pacer whose every sleep wakes up 3 ms late, as on a busy machine.
+class LatePacer : public VirtualPacer {
+public:
+    void Sleep(int ms) override { VirtualPacer::Sleep(ms + 3); }
+    void SleepUntil(int64_t deadlineMs) override {
+        if (deadlineMs > NowMs()) VirtualPacer::SleepUntil(deadlineMs + 3);
+    }
+};
+
+TEST(PacedSenderTest, ALateWakeUpIsCaughtUpNotAdded) {
+    QueueOpener opener;
+    LatePacer pacer;
+    FormModel form;
+    Session session{form, pacer, opener, "."};
+    OpenPort(session.ctx());
+    PacedSender out(session.ctx());
+    for (int i = 0; i < 100; ++i) out.Send(0x11, 1);
+    // 100 pauses of 1 ms: late by one wake-up at most, not by 100 of them.
+    EXPECT_LE(pacer.NowMs(), 100 + 3);
+    EXPECT_EQ(opener.written.size(), 100u);
 }
 
 TEST_F(PortLinkTest, EveryByteValueIsOneByteOnTheLine) {

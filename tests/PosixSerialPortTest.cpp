@@ -121,3 +121,25 @@ TEST(PosixSerialPort, VanishedDeviceNeitherCrashesNorHangs) {
     EXPECT_TRUE(port->TakeArrived().empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
+
+TEST(PosixSerialPort, ALineThatStopsTakingBytesFailsTheWriteAndClosesAtOnce) {
+    PtyPair pty;  // the far end never reads, as with flow control held
+    ASSERT_TRUE(pty.ok());
+    PosixPortOpener opener;
+    std::unique_ptr<SerialPort> port;
+    ASSERT_EQ(opener.Open("COM2", port), OpenResult::Ok);
+    const auto start = std::chrono::steady_clock::now();
+    int taken = 0;
+    while (taken < 1000000 && port->WriteByte(0x6D)) ++taken;
+    const auto stalled = std::chrono::steady_clock::now();
+    EXPECT_GT(taken, 0);
+    EXPECT_LT(taken, 1000000);  // the queue filled and the write gave up
+    // The limit is a couple of seconds; a loaded machine may add to it.
+    EXPECT_LT(stalled - start, std::chrono::seconds(30));
+    EXPECT_FALSE(port->WriteByte(0x6D));  // and it stays given up, at once
+    VirtualPacer pacer;
+    EXPECT_FALSE(port->WaitSent(pacer));
+    EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(1));
+    port.reset();  // closing does not wait for what cannot leave
+    EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(2));
+}
