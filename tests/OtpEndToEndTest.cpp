@@ -14,6 +14,7 @@
 
 #include "ChildProcess.h"
 #include "CliSupport.h"
+#include "LargeImage.h"
 
 using otp::test::CliRun;
 using otp::test::RunCliProgram;
@@ -238,4 +239,22 @@ TEST_F(OtpEndToEnd, AClosedOutputEndsTheRunWithStatusOne) {
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(dir.Read("err.txt"), "otpwriter-cli: the output can not be written; not run: version\n");
+}
+
+// The largest word image over a line at 9600 baud: the stream outruns the
+// line by seconds, and the read-back must wait until the line has caught up;
+// then the chip is programmed and read whole.
+TEST_F(OtpEndToEnd, TheLargestWordImageLoadsProgramsAndReadsOverAPacedLine) {
+    dir.Write("Writer.ini", otp::test::LargeImageIni());
+    dir.Write("big.rom", otp::test::LargeImageRom("BIGW", false, otp::test::kLargestWordImage));
+    Emulator emu;
+    ASSERT_TRUE(emu.Start({"--link", link()}));
+    ASSERT_EQ(emu.ReadLine().rfind("/dev/", 0), 0u);
+    const CliRun run = RunCliProgram(dir.path(), link(), "load big.rom auto read");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(run.Has("  -----> OTP Verify OK !!!")) << run.out;
+    EXPECT_EQ(run.lines.back(), "Object Checksum = 239C") << run.out;
+    EXPECT_EQ(run.out.find("error"), std::string::npos) << run.out;
+    emu.Command("quit");
+    EXPECT_EQ(emu.WaitExit(), 0);
 }
