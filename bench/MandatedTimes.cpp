@@ -1,5 +1,6 @@
 #include "bench/MandatedTimes.h"
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -11,6 +12,12 @@
 namespace otp::bench {
 namespace {
 
+std::string LastLine(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    const std::string line = text.substr(text.rfind('\n') + 1);  // the whole text when it has one line
+    return line.substr(std::min(line.find_first_not_of(' '), line.size()));
+}
+
 class InProcessWriter {
 public:
     explicit InProcessWriter(std::string workingDir) : dir_(std::move(workingDir)) {}
@@ -20,14 +27,14 @@ public:
     }
 
     // The clock's advance over one run of the front end.
-    int64_t Run(const std::vector<std::string>& args, int& status, std::string& errors) {
+    int64_t Run(const std::vector<std::string>& args, int& status, std::string& lastLine) {
         std::ostringstream out, err;
         CliEnvironment env{out, err, dir_};
         env.opener = opener_.get();
         env.pacer = &pacer_;
         const int64_t start = pacer_.NowMs();
         status = RunCli(args, env);
-        errors = err.str();
+        lastLine = LastLine(err.str().empty() ? out.str() : err.str());
         return pacer_.NowMs() - start;
     }
 
@@ -47,9 +54,9 @@ std::vector<Mandated> MandatedTimes(const std::vector<PlanStep>& plan, const std
         Mandated m;
         // The start-up reads the writer's memory only, so running it alone
         // first leaves the state the step finds as it was.
-        m.startupMs = writer.Run({}, m.status, m.errors);
+        m.startupMs = writer.Run({}, m.status, m.lastLine);
         m.runMs = m.startupMs;
-        if (!step.IsStartup() && m.status == 0) m.runMs = writer.Run(step.cliArgs, m.status, m.errors);
+        if (!step.IsStartup() && m.status == 0) m.runMs = writer.Run(step.cliArgs, m.status, m.lastLine);
         times.push_back(m);
     }
     return times;

@@ -15,7 +15,7 @@ struct Mandated {
     int64_t startupMs = 0;  // the start-up alone, run just before the step
     int64_t runMs = 0;      // the start-up and the step
     int status = 0;         // the front end's exit status for the run
-    std::string errors;     // its standard error, when the status is not 0
+    std::string lastLine;   // the run's last line of output, which says why when the status is not 0
     // The step's own share: the run less the start-up before it.
     int64_t StepMs() const { return runMs - startupMs; }
 };

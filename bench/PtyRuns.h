@@ -11,8 +11,9 @@
 namespace otp::bench {
 
 // One measured operation: the run of otpwriter-cli with the step, and the
-// run of the start-up alone just before it on the same writer. For the
-// start-up step itself only `startup` is set.
+// run of the start-up alone just before it on the same writer, which also
+// shows that the writer is in order. For the start-up step itself only
+// `startup` is set.
 struct Sample {
     ChildUsage startup;
     ChildUsage run;

@@ -15,7 +15,7 @@ std::string Format(const char* format, double value) {
     return buf;
 }
 
-// Columns of text, the first two left-aligned, the others right-aligned.
+// Columns of text: names and the note left-aligned, figures right-aligned.
 void PrintAligned(std::ostream& out, const std::vector<std::vector<std::string>>& cells) {
     std::vector<size_t> width;
     for (const auto& line : cells) {
@@ -26,7 +26,8 @@ void PrintAligned(std::ostream& out, const std::vector<std::vector<std::string>>
         std::string text;
         for (size_t c = 0; c < line.size(); ++c) {
             const std::string pad(width[c] - line[c].size(), ' ');
-            text += (c == 0 ? "" : "  ") + (c < 2 ? line[c] + pad : pad + line[c]);
+            const bool left = c < 2 || c + 1 == line.size();
+            text += (c == 0 ? "" : "  ") + (left ? line[c] + pad : pad + line[c]);
         }
         while (!text.empty() && text.back() == ' ') text.pop_back();
         out << text << '\n';
@@ -50,9 +51,9 @@ void PrintTable(std::ostream& out, const std::vector<Row>& rows) {
     }
     PrintAligned(out, cells);
     out << "mandated: the pauses and waits the host asks for, summed on the virtual clock in process.\n"
-           "wall: the run of otpwriter-cli with the operation less the start-up alone run just before it\n"
-           "(median over the runs); the start-up rows are the start-up alone. CPU (user + system) and\n"
-           "peak RSS are those of the whole run of otpwriter-cli, start-up included.\n";
+           "wall: the run of otpwriter-cli with the operation less the median run of the start-up alone\n"
+           "(run once before each operation); the start-up rows are the start-up alone. CPU (user +\n"
+           "system) and peak RSS are those of the whole run of otpwriter-cli, start-up included.\n";
 }
 
 void PrintWindow(std::ostream& out, const WindowMemory& window) {

@@ -28,10 +28,10 @@ const char kUsage[] =
     "otpwriter-cli as a share of wall and its peak RSS; then the peak RSS of the\n"
     "window (otpwriter --demo) under Xvfb.\n"
     "\n"
-    "An operation's time is the run of otpwriter-cli with that step less the run\n"
-    "of the start-up alone just before it (the front end always starts up first).\n"
-    "The start-up rows take every start-up alone of the mode. A failed run is\n"
-    "tried again, at most twice per operation, and counted in the table.\n"
+    "An operation's time is the run of otpwriter-cli with that step less the\n"
+    "median run of the start-up alone (the front end always starts up first);\n"
+    "the start-up alone runs once before each operation. A failed run is tried\n"
+    "again, at most twice per operation, and counted in the table.\n"
     "\n"
     "  --repeat N    run each operation N times and take the median (default 1)\n"
     "  --no-window   leave out the window\n";
@@ -61,41 +61,25 @@ int ParseArgs(int argc, char** argv, Options& o) {
     return 0;
 }
 
-// The start-up row: every start-up alone of the mode, in every state.
-Row StartupRow(const std::string& mode, const Mandated& mandated, const std::vector<StepRuns>& all) {
-    Row row;
-    row.operation = "start-up";
-    row.mode = mode;
-    row.mandatedMs = mandated.startupMs;
-    std::vector<double> wall, cpu;
-    for (const StepRuns& runs : all) {
-        for (const Sample& s : runs.good) {
-            wall.push_back(s.startup.wallMs);
-            cpu.push_back(100.0 * s.startup.cpuMs / s.startup.wallMs);
-            row.peakRssKb = std::max(row.peakRssKb, s.startup.peakRssKb);
-        }
-    }
-    row.measured = !wall.empty();
-    row.wallMs = Median(wall);
-    row.cpuPercent = Median(cpu);
-    return row;
+// The start-up alone, every run of the mode: one before each operation.
+std::vector<ChildUsage> StartupRuns(const std::vector<StepRuns>& all) {
+    std::vector<ChildUsage> runs;
+    for (const StepRuns& step : all)
+        for (const Sample& s : step.good) runs.push_back(s.startup);
+    return runs;
 }
 
-Row OperationRow(const PlanStep& step, const std::string& mode, const Mandated& mandated, const StepRuns& runs) {
-    Row row;
-    row.operation = step.operation;
-    row.mode = mode;
-    row.mandatedMs = mandated.StepMs();
+// Median wall and CPU share, and peak RSS, of `runs` into `row`.
+void Summarise(const std::vector<ChildUsage>& runs, double baselineMs, Row& row) {
     std::vector<double> wall, cpu;
-    for (const Sample& s : runs.good) {
-        wall.push_back(s.run.wallMs - s.startup.wallMs);
-        cpu.push_back(100.0 * s.run.cpuMs / s.run.wallMs);
-        row.peakRssKb = std::max(row.peakRssKb, s.run.peakRssKb);
+    for (const ChildUsage& u : runs) {
+        wall.push_back(u.wallMs);
+        cpu.push_back(100.0 * u.cpuMs / u.wallMs);
+        row.peakRssKb = std::max(row.peakRssKb, u.peakRssKb);
     }
-    row.measured = !wall.empty();
-    row.wallMs = Median(wall);
+    row.measured = !runs.empty();
+    row.wallMs = Median(wall) - baselineMs;
     row.cpuPercent = Median(cpu);
-    return row;
 }
 
 std::string FailureNote(const StepRuns& runs) {
@@ -105,10 +89,26 @@ std::string FailureNote(const StepRuns& runs) {
 
 Row MakeRow(const PlanStep& step, size_t index, const std::string& mode, const Mandated& mandated,
             const std::vector<StepRuns>& all) {
-    Row row = step.IsStartup() ? StartupRow(mode, mandated, all) : OperationRow(step, mode, mandated, all[index]);
+    Row row;
+    row.operation = step.operation;
+    row.mode = mode;
+    const std::vector<ChildUsage> startups = StartupRuns(all);
+    if (step.IsStartup()) {
+        row.mandatedMs = mandated.startupMs;
+        Summarise(startups, 0, row);
+    } else {
+        // Each run starts up first; the start-up's median is taken off.
+        row.mandatedMs = mandated.StepMs();
+        std::vector<ChildUsage> runs;
+        for (const Sample& s : all[index].good) runs.push_back(s.run);
+        std::vector<double> startupWall;
+        for (const ChildUsage& u : startups) startupWall.push_back(u.wallMs);
+        Summarise(runs, Median(startupWall), row);
+    }
     row.note = FailureNote(all[index]);
     if (mandated.status != 0) {
-        row.note = "in-process run failed with status " + std::to_string(mandated.status);
+        row.note = "in-process run failed with status " + std::to_string(mandated.status) + " (" +
+                   mandated.lastLine + ")" + (row.note.empty() ? "" : "; " + row.note);
         row.measured = false;
     }
     return row;
