@@ -1,12 +1,16 @@
 #include "bench/Report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace otp::bench {
 namespace {
 
-double Ratio(const Row& r) { return r.mandatedMs > 0 ? r.wallMs / static_cast<double>(r.mandatedMs) : 0.0; }
+// Rounded as printed, so that a row listed above a target shows a figure above it.
+double Ratio(const Row& r) {
+    return r.mandatedMs > 0 ? std::round(1000.0 * r.wallMs / static_cast<double>(r.mandatedMs)) / 1000.0 : 0.0;
+}
 double Mb(long kb) { return static_cast<double>(kb) / 1024.0; }
 
 std::string Format(const char* format, double value) {
