@@ -1,0 +1,37 @@
+#pragma once
+// Programs run as child processes, with what the kernel accounts for them.
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace otp::bench {
+
+struct ChildSpec {
+    std::string program;
+    std::vector<std::string> args;
+    std::string workingDir;  // empty: this process's
+    std::vector<std::pair<std::string, std::string>> env;  // added to this process's environment
+    std::string outputFile;  // standard output and error; empty: /dev/null
+};
+
+struct ChildUsage {
+    int status = -1;  // exit status, 128 + signal when killed, -1 when it did not start
+    double wallMs = 0;
+    double cpuMs = 0;  // user + system
+    long peakRssKb = 0;
+};
+
+// Starts the child with its standard input on `stdinFd` and output on
+// `stdoutFd` when they are given (>= 0), else as ChildSpec says. Returns its
+// pid, or -1 when the fork failed (an exec failure ends the child with 127).
+pid_t StartChild(const ChildSpec& spec, int stdinFd = -1, int stdoutFd = -1);
+
+// Waits for the child and takes its accounting; wallMs is left to the caller.
+ChildUsage WaitChild(pid_t pid);
+
+// Starts the child, waits for it, and times it from fork to reaping.
+ChildUsage RunChild(const ChildSpec& spec);
+
+}  // namespace otp::bench
