@@ -13,6 +13,7 @@ public:
     // Milliseconds since an arbitrary start; the emulated writer stamps its
     // replies against this clock.
     virtual int64_t NowMs() const = 0;
+    virtual void SleepUntil(int64_t deadlineMs) { const int64_t left = deadlineMs - NowMs(); if (left > 0) Sleep(static_cast<int>(left)); }
 };
 
 // Sleeps on the calling thread.
