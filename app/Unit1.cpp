@@ -50,9 +50,10 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TForm1>()),
       guard_(*this),
-      ownPacer_(guard_),
+      ownPacer_(guard_, pump_),
       pacer_(pacer != nullptr ? pacer : &ownPacer_) {
     ui_->setupUi(this);
+    pump_.beforeEvents = [this] { PaintChanged(); };
     // What the operator types into the lock selector stays as typed: no
     // completion, and no new items from it.
     ui_->ComboBox4->setCompleter(nullptr);
@@ -69,6 +70,7 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
         running_ = true;
         otp::InputGuard::Hold hold(guard_);
         failure = RunGuarded([this] { otp::RunStartup(session_->ctx()); });
+        pump_.Run();  // the last state shows, and input that came meanwhile goes
         running_ = false;
     }
     if (failure) ShowFailure(*failure);
@@ -213,6 +215,7 @@ void TForm1::RunHandler(const char* name, const std::function<void()>& body) {
             if (handlerObserver) handlerObserver(name);
             body();
         });
+        pump_.Run();  // the last state shows, and input that came meanwhile goes
         running_ = false;
     }
     if (failure) ShowFailure(*failure);
@@ -295,8 +298,30 @@ QAction* TForm1::MenuAction(otp::Control menu) const {
 
 void TForm1::ShowNow(QWidget* changed) {
     if (!guard_.Active()) return;  // outside a handler the event loop paints
-    if (changed != nullptr && changed->isVisible()) changed->repaint();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (changed != nullptr && std::find(changed_.begin(), changed_.end(), changed) == changed_.end())
+        changed_.push_back(changed);
+    pump_.RunIfDue();
+}
+
+void TForm1::PaintChanged() {
+    if (heldPosition_) {
+        // The bar would paint itself at once; it is painted with the rest.
+        QProgressBar* bar = ui_->ProgressBar1;
+        bar->setUpdatesEnabled(false);
+        bar->setValue(*heldPosition_);
+        bar->setUpdatesEnabled(true);
+        heldPosition_.reset();
+    }
+    // One repaint paints all that is marked in the window, so each changed
+    // widget is painted once.
+    QWidget* last = nullptr;
+    for (const QPointer<QWidget>& w : changed_) {
+        if (w == nullptr || !w->isVisible()) continue;
+        w->update();
+        last = w;
+    }
+    changed_.clear();
+    if (last != nullptr) last->repaint();
 }
 
 // ---------------------------------------------------------------------------
@@ -408,19 +433,28 @@ void TForm1::SetMenuEnabled(otp::Control menu, bool on) {
 void TForm1::ShowProgress(bool on) {
     ui_->Panel1->setVisible(on);
     if (on) ui_->Panel1->raise();
-    // Shown, the panel is painted; hidden, what lies beneath it.
+    // Shown, the panel is painted; hidden, what lies beneath it, at once:
+    // the end of a progress is the last state of the steps before it.
     ShowNow(on ? static_cast<QWidget*>(ui_->Panel1) : ui_->ClientArea);
+    if (!on && guard_.Active()) pump_.Run();
 }
 
 void TForm1::SetProgressMax(int count) {
     // A bar whose maximum equals its minimum would turn into a busy
     // indicator; an empty bar of one step looks like the empty bar of none.
+    // A step held back belongs to the progress before.
+    heldPosition_.reset();
     ui_->ProgressBar1->setMaximum(std::max(count, 1));
     ShowNow(ui_->ProgressBar1);
 }
 
 void TForm1::SetProgressPosition(int position) {
-    ui_->ProgressBar1->setValue(position);
+    // The bar paints itself at every step it can show; while a handler runs
+    // the step waits for the pump instead.
+    if (guard_.Active())
+        heldPosition_ = position;
+    else
+        ui_->ProgressBar1->setValue(position);
     ShowNow(ui_->ProgressBar1);
 }
 

@@ -5,13 +5,16 @@
 // handler runs and shows what escapes it in a message box.
 #include <QMainWindow>
 
-#include <functional>
+#include <QPointer>
 
-#include "app/Handlers.h"
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/EventPump.h"
+#include "app/Handlers.h"
 #include "app/InputGuard.h"
 #include "app/WindowPacer.h"
 #include "operations/Session.h"
@@ -42,8 +45,9 @@ public:
     bool Busy() const { return running_; }
 
     // Runs one handler to its end. The window takes no operator input
-    // meanwhile, yet shows every pane line and progress step at once; a
-    // request made while another handler runs is dropped. An exception that
+    // meanwhile, yet keeps painting: what the handler changes is shown at
+    // most EventPump::kInterval later, and all of it when the handler ends;
+    // a request made while another handler runs is dropped. An exception that
     // escapes `body` ends it and is shown in a message box.
     void RunHandler(const char* name, const std::function<void()>& body);
 
@@ -110,8 +114,11 @@ private:
     void ShowFailure(const std::string& text);
     int RunModal(QDialog& dialog);
     std::optional<std::string> ChooseFile(bool save);
-    // Paints `changed` and whatever else is due at once while a handler runs.
+    // While a handler runs: `changed` is painted with the next run of the
+    // event pump, which is at once when one is due.
     void ShowNow(QWidget* changed);
+    // Paints what the handler changed since the last run of the pump.
+    void PaintChanged();
 
     QPlainTextEdit* Pane(otp::Control pane) const;
     QLineEdit* Field(otp::Control field) const;
@@ -122,6 +129,7 @@ private:
 
     std::unique_ptr<Ui::TForm1> ui_;
     otp::InputGuard guard_;
+    otp::EventPump pump_;
     otp::WindowPacer ownPacer_;
     otp::Pacer* pacer_;
     std::unique_ptr<otp::Session> session_;
@@ -130,4 +138,8 @@ private:
     // Lines in the upper and lower pane; a pane may hold empty lines only.
     int upperLines_ = 1;
     int lowerLines_ = 1;
+    // Widgets changed by the handler and not painted since.
+    std::vector<QPointer<QWidget>> changed_;
+    // A progress step not yet given to the bar, which would paint it at once.
+    std::optional<int> heldPosition_;
 };

@@ -1,30 +1,33 @@
 #include "app/WindowPacer.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <thread>
 
+#include "app/EventPump.h"
 #include "app/InputGuard.h"
 
 namespace otp {
 
-WindowPacer::WindowPacer(InputGuard& guard) : guard_(guard), start_(std::chrono::steady_clock::now()) {}
+WindowPacer::WindowPacer(InputGuard& guard, EventPump& pump) : guard_(guard), pump_(pump), start_(Clock::now()) {}
 
-void WindowPacer::Sleep(int ms) {
-    using Clock = std::chrono::steady_clock;
+void WindowPacer::Sleep(int ms) { WaitUntil(Clock::now() + std::chrono::milliseconds(std::max(ms, 0))); }
+
+void WindowPacer::SleepUntil(int64_t deadlineMs) { WaitUntil(start_ + std::chrono::milliseconds(deadlineMs)); }
+
+void WindowPacer::WaitUntil(Clock::time_point end) {
     InputGuard::Hold hold(guard_);
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
     for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        pump_.RunIfDue();
         const Clock::time_point now = Clock::now();
         if (now >= end) return;
-        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, std::chrono::milliseconds(kSliceMs)));
+        // A pause asked for from inside a run finds the run still due.
+        const Clock::time_point due = pump_.Due() > now ? pump_.Due() : now + EventPump::kInterval;
+        std::this_thread::sleep_until(std::min(end, due));
     }
 }
 
 int64_t WindowPacer::NowMs() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
 }
 
 }  // namespace otp

@@ -1,7 +1,9 @@
 #pragma once
 // The window's pacer: a pause blocks the handler that asked for it, but the
-// window goes on painting, in slices of at most kSliceMs, while the input
-// guard keeps the operator's input away from it.
+// window goes on painting through the event pump, at most every
+// EventPump::kInterval and at least that often during a longer pause, while
+// the input guard keeps the operator's input away from it. A short pause (a
+// byte of a stream) mostly just sleeps.
 #include <chrono>
 #include <cstdint>
 
@@ -9,20 +11,27 @@
 
 namespace otp {
 
+class EventPump;
 class InputGuard;
 
 class WindowPacer : public Pacer {
 public:
-    static constexpr int kSliceMs = 10;
-
-    explicit WindowPacer(InputGuard& guard);
+    WindowPacer(InputGuard& guard, EventPump& pump);
 
     void Sleep(int ms) override;
+    // Waits for the deadline itself: a stream that has fallen behind its
+    // deadlines still lets a due run of the pump paint, and the deadline is
+    // kept to the clock's tick rather than NowMs's whole milliseconds.
+    void SleepUntil(int64_t deadlineMs) override;
     int64_t NowMs() const override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    void WaitUntil(Clock::time_point end);
+
     InputGuard& guard_;
-    std::chrono::steady_clock::time_point start_;
+    EventPump& pump_;
+    Clock::time_point start_;
 };
 
 }  // namespace otp

@@ -1,6 +1,7 @@
 #include "emulator/WriterEmulator.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace otp::emu {
 namespace {
@@ -12,6 +13,23 @@ constexpr uint8_t kFactoryVersion[WriterEmulator::kVersionSize] = {0x01, 0x02, 0
 // Valid marker, body index 0, ByteMode, 1024 values, lock option.
 constexpr uint8_t kFactoryBodyInfo[WriterEmulator::kBodyInfoSize] = {
     0xA5, 0x00, 0x00, 0x00, 0x80, 0x00, 0x04, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+std::string Milliseconds(int64_t us) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ms", static_cast<double>(us) / 1000.0);
+    return text;
+}
+
+std::string HexByte(uint8_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+    return text;
+}
+
+// Command bytes are letters.
+std::string CommandName(uint8_t byte) {
+    return std::string("'") + static_cast<char>(byte) + "' (" + HexByte(byte) + ")";
+}
 }  // namespace
 
 int64_t WriterEmulator::LineTimeUs(int64_t bytes) {
@@ -80,6 +98,12 @@ void WriterEmulator::Receive(uint8_t byte, int64_t sentUs) {
     nowUs_ = arrivalUs;
     if (deathUs_ && arrivalUs >= *deathUs_) return;
     // Nobody listens while the writer is busy or deaf.
+    if (BusyAt(arrivalUs) && busyReportedUntilUs_ != busyUntilUs_) {
+        busyReportedUntilUs_ = busyUntilUs_;
+        if (lineReporter_)
+            lineReporter_("byte " + HexByte(byte) + " lost: the writer is busy for " +
+                          Milliseconds(busyUntilUs_ - arrivalUs) + " more");
+    }
     if (BusyAt(arrivalUs) || arrivalUs < deafUntilUs_) return;
     lastArrivalUs_ = arrivalUs;
     const bool startsCommand = !current_ && commands_.count(byte) != 0;
@@ -129,6 +153,7 @@ std::string WriterEmulator::VersionText() const {
 
 void WriterEmulator::Dispatch(uint8_t byte) {
     if (current_) {
+        ++commandBytesTaken_;
         if (current_->Take(byte, *this)) {
             current_.reset();
             faults_.EndCommand();
@@ -138,6 +163,8 @@ void WriterEmulator::Dispatch(uint8_t byte) {
     const auto it = commands_.find(byte);
     if (it == commands_.end()) return;  // unknown command bytes are ignored
     std::unique_ptr<WriterCommand> command = it->second();
+    commandByte_ = byte;
+    commandBytesTaken_ = 1;
     if (command && !command->Start(*this))
         current_ = std::move(command);
     else
@@ -146,6 +173,10 @@ void WriterEmulator::Dispatch(uint8_t byte) {
 
 void WriterEmulator::DropIfIdle(int64_t nowUs) {
     if (!current_ || nowUs - lastArrivalUs_ < kIdleUs) return;
+    if (lineReporter_)
+        lineReporter_("command " + CommandName(commandByte_) + " dropped after " + std::to_string(commandBytesTaken_) +
+                      (commandBytesTaken_ == 1 ? " byte" : " bytes") + ": no byte for " +
+                      Milliseconds(nowUs - lastArrivalUs_));
     std::unique_ptr<WriterCommand> command = std::move(current_);
     nowUs_ = lastArrivalUs_ + kIdleUs;
     command->Idle(*this);

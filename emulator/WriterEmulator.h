@@ -159,6 +159,12 @@ public:
     void SetFaultReporter(std::function<void(const std::string&)> reporter) {
         faults_.SetReporter(std::move(reporter));
     }
+    // Told, one line each, when the writer drops a command because the line
+    // went idle, and when it loses the first byte that comes while it is
+    // busy: what a host that keeps the writer's pace never meets, so a line
+    // here tells why such a host failed. Unset, nothing is told.
+    void SetLineReporter(std::function<void(const std::string&)> reporter) { lineReporter_ = std::move(reporter); }
+
     // Whether the writer has died by the latest time it has been told of
     // (Receive, AdvanceTo, TakeReplies). Answer bytes that went out before
     // the death are still delivered.
@@ -207,6 +213,10 @@ private:
     int64_t clockUs_ = 0;  // latest time the writer has been told of
     std::optional<int64_t> deathUs_;
     int64_t deafUntilUs_ = INT64_MIN;
+    std::function<void(const std::string&)> lineReporter_;
+    uint8_t commandByte_ = 0;  // of the command in progress
+    int commandBytesTaken_ = 0;
+    int64_t busyReportedUntilUs_ = -1;
 };
 
 // The standard command set (block read, BodyInfo/option write, image

@@ -168,9 +168,16 @@ TEST(EmulatorPty, AnswersLeftUnreadAreGoneAtTheNextOpen) {
     int fd = OpenLine(device);
     ASSERT_GE(fd, 0);
     WriteBytes(fd, BlockReadRequest(0x0400, 8));
-    usleep(200000);  // the answer is waiting, unread
+    pollfd answer{fd, POLLIN, 0};
+    ASSERT_EQ(poll(&answer, 1, 5000), 1);  // the answer is waiting, unread
     close(fd);
-    usleep(200000);
+    // A command line is answered after the emulator's look at the line in
+    // the same round of its loop, so the second of two answers comes after
+    // it has seen the device closed.
+    for (int i = 0; i < 2; ++i) {
+        emu.Say("status\n");
+        ASSERT_EQ(emu.ReadLine().rfind("socket: ", 0), 0u);
+    }
     fd = OpenLine(device);
     ASSERT_GE(fd, 0);
     EXPECT_TRUE(ReadBytes(fd, 1, 200).empty());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "emulator/EmulatedPort.h"
@@ -230,6 +231,23 @@ TEST(EmulatorIdle, UnknownCommandBytesAreIgnored) {
     EXPECT_EQ(h.Read(0x0400, 8), kFactoryVersion);
     h.pacer.Sleep(500);
     EXPECT_TRUE(h.Drain().empty());
+}
+
+// A host that keeps the writer's pace never meets these; when one does, the
+// writer says so.
+TEST(EmulatorLineReports, AnIdleDropAndTheFirstByteLostWhileBusyAreTold) {
+    WriterEmulator w;
+    std::vector<std::string> told;
+    w.SetLineReporter([&](const std::string& line) { told.push_back(line); });
+    // A block read cut off after its area and address: 60 ms of silence.
+    for (uint8_t b : {0x57, 0x01, 0x00, 0x04}) w.Receive(b, 0);
+    w.AdvanceTo(WriterEmulator::LineTimeUs(4) + 60000);
+    // A firmware update of two bytes keeps the writer busy storing them for
+    // 2.4 ms; the two bytes sent at once behind it are lost, one is told.
+    for (uint8_t b : {0x6F, 0x02, 0x00, 0x01, 0x02, 0x57, 0x57}) w.Receive(b, 100000);
+    EXPECT_EQ(told, (std::vector<std::string>{"command 'W' (0x57) dropped after 4 bytes: no byte for 60.0 ms",
+                                              "byte 0x57 lost: the writer is busy for 1.4 ms more"}));
+    EXPECT_FALSE(w.CommandWaiting());
 }
 
 // ---------------------------------------------------------------- block read

@@ -197,6 +197,7 @@ int main(int argc, char** argv) {
         }
     }
     writer.SetFaultReporter([](const std::string& report) { std::cerr << "writer-emulator: fault " << report << std::endl; });
+    writer.SetLineReporter([](const std::string& report) { std::cerr << "writer-emulator: " << report << std::endl; });
     if (!opt.memory.empty() && !LoadMemoryFile(opt.memory, writer)) return 1;
     otp::emu::PutInSocket(writer, opt.ic);
 

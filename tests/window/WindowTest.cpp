@@ -38,6 +38,8 @@
 #include <string>
 #include <vector>
 
+#include "BusyLoad.h"
+#include "app/EventPump.h"
 #include "app/FileDialogFilter.h"
 #include "app/Handlers.h"
 #include "app/Unit1.h"
@@ -188,16 +190,41 @@ private:
     int polls_ = 0;
 };
 
-// Counts the paint events a widget receives.
+// Counts the paint events a widget receives, and notes what `shown` gives
+// at the last of them.
 class PaintCounter : public QObject {
 public:
-    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    explicit PaintCounter(QWidget* w, std::function<int()> shown = nullptr) : shown_(std::move(shown)) {
+        w->installEventFilter(this);
+    }
     int count = 0;
+    int lastShown = -1;
 
 protected:
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++count;
+        if (e->type() != QEvent::Paint) return false;
+        ++count;
+        if (shown_) lastShown = shown_();
         return false;
+    }
+
+private:
+    std::function<int()> shown_;
+};
+
+// A posted event that posts itself again: it is handled once each time the
+// window's events are run.
+class Heartbeat : public QObject {
+public:
+    Heartbeat() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
+    int beats = 0;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        ++beats;
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        return true;
     }
 };
 
@@ -934,28 +961,73 @@ TEST_F(WindowTest, WhileAHandlerRunsTheWindowTakesNoInputButDialogsDo) {
     EXPECT_EQ(handlersRun, Strings({"Button2Click", "Button3Click"}));
 }
 
-TEST_F(WindowTest, PaneLinesAndProgressStepsArePaintedAtOnce) {
+// The image download's stream: a byte, a 1 ms pause, a progress step, over
+// and over. The window paints and runs its events at most once an interval
+// of the pump, and the last step shows with the next pause.
+TEST_F(WindowTest, AStreamOfSmallStepsPaintsAtMostOnceAnIntervalAndShowsItsLastStep) {
     ShowForm();
+    QProgressBar* bar = Find<QProgressBar>("ProgressBar1");
     QPlainTextEdit* lower = Find<QPlainTextEdit>("RichEdit2");
-    PaintCounter panePaints(lower->viewport());
-    PaintCounter barPaints(Find<QProgressBar>("ProgressBar1"));
-    QCoreApplication::processEvents();
-    form->RunHandler("Probe", [&] {
-        int before = panePaints.count;
-        form->AppendLine(Control::RichEdit2, "Blank Check execution ................");
-        EXPECT_GT(panePaints.count, before);
-        form->SetProgressMax(3);
-        before = barPaints.count;
+    PaintCounter barPaints(bar, [bar] { return bar->value(); });
+    PaintCounter panePaints(lower->viewport(), [lower] { return lower->document()->blockCount(); });
+    constexpr int kSteps = 400;
+    const qint64 interval = otp::EventPump::kInterval.count();
+    form->RunHandler("Stream", [&] {
+        form->SetProgressMax(kSteps);
         form->ShowProgress(true);
-        EXPECT_GT(barPaints.count, before);
-        for (int i = 0; i < 3; ++i) {
-            before = barPaints.count;
+        form->ClearPane(Control::RichEdit2);
+        Heartbeat events;
+        const int barBefore = barPaints.count;
+        const int paneBefore = panePaints.count;
+        QElapsedTimer wall;
+        wall.start();
+        for (int i = 0; i < kSteps; ++i) {
+            form->pacer().Sleep(1);
             form->SetProgressPosition(i);
-            EXPECT_GT(barPaints.count, before) << i;
+            if (i % 20 == 19) form->AppendLine(Control::RichEdit2, "Line " + std::to_string(i));
         }
-        form->ShowProgress(false);
+        // One at the start, one for a run that began as the clock was read.
+        const qint64 most = wall.elapsed() / interval + 2;
+        EXPECT_LE(events.beats, most);
+        EXPECT_LE(barPaints.count - barBefore, most);
+        EXPECT_LE(panePaints.count - paneBefore, most);
+        EXPECT_GT(barPaints.count - barBefore, 0);  // it did paint meanwhile
+
+        form->pacer().Sleep(static_cast<int>(interval) + 1);
+        EXPECT_EQ(barPaints.lastShown, kSteps - 1);
+        EXPECT_EQ(panePaints.lastShown, lower->document()->blockCount());
     });
-    EXPECT_EQ(handlersRun, Strings({"Probe"}));
+}
+
+// A handler that ends right after its last step still shows it, whatever it
+// did before.
+TEST_F(WindowTest, TheLastStepOfAHandlerShowsWhenItEnds) {
+    ShowForm();
+    QProgressBar* bar = Find<QProgressBar>("ProgressBar1");
+    QPlainTextEdit* lower = Find<QPlainTextEdit>("RichEdit2");
+    PaintCounter barPaints(bar, [bar] { return bar->value(); });
+    PaintCounter panePaints(lower->viewport(), [lower] { return lower->document()->blockCount(); });
+    struct Case {
+        const char* name;
+        int steps;
+        int pauseMs;  // before each step
+    };
+    const Case cases[] = {{"one step", 1, 0}, {"steps without pauses", 50, 0}, {"steps with short pauses", 50, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->RunHandler(c.name, [&] {
+            form->SetProgressMax(c.steps + 1);
+            form->ShowProgress(true);
+            for (int i = 1; i <= c.steps; ++i) {
+                if (c.pauseMs > 0) form->pacer().Sleep(c.pauseMs);
+                form->SetProgressPosition(i);
+                form->AppendLine(Control::RichEdit2, c.name);
+            }
+        });
+        EXPECT_EQ(bar->value(), c.steps);
+        EXPECT_EQ(barPaints.lastShown, c.steps);
+        EXPECT_EQ(panePaints.lastShown, lower->document()->blockCount());
+    }
 }
 
 TEST_F(WindowTest, AnExceptionEndsTheHandlerAndIsShownInABox) {
@@ -982,46 +1054,83 @@ TEST_F(WindowTest, AnExceptionEndsTheHandlerAndIsShownInABox) {
     EXPECT_EQ(handlersRun, Strings({"Boom", "Odd", "Next"}));
 }
 
-// A posted event that posts itself again, noting when it is handled.
-class Heartbeat : public QObject {
-public:
-    std::vector<qint64> beats;
-    QElapsedTimer clock;
-    bool running = true;
-
-protected:
-    bool event(QEvent* e) override {
-        if (e->type() != QEvent::User) return QObject::event(e);
-        beats.push_back(clock.elapsed());
-        if (running) QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-        return true;
-    }
-};
-
-TEST_F(WindowTest, PacerSleepsInShortSlicesKeepingEventsFlowingAndInputAway) {
+// A long pause (a block read, a programming wait) goes on painting what the
+// window system asks for meanwhile, as when the window is covered and
+// uncovered, and keeps the operator's input away.
+TEST_F(WindowTest, ALongPausePaintsWhatIsAskedForMeanwhileAndTakesNoInput) {
     ShowForm();
-    otp::Pacer& pacer = form->pacer();
-    Heartbeat heart;
-    heart.clock.start();
-    QCoreApplication::postEvent(&heart, new QEvent(QEvent::User));
+    QWidget* pane = Find<QPlainTextEdit>("RichEdit1")->viewport();
+    std::string order;  // 'a': a repaint asked for, 'p': a paint
+    PaintCounter paints(pane, [&order] {
+        order += 'p';
+        return 0;
+    });
+    QTimer uncover;
+    uncover.setInterval(40);
+    QObject::connect(&uncover, &QTimer::timeout, [&] {
+        order += 'a';
+        pane->update();
+    });
     PostClick(Find<QPushButton>("Button4"));
-    const int64_t start = pacer.NowMs();
-    QElapsedTimer wall;
-    wall.start();
-    pacer.Sleep(300);
-    const qint64 slept = wall.elapsed();
-    heart.running = false;
-    QCoreApplication::processEvents();
+    otp::Pacer& pacer = form->pacer();
+    constexpr int kPauseMs = 1000;
+    qint64 slept = 0;
+    int64_t pacerMs = 0;
+    form->RunHandler("Read", [&] {
+        QElapsedTimer wall;
+        wall.start();
+        const int64_t start = pacer.NowMs();
+        uncover.start();
+        pacer.Sleep(kPauseMs);
+        uncover.stop();
+        slept = wall.elapsed();
+        pacerMs = pacer.NowMs() - start;
+        order += 'e';
+    });
 
-    EXPECT_GE(slept, 300);
-    EXPECT_LT(slept, 300 + 1000);
-    EXPECT_GE(pacer.NowMs() - start, 300);
-    // Slices of 10 ms let the heartbeat through about 30 times; a plain
-    // sleep would let it through once, slices of 50 ms six times.
-    EXPECT_GE(heart.beats.size(), 12u);
+    EXPECT_GE(slept, kPauseMs);
+    EXPECT_GE(pacerMs, kPauseMs);
+    // Every repaint asked for before the last was done before the pause ended.
+    const size_t lastAsk = order.rfind('a');
+    ASSERT_NE(lastAsk, std::string::npos) << order;
+    size_t ask = 0;
+    for (int n = 0; (ask = order.find('a', ask)) != lastAsk; ++n, ++ask)
+        EXPECT_LT(order.find('p', ask), order.find('e')) << "request " << n << " in " << order;
+    EXPECT_GE(std::count(order.begin(), order.end(), 'a'), 2) << order;
     // The click that came during the pause went nowhere.
-    EXPECT_TRUE(handlersRun.empty());
+    EXPECT_EQ(handlersRun, Strings({"Read"}));
     EXPECT_FALSE(form->Busy());
+}
+
+// `otpwriter --demo` on a machine with four busy processes a core: the image
+// stream keeps within the emulated writer's patience, so the load passes and
+// the writer holds the file's image.
+TEST_F(WindowTest, LoadingTheDemoImageOnABusyMachinePasses) {
+    otp::test::BusyLoad load(4, 300);
+    ASSERT_GT(load.Count(), 0u);
+    otp::RealPacer clock;
+    auto demo = otp::emu::MakeDemoOpener(clock);
+    form.reset();
+    op.seen.clear();
+    form = std::make_unique<TForm1>(*demo, OTP_SOURCE_DIR "/examples");
+    ASSERT_TRUE(op.seen.empty());
+    ASSERT_TRUE(Find<QPlainTextEdit>("RichEdit2")->toPlainText().contains("COM1 Connect OK !!!"));
+    ShowForm();
+    op.fileAnswer = [](QFileDialog& d) {
+        d.selectFile(QStringLiteral(OTP_SOURCE_DIR "/examples/demo-rx4400.rom"));
+        static_cast<QDialog&>(d).accept();
+    };
+    form->LoadROMFile1Click();
+    load.Stop();
+
+    ASSERT_EQ(op.seen.size(), 1u);  // the file dialog, and no error box
+    EXPECT_EQ(op.seen[0].className, "QFileDialog");
+    const std::string lower = Find<QPlainTextEdit>("RichEdit2")->toPlainText().toStdString();
+    EXPECT_EQ(lower.find("error"), std::string::npos) << lower;
+    EXPECT_NE(lower.find("Receiver Data Length = 1024 bytes\nObject Checksum =FE00"), std::string::npos) << lower;
+    const otp::WriterState& state = form->session().ctx().state;
+    const std::vector<uint8_t> held = demo->Writer().ReadMemory(otp::emu::WriterEmulator::kImageAddr, 1024);
+    for (size_t i = 0; i < held.size(); ++i) ASSERT_EQ(int{held[i]}, state.RomImage[i] & 0xFF) << "image byte " << i;
 }
 
 TEST_F(WindowTest, AgainstAWriterThatAnswersTheStartUpFillsTheWindow) {

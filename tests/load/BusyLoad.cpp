@@ -1,0 +1,47 @@
+#include "BusyLoad.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace otp::test {
+namespace {
+
+// Runs in the forked child of a possibly threaded process: only calls that
+// are safe there.
+[[noreturn]] void Spin(pid_t starter, unsigned limitSeconds) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != starter) _exit(0);  // the starter died before the line above
+    alarm(limitSeconds);                  // SIGALRM ends the process
+    volatile unsigned long turns = 0;
+    for (;;) turns = turns + 1;
+}
+
+}  // namespace
+
+int OnlineCores() {
+    const long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n > 0 ? static_cast<int>(n) : 1;
+}
+
+BusyLoad::BusyLoad(int perCore, unsigned limitSeconds) {
+    const pid_t self = getpid();
+    const int count = perCore * OnlineCores();
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) Spin(self, limitSeconds);
+        if (pid > 0) pids_.push_back(pid);
+    }
+}
+
+void BusyLoad::Stop() {
+    for (pid_t pid : pids_) kill(pid, SIGKILL);
+    for (pid_t pid : pids_)
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    pids_.clear();
+}
+
+}  // namespace otp::test
