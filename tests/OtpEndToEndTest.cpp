@@ -23,16 +23,18 @@ namespace {
 
 const char kEmulator[] = OTP_BINARY_DIR "/writer-emulator";
 
-// A 64-byte body with short waits, and an image for it.
+// A 64-byte body, and an image for it. Its waits (ticks of 10 ms) leave
+// the writer some 180 ms more than it needs, so a writer-emulator that a
+// busy machine holds up still answers in time.
 const char kIni[] =
     "VERSION 12071000 V5.00\n"
     "RS232_PORT COM1\n"
     "IC_BODY_START\n"
     "BODY TINY64\n"
-    "BNK_DLY 5\n"
+    "BNK_DLY 20\n"
     "PRG_DLY 30\n"
-    "VER_DLY 5\n"
-    "CPY_DLY 10\n"
+    "VER_DLY 20\n"
+    "CPY_DLY 20\n"
     "OBJ_DLY 0\n"
     "OFFSET 0\n"
     "INFO $A5,0,0,0,$80,64,0,0,$80,0,0,0,0,0,0,0\n"
@@ -180,7 +182,8 @@ TEST_F(OtpEndToEnd, AMisbehavingWriterNeverGivesASuccess) {
         {"writer dies during Upload: image kept, save refused", {"--fault", "W#7:die=30"}, "upload save out.rom",
          {"  -----> Upload error: ", "otpwriter-cli: step 'upload' failed; not run: save out.rom"},
          "Data save to [out.rom] OK !!!"},
-        {"a late blank-check status never answers the next Verify", {"--fault", "c:late=400", "--fault", "g:silent"},
+        // Late enough to come after the Verify's wait has ended.
+        {"a late blank-check status never answers the next Verify", {"--fault", "c:late=1000", "--fault", "g:silent"},
          "--keep-going blank verify", {"  -----> OTP Verify Fail !!!"}, "  -----> OTP Verify OK !!!"},
         {"a flood answering Program never shows the previous OK", {"--no-pacing", "--fault", "e:flood=9000"},
          "--keep-going blank program", {"  -----> OTP Blank Check OK !!!", "  -----> OTP Verify Fail !!!"},

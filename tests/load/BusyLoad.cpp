@@ -14,7 +14,18 @@ namespace {
 [[noreturn]] void Spin(pid_t starter, unsigned limitSeconds) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != starter) _exit(0);  // the starter died before the line above
-    alarm(limitSeconds);                  // SIGALRM ends the process
+    // The starter's handlers and blocked signals would keep these from
+    // ending the loop.
+    sigset_t ending;
+    sigemptyset(&ending);
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    for (int sig : {SIGALRM, SIGTERM, SIGINT, SIGHUP}) {
+        sigaction(sig, &fallback, nullptr);
+        sigaddset(&ending, sig);
+    }
+    sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+    alarm(limitSeconds);  // SIGALRM ends the process
     volatile unsigned long turns = 0;
     for (;;) turns = turns + 1;
 }

@@ -2,10 +2,11 @@
 //
 // Runs PROGRAM while the machine is busy: N busy processes per core (4
 // unless told) start before it and are stopped after it. PROGRAM runs in a
-// process group of its own, which is killed whole when it runs longer than
-// SECONDS (600 unless told) or when this launcher is told to stop, so no
-// writer-emulator it started is left behind. Exit status: PROGRAM's, 124
-// when it ran out of time, 125 when it could not be run or for a usage error.
+// process group of its own, which is killed whole when PROGRAM ends, when it
+// runs longer than SECONDS (600 unless told) or when this launcher is told
+// to stop, so no writer-emulator it started is left behind. Exit status:
+// PROGRAM's, 124 when it ran out of time, 125 when it could not be run or
+// for a usage error.
 #include <errno.h>
 #include <signal.h>
 #include <sys/prctl.h>
