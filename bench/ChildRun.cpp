@@ -22,16 +22,16 @@ struct ExecImage {
     std::vector<std::string> argStrings, envStrings;
     std::vector<char*> argv, envp;
 
-    explicit ExecImage(const ChildSpec& spec) {
-        argStrings.push_back(spec.program);
-        argStrings.insert(argStrings.end(), spec.args.begin(), spec.args.end());
+    explicit ExecImage(const ChildCommand& rule) {
+        argStrings.push_back(rule.program);
+        argStrings.insert(argStrings.end(), rule.args.begin(), rule.args.end());
         for (char** e = environ; *e; ++e) {
             const std::string entry = *e;
             bool replaced = false;
-            for (const auto& [name, value] : spec.env) replaced = replaced || entry.rfind(name + "=", 0) == 0;
+            for (const auto& [name, value] : rule.env) replaced = replaced || entry.rfind(name + "=", 0) == 0;
             if (!replaced) envStrings.push_back(entry);
         }
-        for (const auto& [name, value] : spec.env) envStrings.push_back(name + "=" + value);
+        for (const auto& [name, value] : rule.env) envStrings.push_back(name + "=" + value);
         for (std::string& s : argStrings) argv.push_back(s.data());
         argv.push_back(nullptr);
         for (std::string& s : envStrings) envp.push_back(s.data());
@@ -41,14 +41,14 @@ struct ExecImage {
 
 }  // namespace
 
-pid_t StartChild(const ChildSpec& spec, int stdinFd, int stdoutFd) {
-    ExecImage image(spec);
-    const std::string output = spec.outputFile.empty() ? "/dev/null" : spec.outputFile;
+pid_t StartChild(const ChildCommand& rule, int stdinFd, int stdoutFd) {
+    ExecImage image(rule);
+    const std::string output = rule.outputFile.empty() ? "/dev/null" : rule.outputFile;
     const int outFd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
     const pid_t pid = fork();
     if (pid == 0) {
-        if (!spec.workingDir.empty() && chdir(spec.workingDir.c_str()) != 0) _exit(127);
+        if (!rule.workingDir.empty() && chdir(rule.workingDir.c_str()) != 0) _exit(127);
         dup2(stdinFd >= 0 ? stdinFd : nullFd, STDIN_FILENO);
         dup2(stdoutFd >= 0 ? stdoutFd : outFd, STDOUT_FILENO);
         dup2(outFd, STDERR_FILENO);
@@ -74,9 +74,9 @@ ChildUsage WaitChild(pid_t pid) {
     return usage;
 }
 
-ChildUsage RunChild(const ChildSpec& spec) {
+ChildUsage RunChild(const ChildCommand& rule) {
     const auto start = std::chrono::steady_clock::now();
-    ChildUsage usage = WaitChild(StartChild(spec));
+    ChildUsage usage = WaitChild(StartChild(rule));
     usage.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return usage;
 }

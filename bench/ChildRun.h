@@ -8,7 +8,7 @@
 
 namespace otp::bench {
 
-struct ChildSpec {
+struct ChildCommand {
     std::string program;
     std::vector<std::string> args;
     std::string workingDir;  // empty: this process's
@@ -24,14 +24,14 @@ struct ChildUsage {
 };
 
 // Starts the child with its standard input on `stdinFd` and output on
-// `stdoutFd` when they are given (>= 0), else as ChildSpec says. Returns its
+// `stdoutFd` when they are given (>= 0), else as ChildCommand says. Returns its
 // pid, or -1 when the fork failed (an exec failure ends the child with 127).
-pid_t StartChild(const ChildSpec& spec, int stdinFd = -1, int stdoutFd = -1);
+pid_t StartChild(const ChildCommand& rule, int stdinFd = -1, int stdoutFd = -1);
 
 // Waits for the child and takes its accounting; wallMs is left to the caller.
 ChildUsage WaitChild(pid_t pid);
 
 // Starts the child, waits for it, and times it from fork to reaping.
-ChildUsage RunChild(const ChildSpec& spec);
+ChildUsage RunChild(const ChildCommand& rule);
 
 }  // namespace otp::bench

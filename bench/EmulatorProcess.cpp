@@ -22,9 +22,9 @@ bool EmulatorProcess::Start(const std::string& program, const std::string& link,
         error = "no pipes for writer-emulator";
         return false;
     }
-    ChildSpec spec{program, {"--link", link, "--ic", "blank"}, "", {}, logFile};
-    if (!pacing) spec.args.push_back("--no-pacing");
-    pid_ = StartChild(spec, in[0], out[1]);
+    ChildCommand rule{program, {"--link", link, "--ic", "blank"}, "", {}, logFile};
+    if (!pacing) rule.args.push_back("--no-pacing");
+    pid_ = StartChild(rule, in[0], out[1]);
     close(in[0]);
     close(out[1]);
     in_ = in[1];

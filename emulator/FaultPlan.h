@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/FaultSpec.h"
+#include "emulator/FaultRule.h"
 
 namespace otp::emu {
 

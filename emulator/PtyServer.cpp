@@ -194,12 +194,12 @@ void PtyServer::BuryWhenRead(int64_t nowUs) {
     if (goneHandler_) goneHandler_();
 }
 
-void PtyServer::TakeFaultLine(const std::string& spec) {
+void PtyServer::TakeFaultLine(const std::string& rule) {
     std::string error;
-    if (writer_.AddFault(spec, error))
-        std::cout << "fault added: " << spec << std::endl;
+    if (writer_.AddFault(rule, error))
+        std::cout << "fault added: " << rule << std::endl;
     else
-        std::cerr << "writer-emulator: bad fault \"" << spec << "\": " << error << std::endl;
+        std::cerr << "writer-emulator: bad fault \"" << rule << "\": " << error << std::endl;
 }
 
 void PtyServer::TakeLine(const std::string& line) {
@@ -225,7 +225,7 @@ void PtyServer::TakeLine(const std::string& line) {
         }
     }
     std::cerr << "writer-emulator: unknown line \"" << line << "\" (ic " << kIcKindList
-              << ", status, fault SPEC, fault clear, quit)"
+              << ", status, fault RULE, fault clear, quit)"
               << std::endl;
 }
 

@@ -37,7 +37,7 @@ public:
     // input; end of that input is not a stop). The other lines it takes
     // there: "ic KIND" puts an IC of that kind into the socket (IcKindName),
     // "status" describes the socket; both answer with the socket's status
-    // line on standard output. "fault SPEC" adds a fault to the writer,
+    // line on standard output. "fault RULE" adds a fault to the writer,
     // "fault clear" removes them all.
     void Serve(int commandFd, int stopFd);
 
@@ -55,7 +55,7 @@ private:
     // Throws away answer bytes the last host left unread, so that the next
     // open starts with an empty input queue as a real port does.
     void DropUnread();
-    void TakeFaultLine(const std::string& spec);
+    void TakeFaultLine(const std::string& rule);
     // Closes the device of a dead writer once the host has read the last
     // bytes that went out, or has had its time to.
     void BuryWhenRead(int64_t nowUs);

@@ -119,9 +119,9 @@ void WriterEmulator::Receive(uint8_t byte, int64_t sentUs) {
     DropIfDead();
 }
 
-bool WriterEmulator::AddFault(const std::string& spec, std::string& error) {
+bool WriterEmulator::AddFault(const std::string& rule, std::string& error) {
     Fault fault;
-    if (!ParseFault(spec, fault, error)) return false;
+    if (!ParseFault(rule, fault, error)) return false;
     if (fault.target != '*' && commands_.count(static_cast<uint8_t>(fault.target)) == 0) {
         error = std::string("the writer has no command ") + fault.target;
         return false;

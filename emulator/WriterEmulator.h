@@ -147,8 +147,8 @@ public:
 
     // --- faults (FaultPlan.h) -----------------------------------------------
     // Adds one fault, TARGET:KIND[=ARGS]; false, with the reason in `error`,
-    // for a spec that is not one or names a command the writer does not have.
-    bool AddFault(const std::string& spec, std::string& error);
+    // for a rule that is not one or names a command the writer does not have.
+    bool AddFault(const std::string& rule, std::string& error);
     // Removes every fault; a writer that is dead stays dead.
     void ClearFaults() { faults_.Clear(); }
     // Seeds the random bytes of the faults (FaultPlan::kDefaultSeed until then).

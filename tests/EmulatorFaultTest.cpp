@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "emulator/EmulatedPort.h"
-#include "emulator/FaultSpec.h"
+#include "emulator/FaultRule.h"
 #include "emulator/IcAccess.h"
 #include "emulator/WriterEmulator.h"
 #include "link/Pacer.h"
@@ -66,9 +66,9 @@ Timeline Answers(WriterEmulator& w) {
     return out;
 }
 
-TEST(EmulatorFault, SpecsAreTakenOrRefusedWithAReason) {
+TEST(EmulatorFault, RulesAreTakenOrRefusedWithAReason) {
     struct Row {
-        const char* spec;
+        const char* rule;
         const char* error;  // "" when taken
         char target;
         int occurrence;
@@ -110,14 +110,14 @@ TEST(EmulatorFault, SpecsAreTakenOrRefusedWithAReason) {
         {"W: silent", "not a fault kind", 0, 0, FaultKind::Silent, 0, 0},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.spec);
+        SCOPED_TRACE(row.rule);
         WriterEmulator w;
         std::string error;
-        EXPECT_EQ(w.AddFault(row.spec, error), *row.error == '\0') << error;
+        EXPECT_EQ(w.AddFault(row.rule, error), *row.error == '\0') << error;
         EXPECT_NE(error.find(row.error), std::string::npos) << error;
         if (*row.error) continue;
         Fault f;
-        ASSERT_TRUE(otp::emu::ParseFault(row.spec, f, error));
+        ASSERT_TRUE(otp::emu::ParseFault(row.rule, f, error));
         EXPECT_EQ(f.target, row.target);
         EXPECT_EQ(f.occurrence, row.occurrence);
         EXPECT_EQ(f.kind, row.kind);

@@ -58,9 +58,9 @@ struct Bench {
         form.openFiles.assign(1, dir.file(kDemoRom));
         return LoadROMFile1Click(ctx());
     }
-    void Fault(const std::string& spec) {
+    void Fault(const std::string& rule) {
         std::string error;
-        ASSERT_TRUE(writer->AddFault(spec, error)) << spec << ": " << error;
+        ASSERT_TRUE(writer->AddFault(rule, error)) << rule << ": " << error;
     }
     std::vector<std::string> Lines() const {
         std::vector<std::string> all = form.Lines(Control::RichEdit1);
@@ -254,15 +254,15 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
             return bank0 == o.bank0 && options == o.options && bodyInfo == o.bodyInfo && locked == o.locked;
         }
     };
-    const auto run = [](const std::string& spec, Chip& chip, std::string& out) {
+    const auto run = [](const std::string& rule, Chip& chip, std::string& out) {
         test::TempDir dir;
         dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
         dir.Write(kDemoRom, test::ReadSource("examples/" + kDemoRom));
         VirtualPacer pacer;
         auto opener = emu::MakeDemoOpener(pacer);
         std::string error;
-        if (!spec.empty()) {
-            EXPECT_TRUE(opener->Writer().AddFault(spec, error)) << spec << ": " << error;
+        if (!rule.empty()) {
+            EXPECT_TRUE(opener->Writer().AddFault(rule, error)) << rule << ": " << error;
         }
         std::ostringstream o, e;
         CliEnvironment env{o, e, dir.path()};
@@ -284,10 +284,10 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
                            "corrupt=0", "lose=0",  "lose=5",     "deaf=200",   "die",      "die=1",      "die-rx=3"};
     for (const char* target : targets) {
         for (const char* kind : kinds) {
-            const std::string spec = std::string(target) + ":" + kind;
-            SCOPED_TRACE(spec);
+            const std::string rule = std::string(target) + ":" + kind;
+            SCOPED_TRACE(rule);
             Chip chip;
-            const int status = run(spec, chip, out);
+            const int status = run(rule, chip, out);
             EXPECT_TRUE(status == 1 || (status == 0 && chip == golden)) << "exit " << status << "\n" << out;
         }
     }

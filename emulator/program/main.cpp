@@ -44,7 +44,7 @@ const char kUsage[] =
     "                  programmed and locked ICs belong to the body the writer\n"
     "                  holds at start (see --memory)\n"
     "  --no-pacing     answer at once instead of at 9600 baud line speed\n"
-    "  --fault SPEC    make the writer misbehave (repeatable; see Faults)\n"
+    "  --fault RULE    make the writer misbehave (repeatable; see Faults)\n"
     "  --seed N        seed of the faults' random bytes (default 1)\n"
     "  --help          show this text\n"
     "\n"
@@ -52,11 +52,11 @@ const char kUsage[] =
     "  ic KIND         put an IC into the socket (the next chip of a run), KIND as\n"
     "                  for --ic; answers with the status line\n"
     "  status          print one line on what the socket holds\n"
-    "  fault SPEC      add a fault; answers \"fault added: SPEC\"\n"
+    "  fault RULE      add a fault; answers \"fault added: RULE\"\n"
     "  fault clear     remove every fault; answers \"faults cleared\"\n"
     "  quit            stop\n"
     "\n"
-    "Faults: SPEC is TARGET:KIND[=ARGS]. TARGET is a command letter (W u w m c e\n"
+    "Faults: RULE is TARGET:KIND[=ARGS]. TARGET is a command letter (W u w m c e\n"
     "g k i Q S U o) or * for any command; TARGET#N hits only the Nth occurrence\n"
     "counted from when the fault is added, else every one. Only a byte that\n"
     "starts a command is an occurrence.\n"
@@ -189,10 +189,10 @@ int main(int argc, char** argv) {
 
     otp::emu::WriterEmulator writer;
     writer.SetFaultSeed(opt.seed);
-    for (const std::string& spec : opt.faults) {
+    for (const std::string& rule : opt.faults) {
         std::string error;
-        if (!writer.AddFault(spec, error)) {
-            std::cerr << "writer-emulator: bad fault \"" << spec << "\": " << error << "\n";
+        if (!writer.AddFault(rule, error)) {
+            std::cerr << "writer-emulator: bad fault \"" << rule << "\": " << error << "\n";
             return 2;
         }
     }

@@ -36,11 +36,11 @@ struct Fault {
     bool ChangesAnswer() const;
 };
 
-// Largest number a spec takes (bytes, milliseconds, occurrences).
+// Largest number a rule takes (bytes, milliseconds, occurrences).
 inline constexpr int64_t kFaultNumberMax = 1000000;
 
-// False, with the reason in `error`, for a spec that does not follow the
+// False, with the reason in `error`, for a rule that does not follow the
 // grammar. Whether the writer has a command of that letter is not checked.
-bool ParseFault(const std::string& spec, Fault& fault, std::string& error);
+bool ParseFault(const std::string& rule, Fault& fault, std::string& error);
 
 }  // namespace otp::emu

@@ -1,4 +1,4 @@
-#include "emulator/FaultSpec.h"
+#include "emulator/FaultRule.h"
 
 #include <cctype>
 #include <optional>
@@ -120,14 +120,14 @@ bool Fault::ChangesAnswer() const {
     return kind != FaultKind::Lose && kind != FaultKind::Deaf && kind != FaultKind::DieRx;
 }
 
-bool ParseFault(const std::string& spec, Fault& fault, std::string& error) {
-    const size_t colon = spec.find(':');
+bool ParseFault(const std::string& rule, Fault& fault, std::string& error) {
+    const size_t colon = rule.find(':');
     if (colon == std::string::npos) {
         error = "a fault is TARGET:KIND[=ARGS]";
         return false;
     }
-    if (!ParseTarget(spec.substr(0, colon), fault, error)) return false;
-    const std::string kindText = spec.substr(colon + 1);
+    if (!ParseTarget(rule.substr(0, colon), fault, error)) return false;
+    const std::string kindText = rule.substr(colon + 1);
     const size_t eq = kindText.find('=');
     const std::string name = kindText.substr(0, eq);
     for (const KindRow& row : kKinds) {
