@@ -20,7 +20,7 @@ bool EmulatedPort::WaitSent(Pacer&) { return true; }
 
 std::vector<uint8_t> EmulatedPort::TakeArrived() { return writer_->TakeReplies(NowUs()); }
 
-void EmulatedPort::DiscardInput() { writer_->TakeReplies(NowUs()); }
+bool EmulatedPort::DiscardInput() { return !writer_->TakeReplies(NowUs()).empty(); }
 
 EmulatedPortOpener::EmulatedPortOpener(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer)
     : writer_(std::move(writer)), pacer_(pacer) {}

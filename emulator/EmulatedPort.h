@@ -26,7 +26,7 @@ public:
     // The answer bytes available by the pacer's now; never waits. A dead
     // writer delivers what went out before its death, then nothing.
     std::vector<uint8_t> TakeArrived() override;
-    void DiscardInput() override;
+    bool DiscardInput() override;
 
 private:
     int64_t NowUs() const { return pacer_.NowMs() * 1000; }

@@ -18,6 +18,12 @@ struct Link {
     std::unique_ptr<SerialPort> PortHandle;
     // What the open port still has to send, as the line's speed allows it.
     LineModel line;
+    // The last exchange ended without its whole answer (nothing, a part, a
+    // flood): the rest may still be on its way and must not be taken as the
+    // answer to the next request.
+    bool answerIncomplete = false;
+    // When the host last found the line with nothing more on it.
+    int64_t lastDrainMs = 0;
 };
 
 struct Context {

@@ -12,7 +12,7 @@ void OpenPort(Context& ctx) {
     ctx.link.line.Reset();
     if (result == OpenResult::Ok && ctx.link.PortHandle) {
         // Whatever an earlier run left on the line is no answer to us.
-        ctx.link.PortHandle->DiscardInput();
+        DiscardArrived(ctx);
         return;
     }
     ctx.link.PortHandle.reset();
@@ -51,8 +51,24 @@ void WaitUntilSent(Context& ctx) {
     if (!ctx.link.PortHandle->WaitSent(ctx.pacer)) LineStopped(ctx);
 }
 
+void AnswerIncomplete(Context& ctx) { ctx.link.answerIncomplete = true; }
+
 void DiscardArrived(Context& ctx) {
-    if (ctx.link.PortHandle) ctx.link.PortHandle->DiscardInput();
+    Link& link = ctx.link;
+    if (!link.PortHandle) return;
+    const bool unasked = link.PortHandle->DiscardInput();
+    if (link.answerIncomplete || unasked) {
+        constexpr int kPollMs = 20;
+        const int64_t start = ctx.pacer.NowMs();
+        int64_t quietFrom = unasked ? start : link.lastDrainMs;
+        while (link.PortHandle && ctx.pacer.NowMs() - quietFrom < kQuietMs &&
+               ctx.pacer.NowMs() - start < kSettleLimitMs) {
+            ctx.pacer.Sleep(kPollMs);
+            if (!link.PortHandle->TakeArrived().empty()) quietFrom = ctx.pacer.NowMs();
+        }
+        link.answerIncomplete = false;
+    }
+    link.PortHandle->DiscardInput();
 }
 
 void DrainReply(Context& ctx) {
@@ -61,12 +77,15 @@ void DrainReply(Context& ctx) {
     s.ReplyBuffer[0] = 0;
     if (!ctx.link.PortHandle) return;
     const std::vector<uint8_t> bytes = ctx.link.PortHandle->TakeArrived();
+    ctx.link.lastDrainMs = ctx.pacer.NowMs();
     // A flood is no answer: it is thrown away with whatever follows it, and
     // the reply is empty rather than the previous one.
     if (bytes.size() > static_cast<size_t>(kReplyCapacity)) {
         ctx.link.PortHandle->DiscardInput();
+        AnswerIncomplete(ctx);
         return;
     }
+    if (bytes.empty()) AnswerIncomplete(ctx);
     std::copy(bytes.begin(), bytes.end(), s.ReplyBuffer.begin());
     s.ReplyLength = static_cast<int>(bytes.size());
     s.ReplyBuffer[bytes.size()] = 0;

@@ -20,9 +20,18 @@ void WritePending(Context& ctx, uint8_t byte);
 void WaitUntilSent(Context& ctx);
 // Throws away what has arrived and not been drained; every exchange with the
 // writer starts with it, so that a reply belongs to the request that asked.
+// After an exchange that ended without its whole answer, or when unasked
+// bytes are found, it first waits until the line has been quiet for
+// kQuietMs (at most kSettleLimitMs), so that a late answer cannot arrive
+// during the next request's wait and pass for its answer.
 void DiscardArrived(Context& ctx);
+// The exchange just drained did not get its whole answer.
+void AnswerIncomplete(Context& ctx);
+constexpr int kQuietMs = 1000;
+constexpr int kSettleLimitMs = 5000;
 // Moves everything that has arrived into ReplyBuffer. More than 8192 bytes
 // are thrown away and give an empty reply. No open port: ReplyLength 0.
+// An empty reply counts as an incomplete answer.
 void DrainReply(Context& ctx);
 
 }  // namespace otp

@@ -110,14 +110,20 @@ public:
         return bytes;
     }
 
-    void DiscardInput() override {
+    bool DiscardInput() override {
+        int queued = 0;
+        if (ioctl(fd_, FIONREAD, &queued) != 0) queued = 0;
         tcflush(fd_, TCIFLUSH);
+        bool any = queued > 0;
         uint8_t chunk[4096];
         for (;;) {
             const ssize_t n = read(fd_, chunk, sizeof chunk);
-            if (n > 0) continue;
+            if (n > 0) {
+                any = true;
+                continue;
+            }
             if (n < 0 && errno == EINTR) continue;
-            return;
+            return any;
         }
     }
 

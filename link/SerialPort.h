@@ -24,8 +24,9 @@ public:
     // has gone away answers with nothing.
     virtual std::vector<uint8_t> TakeArrived() = 0;
     // Throws away whatever has arrived and not been taken, so that the next
-    // answer taken is the one to the request that follows.
-    virtual void DiscardInput() = 0;
+    // answer taken is the one to the request that follows; true when there
+    // was something to throw away.
+    virtual bool DiscardInput() = 0;
 };
 
 enum class OpenResult { Ok, OpenError, SettingError };

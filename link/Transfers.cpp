@@ -68,6 +68,7 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
         // A chunk of another length than asked fails the whole read; the
         // chunks after it are not asked for.
         if (s.ReplyLength != d) {
+            AnswerIncomplete(ctx);
             result.complete = false;
             break;
         }

@@ -178,6 +178,13 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
              b.pacer.Sleep(200);  // the status arrives now, unasked
          }},
 
+        {"a blank-check status later than its wait never answers the Program that follows at once", {"e:silent"},
+         Op::Program, "  -----> OTP Verify Fail !!!", "  -----> OTP Verify OK !!!", false,
+         [](Bench& b) {
+             b.Fault("c:late=600");
+             EXPECT_EQ(Button2Click(b.ctx()), Outcome::Failed);
+         }},
+
         {"IC image read cut short: Read fails and shows what arrived", {"W#2:truncate=500"}, Op::Read,
          "  -----> Read error: 500 of 1024 bytes received !!!", ""},
         {"writer dies during Read: Read fails", {"W#2:die=300"}, Op::Read,
@@ -203,6 +210,13 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
 
         {"start-up image read cut short: nothing is taken over", {"W#3:truncate=100"}, Op::Startup,
          "  -----> Connect error: 100 of 1024 bytes received !!!", "", true},
+        {"the tail of a cut Read, still on its way, never answers the start-up that follows", {}, Op::Startup,
+         "COM1 Connect OK !!!", "", false,
+         [](Bench& b) {
+             b.Fault("W#2:tail=4,700");
+             EXPECT_EQ(Button6Click(b.ctx()), Outcome::Failed);
+         },
+         true},
         {"the tail of an interrupted Read never answers the next start-up", {}, Op::Startup, "COM1 Connect OK !!!",
          "", false,
          [](Bench& b) {

@@ -27,7 +27,7 @@ public:
         if (!everyDrain_.empty()) return everyDrain_;
         return std::exchange(queue_, {});
     }
-    void DiscardInput() override { queue_.clear(); }
+    bool DiscardInput() override { return !std::exchange(queue_, {}).empty(); }
 
 private:
     std::vector<uint8_t>& queue_;

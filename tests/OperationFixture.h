@@ -52,7 +52,7 @@ private:
             return inner_->TakeArrived();
         }
 
-        void DiscardInput() override { inner_->DiscardInput(); }
+        bool DiscardInput() override { return inner_->DiscardInput(); }
 
     private:
         std::unique_ptr<SerialPort> inner_;

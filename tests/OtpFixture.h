@@ -45,7 +45,7 @@ private:
             return got;
         }
 
-        void DiscardInput() override { inner_->DiscardInput(); }
+        bool DiscardInput() override { return inner_->DiscardInput(); }
 
     private:
         std::unique_ptr<SerialPort> inner_;
