@@ -32,6 +32,13 @@ public:
             // A value "..\X" names X in the working directory itself.
             std::string path = f.ValueField.rfind("..", 0) == 0 ? dir_ + f.ValueField.substr(2) : f.ValueField;
             s_.DriverPath = FindCaseInsensitive(ToPosixSeparators(path));
+        } else if (key == "PRODUCTION_LOG") {
+            // A file name keeps its letter case; blanks inside it stay single.
+            const IniFields raw = SplitIniLine(line, 0xFF & ~(kUpperValue | kUpperThird | kUpperFourth));
+            std::string path = raw.ValueField;
+            for (const std::string* more : {&raw.ThirdField, &raw.FourthField})
+                if (!more->empty()) path += " " + *more;
+            s_.ProductionLogPath = path;
         } else if (inBodySection_ && HandleBodyKey(f)) {
             // handled
         } else if (key == "IC_BODY_START") {

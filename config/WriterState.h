@@ -52,6 +52,8 @@ struct WriterState {
 
     std::string IniPath;
     std::string DriverPath;
+    // The production log Writer.ini names (PRODUCTION_LOG), as written there.
+    std::string ProductionLogPath;
     std::string IniVersion;
 };
 

@@ -24,6 +24,9 @@ struct Link {
     bool answerIncomplete = false;
     // When the host last found the line with nothing more on it.
     int64_t lastDrainMs = 0;
+    // Every byte of every answer taken so far: whether the writer said
+    // anything at all during an operation.
+    int64_t receivedBytes = 0;
 };
 
 struct Context {

@@ -78,6 +78,7 @@ void DrainReply(Context& ctx) {
     if (!ctx.link.PortHandle) return;
     const std::vector<uint8_t> bytes = ctx.link.PortHandle->TakeArrived();
     ctx.link.lastDrainMs = ctx.pacer.NowMs();
+    ctx.link.receivedBytes += static_cast<int64_t>(bytes.size());
     // A flood is no answer: it is thrown away with whatever follows it, and
     // the reply is empty rather than the previous one.
     if (bytes.size() > static_cast<size_t>(kReplyCapacity)) {

@@ -1,0 +1,38 @@
+#pragma once
+// One line of the production log: what was done to the chip in the socket,
+// with what, and how it ended.
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace otp {
+
+enum class Verdict { Pass, Fail, Refused, NoWriter };
+
+// "pass", "fail", "refused", "no writer": the log's and the console's word.
+const char* VerdictWord(Verdict v);
+
+struct ChipRecord {
+    std::time_t when = 0;     // when the operation started
+    std::string operation;    // "auto", "blank", ...
+    std::string body;         // the selected body's name
+    std::string romFile;      // the .rom file shown in Edit2
+    std::string checksum;     // the total checksum shown in Edit1
+    std::string rollingCode;  // the rolling-code words shown, blank-separated; empty when none
+    Verdict verdict = Verdict::Pass;
+    std::string failure;      // the first line that says what went wrong; empty on a pass
+    int64_t durationMs = 0;
+    int chip = 0;             // running number of the line in its log
+};
+
+// The record as one CSV line (RFC 4180, no line end); the time is local
+// ISO 8601 with its offset from UTC.
+std::string CsvLine(const ChipRecord& r);
+// The first line of a new log.
+std::string CsvHeader();
+// One CSV field, quoted when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text);
+// Local ISO 8601 time with offset, e.g. "2026-12-07T14:55:02+01:00".
+std::string IsoLocalTime(std::time_t t);
+
+}  // namespace otp

@@ -1,0 +1,78 @@
+#include "production/ChipRecorder.h"
+
+#include <ctime>
+
+#include "config/WriterState.h"
+#include "view/HexText.h"
+
+namespace otp {
+namespace {
+
+constexpr int kRollingWords = 8;
+
+// The rolling-code words the operation showed, as the pane shows them.
+std::string RollingWords(const WriterState& s) {
+    std::string words;
+    for (int k = 0; k < kRollingWords; ++k)
+        words += (k ? " " : "") + FormatHex(s.ReadBackBuffer[static_cast<size_t>(k)], 4);
+    return words;
+}
+
+}  // namespace
+
+Verdict VerdictOf(Outcome outcome, bool portFailed, bool writerAnswered) {
+    switch (outcome) {
+        case Outcome::Done: return Verdict::Pass;
+        case Outcome::Refused: return Verdict::Refused;
+        case Outcome::Failed: return portFailed || !writerAnswered ? Verdict::NoWriter : Verdict::Fail;
+    }
+    return Verdict::Fail;
+}
+
+bool ChipRecorder::UseLog(const std::string& path, std::string& error) {
+    logPath_ = path;
+    log_.reset();
+    if (path.empty()) return true;
+    log_ = ProductionLog::Open(path, error);
+    return log_ != nullptr;
+}
+
+ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
+                             const std::function<Outcome(Context&)>& op) {
+    ChipResult result;
+    if (HasLog() && !log_) {
+        std::string error;
+        log_ = ProductionLog::Open(logPath_, error);
+        if (!log_) {
+            result.verdict = Verdict::Refused;
+            result.failure = error + ": nothing is run until it can be written";
+            result.logError = error;
+            last_ = result;
+            return result;
+        }
+    }
+    ChipRecord record;
+    record.when = std::time(nullptr);
+    record.operation = operation;
+    record.body = ctx.view.GetFieldText(Control::ComboBox1);
+    record.romFile = ctx.view.GetFieldText(Control::Edit2);
+    const int64_t received = ctx.link.receivedBytes;
+    const int64_t startMs = ctx.pacer.NowMs();
+    watch_.Begin();
+
+    const Outcome outcome = op(ctx);
+
+    record.durationMs = ctx.pacer.NowMs() - startMs;
+    result.verdict = VerdictOf(outcome, ctx.state.PortFailed, ctx.link.receivedBytes != received);
+    if (result.verdict != Verdict::Pass) result.failure = watch_.FirstFailure();
+    record.verdict = result.verdict;
+    record.failure = result.failure;
+    record.checksum = watch_.Checksum();
+    if (watch_.RollingCodeShown()) record.rollingCode = RollingWords(ctx.state);
+    tally_.Add(result.verdict);
+    if (log_ && !log_->Append(record, result.logError)) log_.reset();
+    last_ = result;
+    return result;
+}
+
+}  // namespace otp

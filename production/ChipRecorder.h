@@ -1,0 +1,55 @@
+#pragma once
+// Runs the operations that touch a chip (Auto, Blank Check, Program, Verify,
+// Read, Copy, test-code write) as recorded ones: each gets a verdict, counts
+// in the session's tally and, when a production log is named, one line in
+// it, written and on disk before the next operation may start. With a log
+// named that cannot be written, no recorded operation runs: a production
+// line must not run unrecorded.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/Context.h"
+#include "operations/Outcome.h"
+#include "production/OperationWatch.h"
+#include "production/ProductionLog.h"
+#include "production/Tally.h"
+
+namespace otp {
+
+struct ChipResult {
+    Verdict verdict = Verdict::Pass;
+    std::string failure;   // the first failure line; empty on a pass
+    std::string logError;  // why the log line could not be written; empty when it was
+};
+
+class ChipRecorder {
+public:
+    explicit ChipRecorder(OperationWatch& watch) : watch_(watch) {}
+
+    // Names the log (empty: none). It is opened at once; false with `error`
+    // when it cannot be, and then every recorded operation is refused until
+    // it can.
+    bool UseLog(const std::string& path, std::string& error);
+    bool HasLog() const { return !logPath_.empty(); }
+    const std::string& LogPath() const { return logPath_; }
+
+    // Runs `op` as one recorded operation named `operation` ("auto", ...).
+    ChipResult Run(Context& ctx, const std::string& operation, const std::function<Outcome(Context&)>& op);
+
+    Tally& tally() { return tally_; }
+    const ChipResult& Last() const { return last_; }
+
+private:
+    OperationWatch& watch_;
+    std::string logPath_;
+    std::unique_ptr<ProductionLog> log_;
+    Tally tally_;
+    ChipResult last_;
+};
+
+// Pass, fail or refused from an operation's outcome; a failure in which the
+// writer sent nothing at all (or the port did not open) is "no writer".
+Verdict VerdictOf(Outcome outcome, bool portFailed, bool writerAnswered);
+
+}  // namespace otp

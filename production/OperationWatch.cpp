@@ -1,0 +1,59 @@
+#include "production/OperationWatch.h"
+
+namespace otp {
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The arrow lines report results; those that do not say OK or Finish say
+// what went wrong.
+bool IsFailureLine(const std::string& text) {
+    return text.rfind("  -----> ", 0) == 0 && !EndsWith(text, " OK !!!") && !EndsWith(text, " Finish !!!");
+}
+
+// "  -----> OTP Verify Fail !!!" is told as "OTP Verify Fail !!!".
+std::string WithoutArrow(const std::string& text) {
+    const size_t start = text.find_first_not_of(' ');
+    if (start == std::string::npos) return {};
+    std::string rest = text.substr(start);
+    if (rest.rfind("-----> ", 0) == 0) rest.erase(0, 7);
+    return rest;
+}
+
+}  // namespace
+
+void OperationWatch::Failure(const std::string& text) {
+    if (firstFailure_.empty()) firstFailure_ = WithoutArrow(text);
+}
+
+void OperationWatch::Begin() {
+    firstFailure_.clear();
+    lastLine_.clear();
+    rollingCodeShown_ = false;
+}
+
+void OperationWatch::AppendLine(Control pane, const std::string& text) {
+    if (IsFailureLine(text)) Failure(text);
+    if (text.rfind("Rolling code is ", 0) == 0) rollingCodeShown_ = true;
+    if (!text.empty()) lastLine_ = WithoutArrow(text);
+    ForwardingView::AppendLine(pane, text);
+}
+
+void OperationWatch::SetFieldText(Control field, const std::string& text) {
+    if (field == Control::Edit1) checksum_ = text;
+    ForwardingView::SetFieldText(field, text);
+}
+
+void OperationWatch::ShowNotice(const std::string& text) {
+    Failure(text);
+    ForwardingView::ShowNotice(text);
+}
+
+void OperationWatch::ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) {
+    Failure(title + ": " + text);
+    ForwardingView::ShowErrorBox(title, text, withIcon);
+}
+
+}  // namespace otp

@@ -1,0 +1,38 @@
+#pragma once
+// Looks over the window's shoulder during an operation: the first line that
+// says what went wrong, whether a rolling code was shown, and the text of
+// the total-checksum field. Everything passes on to the real view.
+#include <string>
+
+#include "view/ForwardingView.h"
+
+namespace otp {
+
+class OperationWatch : public ForwardingView {
+public:
+    using ForwardingView::ForwardingView;
+
+    // Forgets what the last operation showed.
+    void Begin();
+    // The first failure line, box or notice since Begin, without a line's
+    // leading blanks and arrow; the last pane line when nothing said more.
+    std::string FirstFailure() const { return firstFailure_.empty() ? lastLine_ : firstFailure_; }
+    bool RollingCodeShown() const { return rollingCodeShown_; }
+    // What Edit1 shows now.
+    const std::string& Checksum() const { return checksum_; }
+
+    void AppendLine(Control pane, const std::string& text) override;
+    void SetFieldText(Control field, const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
+    void ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) override;
+
+private:
+    void Failure(const std::string& text);
+
+    std::string firstFailure_;
+    std::string lastLine_;
+    bool rollingCodeShown_ = false;
+    std::string checksum_;
+};
+
+}  // namespace otp

@@ -1,0 +1,28 @@
+#include "production/Tally.h"
+
+#include <cstdio>
+
+namespace otp {
+
+void Tally::Add(Verdict v) {
+    if (v == Verdict::Refused) return;
+    if (v == Verdict::Pass) {
+        ++passed;
+        failsInARow = 0;
+    } else {
+        ++failed;
+        ++failsInARow;
+    }
+}
+
+std::string Tally::Summary() const {
+    std::string yield = "-";
+    if (Chips() > 0) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f %%", 100.0 * passed / Chips());
+        yield = text;
+    }
+    return "passed " + std::to_string(passed) + ", failed " + std::to_string(failed) + ", yield " + yield;
+}
+
+}  // namespace otp

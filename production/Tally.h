@@ -1,0 +1,23 @@
+#pragma once
+// The counts of a production session: chips passed and failed, the failures
+// in a row, and the yield. A refused operation touched no chip and is not
+// counted; a writer that did not answer counts as a failure.
+#include <string>
+
+#include "production/ChipRecord.h"
+
+namespace otp {
+
+struct Tally {
+    int passed = 0;
+    int failed = 0;
+    int failsInARow = 0;
+
+    void Add(Verdict v);
+    void Reset() { *this = Tally{}; }
+    int Chips() const { return passed + failed; }
+    // "passed 19, failed 1, yield 95.0 %" ("yield -" before the first chip).
+    std::string Summary() const;
+};
+
+}  // namespace otp

@@ -1,0 +1,253 @@
+// The production record: CSV lines, the log on disk (whole lines only, the
+// chip numbers running on), the tally, and recorded operations against the
+// emulated writer.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <regex>
+
+#include "OperationFixture.h"
+#include "RomFixture.h"
+#include "emulator/IcAccess.h"
+#include "operations/ProductionOps.h"
+#include "operations/Selectors.h"
+#include "operations/Startup.h"
+#include "production/ChipRecorder.h"
+#include "romfile/LoadRomFile.h"
+
+using namespace otp;
+
+namespace {
+
+ChipRecord Sample() {
+    ChipRecord r;
+    r.when = 1796640000;
+    r.operation = "auto";
+    r.body = "RX4400";
+    r.romFile = "/lines/demo.rom";
+    r.checksum = "FE5A";
+    r.verdict = Verdict::Fail;
+    r.failure = "OTP Blank Check Fail !!!";
+    r.durationMs = 512;
+    r.chip = 7;
+    return r;
+}
+
+}  // namespace
+
+TEST(ProductionRecord, CsvFieldsAreQuotedOnlyWhenTheyMustBe) {
+    const struct {
+        std::string text, field;
+    } rows[] = {
+        {"plain", "plain"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"cr\r", "\"cr\r\""},
+        {"Größe", "Größe"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(CsvField(row.text), row.field) << row.text;
+}
+
+TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
+    setenv("TZ", "UTC-1", 1);
+    tzset();
+    ChipRecord r = Sample();
+    r.romFile = "/lines/a,b.rom";
+    r.rollingCode = "0100 0101";
+    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip");
+    EXPECT_EQ(CsvLine(r),
+              "2026-12-07T11:40:00+01:00,auto,RX4400,\"/lines/a,b.rom\",FE5A,0100 0101,fail,"
+              "OTP Blank Check Fail !!!,512,7");
+    unsetenv("TZ");
+    tzset();
+    EXPECT_TRUE(std::regex_match(IsoLocalTime(std::time(nullptr)),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")));
+}
+
+TEST(ProductionRecord, TheTallyCountsChipsAndFailuresInARow) {
+    const struct {
+        std::vector<Verdict> verdicts;
+        std::string summary;
+        int inARow;
+    } rows[] = {
+        {{}, "passed 0, failed 0, yield -", 0},
+        {{Verdict::Pass, Verdict::Pass, Verdict::Fail}, "passed 2, failed 1, yield 66.7 %", 1},
+        {{Verdict::Fail, Verdict::NoWriter, Verdict::Refused}, "passed 0, failed 2, yield 0.0 %", 2},
+        {{Verdict::Fail, Verdict::Pass, Verdict::Refused}, "passed 1, failed 1, yield 50.0 %", 0},
+    };
+    for (const auto& row : rows) {
+        Tally t;
+        for (Verdict v : row.verdicts) t.Add(v);
+        EXPECT_EQ(t.Summary(), row.summary);
+        EXPECT_EQ(t.failsInARow, row.inARow);
+    }
+}
+
+TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
+    test::TempDir dir;
+    const std::string path = dir.file("run.csv");
+    std::string error;
+    for (int opening = 0; opening < 2; ++opening) {
+        auto log = ProductionLog::Open(path, error);
+        ASSERT_TRUE(log) << error;
+        ChipRecord r = Sample();
+        ASSERT_TRUE(log->Append(r, error)) << error;
+        EXPECT_EQ(r.chip, opening + 1);
+    }
+    const std::string text = dir.Read("run.csv");
+    EXPECT_EQ(text.rfind(CsvHeader() + "\r\n", 0), 0u);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+    EXPECT_NE(text.find(",512,2\r\n"), std::string::npos);
+
+    const std::string unopenable[] = {dir.file("no/such/folder/run.csv"), dir.path()};
+    for (const std::string& bad : unopenable) {
+        EXPECT_FALSE(ProductionLog::Open(bad, error)) << bad;
+        EXPECT_NE(error.find(bad), std::string::npos) << error;
+    }
+}
+
+// A disk that takes only part of a line: the part is taken back, so the log
+// still ends with a whole line and the next line starts on its own.
+TEST(ProductionLog, ALineIsWholeOrAbsent) {
+    test::TempDir dir;
+    const std::string path = dir.file("run.csv");
+    std::string error;
+    {
+        auto log = ProductionLog::Open(path, error);
+        ChipRecord r = Sample();
+        ASSERT_TRUE(log && log->Append(r, error)) << error;
+    }
+    const std::string before = dir.Read("run.csv");
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(before.size() + 10), static_cast<rlim_t>(before.size() + 10)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string why;
+        auto log = ProductionLog::Open(path, why);
+        ChipRecord r = Sample();
+        const bool written = log && log->Append(r, why);
+        _exit(!written && why.find("cannot write the production log") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(dir.Read("run.csv"), before);
+}
+
+namespace {
+
+// The host with a recorder between its operations and the form, against a
+// demo writer with a blank chip in its socket, on the test clock.
+struct RecordingBench {
+    test::TempDir dir;
+    VirtualPacer pacer;
+    std::shared_ptr<emu::WriterEmulator> writer = emu::MakeDemoWriter();
+    emu::EmulatedPortOpener opener{writer, pacer};
+    FormModel form;
+    OperationWatch watch{form};
+    ChipRecorder recorder{watch};
+    std::unique_ptr<Session> session;
+
+    RecordingBench() {
+        dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
+        dir.Write("demo-rx4400.rom", test::ReadSource("examples/demo-rx4400.rom"));
+        session = std::make_unique<Session>(watch, pacer, opener, dir.path());
+        EXPECT_EQ(RunStartup(session->ctx()), StartupResult::Ready);
+    }
+    Context& ctx() { return session->ctx(); }
+    ChipResult Run(const std::string& name, Outcome (*op)(Context&)) { return recorder.Run(ctx(), name, op); }
+    std::vector<std::string> LogLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(dir.Read("run.csv"));
+        for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));
+        return lines;
+    }
+};
+
+}  // namespace
+
+TEST(ChipRecorder, EachRecordedOperationGetsItsVerdictCountAndLine) {
+    RecordingBench b;
+    std::string error;
+    ASSERT_TRUE(b.recorder.UseLog(b.dir.file("run.csv"), error)) << error;
+    b.form.openFiles.assign(1, b.dir.file("demo-rx4400.rom"));
+    ASSERT_EQ(LoadROMFile1Click(b.ctx()), Outcome::Done);
+
+    const struct {
+        const char* name;
+        std::function<void(RecordingBench&)> before;
+        Verdict verdict;
+        std::string failure;
+        std::string line;  // the log line after its time
+    } rows[] = {
+        {"a blank chip passes", nullptr, Verdict::Pass, "", ",auto,RX4400,demo-rx4400.rom,FE5A,,pass,,3520,1"},
+        {"the same chip again fails its blank check", nullptr, Verdict::Fail, "OTP Blank Check Fail !!!",
+         ",auto,RX4400,demo-rx4400.rom,FE5A,,fail,OTP Blank Check Fail !!!,510,2"},
+        {"a fresh chip passes again", [](RecordingBench& b) { emu::PutInSocket(*b.writer, emu::IcKind::Blank); },
+         Verdict::Pass, "", ",auto,RX4400,demo-rx4400.rom,FE5A,,pass,,3520,3"},
+        {"an empty socket fails", [](RecordingBench& b) { emu::PutInSocket(*b.writer, emu::IcKind::None); },
+         Verdict::Fail, "OTP Blank Check Fail !!!", ",auto,RX4400,demo-rx4400.rom,FE5A,,fail,OTP Blank Check Fail !!!,510,4"},
+        {"a writer that says nothing", [](RecordingBench& b) { std::string e; b.writer->AddFault("c:die", e); }, Verdict::NoWriter,
+         "OTP Blank Check Fail !!!",
+         ",auto,RX4400,demo-rx4400.rom,FE5A,,no writer,OTP Blank Check Fail !!!,510,5"},
+    };
+    Tally expected;
+    size_t line = 1;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.before) row.before(b);
+        const ChipResult r = b.Run("auto", Button1Click);
+        EXPECT_EQ(r.verdict, row.verdict);
+        EXPECT_EQ(r.failure, row.failure);
+        EXPECT_EQ(r.logError, "");
+        expected.Add(row.verdict);
+        const std::vector<std::string> lines = b.LogLines();
+        ASSERT_EQ(lines.size(), ++line + 0);
+        const std::string& csv = lines.back();
+        EXPECT_EQ(csv.substr(25), row.line);
+    }
+    EXPECT_EQ(b.recorder.tally().Summary(), expected.Summary());
+}
+
+TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
+    RecordingBench b;
+    std::string error;
+    const std::string folder = b.dir.file("logs");
+    EXPECT_FALSE(b.recorder.UseLog(folder + "/run.csv", error));
+
+    // No log, no operation: the writer is not asked anything.
+    const std::vector<std::string> pane = b.form.Lines(Control::RichEdit2);
+    ChipResult r = b.Run("auto", Button1Click);
+    EXPECT_EQ(r.verdict, Verdict::Refused);
+    EXPECT_EQ(r.failure.rfind("cannot open the production log " + folder + "/run.csv: ", 0), 0u) << r.failure;
+    EXPECT_EQ(b.form.Lines(Control::RichEdit2), pane);
+
+    // Once the log can be written, the run goes on: a body with a rolling code.
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    b.form.SetSelection(Control::ComboBox1, 1);
+    ASSERT_EQ(ComboBox1Change(b.ctx()), Outcome::Done);
+    b.form.SetSelection(Control::ComboBox3, 1);
+    ASSERT_EQ(ComboBox3Change(b.ctx()), Outcome::Done);
+    r = b.Run("program", Button3Click);
+    EXPECT_EQ(r.verdict, Verdict::Pass) << r.failure;
+
+    b.form.SetSelection(Control::ComboBox1, -1);
+    r = b.Run("blank", Button2Click);
+    EXPECT_EQ(r.verdict, Verdict::Refused);
+    EXPECT_EQ(r.failure, "The body is not available !!!");
+
+    std::vector<std::string> lines;
+    std::istringstream in(b.dir.Read("logs/run.csv"));
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(25, line.size() - 26));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], ",program,RX4720,,03F8,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1");
+    EXPECT_EQ(lines[2], ",blank,,,03F8,,refused,The body is not available !!!,0,2");
+    EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, yield 100.0 %");
+}
