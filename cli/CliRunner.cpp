@@ -3,9 +3,13 @@
 #include <memory>
 #include <sstream>
 
+#include "cli/ChipLoop.h"
 #include "cli/ConsoleView.h"
+#include "cli/InterruptCatcher.h"
+#include "cli/StepRunner.h"
 #include "cli/Steps.h"
 #include "emulator/EmulatedPort.h"
+#include "emulator/IcAccess.h"
 #include "link/PosixSerialPort.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
@@ -20,9 +24,19 @@ struct Options {
     bool yes = false;
     bool demo = false;
     bool keepGoing = false;
-    struct Step { const StepDef* def; std::string arg; };
-    std::vector<Step> steps;
+    std::string log;
+    int maxFails = 0;
+    std::vector<StepRequest> steps;      // before "loop", or all without it
+    std::vector<StepRequest> chipSteps;  // after "loop"
+    bool loop = false;
 };
+
+// A count of 1 to 1000000.
+bool ParseCount(const std::string& text, int& count) {
+    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    count = std::stoi(text);
+    return count > 0 && count <= 1000000;
+}
 
 // Empty when the arguments are good, else the complaint.
 std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
@@ -33,8 +47,18 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
         else if (a == "--yes") o.yes = true;
         else if (a == "--demo") o.demo = true;
         else if (a == "--keep-going") o.keepGoing = true;
-        else if (a.rfind("-", 0) == 0) return "unknown option '" + a + "'";
-        else {
+        else if (a == "--log") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return "--log needs a FILE";
+            o.log = args[++i];
+        } else if (a == "--max-fails") {
+            if (i + 1 >= args.size() || !ParseCount(args[i + 1], o.maxFails))
+                return "--max-fails needs a count from 1 to 1000000";
+            ++i;
+        } else if (a.rfind("-", 0) == 0) return "unknown option '" + a + "'";
+        else if (a == "loop") {
+            if (o.loop) return "'loop' can be given only once";
+            o.loop = true;
+        } else {
             const StepDef* def = FindStep(a);
             if (!def) return "unknown step '" + a + "'";
             std::string arg;
@@ -42,9 +66,11 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
                 if (i + 1 >= args.size()) return "step '" + a + "' needs " + def->argName;
                 arg = args[++i];
             }
-            o.steps.push_back({def, arg});
+            (o.loop ? o.chipSteps : o.steps).push_back({def, arg});
         }
     }
+    if (o.loop && o.chipSteps.empty()) return "'loop' needs the steps to repeat after it";
+    if (o.maxFails && !o.loop) return "--max-fails works only with 'loop'";
     return {};
 }
 
@@ -67,6 +93,13 @@ std::string CliUsage() {
          "  --keep-going\n"
          "            run every step even after one failed or was refused (by\n"
          "            default the run stops there, and says which steps it left out)\n"
+         "  --log FILE\n"
+         "            append one CSV line per chip operation (auto, blank, program,\n"
+         "            verify, read, copy, testcode-write) to FILE; without it, the\n"
+         "            PRODUCTION_LOG of Writer.ini, if any. A log that cannot be\n"
+         "            written stops the run: nothing runs unrecorded\n"
+         "  --max-fails N\n"
+         "            end the chip loop after N failed chips in a row\n"
          "  --help    show this help\n"
          "\n"
          "Steps:\n";
@@ -76,7 +109,15 @@ std::string CliUsage() {
         if (head.size() < 20) head.resize(20, ' ');
         u << "  " << head << " " << s.help << "\n";
     }
-    u << "\n"
+    u << "  loop                 run the steps after it once per chip: after each chip its\n"
+         "                       verdict and the counts, then Enter for the next chip or q\n"
+         "                       to stop; Ctrl-C stops after the current chip. A failed\n"
+         "                       step ends its chip, and the loop goes on. With --demo,\n"
+         "                       each Enter puts a fresh blank chip into the socket\n"
+         "\n"
+         "After the steps, one line on stderr: PASS, or FAIL: and the first line that\n"
+         "said what went wrong; after a loop, the totals too.\n"
+         "\n"
          "Output: each pane line on stdout; message boxes on stderr as \"TITLE: text\";\n"
          "a progress bar on stderr during long waits when stderr is a terminal.\n"
          "\n"
@@ -87,9 +128,9 @@ std::string CliUsage() {
          "before any step; one that finds a writer of another version than\n"
          "Writer.ini's runs only the steps version and update, which show and mend it.\n"
          "\n"
-         "Exit status: 0 when everything ran and nothing failed or was refused,\n"
-         "1 when something failed or was refused (or the output could not be\n"
-         "written), 2 for a usage error.\n";
+         "Exit status: 0 when everything ran and nothing failed or was refused\n"
+         "(in a loop: every chip passed), 1 when something failed or was refused\n"
+         "(or the output or the log could not be written), 2 for a usage error.\n";
     return u.str();
 }
 
@@ -108,9 +149,11 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     RealPacer realPacer;
     Pacer& pacer = env.pacer ? *env.pacer : realPacer;
     PosixPortOpener realOpener;
-    std::unique_ptr<PortOpener> demoOpener;
+    std::unique_ptr<emu::EmulatedPortOpener> demoOpener;
     if (o.demo && !env.opener) demoOpener = emu::MakeDemoOpener(pacer);
     PortOpener& opener = env.opener ? *env.opener : demoOpener ? *demoOpener : static_cast<PortOpener&>(realOpener);
+    std::function<void()> freshChip = env.freshChip;
+    if (demoOpener) freshChip = [&demoOpener] { emu::PutInSocket(demoOpener->Writer(), emu::IcKind::Blank); };
 
     ConsoleView console(env.out, env.err, env.stderrIsTerminal && !o.trace);
     console.yesAnswer = o.yes;
@@ -118,44 +161,89 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     plain.yesAnswer = o.yes;
     FormModel& form = o.trace ? plain : console;
     TracingView tracing(plain, [&env](const std::string& line) { env.out << line << '\n'; });
-    MainView& view = o.trace ? static_cast<MainView&>(tracing) : console;
+    OperationWatch watch(o.trace ? static_cast<MainView&>(tracing) : console);
+    ChipRecorder recorder(watch);
 
-    Session session(view, pacer, opener, env.workingDir);
+    Session session(watch, pacer, opener, env.workingDir);
     const StartupResult startup = RunStartup(session.ctx());
     env.out.flush();
     bool failed = startup != StartupResult::Ready || !env.out;
+    // What the summary line names: the first line that said what went wrong.
+    std::string firstFailure = failed ? watch.FirstFailure() : std::string();
     // Why the steps still to come are left out; empty while they run.
     std::string stopReason;
     if (!env.out) stopReason = "the output can not be written";
     else if (!o.keepGoing && startup == StartupResult::NoWriter) stopReason = "no writer answered at start-up";
     else if (!o.keepGoing && startup == StartupResult::NoIni) stopReason = "Writer.ini could not be read";
-    // A writer of another version runs only the steps that show and mend it.
-    const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
-    std::vector<std::string> notRun;
-    for (const Options::Step& step : o.steps) {
-        const std::string text = step.arg.empty() ? step.def->name : std::string(step.def->name) + " " + step.arg;
-        const std::string name = step.def->name;
-        if (!stopReason.empty() || (versionOnly && name != "version" && name != "update")) {
-            notRun.push_back(text);
-            continue;
-        }
-        StepCall call{session.ctx(), form, step.arg};
-        const Outcome outcome = step.def->run(call);
-        env.out.flush();
-        if (!env.out) {
-            // Never stopped in the middle of a step: a stream to the writer runs to its end.
-            stopReason = "the output can not be written after step '" + text + "'";
-            failed = true;
-        } else if (outcome != Outcome::Done) {
-            failed = true;
-            if (!o.keepGoing) stopReason = "step '" + text + (outcome == Outcome::Refused ? "' was refused" : "' failed");
+    // --log wins over Writer.ini's key; either is taken from the working directory.
+    bool logFailed = false;
+    const std::string logName = !o.log.empty() ? o.log : session.state().ProductionLogPath;
+    if (!logName.empty() && stopReason.empty()) {
+        std::string error;
+        if (!recorder.UseLog(logName[0] == '/' ? logName : env.workingDir + "/" + logName, error)) {
+            stopReason = error;
+            failed = logFailed = true;
         }
     }
-    if (!notRun.empty() || !env.out) {
+    // A writer of another version runs only the steps that show and mend it.
+    const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
+    StepRunner runner(session, form, watch, recorder);
+    std::vector<std::string> notRun;
+    const auto skip = [&](const StepRequest& step) {
+        return !stopReason.empty() || (versionOnly && std::string(step.def->name) != "version" &&
+                                       std::string(step.def->name) != "update");
+    };
+    for (const StepRequest& step : o.steps) {
+        if (skip(step)) {
+            notRun.push_back(step.Text());
+            continue;
+        }
+        const StepResult r = runner.Run(step);
+        env.out.flush();
+        if (r.outcome != Outcome::Done && firstFailure.empty())
+            firstFailure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
+        if (!env.out) {
+            // Never stopped in the middle of a step: a stream to the writer runs to its end.
+            stopReason = "the output can not be written after step '" + step.Text() + "'";
+            failed = true;
+        } else if (!r.logError.empty()) {
+            stopReason = r.logError;
+            failed = logFailed = true;
+        } else if (r.outcome != Outcome::Done) {
+            failed = true;
+            if (!o.keepGoing)
+                stopReason = "step '" + step.Text() + (r.outcome == Outcome::Refused ? "' was refused" : "' failed");
+        }
+    }
+    if (o.loop) {
+        if (!stopReason.empty() || versionOnly) {
+            notRun.push_back("loop");
+            if (stopReason.empty()) stopReason = "the writer's version differs from Writer.ini's";
+        } else {
+            std::istringstream noAnswers;
+            ChipLoopSettings settings{env.in ? *env.in : noAnswers, env.err, freshChip};
+            settings.maxFails = o.maxFails;
+            InterruptCatcher catcher(env.catchInterrupt);
+            settings.interrupted = catcher.Flag();
+            const ChipLoopEnd end = RunChipLoop(runner, o.chipSteps, settings);
+            env.out.flush();
+            if (end.chips.failed > 0 || !end.stopReason.empty() || !env.out) failed = true;
+            if (firstFailure.empty()) firstFailure = end.firstFailure;
+            if (!end.stopReason.empty()) {
+                stopReason = end.stopReason;
+                logFailed = true;
+            }
+            if (!env.out) stopReason = "the output can not be written";
+            env.err << "Chips: " << end.chips.Chips() << " (" << end.chips.Summary() << ")\n";
+        }
+    }
+    if (!notRun.empty() || !env.out || logFailed) {
         std::string message = stopReason.empty() ? "the writer's version differs from Writer.ini's" : stopReason;
         for (size_t i = 0; i < notRun.size(); ++i) message += (i == 0 ? "; not run: " : ", ") + notRun[i];
         env.err << "otpwriter-cli: " << message << "\n";
     }
+    if (failed && firstFailure.empty()) firstFailure = stopReason.empty() ? "a step did not pass" : stopReason;
+    env.err << (failed ? "FAIL: " + firstFailure : std::string("PASS")) << "\n";
     return failed ? 1 : 0;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // The console front end: does what the window's creation does, then runs its
 // steps in order.
+#include <csignal>
+#include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -19,6 +22,13 @@ struct CliEnvironment {
     // writer with --demo) and real time.
     PortOpener* opener = nullptr;
     Pacer* pacer = nullptr;
+    // The operator's answers in the chip loop; none: the loop runs one chip.
+    std::istream* in = nullptr;
+    // Puts a fresh blank chip into the socket of a writer given as `opener`
+    // (with --demo the front end does it in its own emulated writer).
+    std::function<void()> freshChip;
+    // Ctrl-C ends the chip loop after the current chip instead of the program.
+    bool catchInterrupt = false;
 };
 
 // Exit status: 0 when everything ran without a failure or refusal, 1 when

@@ -22,6 +22,9 @@ struct StepDef {
     const char* argName;  // nullptr when the step takes no argument
     const char* help;
     std::function<Outcome(StepCall&)> run;
+    // The step works on the chip in the socket: it is recorded in the
+    // production log and counted.
+    bool touchesChip = false;
 };
 
 const std::vector<StepDef>& AllSteps();

@@ -1,0 +1,37 @@
+#pragma once
+// The chip loop of a production run: the steps after "loop" once per chip,
+// the verdict and the counts after each, then Enter for the next chip or q
+// to stop. A failed step ends its chip, not the loop.
+#include <csignal>
+#include <functional>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/StepRunner.h"
+#include "production/Tally.h"
+
+namespace otp {
+
+struct ChipLoopSettings {
+    std::istream& in;
+    std::ostream& err;
+    // Puts a fresh blank chip into the socket (the emulated writer's); empty
+    // when the operator does it.
+    std::function<void()> freshChip;
+    // Set by Ctrl-C: the loop ends after the current chip.
+    const volatile std::sig_atomic_t* interrupted = nullptr;
+    // Stop after this many failed chips in a row; 0 never stops.
+    int maxFails = 0;
+};
+
+struct ChipLoopEnd {
+    Tally chips;
+    std::string firstFailure;  // of the first chip that failed
+    std::string stopReason;    // when the run must stop as a whole (the log)
+};
+
+ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& steps, ChipLoopSettings& settings);
+
+}  // namespace otp

@@ -1,0 +1,24 @@
+#include "cli/StepRunner.h"
+
+namespace otp {
+
+StepResult StepRunner::Run(const StepRequest& step) {
+    StepCall call{session_.ctx(), form_, step.arg};
+    StepResult result;
+    if (step.def->touchesChip) {
+        const ChipResult chip =
+            recorder_.Run(session_.ctx(), step.def->name, [&](Context&) { return step.def->run(call); });
+        result.outcome = chip.verdict == Verdict::Pass      ? Outcome::Done
+                         : chip.verdict == Verdict::Refused ? Outcome::Refused
+                                                            : Outcome::Failed;
+        result.failure = chip.failure;
+        result.logError = chip.logError;
+        return result;
+    }
+    watch_.Begin();
+    result.outcome = step.def->run(call);
+    if (result.outcome != Outcome::Done) result.failure = watch_.FirstFailure();
+    return result;
+}
+
+}  // namespace otp

@@ -1,0 +1,41 @@
+#pragma once
+// Runs one step of the console front end and tells how it ended: the steps
+// that touch the chip through the production recorder, the others watched
+// for the line that says what went wrong.
+#include <string>
+
+#include "cli/Steps.h"
+#include "operations/Session.h"
+#include "production/ChipRecorder.h"
+#include "production/OperationWatch.h"
+
+namespace otp {
+
+struct StepRequest {
+    const StepDef* def;
+    std::string arg;
+    // "auto", "load x.rom": how the step is named in messages.
+    std::string Text() const { return arg.empty() ? def->name : std::string(def->name) + " " + arg; }
+};
+
+struct StepResult {
+    Outcome outcome = Outcome::Done;
+    std::string failure;   // the first failure line, empty when the step passed
+    std::string logError;  // the production log could not be written
+};
+
+class StepRunner {
+public:
+    StepRunner(Session& session, FormModel& form, OperationWatch& watch, ChipRecorder& recorder)
+        : session_(session), form_(form), watch_(watch), recorder_(recorder) {}
+
+    StepResult Run(const StepRequest& step);
+
+private:
+    Session& session_;
+    FormModel& form_;
+    OperationWatch& watch_;
+    ChipRecorder& recorder_;
+};
+
+}  // namespace otp
