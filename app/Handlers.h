@@ -1,8 +1,8 @@
 #pragma once
 // What each handler of the main window does. The handlers themselves only
 // name themselves and go through TForm1::RunHandler; the work is one call
-// into the logic, listed once in Handlers.cpp, so that connecting an
-// operation to its handler is a one-line change there.
+// into the logic, given once for every handler in HandlerList.h, so that
+// connecting an operation to its handler is a one-line change there.
 #include <functional>
 #include <string>
 #include <vector>

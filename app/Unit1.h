@@ -3,6 +3,12 @@
 // logic drives it with, and one handler per event. Every handler goes
 // through RunHandler, which keeps the operator's input away while the
 // handler runs and shows what escapes it in a message box.
+//
+// Its code, by what it does: Unit1.cpp builds the window from unit1.ui and
+// connects its events; Unit1Handlers.cpp holds the handlers and how one runs;
+// Unit1Controls.cpp the view operations on panes, fields, selectors and
+// menus; Unit1Painting.cpp painting while a handler runs and the progress
+// panel; Unit1Dialogs.cpp the message boxes and file dialogs.
 #include <QMainWindow>
 
 #include <QPointer>
@@ -14,6 +20,7 @@
 #include <vector>
 
 #include "app/EventPump.h"
+#include "app/HandlerList.h"
 #include "app/Handlers.h"
 #include "app/InputGuard.h"
 #include "app/WindowPacer.h"
@@ -23,6 +30,7 @@
 class QComboBox;
 class QDialog;
 class QLineEdit;
+class QMessageBox;
 class QPlainTextEdit;
 
 namespace Ui {
@@ -82,50 +90,49 @@ public:
     void CloseWindow() override;
 
 public slots:
-    void LoadROMFile1Click();
-    void SaveROMFile1Click();
-    void UploadtoWriter1Click();
-    void Version1Click();
-    void UpdateWriter1Click();
-    void Read1Click();
-    void Write1Click();
-    void Quit1Click();
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
-    void Button5Click();
-    void Button6Click();
-    void ComboBox1Change();
-    void ComboBox3Change();
-    void ComboBox4Change();
-    void ComboBox5Change();
+    // One handler per event, as HandlerList.h lists them; each runs its
+    // operation through RunHandler.
+#define OTP_DECLARE_HANDLER(handler, control, signal, operation) void handler();
+    OTP_WINDOW_HANDLERS(OTP_DECLARE_HANDLER)
+#undef OTP_DECLARE_HANDLER
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Building (Unit1.cpp)
     void ApplyFonts();
     void FitToControls();
     void ConnectHandlers();
+
+    // Running handlers (Unit1Handlers.cpp)
     void RunOperation(const char* handler);
     void ComboBox4TextEdited(const QString& text);
-    std::optional<std::string> RunGuarded(const std::function<void()>& body);
-    void ShowFailure(const std::string& text);
-    int RunModal(QDialog& dialog);
-    std::optional<std::string> ChooseFile(bool save);
-    // While a handler runs: `changed` is painted with the next run of the
-    // event pump, which is at once when one is due.
-    void ShowNow(QWidget* changed);
-    // Paints what the handler changed since the last run of the pump.
-    void PaintChanged();
+    // Runs `body` with the operator's input held off, shows the last state
+    // when it ends and what escaped it in a box: a handler, or the start-up.
+    void RunBusy(const std::function<void()>& body);
 
+    // Control lookup (Unit1Controls.cpp); nullptr for a control of another kind.
     QPlainTextEdit* Pane(otp::Control pane) const;
     QLineEdit* Field(otp::Control field) const;
     QComboBox* Selector(otp::Control selector) const;
     QWidget* ControlWidget(otp::Control control) const;
     QAction* MenuAction(otp::Control menu) const;
     int& PaneLineCount(otp::Control pane);
+
+    // Painting (Unit1Painting.cpp)
+    // While a handler runs: `changed` is painted with the next run of the
+    // event pump, which is at once when one is due.
+    void ShowNow(QWidget* changed);
+    // Paints what the handler changed since the last run of the pump.
+    void PaintChanged();
+
+    // Dialogs (Unit1Dialogs.cpp)
+    void ShowFailure(const std::string& text);
+    // A message box: its text shown as it is, answered while a handler runs.
+    int RunBox(QMessageBox& box);
+    int RunModal(QDialog& dialog);
+    std::optional<std::string> ChooseFile(bool save);
 
     std::unique_ptr<Ui::TForm1> ui_;
     otp::InputGuard guard_;

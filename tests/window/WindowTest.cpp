@@ -41,6 +41,7 @@
 #include "BusyLoad.h"
 #include "app/EventPump.h"
 #include "app/FileDialogFilter.h"
+#include "app/HandlerList.h"
 #include "app/Handlers.h"
 #include "app/Unit1.h"
 #include "emulator/EmulatedPort.h"
@@ -252,6 +253,34 @@ QStringList ToQStrings(const Strings& list) {
     QStringList out;
     for (const auto& s : list) out << QString::fromStdString(s);
     return out;
+}
+
+// Emits `signal` of `object` with default arguments, as its control does for
+// the operator; false when `object` is of another class.
+template <typename Sender, typename... Args>
+std::function<bool(QObject*)> EmitterOf(void (Sender::*signal)(Args...)) {
+    return [signal](QObject* object) {
+        auto* sender = qobject_cast<Sender*>(object);
+        if (sender == nullptr) return false;
+        (sender->*signal)(Args{}...);
+        return true;
+    };
+}
+
+// A handler as HandlerList.h gives it: its name, its control, what emits the
+// control's signal, and the name of its operation.
+struct ListedHandler {
+    std::string handler;
+    std::string control;
+    std::function<bool(QObject*)> fire;
+    std::string operation;
+};
+
+const std::vector<ListedHandler>& ListedHandlers() {
+#define OTP_LISTED_HANDLER(handler, control, signal, operation) {#handler, #control, EmitterOf(&signal), #operation},
+    static const std::vector<ListedHandler> list = {OTP_WINDOW_HANDLERS(OTP_LISTED_HANDLER)};
+#undef OTP_LISTED_HANDLER
+    return list;
 }
 
 class WindowTest : public ::testing::Test {
@@ -797,16 +826,44 @@ TEST(WindowHandlers, EveryHandlerIsAMethodAndEveryOperationBelongsToAHandler) {
     EXPECT_FALSE(static_cast<bool>(otp::OperationForHandler("NoSuchClick")));
 }
 
+// Each handler runs, once, on the signal of its own control, is named after
+// that control and its event, and calls the operation of its own name; every
+// button, selector and menu command of the window has one.
+TEST_F(WindowTest, EveryListedHandlerRunsOnItsControlsSignalAndIsNamedAfterIt) {
+    QStringList listedControls;
+    for (const ListedHandler& h : ListedHandlers()) {
+        SCOPED_TRACE(h.handler);
+        listedControls << QString::fromStdString(h.control);
+        QObject* control = Find<QObject>(h.control.c_str());
+        ASSERT_NE(control, nullptr);
+        const char* event = qobject_cast<QComboBox*>(control) != nullptr ? "Change" : "Click";
+        EXPECT_EQ(h.handler, h.control + event);
+        EXPECT_EQ(h.operation, h.handler);
+        handlersRun.clear();
+        ASSERT_TRUE(h.fire(control));
+        EXPECT_EQ(handlersRun, Strings({h.handler}));
+    }
+    QStringList controls;
+    for (QPushButton* button : Client()->findChildren<QPushButton*>()) controls << button->objectName();
+    for (QComboBox* box : Client()->findChildren<QComboBox*>()) controls << box->objectName();
+    for (QAction* action : form->findChildren<QAction*>())
+        if (!action->objectName().isEmpty() && action->menu() == nullptr) controls << action->objectName();
+    controls.sort();
+    listedControls.sort();
+    EXPECT_EQ(listedControls, controls);
+}
+
 TEST_F(WindowTest, ButtonsRunTheirHandlersWhenClicked) {
     ShowForm();
-    const std::pair<const char*, const char*> buttons[] = {
-        {"Button1", "Button1Click"}, {"Button2", "Button2Click"}, {"Button3", "Button3Click"},
-        {"Button4", "Button4Click"}, {"Button5", "Button5Click"}, {"Button6", "Button6Click"}};
     Strings expected;
-    for (const auto& [button, handler] : buttons) {
-        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
-        expected.push_back(handler);
+    for (const ListedHandler& h : ListedHandlers()) {
+        QPushButton* button = Find<QPushButton>(h.control.c_str());
+        if (button == nullptr) continue;
+        QTest::mouseClick(button, Qt::LeftButton);
+        expected.push_back(h.handler);
     }
+    EXPECT_EQ(expected, Strings({"Button1Click", "Button2Click", "Button3Click", "Button4Click", "Button5Click",
+                                 "Button6Click"}));
     EXPECT_EQ(handlersRun, expected);
     EXPECT_FALSE(Find<QPushButton>("Button5")->text() == "Read");  // Read is Button6
 }
