@@ -169,7 +169,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     env.out.flush();
     bool failed = startup != StartupResult::Ready || !env.out;
     // What the summary line names: the first line that said what went wrong.
-    std::string firstFailure = failed ? watch.FirstFailure() : std::string();
+    std::string firstFailure = startup != StartupResult::Ready ? watch.FirstFailure() : std::string();
     // Why the steps still to come are left out; empty while they run.
     std::string stopReason;
     if (!env.out) stopReason = "the output can not be written";

@@ -53,7 +53,8 @@ protected:
 struct CliRun {
     int status = -1;
     std::string out;  // stdout and stderr together
-    std::vector<std::string> lines;
+    std::vector<std::string> lines;  // without the closing verdict line
+    std::string verdict;             // "PASS" or "FAIL: ..."
     bool Has(const std::string& line) const { return Contains(lines, line); }
 };
 
@@ -69,6 +70,10 @@ inline CliRun RunCliProgram(const std::string& dir, const std::string& device, c
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.lines = Lines(run.out);
+    if (!run.lines.empty() && (run.lines.back() == "PASS" || run.lines.back().rfind("FAIL: ", 0) == 0)) {
+        run.verdict = run.lines.back();
+        run.lines.pop_back();
+    }
     return run;
 }
 

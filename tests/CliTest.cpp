@@ -23,7 +23,7 @@ TEST_F(CliTest, TraceShowsWhatWriterIniDefines) {
     EXPECT_TRUE(Contains(lines, "AppendLine RichEdit2 COM2 Connect OK !!!"));
     EXPECT_TRUE(Contains(lines, "SetMenuVisible Testcode1 off"));
     EXPECT_TRUE(Contains(lines, "SetProgressMax 162"));
-    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(err.str(), "PASS\n");
 }
 
 TEST_F(CliTest, PlainModePrintsPaneLinesAndBoxesOnStderr) {
@@ -31,10 +31,12 @@ TEST_F(CliTest, PlainModePrintsPaneLinesAndBoxesOnStderr) {
     opener->FailOpen("COM3");
     EXPECT_EQ(Run({"version"}), 1);
     EXPECT_EQ(out.str(), "COM3 Connect Error (1)!!!\n");
-    EXPECT_EQ(err.str(), "ERROR: RS232 open error!!!\notpwriter-cli: no writer answered at start-up; not run: version\n");
+    EXPECT_EQ(err.str(),
+              "ERROR: RS232 open error!!!\notpwriter-cli: no writer answered at start-up; not run: version\n"
+              "FAIL: ERROR: RS232 open error!!!\n");
     EXPECT_EQ(Run({"--keep-going", "version"}), 1);
     EXPECT_EQ(out.str(), "COM3 Connect Error (1)!!!\nVersion : \nReceiver Data Length = 0 bytes\n");
-    EXPECT_EQ(err.str(), "ERROR: RS232 open error!!!\nERROR: RS232 open error!!!\n");
+    EXPECT_EQ(err.str(), "ERROR: RS232 open error!!!\nERROR: RS232 open error!!!\nFAIL: ERROR: RS232 open error!!!\n");
 }
 
 TEST_F(CliTest, VersionStepAfterStartUp) {

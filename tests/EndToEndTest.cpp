@@ -76,6 +76,7 @@ TEST_F(EndToEndTest, TracedVersionQuery) {
     EXPECT_EQ(std::vector<std::string>(r.lines.end() - 3, r.lines.end()),
               (std::vector<std::string>{"ClearPane RichEdit2", "AppendLine RichEdit2 Version : 12071000",
                                         "AppendLine RichEdit2 Receiver Data Length = 8 bytes"}));
+    EXPECT_EQ(r.verdict, "PASS");
 }
 
 TEST_F(EndToEndTest, MissingDeviceGivesTheOpenErrorBox) {
@@ -84,6 +85,7 @@ TEST_F(EndToEndTest, MissingDeviceGivesTheOpenErrorBox) {
     EXPECT_EQ(r.lines.front(), "ERROR: RS232 open error!!!") << r.out;
     EXPECT_TRUE(r.Has("COM1 Connect Error (1)!!!")) << r.out;
     EXPECT_EQ(r.lines.back(), "otpwriter-cli: no writer answered at start-up; not run: version") << r.out;
+    EXPECT_EQ(r.verdict, "FAIL: ERROR: RS232 open error!!!");
 }
 
 TEST_F(EndToEndWithoutLineTimeTest, FirmwareUpdateThenTheNewVersion) {

@@ -105,6 +105,7 @@ TEST_F(OtpEndToEnd, AProductionRunPassesOnABlankIcAndTheSameIcThenFailsTheBlankC
     EXPECT_EQ(run.status, 1);
     ASSERT_FALSE(run.lines.empty());
     EXPECT_EQ(run.lines.back(), "  -----> OTP Blank Check Fail !!!");
+    EXPECT_EQ(run.verdict, "FAIL: OTP Blank Check Fail !!!");
     EXPECT_FALSE(run.Has("Programming ................"));
 
     // The operator puts the next chip in; the writer still holds the image.
@@ -241,7 +242,8 @@ TEST_F(OtpEndToEnd, AClosedOutputEndsTheRunWithStatusOne) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(dir.Read("err.txt"), "otpwriter-cli: the output can not be written; not run: version\n");
+    EXPECT_EQ(dir.Read("err.txt"),
+              "otpwriter-cli: the output can not be written; not run: version\nFAIL: the output can not be written\n");
 }
 
 // The largest word image over a line at 9600 baud: the stream outruns the
