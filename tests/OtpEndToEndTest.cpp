@@ -263,3 +263,50 @@ TEST_F(OtpEndToEnd, TheLargestWordImageLoadsProgramsAndReadsOverAPacedLine) {
     emu.Command("quit");
     EXPECT_EQ(emu.WaitExit(), 0);
 }
+
+// The chip loop as a technician runs it: the emulator's operator puts each
+// chip in, the console waits for Enter, one chip is a used one, and Ctrl-C
+// while it waits ends the run with the totals.
+TEST_F(OtpEndToEnd, AChipLoopCountsEveryChipAndCtrlCEndsItWithTheTotals) {
+    Emulator emu;
+    ASSERT_TRUE(emu.Start({"--link", link(), "--no-pacing"}));
+    ASSERT_EQ(emu.ReadLine().rfind("/dev/", 0), 0u);
+    otp::test::ChildProcess cli;
+    ASSERT_TRUE(cli.Start("/bin/sh",
+                          {"-c", "cd '" + dir.path() + "' && OTPWRITER_COM1='" + link() + "' exec '" OTP_BINARY_DIR
+                                 "/otpwriter-cli' --log run.csv load x.rom loop auto"},
+                          true));
+    const auto chipLine = [&cli] {
+        for (int i = 0; i < 10; ++i) {
+            const std::string line = cli.ReadErrorLine(30000);
+            const size_t at = line.rfind("chip ");
+            if (at != std::string::npos && line.find(':', at) != std::string::npos) return line.substr(at);
+        }
+        return std::string("no chip line");
+    };
+    EXPECT_EQ(chipLine(), "chip 1: PASS (passed 1, failed 0, yield 100.0 %)");
+    const struct {
+        const char* ic;
+        const char* verdict;
+    } chips[] = {
+        {"blank", "chip 2: PASS (passed 2, failed 0, yield 100.0 %)"},
+        {"programmed", "chip 3: FAIL: OTP Blank Check Fail !!! (passed 2, failed 1, yield 66.7 %)"},
+        {"blank", "chip 4: PASS (passed 3, failed 1, yield 75.0 %)"},
+    };
+    for (const auto& chip : chips) {
+        emu.Command(std::string("ic ") + chip.ic);
+        cli.Say("\n");
+        EXPECT_EQ(chipLine(), chip.verdict);
+    }
+    usleep(300000);  // the prompt for chip 5 is waiting for Enter
+    cli.Signal(SIGINT);
+    std::string rest;
+    for (int i = 0; i < 4; ++i) rest += cli.ReadErrorLine(10000) + "\n";
+    EXPECT_NE(rest.find("Chips: 4 (passed 3, failed 1, yield 75.0 %)\nFAIL: OTP Blank Check Fail !!!\n"),
+              std::string::npos)
+        << rest;
+    EXPECT_EQ(cli.WaitExit(10000), 1);
+    EXPECT_EQ(otp::test::Lines(dir.Read("run.csv")).size(), 5u);
+    emu.Command("quit");
+    EXPECT_EQ(emu.WaitExit(), 0);
+}
