@@ -18,16 +18,20 @@ namespace otp {
 namespace {
 
 // Quit: the window closes, and the program ends with it.
-void Quit1Click(Context& ctx) { ctx.view.CloseWindow(); }
+Outcome Quit1Click(Context& ctx) {
+    ctx.view.CloseWindow();
+    return Outcome::Done;
+}
 
 struct HandlerEntry {
     std::string name;
     WindowOperation operation;
+    const char* chip;
 };
 
 // Handler name -> its operation, in the order of HandlerList.h.
 const std::vector<HandlerEntry>& HandlerTable() {
-#define OTP_HANDLER_ENTRY(handler, control, signal, operation) {#handler, operation},
+#define OTP_HANDLER_ENTRY(handler, control, signal, operation, chip) {#handler, operation, chip},
     static const std::vector<HandlerEntry> table = {OTP_WINDOW_HANDLERS(OTP_HANDLER_ENTRY)};
 #undef OTP_HANDLER_ENTRY
     return table;
@@ -48,6 +52,12 @@ WindowOperation OperationForHandler(const std::string& handler) {
     const auto& table = HandlerTable();
     auto it = std::find_if(table.begin(), table.end(), [&](const HandlerEntry& e) { return e.name == handler; });
     return it == table.end() ? WindowOperation() : it->operation;
+}
+
+const char* ChipOperationOf(const std::string& handler) {
+    const auto& table = HandlerTable();
+    auto it = std::find_if(table.begin(), table.end(), [&](const HandlerEntry& e) { return e.name == handler; });
+    return it == table.end() ? nullptr : it->chip;
 }
 
 std::vector<std::string> HandlersWithOperation() {

@@ -8,16 +8,21 @@
 #include <vector>
 
 #include "link/Context.h"
+#include "operations/Outcome.h"
 
 namespace otp {
 
-using WindowOperation = std::function<void(Context&)>;
+using WindowOperation = std::function<Outcome(Context&)>;
 
 // Every handler of the main window, in the order of its events.
 const std::vector<std::string>& WindowHandlerNames();
 
 // The operation the named handler runs; empty while it has none.
 WindowOperation OperationForHandler(const std::string& handler);
+
+// The name of the handler's operation on the chip in the socket ("auto"),
+// which is recorded and counted; nullptr for the other handlers.
+const char* ChipOperationOf(const std::string& handler);
 
 // The handlers that have an operation.
 std::vector<std::string> HandlersWithOperation();

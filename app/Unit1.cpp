@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStatusBar>
 
 #include "operations/Startup.h"
 #include "ui_unit1.h"
@@ -39,10 +40,11 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
     ui_->ComboBox4->setCompleter(nullptr);
     ui_->ComboBox4->setInsertPolicy(QComboBox::NoInsert);
     ApplyFonts();
+    BuildProductionBar();
     FitToControls();
     ConnectHandlers();
 
-    session_ = std::make_unique<otp::Session>(*this, *pacer_, opener, std::move(workingDir));
+    session_ = std::make_unique<otp::Session>(watch_, *pacer_, opener, std::move(workingDir));
 
     // The start-up runs inside the window's creation, before it is shown.
     RunBusy([this] { otp::RunStartup(session_->ctx()); });
@@ -81,17 +83,19 @@ void TForm1::ApplyFonts() {
 
 void TForm1::FitToControls() {
     // The client area is exactly as large as its controls reach; the window
-    // is the client area plus the menu bar, and does not resize.
+    // is the client area plus the menu bar and the status bar, and does not
+    // resize.
     const QRect reach = ui_->ClientArea->childrenRect();
     const QSize client(reach.x() + reach.width(), reach.y() + reach.height());
     ui_->ClientArea->setFixedSize(client);
-    setFixedSize(client.width(), client.height() + ui_->MainMenu1->sizeHint().height());
+    setFixedSize(client.width(),
+                 client.height() + ui_->MainMenu1->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 // The one place where the window's events meet their handlers: each control's
 // signal as HandlerList.h names it, and the lock selector's typed text.
 void TForm1::ConnectHandlers() {
-#define OTP_CONNECT_HANDLER(handler, control, signal, operation) \
+#define OTP_CONNECT_HANDLER(handler, control, signal, operation, chip) \
     connect(ui_->control, &signal, this, &TForm1::handler);
     OTP_WINDOW_HANDLERS(OTP_CONNECT_HANDLER)
 #undef OTP_CONNECT_HANDLER

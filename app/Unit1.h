@@ -25,6 +25,8 @@
 #include "app/InputGuard.h"
 #include "app/WindowPacer.h"
 #include "operations/Session.h"
+#include "production/ChipRecorder.h"
+#include "production/OperationWatch.h"
 #include "view/MainView.h"
 
 class QComboBox;
@@ -32,6 +34,7 @@ class QDialog;
 class QLineEdit;
 class QMessageBox;
 class QPlainTextEdit;
+class ProductionBar;
 
 namespace Ui {
 class TForm1;
@@ -48,6 +51,17 @@ public:
     ~TForm1() override;
 
     otp::Session& session() { return *session_; }
+    otp::ChipRecorder& recorder() { return recorder_; }
+
+    // The production log: `fromCommandLine` when given, else the one
+    // Writer.ini names; relative names start in the working directory. A log
+    // that cannot be opened is said in a box, and the operations on the chip
+    // are refused until it can be.
+    void UseProductionLog(const std::string& fromCommandLine);
+    // Demo mode: the status bar says that the writer is emulated, and the
+    // Demo menu's "Next chip" runs `nextChip` (a fresh blank chip in the
+    // emulated socket).
+    void EnableDemo(std::function<void()> nextChip);
     otp::Pacer& pacer() { return *pacer_; }
     // True while a handler (or the start-up) runs.
     bool Busy() const { return running_; }
@@ -92,7 +106,7 @@ public:
 public slots:
     // One handler per event, as HandlerList.h lists them; each runs its
     // operation through RunHandler.
-#define OTP_DECLARE_HANDLER(handler, control, signal, operation) void handler();
+#define OTP_DECLARE_HANDLER(handler, control, signal, operation, chip) void handler();
     OTP_WINDOW_HANDLERS(OTP_DECLARE_HANDLER)
 #undef OTP_DECLARE_HANDLER
 
@@ -134,11 +148,20 @@ private:
     int RunModal(QDialog& dialog);
     std::optional<std::string> ChooseFile(bool save);
 
+    // The status bar below the panes (Unit1Production.cpp).
+    void BuildProductionBar();
+    void RunChipOperation(const char* chip, const otp::WindowOperation& operation);
+
     std::unique_ptr<Ui::TForm1> ui_;
     otp::InputGuard guard_;
     otp::EventPump pump_;
     otp::WindowPacer ownPacer_;
     otp::Pacer* pacer_;
+    // The session sees the window through the watch, which the production
+    // recorder asks what an operation showed.
+    otp::OperationWatch watch_{*this};
+    otp::ChipRecorder recorder_{watch_};
+    ProductionBar* bar_ = nullptr;
     std::unique_ptr<otp::Session> session_;
     bool running_ = false;
     bool centred_ = false;

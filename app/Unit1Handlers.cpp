@@ -26,15 +26,18 @@ std::optional<std::string> RunGuarded(const std::function<void()>& body) {
 
 }  // namespace
 
-#define OTP_DEFINE_HANDLER(handler, control, signal, operation) \
+#define OTP_DEFINE_HANDLER(handler, control, signal, operation, chip) \
     void TForm1::handler() { RunOperation(#handler); }
 OTP_WINDOW_HANDLERS(OTP_DEFINE_HANDLER)
 #undef OTP_DEFINE_HANDLER
 
 void TForm1::RunOperation(const char* handler) {
     const otp::WindowOperation operation = operationFor ? operationFor(handler) : otp::WindowOperation();
-    RunHandler(handler, [this, &operation] {
-        if (operation) operation(session_->ctx());
+    const char* chip = otp::ChipOperationOf(handler);
+    RunHandler(handler, [this, &operation, chip] {
+        if (!operation) return;
+        if (chip) RunChipOperation(chip, operation);
+        else operation(session_->ctx());
     });
 }
 

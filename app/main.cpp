@@ -9,15 +9,21 @@
 #include "app/Unit1.h"
 #include "config/PathLookup.h"
 #include "emulator/EmulatedPort.h"
+#include "emulator/IcAccess.h"
 #include "link/PosixSerialPort.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: otpwriter [--demo]\n"
+    "Usage: otpwriter [--demo] [--log FILE]\n"
     "The OTP writer's main window. Writer.ini is read from the current directory.\n"
     "  --demo    talk to an emulated writer inside this program instead of a\n"
-    "            writer on the serial port\n"
+    "            writer on the serial port; the Demo menu puts a fresh blank\n"
+    "            chip into its socket\n"
+    "  --log FILE\n"
+    "            append one CSV line per operation on a chip (Auto, Blank Check,\n"
+    "            Program, Verify, Read, Copy, Testcode > Write) to FILE; without\n"
+    "            it, the PRODUCTION_LOG of Writer.ini, if any\n"
     "  --help    show this help\n"
     "\n"
     "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
@@ -41,10 +47,13 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("otpwriter"));
 
     bool demo = false;
+    std::string log;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--demo") {
             demo = true;
+        } else if (arg == "--log" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            log = argv[++i];
         } else {
             std::cerr << "otpwriter: unknown option " << arg << "\nTry 'otpwriter --help'.\n";
             return 2;
@@ -53,12 +62,16 @@ int main(int argc, char** argv) {
     // The emulated writer stamps its answers with a steady clock, the same
     // time base the window's pauses run on.
     otp::RealPacer demoClock;
-    std::unique_ptr<otp::PortOpener> demoOpener;
+    std::unique_ptr<otp::emu::EmulatedPortOpener> demoOpener;
     if (demo) demoOpener = otp::emu::MakeDemoOpener(demoClock);
     otp::PosixPortOpener realOpener;
     otp::PortOpener& opener = demoOpener ? *demoOpener : static_cast<otp::PortOpener&>(realOpener);
 
     TForm1 form(opener, otp::CurrentDirectory());
+    if (demoOpener) {
+        form.EnableDemo([&demoOpener] { otp::emu::PutInSocket(demoOpener->Writer(), otp::emu::IcKind::Blank); });
+    }
+    form.UseProductionLog(log);
     form.show();  // centred on the screen the first time it is shown
     return app.exec();
 }

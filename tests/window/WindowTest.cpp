@@ -45,6 +45,7 @@
 #include "app/Handlers.h"
 #include "app/Unit1.h"
 #include "emulator/EmulatedPort.h"
+#include "emulator/IcAccess.h"
 #include "view/FormModel.h"
 
 namespace {
@@ -277,7 +278,7 @@ struct ListedHandler {
 };
 
 const std::vector<ListedHandler>& ListedHandlers() {
-#define OTP_LISTED_HANDLER(handler, control, signal, operation) {#handler, #control, EmitterOf(&signal), #operation},
+#define OTP_LISTED_HANDLER(handler, control, signal, operation, chip) {#handler, #control, EmitterOf(&signal), #operation},
     static const std::vector<ListedHandler> list = {OTP_WINDOW_HANDLERS(OTP_LISTED_HANDLER)};
 #undef OTP_LISTED_HANDLER
     return list;
@@ -1224,6 +1225,59 @@ TEST_F(WindowTest, AgainstAWriterThatAnswersTheStartUpFillsTheWindow) {
     EXPECT_TRUE(Find<QPlainTextEdit>("RichEdit2")->toPlainText().endsWith("Receiver Data Length = 16 bytes"));
     EXPECT_EQ(form->GetSelection(Control::ComboBox4), 1);
     EXPECT_EQ(handlersRun, Strings({"Button2Click", "Version1Click", "ComboBox4Change"}));
+}
+
+// A production session in demo mode: each chip operation shows its verdict
+// and counts in the status bar, a used chip fails, Next chip puts a fresh
+// one in, and Reset starts the counts again.
+TEST_F(WindowTest, TheStatusBarShowsEachVerdictAndTheCounts) {
+    otp::VirtualPacer clock;
+    auto demo = otp::emu::MakeDemoOpener(clock);
+    form.reset();
+    op.seen.clear();
+    form = std::make_unique<TForm1>(*demo, OTP_SOURCE_DIR "/examples", nullptr, &clock);
+    form->EnableDemo([&demo] { otp::emu::PutInSocket(demo->Writer(), otp::emu::IcKind::Blank); });
+    ShowForm();
+    op.fileAnswer = [](QFileDialog& d) {
+        d.selectFile(QStringLiteral(OTP_SOURCE_DIR "/examples/demo-rx4400.rom"));
+        static_cast<QDialog&>(d).accept();
+    };
+    form->LoadROMFile1Click();
+    op.seen.clear();
+    EXPECT_FALSE(Find<QLabel>("DemoNotice")->isHidden());
+    EXPECT_EQ(form->menuBar()->actions().back()->text(), "Demo");
+    const auto shown = [this] {
+        return (Find<QLabel>("Verdict")->text() + " | " + Find<QLabel>("VerdictDetail")->text() + " | " +
+                Find<QLabel>("ChipCounts")->text())
+            .toStdString();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        std::string bar;
+        const char* screenshot;
+    } steps[] = {
+        {"a blank chip passes Auto", [&] { QTest::mouseClick(Find<QPushButton>("Button1"), Qt::LeftButton); },
+         "PASS | The chip passed | Chips 1: passed 1, failed 0, yield 100.0 %", "window-pass.png"},
+        {"the same chip fails Auto", [&] { QTest::mouseClick(Find<QPushButton>("Button1"), Qt::LeftButton); },
+         "FAIL | OTP Blank Check Fail !!! | Chips 2: passed 1, failed 1, yield 50.0 %", "window-fail.png"},
+        {"a selector is no chip operation", [&] { form->ComboBox4Change(); },
+         "FAIL | OTP Blank Check Fail !!! | Chips 2: passed 1, failed 1, yield 50.0 %", nullptr},
+        {"Next chip puts a blank chip in", [&] { Find<QAction>("NextChip1")->trigger(); form->Button2Click(); },
+         "PASS | The chip passed | Chips 3: passed 2, failed 1, yield 66.7 %", nullptr},
+        {"Reset starts the counts again",
+         [&] { QTest::mouseClick(Find<QPushButton>("ResetCounts"), Qt::LeftButton); },
+         "PASS | The chip passed | Chips 0: passed 0, failed 0, yield -", nullptr},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(shown(), step.bar);
+        if (step.screenshot) {
+            EXPECT_TRUE(form->grab().save(QStringLiteral(OTP_BINARY_DIR "/") + QString::fromLatin1(step.screenshot)));
+        }
+    }
+    EXPECT_TRUE(op.seen.empty());
 }
 
 TEST_F(WindowTest, Screenshot) {

@@ -1,0 +1,96 @@
+#include "app/ProductionBar.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/Latin1Text.h"
+
+namespace {
+
+struct Look {
+    const char* word;
+    const char* colours;  // background, text
+};
+
+Look LookOf(otp::Verdict v) {
+    switch (v) {
+        case otp::Verdict::Pass: return {"PASS", "background:#1e7d32;color:white;"};
+        case otp::Verdict::Refused: return {"REFUSED", "background:#9e9e9e;color:black;"};
+        case otp::Verdict::Fail:
+        case otp::Verdict::NoWriter: break;
+    }
+    return {"FAIL", "background:#c62828;color:white;"};
+}
+
+}  // namespace
+
+ProductionBar::ProductionBar(QWidget* parent)
+    : QWidget(parent),
+      verdict_(new QLabel(QStringLiteral("-"), this)),
+      detail_(new QLabel(QStringLiteral("No chip yet"), this)),
+      counts_(new QLabel(this)),
+      log_(new QLabel(this)),
+      demo_(new QLabel(this)),
+      reset_(new QPushButton(QStringLiteral("Reset counts"), this)) {
+    verdict_->setObjectName(QStringLiteral("Verdict"));
+    detail_->setObjectName(QStringLiteral("VerdictDetail"));
+    counts_->setObjectName(QStringLiteral("ChipCounts"));
+    log_->setObjectName(QStringLiteral("ProductionLogName"));
+    demo_->setObjectName(QStringLiteral("DemoNotice"));
+    reset_->setObjectName(QStringLiteral("ResetCounts"));
+
+    QFont big = verdict_->font();
+    big.setPixelSize(28);
+    big.setBold(true);
+    verdict_->setFont(big);
+    verdict_->setAlignment(Qt::AlignCenter);
+    verdict_->setMinimumWidth(150);
+    verdict_->setStyleSheet(QStringLiteral("background:#e0e0e0;color:black;"));
+    QFont bold = counts_->font();
+    bold.setBold(true);
+    counts_->setFont(bold);
+    demo_->setStyleSheet(QStringLiteral("color:#8a4b00;font-weight:bold;"));
+    demo_->hide();
+    reset_->setFocusPolicy(Qt::NoFocus);
+    connect(reset_, &QPushButton::clicked, this, &ProductionBar::resetRequested);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(1);
+    grid->addWidget(verdict_, 0, 0, 3, 1);
+    grid->addWidget(detail_, 0, 1, 1, 2);
+    grid->addWidget(counts_, 1, 1);
+    grid->addWidget(reset_, 1, 2, Qt::AlignRight);
+    grid->addWidget(log_, 2, 1, 1, 2);
+    grid->addWidget(demo_, 3, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+    ShowCounts(otp::Tally{});
+    ShowLog(QString());
+}
+
+void ProductionBar::ShowResult(const otp::ChipResult& result, const otp::Tally& tally) {
+    const Look look = LookOf(result.verdict);
+    verdict_->setText(QString::fromLatin1(look.word));
+    verdict_->setStyleSheet(QString::fromLatin1(look.colours));
+    QString detail;
+    if (result.verdict == otp::Verdict::NoWriter) detail = QStringLiteral("No writer: ");
+    detail += result.failure.empty() ? QStringLiteral("The chip passed") : otp::ToQ(result.failure);
+    detail_->setText(detail);
+    ShowCounts(tally);
+}
+
+void ProductionBar::ShowCounts(const otp::Tally& tally) {
+    counts_->setText(otp::ToQ("Chips " + std::to_string(tally.Chips()) + ": " + tally.Summary()));
+}
+
+void ProductionBar::ShowLog(const QString& path) {
+    log_->setText(path.isEmpty() ? QStringLiteral("No production log is kept (--log FILE or PRODUCTION_LOG)")
+                                 : QStringLiteral("Production log: ") + path);
+}
+
+void ProductionBar::ShowDemo(const QString& text) {
+    demo_->setText(text);
+    demo_->setVisible(!text.isEmpty());
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The status bar of a production session, below the panes: the last chip's
+// verdict as a large word on its colour (PASS green, FAIL red, REFUSED
+// grey), the line that said what went wrong, the counts of this session
+// with the yield and a button that resets them, where the results are
+// logged, and in demo mode that the writer is only emulated.
+#include <QWidget>
+
+#include "production/ChipRecorder.h"
+
+class QLabel;
+class QPushButton;
+
+class ProductionBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit ProductionBar(QWidget* parent = nullptr);
+
+    void ShowResult(const otp::ChipResult& result, const otp::Tally& tally);
+    void ShowCounts(const otp::Tally& tally);
+    // "" when no log is kept.
+    void ShowLog(const QString& path);
+    void ShowDemo(const QString& text);
+
+signals:
+    void resetRequested();
+
+private:
+    QLabel* verdict_;
+    QLabel* detail_;
+    QLabel* counts_;
+    QLabel* log_;
+    QLabel* demo_;
+    QPushButton* reset_;
+};

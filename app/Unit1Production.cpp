@@ -1,0 +1,55 @@
+// The production side of the main window: the status bar with the last
+// verdict and the counts, the production log, and demo mode's Next chip.
+#include "app/Unit1.h"
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include "app/Latin1Text.h"
+#include "app/ProductionBar.h"
+
+void TForm1::BuildProductionBar() {
+    bar_ = new ProductionBar(this);
+    statusBar()->addWidget(bar_, 1);
+    statusBar()->setSizeGripEnabled(false);
+    connect(bar_, &ProductionBar::resetRequested, this, [this] {
+        recorder_.tally().Reset();
+        bar_->ShowCounts(recorder_.tally());
+    });
+}
+
+void TForm1::RunChipOperation(const char* chip, const otp::WindowOperation& operation) {
+    const otp::ChipResult result = recorder_.Run(session_->ctx(), chip, operation);
+    bar_->ShowResult(result, recorder_.tally());
+    ShowNow(bar_);
+    if (!result.logError.empty()) {
+        ShowErrorBox("Production log", result.logError + "\nNo operation on a chip runs until the log can be written.",
+                     true);
+    }
+}
+
+void TForm1::UseProductionLog(const std::string& fromCommandLine) {
+    const std::string name = !fromCommandLine.empty() ? fromCommandLine : session_->state().ProductionLogPath;
+    if (name.empty()) return;
+    const std::string path = name[0] == '/' ? name : session_->ctx().workingDir + "/" + name;
+    std::string error;
+    const bool open = recorder_.UseLog(path, error);
+    bar_->ShowLog(otp::ToQ(path));
+    if (!open)
+        ShowErrorBox("Production log", error + "\nNo operation on a chip runs until the log can be written.", true);
+}
+
+void TForm1::EnableDemo(std::function<void()> nextChip) {
+    bar_->ShowDemo(QStringLiteral("Demo: the writer is emulated inside this program; no real chip is programmed."));
+    QMenu* demo = menuBar()->addMenu(QStringLiteral("Demo"));
+    demo->setObjectName(QStringLiteral("DemoMenu"));
+    QAction* next = demo->addAction(QStringLiteral("Next chip"));
+    next->setObjectName(QStringLiteral("NextChip1"));
+    connect(next, &QAction::triggered, this, [this, nextChip] {
+        RunHandler("NextChip", [this, &nextChip] {
+            nextChip();
+            bar_->ShowDemo(QStringLiteral("Demo: a fresh blank chip is in the emulated socket."));
+        });
+    });
+}
