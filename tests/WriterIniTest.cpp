@@ -176,3 +176,19 @@ TEST_F(WriterIniTest, ShippedExampleReadsFourBodies) {
     }
     EXPECT_EQ(s->OFFSET[2], 0x800);
 }
+
+TEST_F(WriterIniTest, TheProductionLogKeepsItsLetterCaseAndBlanks) {
+    const struct {
+        const char* line;
+        const char* path;
+    } rows[] = {
+        {"PRODUCTION_LOG run.csv\n", "run.csv"},
+        {"production_log  Logs/Line 3/Run.csv  // the third line\n", "Logs/Line 3/Run.csv"},
+        {"PRODUCTION_LOG\n", ""},
+        {"VERSION 1\n", ""},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(Read(row.line));
+        EXPECT_EQ(s->ProductionLogPath, row.path) << row.line;
+    }
+}
