@@ -165,8 +165,8 @@ void StreamRomImage(Context& ctx, int n) {
 }
 
 int SelectedBodyOffset(Context& ctx) {
-    const int b = ctx.view.GetSelection(Control::ComboBox1);
-    return (b >= 0 && b < kMaxBodies) ? ctx.state.OFFSET[static_cast<size_t>(b)] : 0;
+    const std::optional<int> row = SelectedTableRow(ctx);
+    return row ? ctx.state.OFFSET[static_cast<size_t>(*row)] : 0;
 }
 
 void ShowTotalChecksum(Context& ctx) { ctx.view.SetFieldText(Control::Edit1, FormatHex(TotalChecksum(ctx.state), 4)); }

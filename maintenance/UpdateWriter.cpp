@@ -75,15 +75,16 @@ bool CompareReadBack(Context& ctx, int n, const BlockRead& read) {
 bool RestoreBodyInfo(Context& ctx) {
     WriterState& s = ctx.state;
     OpenPort(ctx);
-    const int selected = ctx.view.GetSelection(Control::ComboBox1);
+    const std::optional<int> body = SelectedBody(ctx);
     bool held = false;
-    if (selected < s.BodyCount) {
-        TakeBodyRow(s, selected);  // no selection (-1) sends row 0 back as it is
+    // No selection at all sends row 0 back as it is.
+    if (body || ctx.view.GetSelection(Control::ComboBox1) < 0) {
+        if (body) TakeBodyRow(s, *body);
         const BodyInfoRow sent = s.BodyInfo[0];
         WriteBodyInfo(ctx);
         held = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent);
     } else {
-        ctx.view.ShowNotice("The body is not available !!!");
+        ctx.view.ShowNotice(kBodyNotAvailable);
     }
     ClosePort(ctx);
     ApplyBodyInfo(s, ctx.view);

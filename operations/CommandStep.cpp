@@ -6,8 +6,7 @@
 namespace otp {
 
 std::optional<int> BodyForWaits(Context& ctx) {
-    const int body = ctx.view.GetSelection(Control::ComboBox1);
-    if (body >= 0 && body < ctx.state.BodyCount && body < kMaxBodies) return body;
+    if (const std::optional<int> body = SelectedBody(ctx)) return body;
     ctx.view.ShowNotice(kBodyNotAvailable);
     return std::nullopt;
 }

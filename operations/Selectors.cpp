@@ -50,13 +50,13 @@ bool IsLastUsedSearch(int index, bool twoBanks) { return twoBanks ? index == 2 :
 
 Outcome ComboBox1Change(Context& ctx) {
     WriterState& s = ctx.state;
-    const int index = ctx.view.GetSelection(Control::ComboBox1);
+    const std::optional<int> body = SelectedBody(ctx);
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
     Outcome outcome = Outcome::Refused;
-    if (index >= 0 && index < s.BodyCount && index < kMaxBodies) {
-        TakeBodyRow(s, index);
+    if (body) {
+        TakeBodyRow(s, *body);
         outcome = WriteAndCheck(ctx, 0);
     } else {
         ctx.view.ShowNotice(kBodyNotAvailable);

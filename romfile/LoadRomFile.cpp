@@ -92,9 +92,8 @@ Outcome DownloadToWriter(Context& ctx) {
     OpenPort(ctx);
     bool ok = !s.PortFailed;
 
-    const int body = view.GetSelection(Control::ComboBox1);
-    if (body >= 0 && body < kMaxBodies)
-        TakeBodyRow(s, body);
+    if (const std::optional<int> row = SelectedTableRow(ctx))
+        TakeBodyRow(s, *row);
     else
         ok = false;
     // The lock bit of option byte 0 travels in BodyFlags bit 6.
@@ -172,8 +171,7 @@ Outcome LoadROMFile1Click(Context& ctx) {
     }
     view.SetSelection(Control::ComboBox1, match.position);
     // A BODY line outside the body list selects no item either.
-    const int selected = view.GetSelection(Control::ComboBox1);
-    if (!match.found || selected < 0 || selected >= kMaxBodies) {
+    if (!match.found || !SelectedTableRow(ctx)) {
         view.ShowNotice("The Body not support !!! ");
         return Outcome::Refused;
     }
