@@ -97,8 +97,8 @@ Outcome DownloadToWriter(Context& ctx) {
     else
         ok = false;
     // The lock bit of option byte 0 travels in BodyFlags bit 6.
-    if (s.OptionBytes[0] & 0x01) s.BodyInfo[0][4] |= 0x40;
-    else s.BodyInfo[0][4] &= static_cast<uint8_t>(~0x40);
+    if (s.OptionBytes[0] & 0x01) s.BodyInfo[0][kBodyFlagsByte] |= kFlagLockOn;
+    else s.BodyInfo[0][kBodyFlagsByte] &= static_cast<uint8_t>(~kFlagLockOn);
 
     // Every read-back must come whole; one that falls short says so.
     const auto whole = [&](const BlockRead& read) {
