@@ -54,6 +54,8 @@ void TakeBodyRow(WriterState& s, int body) {
 
 int BodyObjectLength(const BodyInfoRow& row) { return row[kBodyLengthByte] + 256 * row[kBodyLengthByte + 1]; }
 
+int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }
+
 int BodyBank(const BodyInfoRow& row) { return row[kBodyBankByte] >> kBankShift; }
 
 void SetBodyBank(BodyInfoRow& row, int bank) {

@@ -55,6 +55,7 @@ struct WriterState {
 
     // Image, read-back and firmware buffers.
     std::array<int32_t, kRomImageSize> RomImage{};
+    // The values of RomImage in use: every store keeps it within 0..kRomImageSize.
     int ObjectLength = 0;
     std::array<int32_t, kReadBackSize> ReadBackBuffer{};
     std::array<int32_t, kFirmwareImageSize> FirmwareImage{};
@@ -119,6 +120,9 @@ void TakeBodyRow(WriterState& s, int body);
 
 // Bytes 5-6 of a BodyInfo row, low byte first.
 int BodyObjectLength(const BodyInfoRow& row);
+// The image values BodyInfo row 0 describes, kept inside RomImage: its
+// BodyObjectLength, at most kRomImageSize.
+int BodyImageCount(const WriterState& s);
 
 // The bank of byte 13 bits 7-5; SetBodyBank changes those bits only.
 int BodyBank(const BodyInfoRow& row);

@@ -8,13 +8,6 @@
 #include "view/LogLines.h"
 
 namespace otp {
-namespace {
-
-
-// The image entries BodyInfo row 0 describes, kept inside RomImage.
-int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }
-
-}  // namespace
 
 void FoldIntoWords(WriterState& s, int count) {
     count = std::min(count, kReadBackSize / 2);
@@ -149,7 +142,6 @@ void StreamRomImage(Context& ctx, int n) {
     WriterState& s = ctx.state;
     PacedSender out(ctx);
     out.Command(Cmd::ImageStream);
-    n = std::clamp(n, 0, kRomImageSize);
     ctx.view.SetProgressMax(n);
     ctx.view.ShowProgress(true);
     for (int i = 0; i < n; ++i) {

@@ -30,7 +30,7 @@ StartupResult ConnectWriter(Context& ctx) {
     view.AppendLine(Control::RichEdit2, s.PortName + " Connect OK !!!");
 
     const HeldImage before = HeldImage::Of(s);
-    s.ObjectLength = BodyObjectLength(s.BodyInfo[0]);
+    s.ObjectLength = BodyImageCount(s);
     BlockRead read = ReadOptionBytes(ctx, 0, false);
     if (read.complete) read = ReadObjectBack(ctx, 0, false);
     if (!read.complete) {

@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-
 #include "config/ApplyBodyInfo.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
@@ -118,7 +116,7 @@ Outcome DownloadToWriter(Context& ctx) {
 
     StreamRomImage(ctx, s.ObjectLength);
     ok = whole(ReadObjectBack(ctx, 1, true)) && ok;
-    const int count = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize);
+    const int count = BodyImageCount(s);
     for (int i = 0; i < count; ++i)
         ok = ok && s.ReadBackBuffer[static_cast<size_t>(i)] == s.RomImage[static_cast<size_t>(i)];
     ok = ok && StillHeldAfterStream(ctx, sent);

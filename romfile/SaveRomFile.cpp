@@ -1,7 +1,5 @@
 #include "romfile/SaveRomFile.h"
 
-#include <algorithm>
-
 #include "link/Transfers.h"
 #include "romfile/ChosenFile.h"
 #include "romfile/FileReplace.h"
@@ -36,7 +34,7 @@ Outcome SaveROMFile1Click(Context& ctx) {
     const std::string optionBlock = CopyOptionBlock(*ini, bodyName, s);
 
     OptionChecksum(s, 8);
-    s.ObjectLength = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize);
+    s.ObjectLength = BodyImageCount(s);
     SetLayoutFromBodyInfo(s);
     ObjectChecksum(s, s.ObjectLength);
     const std::string text = FormatRomFile(s, bodyName, SelectedBodyOffset(ctx), optionBlock);
