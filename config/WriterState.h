@@ -27,9 +27,9 @@ inline constexpr uint8_t kFlagByteMode = 0x80;          // values are bytes, els
 inline constexpr uint8_t kFlagLockOn = 0x40;            // the IC is locked after programming
 inline constexpr uint8_t kFlagRollingOn = 0x20;         // a rolling code is programmed
 inline constexpr uint8_t kFlagBankSearch = 0x08;        // the bank is searched, not chosen
-inline constexpr uint8_t kFlagSearchFirstUnused = 0x04; // the search looks for the first unused bank, else the last used
-inline constexpr uint8_t kFlagBankOneByOption = 0x02;   // bank item 1 while option byte 0 bit 3 is clear
-inline constexpr uint8_t kFlagLockPolarity = 0x01;      // option byte 0 bit 0 is the lock inverted
+inline constexpr uint8_t kFlagSearchFirstUnused = 0x04; // it finds the first unused bank, else the last used
+inline constexpr uint8_t kFlagBankOneByOption = 0x02;   // Bank 1 shown while option byte 0 bit 3 is clear
+inline constexpr uint8_t kFlagLockPolarity = 0x01;      // option byte 0 bit 0 holds the lock inverted
 // Bytes 5-6, the image length in values, low byte first.
 inline constexpr size_t kBodyLengthByte = 5;
 // Byte 8, what the body can do:
