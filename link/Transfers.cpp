@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/WriterCommands.h"
 #include "view/HexText.h"
@@ -99,7 +100,7 @@ bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent) {
         const size_t k = static_cast<size_t>(i);
         if (held[k] == sent[k]) continue;
         same = false;
-        ctx.view.AppendLine(Control::RichEdit2, MismatchLine(i, sent[k], held[k], 2));
+        Line(ctx, MismatchLine(i, sent[k], held[k], 2));
     }
     return same;
 }
@@ -125,7 +126,7 @@ BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare) {
             const int want = s.OptionBytes[static_cast<size_t>(i)];
             if (got == want) continue;
             differs = true;
-            ctx.view.AppendLine(Control::RichEdit2, MismatchLine(i, want, got, 2));
+            Line(ctx, MismatchLine(i, want, got, 2));
         }
     } else {
         for (int i = 0; i < n; ++i)

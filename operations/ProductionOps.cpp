@@ -1,5 +1,6 @@
 #include "operations/ProductionOps.h"
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "operations/CommandStep.h"
@@ -10,8 +11,6 @@ namespace {
 
 constexpr int kRollingReplyLength = 17;
 constexpr int kRollingWords = 8;
-
-void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
 
 // The lines of a blank-check verdict; true when the IC is blank.
 bool JudgeBlankCheck(Context& ctx) {

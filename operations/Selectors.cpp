@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "config/ApplyBodyInfo.h"
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -13,8 +14,6 @@
 
 namespace otp {
 namespace {
-
-void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
 
 void SetBit(uint8_t& byte, uint8_t bit, bool on) { byte = static_cast<uint8_t>(on ? (byte | bit) : (byte & ~bit)); }
 
@@ -76,7 +75,7 @@ Outcome EditBodyFlags(Context& ctx, int pauseMs, const std::function<void(Writer
         // Only the writer's own description is edited and sent back; a part
         // of it with the host's old bytes behind would change other options.
         s.BodyInfo[0] = before;
-        ctx.view.AppendLine(Control::RichEdit2, ShortReadLine("Option", read.received, read.requested));
+        Line(ctx, ShortReadLine("Option", read.received, read.requested));
     }
     ClosePort(ctx);
     ApplyBodyInfo(ctx.state, ctx.view);

@@ -1,5 +1,6 @@
 #include "operations/TestCode.h"
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/WriterCommands.h"
 #include "operations/CommandStep.h"
@@ -8,8 +9,6 @@
 
 namespace otp {
 namespace {
-
-void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
 
 uint8_t Caps(const Context& ctx) { return ctx.state.BodyInfo[0][kBodyCapsByte]; }
 

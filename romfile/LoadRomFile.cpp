@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "config/ApplyBodyInfo.h"
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -76,9 +77,8 @@ bool StillHeldAfterStream(Context& ctx, const BodyInfoRow& sentBody) {
         same = s.ReadBackBuffer[static_cast<size_t>(i)] == s.OptionBytes[static_cast<size_t>(i)];
     s.ReadBackBuffer = readBack;
     if (!same)
-        ctx.view.AppendLine(Control::RichEdit2,
-                            "  -----> Download error: the writer's body description or option bytes changed during "
-                            "the image stream !!!");
+        Line(ctx, "  -----> Download error: the writer's body description or option bytes changed during "
+                  "the image stream !!!");
     return same;
 }
 
@@ -100,7 +100,7 @@ Outcome DownloadToWriter(Context& ctx) {
 
     // Every read-back must come whole; one that falls short says so.
     const auto whole = [&](const BlockRead& read) {
-        if (!read.complete) view.AppendLine(Control::RichEdit2, ShortReadLine("Download", read.received, read.requested));
+        if (!read.complete) Line(ctx, ShortReadLine("Download", read.received, read.requested));
         return read.complete;
     };
     const BodyInfoRow sent = s.BodyInfo[0];
@@ -137,7 +137,7 @@ Outcome LoadROMFile1Click(Context& ctx) {
     const std::string path = ResolveChosenPath(ctx.workingDir, *chosen);
     if (!Exists(path)) {
         view.ClearPane(Control::RichEdit2);
-        view.AppendLine(Control::RichEdit2, "File no found !!!");
+        Line(ctx, "File no found !!!");
         return Outcome::Failed;
     }
     view.SetFieldText(Control::Edit2, BareFileName(*chosen));
@@ -178,8 +178,7 @@ Outcome LoadROMFile1Click(Context& ctx) {
     ReadRomSections(*rom, s, events);
     if (!events.downloaded && events.outcome == Outcome::Done) {
         // Taken anyway without a data section: the writer does not hold this file.
-        view.AppendLine(Control::RichEdit2, "  -----> No data section in [" + BareFileName(*chosen) +
-                                                "], nothing sent to the writer !!!");
+        Line(ctx, "  -----> No data section in [" + BareFileName(*chosen) + "], nothing sent to the writer !!!");
         return Outcome::Failed;
     }
     return events.outcome;

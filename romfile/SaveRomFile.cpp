@@ -1,5 +1,6 @@
 #include "romfile/SaveRomFile.h"
 
+#include "link/LogLine.h"
 #include "link/Transfers.h"
 #include "romfile/ChosenFile.h"
 #include "romfile/FileReplace.h"
@@ -43,7 +44,7 @@ Outcome SaveROMFile1Click(Context& ctx) {
         view.ShowNotice("Can not write [" + path + "] (" + error + "), ROM file not saved !!!");
         return Outcome::Failed;
     }
-    view.AppendLine(Control::RichEdit2, "Data save to [" + view.GetFieldText(Control::Edit2) + "] OK !!!");
+    Line(ctx, "Data save to [" + view.GetFieldText(Control::Edit2) + "] OK !!!");
     return Outcome::Done;
 }
 
