@@ -40,10 +40,10 @@ struct Context {
 inline constexpr const char* kBodyNotAvailable = "The body is not available !!!";
 
 // The item selected in ComboBox1 as a row of the per-body tables (BNK_DLY ...
-// OFFSET; BodyInfo row + 1), whether or not a body of the last body section
-// of Writer.ini: nothing when no item is selected or it lies beyond the tables.
-// A second IC_BODY_START restarts BodyCount but keeps the items and rows of
-// the first; Load and the image addresses take the row of any item listed.
+// OFFSET, and BodyInfo row + 1); nothing when no item is selected or it lies
+// past the tables. It may lie past BodyCount: a second IC_BODY_START in
+// Writer.ini restarts BodyCount but keeps the items and rows of the first
+// section, and Load and the image addresses take the row of any item listed.
 inline std::optional<int> SelectedTableRow(Context& ctx) {
     const int item = ctx.view.GetSelection(Control::ComboBox1);
     if (item >= 0 && item < kMaxBodies) return item;
