@@ -13,23 +13,23 @@ std::vector<std::string> BankItems(bool twoBanks) {
 
 void ApplyBodyInfo(WriterState& state, MainView& view) {
     const BodyInfoRow& b = state.BodyInfo[0];
-    const uint8_t flags = b[4];
-    const uint8_t caps = b[8];
-    const int bank = b[13] >> 5;
+    const uint8_t flags = b[kBodyFlagsByte];
+    const uint8_t caps = b[kBodyCapsByte];
+    const int bank = BodyBank(b);
 
     view.SetSelection(Control::ComboBox1, b[1]);
     SetLayoutFromBodyInfo(state);
 
-    const bool hasLock = caps & 0x80;
+    const bool hasLock = caps & kCapLock;
     view.SetEnabled(Control::ComboBox4, hasLock);
-    view.SetSelection(Control::ComboBox4, hasLock ? (flags >> 6) & 1 : 0);
+    view.SetSelection(Control::ComboBox4, hasLock ? (flags & kFlagLockOn) != 0 : 0);
 
-    const bool hasRolling = caps & 0x40;
+    const bool hasRolling = caps & kCapRolling;
     view.SetEnabled(Control::ComboBox3, hasRolling);
-    view.SetSelection(Control::ComboBox3, hasRolling ? (flags >> 5) & 1 : 0);
+    view.SetSelection(Control::ComboBox3, hasRolling ? (flags & kFlagRollingOn) != 0 : 0);
 
-    const bool twoBanks = caps & 0x08;
-    if (caps & 0x20) {
+    const bool twoBanks = caps & kCapTwoBanks;
+    if (caps & kCapBanks) {
         view.ClearChoices(Control::ComboBox5);
         for (const std::string& item : BankItems(twoBanks)) view.AddChoice(Control::ComboBox5, item);
         view.SetEnabled(Control::ComboBox5, true);
@@ -38,12 +38,12 @@ void ApplyBodyInfo(WriterState& state, MainView& view) {
         view.SetEnabled(Control::ComboBox5, false);
         view.SetSelection(Control::ComboBox5, twoBanks ? bank : 0);
     }
-    if ((flags & 0x02) && !(state.OptionBytes[0] & 0x08)) view.SetSelection(Control::ComboBox5, 1);
+    if ((flags & kFlagBankOneByOption) && !(state.OptionBytes[0] & 0x08)) view.SetSelection(Control::ComboBox5, 1);
 
-    const bool mtp = caps & 0x04;
+    const bool mtp = caps & kCapMtp;
     view.SetEnabled(Control::Button1, !mtp);
     view.SetEnabled(Control::Button2, !mtp);
-    view.SetMenuVisible(Control::Testcode1, caps & 0x02);
+    view.SetMenuVisible(Control::Testcode1, caps & kCapTestCode);
     view.SetMenuEnabled(Control::Write1, !mtp);
 }
 

@@ -37,7 +37,7 @@ void ObjectChecksum(WriterState& s, int n) {
 
 int TotalChecksum(const WriterState& s) { return (s.ObjectChecksum + s.OptionChecksum) % 0x10000; }
 
-bool IsByteMode(const BodyInfoRow& row) { return (row[4] & 0x80) != 0; }
+bool IsByteMode(const BodyInfoRow& row) { return (row[kBodyFlagsByte] & kFlagByteMode) != 0; }
 
 void SetLayout(WriterState& s, bool byteMode) {
     s.ValueDigits = byteMode ? 2 : 4;
@@ -52,6 +52,14 @@ void TakeBodyRow(WriterState& s, int body) {
     std::copy_n(row.begin(), kBodyInfoWireBytes, s.BodyInfo[0].begin());
 }
 
-int BodyObjectLength(const BodyInfoRow& row) { return row[5] + 256 * row[6]; }
+int BodyObjectLength(const BodyInfoRow& row) { return row[kBodyLengthByte] + 256 * row[kBodyLengthByte + 1]; }
+
+int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }
+
+int BodyBank(const BodyInfoRow& row) { return row[kBodyBankByte] >> kBankShift; }
+
+void SetBodyBank(BodyInfoRow& row, int bank) {
+    row[kBodyBankByte] = static_cast<uint8_t>((bank << kBankShift) | (row[kBodyBankByte] & kBelowBank));
+}
 
 }  // namespace otp

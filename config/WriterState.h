@@ -2,6 +2,7 @@
 // The one program-wide record every operation reads and changes. It starts
 // zeroed and lives as long as the process.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,32 @@ inline constexpr int kMaxBodies = 64;
 
 using BodyInfoRow = std::array<uint8_t, kBodyInfoRowBytes>;
 
+// What the bytes of a body description (a BodyInfoRow) mean.
+// Byte 4, the body's settings:
+inline constexpr size_t kBodyFlagsByte = 4;
+inline constexpr uint8_t kFlagByteMode = 0x80;          // values are bytes, else words
+inline constexpr uint8_t kFlagLockOn = 0x40;            // the IC is locked after programming
+inline constexpr uint8_t kFlagRollingOn = 0x20;         // a rolling code is programmed
+inline constexpr uint8_t kFlagBankSearch = 0x08;        // the bank is searched, not chosen
+inline constexpr uint8_t kFlagSearchFirstUnused = 0x04; // it finds the first unused bank, else the last used
+inline constexpr uint8_t kFlagBankOneByOption = 0x02;   // Bank 1 shown while option byte 0 bit 3 is clear
+inline constexpr uint8_t kFlagLockPolarity = 0x01;      // option byte 0 bit 0 holds the lock inverted
+// Bytes 5-6, the image length in values, low byte first.
+inline constexpr size_t kBodyLengthByte = 5;
+// Byte 8, what the body can do:
+inline constexpr size_t kBodyCapsByte = 8;
+inline constexpr uint8_t kCapLock = 0x80;
+inline constexpr uint8_t kCapRolling = 0x40;
+inline constexpr uint8_t kCapBanks = 0x20;              // the bank can be chosen
+inline constexpr uint8_t kCapRollingAt1F8 = 0x10;       // rolling code at values 0x1F8-0x1FF, else 0x3F8
+inline constexpr uint8_t kCapTwoBanks = 0x08;           // 2 banks, else 8
+inline constexpr uint8_t kCapMtp = 0x04;                // MTP: no Auto, Blank Check or test code write
+inline constexpr uint8_t kCapTestCode = 0x02;
+// Byte 13 bits 7-5, the bank; a bank change keeps bits 4-0.
+inline constexpr size_t kBodyBankByte = 13;
+inline constexpr int kBankShift = 5;
+inline constexpr uint8_t kBelowBank = 0x1F;
+
 struct WriterState {
     // Port and reply. The open port itself is held by the link.
     std::string PortName;
@@ -28,6 +55,7 @@ struct WriterState {
 
     // Image, read-back and firmware buffers.
     std::array<int32_t, kRomImageSize> RomImage{};
+    // The values of RomImage in use: every store keeps it within 0..kRomImageSize.
     int ObjectLength = 0;
     std::array<int32_t, kReadBackSize> ReadBackBuffer{};
     std::array<int32_t, kFirmwareImageSize> FirmwareImage{};
@@ -94,5 +122,12 @@ void TakeBodyRow(WriterState& s, int body);
 
 // Bytes 5-6 of a BodyInfo row, low byte first.
 int BodyObjectLength(const BodyInfoRow& row);
+// The image values BodyInfo row 0 describes, kept inside RomImage: its
+// BodyObjectLength, at most kRomImageSize.
+int BodyImageCount(const WriterState& s);
+
+// The bank of byte 13 bits 7-5; SetBodyBank changes those bits only.
+int BodyBank(const BodyInfoRow& row);
+void SetBodyBank(BodyInfoRow& row, int bank);
 
 }  // namespace otp

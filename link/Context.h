@@ -1,6 +1,7 @@
 #pragma once
 // What every operation works with: the state, the window, the pacer and the link.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "config/WriterState.h"
@@ -37,5 +38,29 @@ struct Context {
     // Where Writer.ini is looked for and relative firmware paths start.
     std::string workingDir;
 };
+
+// The text of the refusal when no configured body is selected.
+inline constexpr const char* kBodyNotAvailable = "The body is not available !!!";
+
+// The item selected in ComboBox1 as a row of the per-body tables (BNK_DLY ...
+// OFFSET, and BodyInfo row + 1); nothing when no item is selected or it lies
+// past the tables. It may lie past BodyCount: a second IC_BODY_START in
+// Writer.ini restarts BodyCount but keeps the items and rows of the first
+// section, and Load and the image addresses take the row of any item listed.
+inline std::optional<int> SelectedTableRow(Context& ctx) {
+    const int item = ctx.view.GetSelection(Control::ComboBox1);
+    if (item >= 0 && item < kMaxBodies) return item;
+    return std::nullopt;
+}
+
+// The selected, configured body: the item selected in ComboBox1 when it lies
+// below BodyCount (and so inside the tables); nothing otherwise. The
+// operations on the IC, the body change and the firmware update's restore
+// ask this.
+inline std::optional<int> SelectedBody(Context& ctx) {
+    const std::optional<int> row = SelectedTableRow(ctx);
+    if (row && *row < ctx.state.BodyCount) return row;
+    return std::nullopt;
+}
 
 }  // namespace otp

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/LogLine.h"
+
 namespace otp {
 
 void OpenPort(Context& ctx) {
@@ -29,8 +31,7 @@ namespace {
 // operation goes on as with a writer that does not answer.
 void LineStopped(Context& ctx) {
     ctx.link.PortHandle.reset();
-    ctx.view.AppendLine(Control::RichEdit2,
-                        "  -----> The writer or the line stopped taking bytes: check the cable and flow control !!!");
+    Line(ctx, "  -----> The writer or the line stopped taking bytes: check the cable and flow control !!!");
 }
 
 }  // namespace

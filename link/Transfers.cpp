@@ -2,19 +2,13 @@
 
 #include <algorithm>
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/WriterCommands.h"
 #include "view/HexText.h"
 #include "view/LogLines.h"
 
 namespace otp {
-namespace {
-
-
-// The image entries BodyInfo row 0 describes, kept inside RomImage.
-int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }
-
-}  // namespace
 
 void FoldIntoWords(WriterState& s, int count) {
     count = std::min(count, kReadBackSize / 2);
@@ -106,7 +100,7 @@ bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent) {
         const size_t k = static_cast<size_t>(i);
         if (held[k] == sent[k]) continue;
         same = false;
-        ctx.view.AppendLine(Control::RichEdit2, MismatchLine(i, sent[k], held[k], 2));
+        Line(ctx, MismatchLine(i, sent[k], held[k], 2));
     }
     return same;
 }
@@ -132,7 +126,7 @@ BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare) {
             const int want = s.OptionBytes[static_cast<size_t>(i)];
             if (got == want) continue;
             differs = true;
-            ctx.view.AppendLine(Control::RichEdit2, MismatchLine(i, want, got, 2));
+            Line(ctx, MismatchLine(i, want, got, 2));
         }
     } else {
         for (int i = 0; i < n; ++i)
@@ -149,7 +143,6 @@ void StreamRomImage(Context& ctx, int n) {
     WriterState& s = ctx.state;
     PacedSender out(ctx);
     out.Command(Cmd::ImageStream);
-    n = std::clamp(n, 0, kRomImageSize);
     ctx.view.SetProgressMax(n);
     ctx.view.ShowProgress(true);
     for (int i = 0; i < n; ++i) {
@@ -165,8 +158,8 @@ void StreamRomImage(Context& ctx, int n) {
 }
 
 int SelectedBodyOffset(Context& ctx) {
-    const int b = ctx.view.GetSelection(Control::ComboBox1);
-    return (b >= 0 && b < kMaxBodies) ? ctx.state.OFFSET[static_cast<size_t>(b)] : 0;
+    const std::optional<int> row = SelectedTableRow(ctx);
+    return row ? ctx.state.OFFSET[static_cast<size_t>(*row)] : 0;
 }
 
 void ShowTotalChecksum(Context& ctx) { ctx.view.SetFieldText(Control::Edit1, FormatHex(TotalChecksum(ctx.state), 4)); }

@@ -35,6 +35,8 @@ bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent);
 void WriteOptionBytes(Context& ctx, int n);
 // pane 0 is the upper pane, anything else the lower.
 BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare);
+// Streams RomImage values 0..n-1; n is at most kRomImageSize, as
+// ObjectLength always is.
 void StreamRomImage(Context& ctx, int n);
 BlockRead ReadObjectBack(Context& ctx, int pane, bool compare);
 

@@ -4,6 +4,7 @@
 
 #include "config/ApplyBodyInfo.h"
 #include "config/FileRead.h"
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -64,9 +65,9 @@ bool CompareReadBack(Context& ctx, int n, const BlockRead& read) {
         const int got = s.ReadBackBuffer[static_cast<size_t>(i)];
         if (sent == got) continue;
         same = false;
-        ctx.view.AppendLine(Control::RichEdit2, MismatchLine(kFirmwareBodyStart + i, sent, got, 2));
+        Line(ctx, MismatchLine(kFirmwareBodyStart + i, sent, got, 2));
     }
-    if (!read.complete) ctx.view.AppendLine(Control::RichEdit2, ShortReadLine("Update", read.received, read.requested));
+    if (!read.complete) Line(ctx, ShortReadLine("Update", read.received, read.requested));
     return same;
 }
 
@@ -75,15 +76,16 @@ bool CompareReadBack(Context& ctx, int n, const BlockRead& read) {
 bool RestoreBodyInfo(Context& ctx) {
     WriterState& s = ctx.state;
     OpenPort(ctx);
-    const int selected = ctx.view.GetSelection(Control::ComboBox1);
+    const std::optional<int> body = SelectedBody(ctx);
     bool held = false;
-    if (selected < s.BodyCount) {
-        TakeBodyRow(s, selected);  // no selection (-1) sends row 0 back as it is
+    // No selection at all sends row 0 back as it is.
+    if (body || ctx.view.GetSelection(Control::ComboBox1) < 0) {
+        if (body) TakeBodyRow(s, *body);
         const BodyInfoRow sent = s.BodyInfo[0];
         WriteBodyInfo(ctx);
         held = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent);
     } else {
-        ctx.view.ShowNotice("The body is not available !!!");
+        ctx.view.ShowNotice(kBodyNotAvailable);
     }
     ClosePort(ctx);
     ApplyBodyInfo(s, ctx.view);
@@ -126,7 +128,7 @@ Outcome UpdateWriter1Click(Context& ctx) {
     ClosePort(ctx);
     const bool same = CompareReadBack(ctx, n, read);
     if (same) DumpValues(ctx.view, s.ReadBackBuffer.data(), n, 16, 2, kFirmwareBodyStart, 1);
-    ctx.view.AppendLine(Control::RichEdit2, ReplyLengthLine(n));
+    Line(ctx, ReplyLengthLine(n));
     const bool restored = RestoreBodyInfo(ctx);
     return same && restored ? Outcome::Done : Outcome::Failed;
 }

@@ -1,5 +1,6 @@
 #include "maintenance/WriterVersion.h"
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -21,8 +22,8 @@ Outcome Version1Click(Context& ctx) {
     ctx.pacer.Sleep(50);
     const std::string version = ReadWriterVersion(ctx);
     ClosePort(ctx);
-    ctx.view.AppendLine(Control::RichEdit2, "Version : " + version);
-    ctx.view.AppendLine(Control::RichEdit2, ReplyLengthLine(ctx.state.ReplyLength));
+    Line(ctx, "Version : " + version);
+    Line(ctx, ReplyLengthLine(ctx.state.ReplyLength));
     return ctx.state.ReplyLength == kVersionBytes ? Outcome::Done : Outcome::Failed;
 }
 

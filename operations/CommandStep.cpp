@@ -1,13 +1,13 @@
 #include "operations/CommandStep.h"
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 
 namespace otp {
 
 std::optional<int> BodyForWaits(Context& ctx) {
-    const int body = ctx.view.GetSelection(Control::ComboBox1);
-    if (body >= 0 && body < ctx.state.BodyCount && body < kMaxBodies) return body;
+    if (const std::optional<int> body = SelectedBody(ctx)) return body;
     ctx.view.ShowNotice(kBodyNotAvailable);
     return std::nullopt;
 }
@@ -19,15 +19,15 @@ void ReplyToReadBack(WriterState& s) {
 
 void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, int ticks) {
     SendCommand(ctx, cmd);
-    for (const std::string& line : lines) ctx.view.AppendLine(Control::RichEdit2, line);
+    for (const std::string& line : lines) Line(ctx, line);
     ProgressWait(ctx, ticks);
     DrainReply(ctx);
     ReplyToReadBack(ctx.state);
 }
 
 void AppendConnectError(Context& ctx) {
-    ctx.view.AppendLine(Control::RichEdit2, "  -----> OTP Connect Error !!!");
-    ctx.view.AppendLine(Control::RichEdit2, "  -----> Please check RS232 cable !!!");
+    Line(ctx, "  -----> OTP Connect Error !!!");
+    Line(ctx, "  -----> Please check RS232 cable !!!");
 }
 
 }  // namespace otp

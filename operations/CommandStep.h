@@ -10,12 +10,9 @@
 
 namespace otp {
 
-// The text of the refusal when no configured body is selected.
-inline constexpr const char* kBodyNotAvailable = "The body is not available !!!";
-
-// The row of the per-body tables (BNK_DLY ... OFFSET) for the body selected
-// in ComboBox1. When no configured body is selected there is no wait to
-// take: the notice "The body is not available !!!" is shown and nothing is
+// SelectedBody, whose row of the per-body tables (BNK_DLY ... OFFSET) holds
+// the waits. When no configured body is selected there is no wait to take:
+// the notice "The body is not available !!!" is shown and nothing is
 // returned.
 std::optional<int> BodyForWaits(Context& ctx);
 

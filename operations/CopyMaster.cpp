@@ -1,6 +1,7 @@
 #include "operations/CopyMaster.h"
 
 #include "config/ApplyBodyInfo.h"
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -39,7 +40,7 @@ bool TakeOverCopy(Context& ctx) {
     if (!read.complete) {
         before.RestoreInto(s);
         ShowTotalChecksum(ctx);
-        ctx.view.AppendLine(Control::RichEdit2, ShortReadLine("Copy", read.received, read.requested));
+        Line(ctx, ShortReadLine("Copy", read.received, read.requested));
         return false;
     }
     ApplyBodyInfo(s, ctx.view);
@@ -68,8 +69,8 @@ Outcome Button5Click(Context& ctx) {
         AppendConnectError(ctx);
         outcome = Outcome::Failed;
     } else if (s.ReplyBuffer[0] != 0x00) {
-        ctx.view.AppendLine(Control::RichEdit2, "  -----> OTP Copy Fail !!!");
-        ctx.view.AppendLine(Control::RichEdit2, CopyFailReason(s.ReplyBuffer[0]));
+        Line(ctx, "  -----> OTP Copy Fail !!!");
+        Line(ctx, CopyFailReason(s.ReplyBuffer[0]));
         outcome = Outcome::Failed;
     } else if (!TakeOverCopy(ctx)) {
         outcome = Outcome::Failed;

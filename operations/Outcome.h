@@ -6,6 +6,10 @@ namespace otp {
 // window ignores it.
 enum class Outcome { Done, Failed, Refused };
 
-inline Outcome Worse(Outcome a, Outcome b) { return a == Outcome::Done ? b : a; }
+// The worse of two outcomes: Failed is worse than Refused, Refused worse than Done.
+inline Outcome Worse(Outcome a, Outcome b) {
+    const auto rank = [](Outcome o) { return o == Outcome::Failed ? 2 : o == Outcome::Refused ? 1 : 0; };
+    return rank(b) > rank(a) ? b : a;
+}
 
 }  // namespace otp

@@ -1,5 +1,6 @@
 #include "operations/ProductionOps.h"
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "operations/CommandStep.h"
@@ -10,8 +11,6 @@ namespace {
 
 constexpr int kRollingReplyLength = 17;
 constexpr int kRollingWords = 8;
-
-void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
 
 // The lines of a blank-check verdict; true when the IC is blank.
 bool JudgeBlankCheck(Context& ctx) {
@@ -47,9 +46,9 @@ bool VerifyOk(const WriterState& s) { return s.ReplyLength >= 1 && s.ReplyBuffer
 void ShowRollingCode(Context& ctx) {
     WriterState& s = ctx.state;
     const BodyInfoRow& b = s.BodyInfo[0];
-    if (!(b[4] & 0x20) || s.ReplyLength != kRollingReplyLength) return;
+    if (!(b[kBodyFlagsByte] & kFlagRollingOn) || s.ReplyLength != kRollingReplyLength) return;
     Line(ctx, "Rolling code is ....................");
-    const int base = (b[8] & 0x10) ? 0x1F8 : 0x3F8;
+    const int base = (b[kBodyCapsByte] & kCapRollingAt1F8) ? 0x1F8 : 0x3F8;
     for (int k = 0; k < kRollingWords; ++k) {
         const int word = s.ReplyBuffer[static_cast<size_t>(2 * k)] + 256 * s.ReplyBuffer[static_cast<size_t>(2 * k + 1)];
         s.RomImage[static_cast<size_t>(base + k)] = word;

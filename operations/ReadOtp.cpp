@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -11,8 +12,6 @@
 
 namespace otp {
 namespace {
-
-void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
 
 // "Program Code checksum = " with the first two reply bytes, and from the
 // third byte on a second line in brackets.

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "config/ApplyBodyInfo.h"
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -13,15 +14,6 @@
 
 namespace otp {
 namespace {
-
-constexpr uint8_t kLockOn = 0x40;
-constexpr uint8_t kRollingOn = 0x20;
-constexpr uint8_t kSearchRequested = 0x08;
-constexpr uint8_t kSearchFirstUnused = 0x04;
-constexpr uint8_t kLockPolarity = 0x01;
-constexpr uint8_t kTwoBanks = 0x08;
-
-void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
 
 void SetBit(uint8_t& byte, uint8_t bit, bool on) { byte = static_cast<uint8_t>(on ? (byte | bit) : (byte & ~bit)); }
 
@@ -40,8 +32,6 @@ Outcome WriteAndCheck(Context& ctx, int pauseMs) {
     return BodyInfoHeldAsSent(ctx, sent) ? Outcome::Done : Outcome::Failed;
 }
 
-int BankOf(const BodyInfoRow& row) { return row[13] >> 5; }
-
 }  // namespace
 
 bool IsBankSearch(int index, bool twoBanks) { return twoBanks ? index > 1 : index > 7; }
@@ -50,13 +40,13 @@ bool IsLastUsedSearch(int index, bool twoBanks) { return twoBanks ? index == 2 :
 
 Outcome ComboBox1Change(Context& ctx) {
     WriterState& s = ctx.state;
-    const int index = ctx.view.GetSelection(Control::ComboBox1);
+    const std::optional<int> body = SelectedBody(ctx);
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
     Outcome outcome = Outcome::Refused;
-    if (index >= 0 && index < s.BodyCount && index < kMaxBodies) {
-        TakeBodyRow(s, index);
+    if (body) {
+        TakeBodyRow(s, *body);
         outcome = WriteAndCheck(ctx, 0);
     } else {
         ctx.view.ShowNotice(kBodyNotAvailable);
@@ -85,7 +75,7 @@ Outcome EditBodyFlags(Context& ctx, int pauseMs, const std::function<void(Writer
         // Only the writer's own description is edited and sent back; a part
         // of it with the host's old bytes behind would change other options.
         s.BodyInfo[0] = before;
-        ctx.view.AppendLine(Control::RichEdit2, ShortReadLine("Option", read.received, read.requested));
+        Line(ctx, ShortReadLine("Option", read.received, read.requested));
     }
     ClosePort(ctx);
     ApplyBodyInfo(ctx.state, ctx.view);
@@ -97,10 +87,10 @@ Outcome EditBodyFlags(Context& ctx, int pauseMs, const std::function<void(Writer
 Outcome ComboBox4Change(Context& ctx) {
     const bool on = ctx.view.GetSelection(Control::ComboBox4) != 0;
     const Outcome outcome = EditBodyFlags(ctx, 30, [on](WriterState& s) {
-        uint8_t& flags = s.BodyInfo[0][4];
-        SetBit(flags, kLockOn, on);
+        uint8_t& flags = s.BodyInfo[0][kBodyFlagsByte];
+        SetBit(flags, kFlagLockOn, on);
         // The option bit is the lock setting, inverted for a body whose polarity bit is set.
-        SetBit(s.OptionBytes[0], 0x01, on != static_cast<bool>(flags & kLockPolarity));
+        SetBit(s.OptionBytes[0], 0x01, on != static_cast<bool>(flags & kFlagLockPolarity));
     });
     const BodyInfoRow& b = ctx.state.BodyInfo[0];
     ctx.view.SetFieldText(Control::Edit1, FormatHex(b[2] + 256 * b[3], 4));
@@ -109,7 +99,7 @@ Outcome ComboBox4Change(Context& ctx) {
 
 Outcome ComboBox3Change(Context& ctx) {
     const bool on = ctx.view.GetSelection(Control::ComboBox3) != 0;
-    return EditBodyFlags(ctx, 50, [on](WriterState& s) { SetBit(s.BodyInfo[0][4], kRollingOn, on); });
+    return EditBodyFlags(ctx, 50, [on](WriterState& s) { SetBit(s.BodyInfo[0][kBodyFlagsByte], kFlagRollingOn, on); });
 }
 
 Outcome ComboBox5Change(Context& ctx) {
@@ -119,11 +109,11 @@ Outcome ComboBox5Change(Context& ctx) {
     if (sel < 0) return Outcome::Refused;  // no item picked: nothing to change
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
-    const bool two = b[8] & kTwoBanks;
+    const bool two = b[kBodyCapsByte] & kCapTwoBanks;
     Outcome outcome = Outcome::Done;
     if (IsBankSearch(sel, two)) {
-        SetBit(b[4], kSearchRequested, true);
-        SetBit(b[4], kSearchFirstUnused, !IsLastUsedSearch(sel, two));
+        SetBit(b[kBodyFlagsByte], kFlagBankSearch, true);
+        SetBit(b[kBodyFlagsByte], kFlagSearchFirstUnused, !IsLastUsedSearch(sel, two));
         WriteBodyInfo(ctx);
         ctx.pacer.Sleep(30);
         SendCommand(ctx, Cmd::BankSearch);
@@ -137,15 +127,15 @@ Outcome ComboBox5Change(Context& ctx) {
             outcome = Outcome::Failed;
         } else {
             outcome = LoggedReadBack(ctx);
-            Line(ctx, "Bank search finish, and Bank switch to Bank_" + FormatHex(BankOf(b), 1));
-            ctx.view.SetSelection(Control::ComboBox5, BankOf(b));
+            Line(ctx, "Bank search finish, and Bank switch to Bank_" + FormatHex(BodyBank(b), 1));
+            ctx.view.SetSelection(Control::ComboBox5, BodyBank(b));
         }
     } else {
-        SetBit(b[4], kSearchRequested, false);
-        b[13] = static_cast<uint8_t>((sel << 5) | (b[13] & 0x1F));
+        SetBit(b[kBodyFlagsByte], kFlagBankSearch, false);
+        SetBodyBank(b, sel);
         outcome = WriteAndCheck(ctx, 30);
-        Line(ctx, "Bank switch to Bank_" + FormatHex(BankOf(b), 1));
-        ctx.view.SetSelection(Control::ComboBox5, BankOf(b));
+        Line(ctx, "Bank switch to Bank_" + FormatHex(BodyBank(b), 1));
+        ctx.view.SetSelection(Control::ComboBox5, BodyBank(b));
     }
     ClosePort(ctx);
     return outcome;

@@ -2,6 +2,7 @@
 
 #include "config/ApplyBodyInfo.h"
 #include "config/WriterIni.h"
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -18,26 +19,26 @@ StartupResult ConnectWriter(Context& ctx) {
     OpenPort(ctx);
     ctx.pacer.Sleep(50);
     if (s.PortFailed) {
-        view.AppendLine(Control::RichEdit2, s.PortName + " Connect Error (1)!!!");
+        Line(ctx, s.PortName + " Connect Error (1)!!!");
         return StartupResult::NoWriter;
     }
     ReadBodyInfo(ctx, 1);
     ApplyBodyInfo(s, view);
     if (s.BodyInfo[0][0] != 0xA5 || s.ReplyLength != kBodyInfoWireBytes) {
-        view.AppendLine(Control::RichEdit2, s.PortName + " Connect Error (2)!!!");
+        Line(ctx, s.PortName + " Connect Error (2)!!!");
         return StartupResult::NoWriter;
     }
-    view.AppendLine(Control::RichEdit2, s.PortName + " Connect OK !!!");
+    Line(ctx, s.PortName + " Connect OK !!!");
 
     const HeldImage before = HeldImage::Of(s);
-    s.ObjectLength = BodyObjectLength(s.BodyInfo[0]);
+    s.ObjectLength = BodyImageCount(s);
     BlockRead read = ReadOptionBytes(ctx, 0, false);
     if (read.complete) read = ReadObjectBack(ctx, 0, false);
     if (!read.complete) {
         // Half of the writer's data is none of it.
         before.RestoreInto(s);
         ShowTotalChecksum(ctx);
-        view.AppendLine(Control::RichEdit2, ShortReadLine("Connect", read.received, read.requested));
+        Line(ctx, ShortReadLine("Connect", read.received, read.requested));
         return StartupResult::NoWriter;
     }
     // The start-up total counts option bytes 0-7 only.
@@ -47,9 +48,8 @@ StartupResult ConnectWriter(Context& ctx) {
 
     const std::string version = ReadWriterVersion(ctx);
     if (version != s.IniVersion) {
-        view.AppendLine(Control::RichEdit2, "Writer driver version [" + version + "] & inifile version [" +
-                                                s.IniVersion + "] no match !!!");
-        view.AppendLine(Control::RichEdit2, "Please undate writer driver program or inifile !!!");
+        Line(ctx, "Writer driver version [" + version + "] & inifile version [" + s.IniVersion + "] no match !!!");
+        Line(ctx, "Please undate writer driver program or inifile !!!");
         s.IniVersion = version;
         return StartupResult::OtherVersion;
     }
@@ -65,9 +65,8 @@ StartupResult RunStartup(Context& ctx) {
     const bool configured = ReadWriterIni(ctx.state, ctx.view, ctx.workingDir, error);
     if (!configured) {
         const std::string ini = kIniFileName;
-        ctx.view.AppendLine(Control::RichEdit2,
-                            error.empty() ? ini + " not found in the working directory " + ctx.workingDir + " !!!"
-                                          : ini + " in " + ctx.workingDir + " can not be read (" + error + ") !!!");
+        Line(ctx, error.empty() ? ini + " not found in the working directory " + ctx.workingDir + " !!!"
+                                : ini + " in " + ctx.workingDir + " can not be read (" + error + ") !!!");
     }
     // The writer is checked all the same, so that the operator sees whether it answers.
     const StartupResult result = ConnectWriter(ctx);

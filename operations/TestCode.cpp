@@ -1,5 +1,6 @@
 #include "operations/TestCode.h"
 
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/WriterCommands.h"
 #include "operations/CommandStep.h"
@@ -9,19 +10,14 @@
 namespace otp {
 namespace {
 
-constexpr uint8_t kHasTestCode = 0x02;
-constexpr uint8_t kMtpBody = 0x04;
-
-void Line(Context& ctx, const std::string& text) { ctx.view.AppendLine(Control::RichEdit2, text); }
-
-uint8_t Caps(const Context& ctx) { return ctx.state.BodyInfo[0][8]; }
+uint8_t Caps(const Context& ctx) { return ctx.state.BodyInfo[0][kBodyCapsByte]; }
 
 }  // namespace
 
 Outcome Read1Click(Context& ctx) {
     WriterState& s = ctx.state;
     ctx.view.ClearPane(Control::RichEdit2);
-    if (!(Caps(ctx) & kHasTestCode)) {
+    if (!(Caps(ctx) & kCapTestCode)) {
         Line(ctx, "  -----> This Body no Test code Inside !!!");
         return Outcome::Refused;
     }
@@ -51,11 +47,11 @@ Outcome Write1Click(Context& ctx) {
     WriterState& s = ctx.state;
     ctx.view.ClearPane(Control::RichEdit2);
     if (!ctx.view.AskYesNo("Please confirm IC body is right !!!")) return Outcome::Refused;
-    if (!(Caps(ctx) & kHasTestCode)) {
+    if (!(Caps(ctx) & kCapTestCode)) {
         Line(ctx, "  -----> This Body don't need write Test code !!!");
         return Outcome::Refused;
     }
-    if (Caps(ctx) & kMtpBody) {
+    if (Caps(ctx) & kCapMtp) {
         Line(ctx, "  -----> The body is MTP and does not allow write test code !!!");
         return Outcome::Refused;
     }

@@ -2,9 +2,8 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-
 #include "config/ApplyBodyInfo.h"
+#include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
 #include "link/WriterCommands.h"
@@ -78,9 +77,8 @@ bool StillHeldAfterStream(Context& ctx, const BodyInfoRow& sentBody) {
         same = s.ReadBackBuffer[static_cast<size_t>(i)] == s.OptionBytes[static_cast<size_t>(i)];
     s.ReadBackBuffer = readBack;
     if (!same)
-        ctx.view.AppendLine(Control::RichEdit2,
-                            "  -----> Download error: the writer's body description or option bytes changed during "
-                            "the image stream !!!");
+        Line(ctx, "  -----> Download error: the writer's body description or option bytes changed during "
+                  "the image stream !!!");
     return same;
 }
 
@@ -92,18 +90,17 @@ Outcome DownloadToWriter(Context& ctx) {
     OpenPort(ctx);
     bool ok = !s.PortFailed;
 
-    const int body = view.GetSelection(Control::ComboBox1);
-    if (body >= 0 && body < kMaxBodies)
-        TakeBodyRow(s, body);
+    if (const std::optional<int> row = SelectedTableRow(ctx))
+        TakeBodyRow(s, *row);
     else
         ok = false;
     // The lock bit of option byte 0 travels in BodyFlags bit 6.
-    if (s.OptionBytes[0] & 0x01) s.BodyInfo[0][4] |= 0x40;
-    else s.BodyInfo[0][4] &= static_cast<uint8_t>(~0x40);
+    if (s.OptionBytes[0] & 0x01) s.BodyInfo[0][kBodyFlagsByte] |= kFlagLockOn;
+    else s.BodyInfo[0][kBodyFlagsByte] &= static_cast<uint8_t>(~kFlagLockOn);
 
     // Every read-back must come whole; one that falls short says so.
     const auto whole = [&](const BlockRead& read) {
-        if (!read.complete) view.AppendLine(Control::RichEdit2, ShortReadLine("Download", read.received, read.requested));
+        if (!read.complete) Line(ctx, ShortReadLine("Download", read.received, read.requested));
         return read.complete;
     };
     const BodyInfoRow sent = s.BodyInfo[0];
@@ -119,7 +116,7 @@ Outcome DownloadToWriter(Context& ctx) {
 
     StreamRomImage(ctx, s.ObjectLength);
     ok = whole(ReadObjectBack(ctx, 1, true)) && ok;
-    const int count = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize);
+    const int count = BodyImageCount(s);
     for (int i = 0; i < count; ++i)
         ok = ok && s.ReadBackBuffer[static_cast<size_t>(i)] == s.RomImage[static_cast<size_t>(i)];
     ok = ok && StillHeldAfterStream(ctx, sent);
@@ -140,7 +137,7 @@ Outcome LoadROMFile1Click(Context& ctx) {
     const std::string path = ResolveChosenPath(ctx.workingDir, *chosen);
     if (!Exists(path)) {
         view.ClearPane(Control::RichEdit2);
-        view.AppendLine(Control::RichEdit2, "File no found !!!");
+        Line(ctx, "File no found !!!");
         return Outcome::Failed;
     }
     view.SetFieldText(Control::Edit2, BareFileName(*chosen));
@@ -172,8 +169,7 @@ Outcome LoadROMFile1Click(Context& ctx) {
     }
     view.SetSelection(Control::ComboBox1, match.position);
     // A BODY line outside the body list selects no item either.
-    const int selected = view.GetSelection(Control::ComboBox1);
-    if (!match.found || selected < 0 || selected >= kMaxBodies) {
+    if (!match.found || !SelectedTableRow(ctx)) {
         view.ShowNotice("The Body not support !!! ");
         return Outcome::Refused;
     }
@@ -182,8 +178,7 @@ Outcome LoadROMFile1Click(Context& ctx) {
     ReadRomSections(*rom, s, events);
     if (!events.downloaded && events.outcome == Outcome::Done) {
         // Taken anyway without a data section: the writer does not hold this file.
-        view.AppendLine(Control::RichEdit2, "  -----> No data section in [" + BareFileName(*chosen) +
-                                                "], nothing sent to the writer !!!");
+        Line(ctx, "  -----> No data section in [" + BareFileName(*chosen) + "], nothing sent to the writer !!!");
         return Outcome::Failed;
     }
     return events.outcome;

@@ -1,7 +1,5 @@
 #include "romfile/RomFormat.h"
 
-#include <algorithm>
-
 #include "config/IniText.h"
 #include "view/HexText.h"
 
@@ -124,7 +122,7 @@ std::string FormatRomFile(const WriterState& s, const std::string& bodyName, int
     const int digits = byteMode ? 2 : 4;
     const int rowWidth = byteMode ? 16 : 8;
     const std::string separator = byteMode ? " " : "  ";
-    const int length = std::clamp(s.ObjectLength, 0, kRomImageSize);
+    const int length = s.ObjectLength;
     const bool marked = MarkedAddressForm(s);
 
     std::string out = optionBlock;

@@ -1,7 +1,6 @@
 #include "romfile/SaveRomFile.h"
 
-#include <algorithm>
-
+#include "link/LogLine.h"
 #include "link/Transfers.h"
 #include "romfile/ChosenFile.h"
 #include "romfile/FileReplace.h"
@@ -36,7 +35,7 @@ Outcome SaveROMFile1Click(Context& ctx) {
     const std::string optionBlock = CopyOptionBlock(*ini, bodyName, s);
 
     OptionChecksum(s, 8);
-    s.ObjectLength = std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize);
+    s.ObjectLength = BodyImageCount(s);
     SetLayoutFromBodyInfo(s);
     ObjectChecksum(s, s.ObjectLength);
     const std::string text = FormatRomFile(s, bodyName, SelectedBodyOffset(ctx), optionBlock);
@@ -45,7 +44,7 @@ Outcome SaveROMFile1Click(Context& ctx) {
         view.ShowNotice("Can not write [" + path + "] (" + error + "), ROM file not saved !!!");
         return Outcome::Failed;
     }
-    view.AppendLine(Control::RichEdit2, "Data save to [" + view.GetFieldText(Control::Edit2) + "] OK !!!");
+    Line(ctx, "Data save to [" + view.GetFieldText(Control::Edit2) + "] OK !!!");
     return Outcome::Done;
 }
 

@@ -7,42 +7,24 @@
 #include <string>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "CliSupport.h"
+#include "EmulatorOnPty.h"
 
 using namespace otp::test;
 
 namespace {
 
-const std::string kEmulator = OTP_BINARY_DIR "/writer-emulator";
-
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public EmulatorOnPtyTest {
 protected:
-    TempDir dir;
-    ChildProcess emulator;
-    std::string link;
-
     // writer-emulator's options besides --link.
     virtual std::vector<std::string> EmulatorOptions() const { return {}; }
 
     void SetUp() override {
-        link = dir.file("ttyWriter");
-        std::vector<std::string> args = {"--link", link};
-        for (const std::string& option : EmulatorOptions()) args.push_back(option);
-        ASSERT_TRUE(emulator.Start(kEmulator, args));
-        ASSERT_EQ(emulator.ReadLine().rfind("/dev/", 0), 0u);
+        StartEmulator(EmulatorOptions());
+        if (HasFatalFailure()) return;
         dir.Write("Writer.ini",
                   "VERSION 12071000 V5.00\r\nRS232_PORT COM1\r\nWRITER_DRIVER ..\\writer.bin\r\n"
                   "IC_BODY_START\r\nBODY RX4400\r\nINFO $A5,0,0,0,$80,0,4,0,$80\r\nIC_BODY_END\r\n");
     }
-
-    void TearDown() override {
-        emulator.Say("quit\n");
-        EXPECT_EQ(emulator.WaitExit(), 0);
-    }
-
-    // Runs the console front end in the test's folder, COM1 on the emulator.
-    CliRun Cli(const std::string& args) { return RunCliProgram(dir.path(), link, args); }
 };
 
 // The same writer without line time, so never busy. writer-emulator stamps a

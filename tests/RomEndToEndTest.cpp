@@ -6,14 +6,11 @@
 #include <cstdio>
 #include <sstream>
 
-#include "ChildProcess.h"
-#include "CliSupport.h"
+#include "EmulatorOnPty.h"
 
 using namespace otp::test;
 
 namespace {
-
-const std::string kEmulator = OTP_BINARY_DIR "/writer-emulator";
 
 const char kIni[] =
     "VERSION 12071000 V5.00\r\n"
@@ -63,12 +60,8 @@ int CountLines(const std::string& text, const std::string& line) {
     return n;
 }
 
-class RomEndToEndTest : public ::testing::Test {
+class RomEndToEndTest : public EmulatorOnPtyTest {
 protected:
-    TempDir dir;
-    ChildProcess emulator;
-    std::string link;
-
     void SetUp() override {
         // The writer starts out holding a small body, so that the start-up
         // of every run reads little: version digits at 0x400, BodyInfo at
@@ -80,19 +73,10 @@ protected:
         memory.replace(0x7F90, 16, reinterpret_cast<const char*>(body), 16);
         dir.Write("memory.bin", memory);
 
-        link = dir.file("ttyWriter");
-        ASSERT_TRUE(emulator.Start(kEmulator, {"--link", link, "--memory", dir.file("memory.bin"), "--no-pacing"}));
-        ASSERT_EQ(emulator.ReadLine().rfind("/dev/", 0), 0u);
+        StartEmulator({"--memory", dir.file("memory.bin"), "--no-pacing"});
+        if (HasFatalFailure()) return;
         dir.Write("Writer.ini", kIni);
     }
-
-    void TearDown() override {
-        emulator.Say("quit\n");
-        EXPECT_EQ(emulator.WaitExit(), 0);
-    }
-
-    // Runs the console front end in the test's folder, COM1 on the emulator.
-    CliRun Cli(const std::string& args) { return RunCliProgram(dir.path(), link, args); }
 };
 
 }  // namespace
