@@ -5,7 +5,7 @@
 
 #include "cli/ConsoleView.h"
 #include "cli/Steps.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "link/PosixSerialPort.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"

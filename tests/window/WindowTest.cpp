@@ -43,7 +43,7 @@
 #include "app/FileDialogFilter.h"
 #include "app/Handlers.h"
 #include "app/Unit1.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "view/FormModel.h"
 
 namespace {
