@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

@@ -8,7 +8,7 @@
 
 #include "app/Unit1.h"
 #include "config/PathLookup.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "link/PosixSerialPort.h"
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "cli/CliRunner.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "link/Pacer.h"
 

@@ -8,7 +8,7 @@
 #include "cli/InterruptCatcher.h"
 #include "cli/StepRunner.h"
 #include "cli/Steps.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "link/PosixSerialPort.h"
 #include "operations/Session.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 #include "view/FormModel.h"
 
 namespace otp {

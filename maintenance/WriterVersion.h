@@ -3,7 +3,7 @@
 #include <string>
 
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

@@ -2,7 +2,7 @@
 // Copy: the writer takes over a programmed master IC; the host then takes
 // the copy over from the writer.
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

@@ -3,7 +3,7 @@
 // writer works from the image it holds; the host sends one command byte,
 // waits the selected body's time and judges the reply.
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

@@ -2,7 +2,7 @@
 // Read: the writer reads the IC into its memory; the host shows the
 // checksum reply, the IC's option bytes and its program memory.
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

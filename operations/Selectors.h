@@ -5,7 +5,7 @@
 // lock and rolling-code changes do not judge the writer; they are Failed
 // only when its read-back came back short.
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

@@ -2,7 +2,7 @@
 // The Testcode menu: read the test code of the IC in the socket, or have the
 // writer write the body's test code into it.
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

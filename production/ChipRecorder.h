@@ -10,7 +10,7 @@
 #include <string>
 
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 #include "production/OperationWatch.h"
 #include "production/ProductionLog.h"
 #include "production/Tally.h"

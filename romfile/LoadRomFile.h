@@ -2,7 +2,7 @@
 // Load ROM File: a .rom file into the state and the writer, each part read
 // back and compared.
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

@@ -2,7 +2,7 @@
 // Save ROM File: the selected body, its option bytes and the image into a
 // .rom file, headed by the body's option text from Writer.ini.
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

@@ -2,7 +2,7 @@
 // Upload ROM: the body description, option bytes and image the writer holds
 // become the state's.
 #include "link/Context.h"
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 

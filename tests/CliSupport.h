@@ -13,7 +13,7 @@
 
 #include "TestSupport.h"
 #include "cli/CliRunner.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 
 namespace otp::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "emulator/FaultRule.h"
 #include "emulator/IcAccess.h"
 #include "emulator/WriterEmulator.h"

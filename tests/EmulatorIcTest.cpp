@@ -2,7 +2,7 @@
 // time the writer takes, its deafness while it programs, and the cells.
 #include <gtest/gtest.h>
 
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "emulator/WriterEmulator.h"
 #include "WireRequests.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "emulator/WriterEmulator.h"
 #include "link/Pacer.h"
 #include "WireRequests.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "link/Context.h"
 #include "operations/Session.h"
 #include "view/FormModel.h"

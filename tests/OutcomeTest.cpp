@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "operations/Outcome.h"
+#include "link/Outcome.h"
 
 namespace otp {
 namespace {

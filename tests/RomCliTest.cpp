@@ -9,7 +9,7 @@
 #include "CliSupport.h"
 #include "RomFixture.h"
 #include "cli/CliRunner.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 
 using namespace otp;
 

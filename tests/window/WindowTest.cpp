@@ -44,7 +44,7 @@
 #include "app/HandlerList.h"
 #include "app/Handlers.h"
 #include "app/Unit1.h"
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "view/FormModel.h"
 

@@ -1,4 +1,4 @@
-#include "emulator/EmulatedPort.h"
+#include "emulatedport/EmulatedPort.h"
 
 #include "emulator/IcAccess.h"
 
