@@ -11,6 +11,7 @@
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "link/PosixSerialPort.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ const char* const kUsage =
     "            Program, Verify, Read, Copy, Testcode > Write) to FILE; without\n"
     "            it, the PRODUCTION_LOG of Writer.ini, if any\n"
     "  --help    show this help\n"
+    "  --version show the program's version\n"
     "\n"
     "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
     "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.\n";
@@ -36,6 +38,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::cout << kUsage;
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "otpwriter " << otp::kProgramVersion << "\nBuilt " << otp::kBuildDate << ".\n";
             return 0;
         }
     }

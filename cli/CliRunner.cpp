@@ -13,6 +13,7 @@
 #include "link/PosixSerialPort.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
+#include "version/ProgramVersion.h"
 #include "view/TracingView.h"
 
 namespace otp {
@@ -20,6 +21,7 @@ namespace {
 
 struct Options {
     bool help = false;
+    bool version = false;
     bool trace = false;
     bool yes = false;
     bool demo = false;
@@ -43,6 +45,7 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") o.help = true;
+        else if (a == "--version") o.version = true;
         else if (a == "--trace") o.trace = true;
         else if (a == "--yes") o.yes = true;
         else if (a == "--demo") o.demo = true;
@@ -101,6 +104,7 @@ std::string CliUsage() {
          "  --max-fails N\n"
          "            end the chip loop after N failed chips in a row\n"
          "  --help    show this help\n"
+         "  --version show the program's version\n"
          "\n"
          "Steps:\n";
     if (AllSteps().empty()) u << "  (none yet)\n";
@@ -143,6 +147,10 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     }
     if (o.help) {
         env.out << CliUsage();
+        return 0;
+    }
+    if (o.version) {
+        env.out << "otpwriter-cli " << kProgramVersion << "\nBuilt " << kBuildDate << ".\n";
         return 0;
     }
 

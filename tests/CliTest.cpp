@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CliSupport.h"
+#include "version/ProgramVersion.h"
 
 using namespace otp;
 
@@ -71,7 +72,11 @@ TEST_F(CliTest, UsageErrorsExitWith2AndNameTheProblem) {
 TEST_F(CliTest, HelpListsStepsOptionsAndPorts) {
     EXPECT_EQ(Run({"--help"}), 0);
     const std::string help = out.str();
-    for (const char* word : {"--trace", "--yes", "--demo", "--keep-going", "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>", "Exit status"})
+    for (const char* word : {"--trace", "--yes", "--demo", "--keep-going", "--log", "--max-fails", "--version", "loop",
+                              "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>", "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out.str(), std::string("otpwriter-cli ") + kProgramVersion + "\nBuilt " + kBuildDate + ".\n");
+    EXPECT_EQ(std::string(kProgramVersion).find_first_not_of("0123456789."), std::string::npos);
     EXPECT_EQ(opener->OpenCount(), 0);
 }

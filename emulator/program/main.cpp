@@ -18,6 +18,7 @@
 #include "emulator/IcAccess.h"
 #include "emulator/PtyServer.h"
 #include "emulator/WriterEmulator.h"
+#include "version/ProgramVersion.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ const char kUsage[] =
     "  --fault RULE    make the writer misbehave (repeatable; see Faults)\n"
     "  --seed N        seed of the faults' random bytes (default 1)\n"
     "  --help          show this text\n"
+    "  --version       show the program's version\n"
     "\n"
     "Lines on standard input:\n"
     "  ic KIND         put an IC into the socket (the next chip of a run), KIND as\n"
@@ -102,6 +104,10 @@ int ParseArgs(int argc, char** argv, Options& opt) {
         }
         if (arg == "--help" && !hasValue) {
             std::cout << kUsage;
+            return 1;
+        }
+        if (arg == "--version" && !hasValue) {
+            std::cout << "writer-emulator " << otp::kProgramVersion << "\nBuilt " << otp::kBuildDate << ".\n";
             return 1;
         }
         if (arg == "--no-pacing" && !hasValue) {
