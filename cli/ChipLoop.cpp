@@ -14,6 +14,7 @@ bool NextChipWanted(ChipLoopSettings& s) {
         s.err << "\n";
         return false;
     }
+    if (!s.inIsTerminal) s.err << answer << "\n";
     return answer != "q" && answer != "Q";
 }
 

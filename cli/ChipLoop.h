@@ -24,6 +24,9 @@ struct ChipLoopSettings {
     const volatile std::sig_atomic_t* interrupted = nullptr;
     // Stop after this many failed chips in a row; 0 never stops.
     int maxFails = 0;
+    // An answer typed on a terminal ends its own line; one read from a pipe
+    // or file does not, so the prompt's line is ended for it.
+    bool inIsTerminal = false;
 };
 
 struct ChipLoopEnd {

@@ -231,6 +231,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
             std::istringstream noAnswers;
             ChipLoopSettings settings{env.in ? *env.in : noAnswers, env.err, freshChip};
             settings.maxFails = o.maxFails;
+            settings.inIsTerminal = env.inIsTerminal;
             InterruptCatcher catcher(env.catchInterrupt);
             settings.interrupted = catcher.Flag();
             const ChipLoopEnd end = RunChipLoop(runner, o.chipSteps, settings);

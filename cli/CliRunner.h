@@ -24,6 +24,7 @@ struct CliEnvironment {
     Pacer* pacer = nullptr;
     // The operator's answers in the chip loop; none: the loop runs one chip.
     std::istream* in = nullptr;
+    bool inIsTerminal = false;
     // Puts a fresh blank chip into the socket of a writer given as `opener`
     // (with --demo the front end does it in its own emulated writer).
     std::function<void()> freshChip;

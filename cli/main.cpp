@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     otp::CliEnvironment env{std::cout, std::cerr, otp::CurrentDirectory(), isatty(STDERR_FILENO) != 0};
     env.in = &std::cin;
+    env.inIsTerminal = isatty(STDIN_FILENO) != 0;
     env.catchInterrupt = true;
     return otp::RunCli(args, env);
 }

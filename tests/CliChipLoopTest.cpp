@@ -54,20 +54,20 @@ TEST(CliChipLoop, EachChipGetsItsVerdictAndTheRunItsTotals) {
     } rows[] = {
         {"fresh chips pass until q", {"loop", "auto"}, "\n\nq\n", true, 0,
          "chip 1: PASS (passed 1, failed 0, yield 100.0 %)\n" + kPrompt +
-             "chip 2: PASS (passed 2, failed 0, yield 100.0 %)\n" + kPrompt +
-             "chip 3: PASS (passed 3, failed 0, yield 100.0 %)\n" + kPrompt +
-             "Chips: 3 (passed 3, failed 0, yield 100.0 %)\nPASS\n",
+             "\nchip 2: PASS (passed 2, failed 0, yield 100.0 %)\n" + kPrompt +
+             "\nchip 3: PASS (passed 3, failed 0, yield 100.0 %)\n" + kPrompt +
+             "q\nChips: 3 (passed 3, failed 0, yield 100.0 %)\nPASS\n",
          4},
         {"the same chip again fails, and the end of input ends the loop", {"loop", "auto"}, "\n", false, 1,
          "chip 1: PASS (passed 1, failed 0, yield 100.0 %)\n" + kPrompt +
-             "chip 2: FAIL: OTP Blank Check Fail !!! (passed 1, failed 1, yield 50.0 %)\n" + kPrompt +
+             "\nchip 2: FAIL: OTP Blank Check Fail !!! (passed 1, failed 1, yield 50.0 %)\n" + kPrompt +
              "\nChips: 2 (passed 1, failed 1, yield 50.0 %)\nFAIL: OTP Blank Check Fail !!!\n",
          3},
         {"a failed step ends its chip: verify is not run after a failed blank check",
          {"--max-fails", "2", "loop", "blank", "program"}, "\n\n\n\n", false, 1,
          "chip 1: PASS (passed 1, failed 0, yield 100.0 %)\n" + kPrompt +
-             "chip 2: FAIL: OTP Blank Check Fail !!! (passed 1, failed 1, yield 50.0 %)\n" + kPrompt +
-             "chip 3: FAIL: OTP Blank Check Fail !!! (passed 1, failed 2, yield 33.3 %)\n"
+             "\nchip 2: FAIL: OTP Blank Check Fail !!! (passed 1, failed 1, yield 50.0 %)\n" + kPrompt +
+             "\nchip 3: FAIL: OTP Blank Check Fail !!! (passed 1, failed 2, yield 33.3 %)\n"
              "Stopped after 2 failed chips in a row.\n"
              "Chips: 3 (passed 1, failed 2, yield 33.3 %)\nFAIL: OTP Blank Check Fail !!!\n",
          5},
