@@ -1456,7 +1456,6 @@ TEST_F(WindowTest, TheWheelAndStrayLettersChangeNoSelector) {
         {"ComboBox5", 3, wheel(-3), "wheel down over the bank"},
         {"ComboBox1", 0, type("RX5"), "typing a body's name"},
         {"ComboBox3", 0, type("on"), "typing on into rolling code"},
-        {"ComboBox3", 1, type("o"), "typing o into rolling code"},
         {"ComboBox5", 0, type("L"), "typing into the bank"},
     };
     for (const auto& c : cases) {
