@@ -18,8 +18,11 @@
 // table from handler to operation (Handlers.cpp) and the window tests.
 //
 // A selector runs its handler on `activated`, which only the operator's own
-// pick emits, never a selection made from code. What the operator types into
-// the lock selector runs its handler as well (TForm1::ComboBox4TextEdited).
+// pick emits, never a selection made from code (nor the wheel or a stray
+// letter: PickOnlySelectors). A text the operator types into the lock
+// selector that names an option runs its handler as well
+// (TForm1::ComboBox4TextEdited). The "?" menu's About is the window's own
+// (Unit1About.cpp), with no operation of the logic.
 #define OTP_WINDOW_HANDLERS(X)                                                                                                     \
     /* The menu bar */                                                                                                             \
     X(LoadROMFile1Click,    LoadROMFile1,    QAction::triggered,   LoadROMFile1Click,    nullptr          ) /* Load ROM File */    \

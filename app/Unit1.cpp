@@ -1,17 +1,25 @@
 // Building the main window: the widgets of unit1.ui with their fonts and
-// size, the connections from its events to the handlers, the start-up, the
-// first show centred on the screen, and the close.
+// size, the panes growing with the window, the connections from its events
+// to the handlers, the start-up, the first show centred on the screen, and
+// the close.
 #include "app/Unit1.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStatusBar>
+
+#include <algorithm>
 
 #include "operations/Startup.h"
 #include "ui_unit1.h"
@@ -22,6 +30,23 @@ QFont PixelFont(const char* family, int pixels) {
     QFont font(QString::fromLatin1(family));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
+    return font;
+}
+
+// The widest line a pane shows as a rule: a dump row of 16 byte values.
+const QString kDumpRow = QStringLiteral("0000: ") + QStringLiteral("FF ").repeated(16);
+
+// The system's fixed-width font at the largest pixel size up to `largest`
+// whose dump row fits a line of `pane` as designed, so that the columns of
+// a dump line up and no row wraps.
+QFont DumpFont(const QPlainTextEdit& pane, int largest) {
+    const int text = pane.width() - 2 * pane.frameWidth() - pane.verticalScrollBar()->sizeHint().width() -
+                     2 * static_cast<int>(pane.document()->documentMargin()) - pane.cursorWidth();
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (int pixels = largest; pixels > 6; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetricsF(font).horizontalAdvance(kDumpRow) <= text) break;
+    }
     return font;
 }
 
@@ -39,10 +64,14 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
     // completion, and no new items from it.
     ui_->ComboBox4->setCompleter(nullptr);
     ui_->ComboBox4->setInsertPolicy(QComboBox::NoInsert);
+    for (QComboBox* box : {ui_->ComboBox1, ui_->ComboBox3, ui_->ComboBox4, ui_->ComboBox5}) pickOnly_.Guard(*box);
     ApplyFonts();
     BuildProductionBar();
+    BuildHelpMenu();
     FitToControls();
     ConnectHandlers();
+    setAcceptDrops(true);
+    dialogFolder_ = QFile::decodeName(QByteArray::fromStdString(workingDir));
 
     session_ = std::make_unique<otp::Session>(watch_, *pacer_, opener, std::move(workingDir));
 
@@ -74,7 +103,9 @@ void TForm1::ApplyFonts() {
              ui_->Button6}) {
         w->setFont(sans13);
     }
-    const QFont paneFont = PixelFont("MS Sans Serif", 16);
+    // The panes show dumps in columns: a fixed-width face, at the size the
+    // rest of their text had (16 px) unless a dump row would not fit.
+    const QFont paneFont = DumpFont(*ui_->RichEdit1, 16);
     ui_->RichEdit1->setFont(paneFont);
     ui_->RichEdit2->setFont(paneFont);
     // The menus keep the system's menu font.
@@ -82,14 +113,40 @@ void TForm1::ApplyFonts() {
 }
 
 void TForm1::FitToControls() {
-    // The client area is exactly as large as its controls reach; the window
-    // is the client area plus the menu bar and the status bar, and does not
-    // resize.
+    // As designed, the client area is exactly as large as its controls
+    // reach, and the window is the client area plus the menu bar and the
+    // status bar: the window opens at that size and never gets smaller. It
+    // may grow, and the panes then take the room it gains (LayOutPanes).
     const QRect reach = ui_->ClientArea->childrenRect();
-    const QSize client(reach.x() + reach.width(), reach.y() + reach.height());
-    ui_->ClientArea->setFixedSize(client);
-    setFixedSize(client.width(),
-                 client.height() + ui_->MainMenu1->sizeHint().height() + statusBar()->sizeHint().height());
+    designClient_ = QSize(reach.x() + reach.width(), reach.y() + reach.height());
+    designUpper_ = ui_->RichEdit1->geometry();
+    designLower_ = ui_->RichEdit2->geometry();
+    designPanel_ = ui_->Panel1->geometry();
+    ui_->ClientArea->setMinimumSize(designClient_);
+    ui_->ClientArea->installEventFilter(this);
+    // The window's own smallest size follows from its layout: the client
+    // area's, the menu bar's and the status bar's, which grows when the bar
+    // shows more.
+    resize(designClient_.width(), designClient_.height() + ui_->MainMenu1->sizeHint().height() +
+                                      statusBar()->sizeHint().height());
+}
+
+void TForm1::LayOutPanes() {
+    // The panes grow in width and height, the upper one by half the extra
+    // height and the lower one by the rest; the controls above them keep
+    // their places, and the progress panel keeps its place over the
+    // middle of the panes.
+    const int wider = std::max(ui_->ClientArea->width() - designClient_.width(), 0);
+    const int taller = std::max(ui_->ClientArea->height() - designClient_.height(), 0);
+    const int upper = taller / 2;
+    ui_->RichEdit1->setGeometry(designUpper_.adjusted(0, 0, wider, upper));
+    ui_->RichEdit2->setGeometry(designLower_.adjusted(0, upper, wider, taller));
+    ui_->Panel1->move(designPanel_.topLeft() + QPoint(wider / 2, upper));
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->ClientArea && event->type() == QEvent::Resize) LayOutPanes();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // The one place where the window's events meet their handlers: each control's
@@ -100,6 +157,7 @@ void TForm1::ConnectHandlers() {
     OTP_WINDOW_HANDLERS(OTP_CONNECT_HANDLER)
 #undef OTP_CONNECT_HANDLER
     connect(ui_->ComboBox4->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox4TextEdited);
+    connect(ui_->ComboBox4->lineEdit(), &QLineEdit::editingFinished, this, &TForm1::ComboBox4EditingFinished);
 }
 
 void TForm1::showEvent(QShowEvent* event) {

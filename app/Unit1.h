@@ -8,7 +8,9 @@
 // connects its events; Unit1Handlers.cpp holds the handlers and how one runs;
 // Unit1Controls.cpp the view operations on panes, fields, selectors and
 // menus; Unit1Painting.cpp painting while a handler runs and the progress
-// panel; Unit1Dialogs.cpp the message boxes and file dialogs.
+// panel; Unit1Dialogs.cpp the message boxes, the file dialogs and a file
+// dropped on the window; Unit1Production.cpp the status bar; Unit1About.cpp
+// the "?" menu, the About box and the window icon.
 #include <QMainWindow>
 
 #include <QPointer>
@@ -23,6 +25,7 @@
 #include "app/HandlerList.h"
 #include "app/Handlers.h"
 #include "app/InputGuard.h"
+#include "app/PickOnlySelectors.h"
 #include "app/WindowPacer.h"
 #include "operations/Session.h"
 #include "production/ChipRecorder.h"
@@ -33,7 +36,9 @@ class QComboBox;
 class QDialog;
 class QLineEdit;
 class QMessageBox;
+class QMenu;
 class QPlainTextEdit;
+class QSettings;
 class ProductionBar;
 
 namespace Ui {
@@ -62,6 +67,10 @@ public:
     // Demo menu's "Next chip" runs `nextChip` (a fresh blank chip in the
     // emulated socket).
     void EnableDemo(std::function<void()> nextChip);
+    // The folder the file dialogs start in is kept in `settings` from now on
+    // and read from it now, so that it outlives the run; without this call
+    // it is kept for the run only.
+    void RememberFoldersIn(QSettings& settings);
     otp::Pacer& pacer() { return *pacer_; }
     // True while a handler (or the start-up) runs.
     bool Busy() const { return running_; }
@@ -112,16 +121,32 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The client area's resizes lay the panes out anew.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // A .rom file dropped on the window is loaded as if chosen in Load ROM
+    // File; any other drop is refused.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Building (Unit1.cpp)
     void ApplyFonts();
     void FitToControls();
+    // The panes take the room the window has beyond its design size.
+    void LayOutPanes();
     void ConnectHandlers();
+    // The "?" menu with About, last in the menu bar, and the window icon
+    // (Unit1About.cpp).
+    void BuildHelpMenu();
+    void ShowAbout();
 
     // Running handlers (Unit1Handlers.cpp)
     void RunOperation(const char* handler);
     void ComboBox4TextEdited(const QString& text);
+    // Leaving the lock selector's text: a text that names no option shows
+    // the option selected again.
+    void ComboBox4EditingFinished();
     // Runs `body` with the operator's input held off, shows the last state
     // when it ends and what escaped it in a box: a handler, or the start-up.
     void RunBusy(const std::function<void()>& body);
@@ -147,6 +172,11 @@ private:
     int RunBox(QMessageBox& box);
     int RunModal(QDialog& dialog);
     std::optional<std::string> ChooseFile(bool save);
+    // The name the Save dialog suggests: the loaded .rom file's, else the
+    // selected body's with ".rom"; "" when there is neither.
+    QString SuggestedSaveName() const;
+    // The folder of a file the operator chose becomes the dialogs' folder.
+    void NoteFolderOf(const QString& file);
 
     // The status bar below the panes (Unit1Production.cpp).
     void BuildProductionBar();
@@ -154,6 +184,7 @@ private:
 
     std::unique_ptr<Ui::TForm1> ui_;
     otp::InputGuard guard_;
+    otp::PickOnlySelectors pickOnly_;
     otp::EventPump pump_;
     otp::WindowPacer ownPacer_;
     otp::Pacer* pacer_;
@@ -165,6 +196,18 @@ private:
     std::unique_ptr<otp::Session> session_;
     bool running_ = false;
     bool centred_ = false;
+    // The client area, the panes and the progress panel as unit1.ui lays
+    // them out: the window's smallest size and where the panes grow from.
+    QSize designClient_;
+    QRect designUpper_, designLower_, designPanel_;
+    QMenu* helpMenu_ = nullptr;
+    // Where the file dialogs open: the folder of the last file chosen (or
+    // dropped); the working directory at first.
+    QString dialogFolder_;
+    QSettings* settings_ = nullptr;
+    // A file dropped on the window, which the Load that it starts takes as
+    // the one chosen.
+    std::optional<std::string> droppedFile_;
     // Lines in the upper and lower pane; a pane may hold empty lines only.
     int upperLines_ = 1;
     int lowerLines_ = 1;

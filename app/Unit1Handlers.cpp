@@ -42,15 +42,14 @@ void TForm1::RunOperation(const char* handler) {
 }
 
 void TForm1::ComboBox4TextEdited(const QString& text) {
-    // The list follows the typed text: the first item it begins, or none.
+    // The handler runs on a text that names an option in full (in any case):
+    // the option the operator typed, never another. A part of a word runs
+    // nothing: run on the "o" of "on", the handler would send OFF, the first
+    // item "o" begins, and the "n" typed while it runs would be dropped. The
+    // selection stays with the option the writer holds until then.
     QComboBox* box = ui_->ComboBox4;
-    int match = -1;
-    for (int i = 0; i < box->count() && !text.isEmpty(); ++i) {
-        if (box->itemText(i).startsWith(text, Qt::CaseInsensitive)) {
-            match = i;
-            break;
-        }
-    }
+    const int match = text.isEmpty() ? -1 : box->findText(text, Qt::MatchFixedString);
+    if (match < 0) return;
     if (match != box->currentIndex()) {
         QLineEdit* edit = box->lineEdit();
         const int cursor = edit->cursorPosition();
@@ -59,6 +58,13 @@ void TForm1::ComboBox4TextEdited(const QString& text) {
         edit->setCursorPosition(cursor);
     }
     ComboBox4Change();
+}
+
+void TForm1::ComboBox4EditingFinished() {
+    QComboBox* box = ui_->ComboBox4;
+    const QString text = box->lineEdit()->text();
+    if (!text.isEmpty() && box->findText(text, Qt::MatchFixedString) >= 0) return;
+    box->lineEdit()->setText(box->currentIndex() >= 0 ? box->itemText(box->currentIndex()) : QString());
 }
 
 void TForm1::RunHandler(const char* name, const std::function<void()>& body) {

@@ -42,8 +42,10 @@ void TForm1::UseProductionLog(const std::string& fromCommandLine) {
 
 void TForm1::EnableDemo(std::function<void()> nextChip) {
     bar_->ShowDemo(QStringLiteral("Demo: the writer is emulated inside this program; no real chip is programmed."));
-    QMenu* demo = menuBar()->addMenu(QStringLiteral("Demo"));
+    // Before the "?" menu, which stays last.
+    auto* demo = new QMenu(QStringLiteral("Demo"), menuBar());
     demo->setObjectName(QStringLiteral("DemoMenu"));
+    menuBar()->insertMenu(helpMenu_->menuAction(), demo);
     QAction* next = demo->addAction(QStringLiteral("Next chip"));
     next->setObjectName(QStringLiteral("NextChip1"));
     connect(next, &QAction::triggered, this, [this, nextChip] {

@@ -1,11 +1,13 @@
 // The operator's program: the main window on the serial port Writer.ini names.
 #include <QApplication>
+#include <QSettings>
 
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include "app/ProgramInfo.h"
 #include "app/Unit1.h"
 #include "config/PathLookup.h"
 #include "emulatedport/EmulatedPort.h"
@@ -50,7 +52,9 @@ int main(int argc, char** argv) {
     // The application title (otp::kApplicationTitle) titles the notice boxes.
     // It is not made the display name, which some platforms would append to
     // the window caption.
-    QCoreApplication::setApplicationName(QStringLiteral("otpwriter"));
+    QCoreApplication::setApplicationName(otp::ProgramName());
+    QCoreApplication::setApplicationVersion(otp::ProgramVersion());
+    QApplication::setWindowIcon(otp::ProgramIcon());
 
     bool demo = false;
     std::string log;
@@ -78,6 +82,9 @@ int main(int argc, char** argv) {
         form.EnableDemo([&demoOpener] { otp::emu::PutInSocket(demoOpener->Writer(), otp::emu::IcKind::Blank); });
     }
     form.UseProductionLog(log);
+    // The file dialogs' folder outlives the run: ~/.config/otpwriter/otpwriter.ini.
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, otp::ProgramName(), otp::ProgramName());
+    form.RememberFoldersIn(settings);
     form.show();  // centred on the screen the first time it is shown
     return app.exec();
 }

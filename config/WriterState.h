@@ -83,6 +83,9 @@ struct WriterState {
     // The production log Writer.ini names (PRODUCTION_LOG), as written there.
     std::string ProductionLogPath;
     std::string IniVersion;
+    // The version the writer last gave whole (start-up, version query), ""
+    // before it has.
+    std::string WriterVersion;
 };
 
 // The host's copy of an image: body description, option bytes, image,

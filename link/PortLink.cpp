@@ -1,6 +1,8 @@
 #include "link/PortLink.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "link/LogLine.h"
 
@@ -19,8 +21,20 @@ void OpenPort(Context& ctx) {
     }
     ctx.link.PortHandle.reset();
     s.PortFailed = true;
-    ctx.view.ShowErrorBox("ERROR", result == OpenResult::SettingError ? "RS232 setting error!!!" : "RS232 open error!!!",
-                          false);
+    ctx.view.ShowErrorBox("ERROR", OpenErrorText(result, ctx.link.opener.LastFailure()), false);
+}
+
+std::string OpenErrorText(OpenResult result, const OpenFailure& failure) {
+    std::string text = result == OpenResult::SettingError ? "RS232 setting error!!!" : "RS232 open error!!!";
+    if (failure.device.empty()) return text;
+    const std::string reason = !failure.reason.empty() ? failure.reason
+                               : failure.error != 0   ? std::strerror(failure.error)
+                                                      : "the reason is not known";
+    text += "\n" + failure.device + ": " + reason;
+    // Serial devices belong to the group dialout, which a fresh user is not in.
+    if (failure.error == EACCES || failure.error == EPERM)
+        text += "\nLet your user use serial ports: sudo usermod -aG dialout $USER, then log in again.";
+    return text;
 }
 
 void ClosePort(Context& ctx) { ctx.link.PortHandle.reset(); }

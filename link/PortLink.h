@@ -2,6 +2,7 @@
 // The lowest layer of the writer link: open and close the port, write the
 // pending byte, drain what has arrived into ReplyBuffer.
 #include <cstdint>
+#include <string>
 
 #include "link/Context.h"
 
@@ -9,6 +10,10 @@ namespace otp {
 
 // Opens PortName; on failure shows the "ERROR" box and sets PortFailed.
 void OpenPort(Context& ctx);
+// The text of that box: "RS232 open error!!!" or "RS232 setting error!!!",
+// then, when the opener could tell, a line with the device and the reason,
+// and for a permission error a line with the fix.
+std::string OpenErrorText(OpenResult result, const OpenFailure& failure);
 void ClosePort(Context& ctx);
 // Writes one byte when a port is open. A port that does not take it in a
 // bounded time is given up with the line "  -----> The writer or the line

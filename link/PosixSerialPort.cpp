@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <utility>
 
 namespace otp {
 namespace {
@@ -143,24 +144,32 @@ std::string DeviceForPort(const std::string& portName) {
     return std::string("/dev/ttyS") + static_cast<char>(n - 1);
 }
 
+OpenResult PosixPortOpener::Fail(OpenResult result, const std::string& device, int error, int fd,
+                                  std::string reason) {
+    if (fd >= 0) close(fd);
+    failure_ = OpenFailure{device, error, std::move(reason)};
+    return result;
+}
+
 OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<SerialPort>& port) {
     port.reset();
+    failure_ = OpenFailure{};
     const std::string device = DeviceForPort(portName);
-    if (device.empty()) return OpenResult::OpenError;
+    if (device.empty())
+        return Fail(OpenResult::OpenError, portName.empty() ? "(no port)" : portName, 0, -1,
+                    "no such port: COM1 to COM9 are known");
     const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return OpenResult::OpenError;
+    if (fd < 0) return Fail(OpenResult::OpenError, device, errno);
     // Exclusive use: TIOCEXCL keeps other programs out (root excepted); the
     // lock keeps out every program that asks for one, root included.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return OpenResult::OpenError;
+        const int error = errno;
+        return Fail(OpenResult::OpenError, device, error, fd,
+                    error == EWOULDBLOCK ? "in use by another program, which holds its lock" : std::string());
     }
     ioctl(fd, TIOCEXCL);  // fails only for a device that is no terminal, found out next
     termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
-        close(fd);
-        return OpenResult::SettingError;
-    }
+    if (tcgetattr(fd, &tio) != 0) return Fail(OpenResult::SettingError, device, errno, fd);
     // 9600 baud, 8 data bits, no parity, one stop bit. The line discipline is
     // made raw as well, so that every byte passes untouched both ways; the
     // hardware flow control and modem-line settings stay as they were.
@@ -169,10 +178,8 @@ OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<Se
     tio.c_cflag = (tio.c_cflag & ~(CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | HUPCL)) | CS8 | CREAD | keptControl;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (cfsetispeed(&tio, B9600) != 0 || cfsetospeed(&tio, B9600) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0) {
-        close(fd);
-        return OpenResult::SettingError;
-    }
+    if (cfsetispeed(&tio, B9600) != 0 || cfsetospeed(&tio, B9600) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0)
+        return Fail(OpenResult::SettingError, device, errno, fd);
     // Neither reads nor writes block: a write waits a bounded time for room.
     port = std::make_unique<PosixSerialPort>(fd);
     return OpenResult::Ok;

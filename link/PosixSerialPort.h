@@ -14,6 +14,15 @@ std::string DeviceForPort(const std::string& portName);
 class PosixPortOpener : public PortOpener {
 public:
     OpenResult Open(const std::string& portName, std::unique_ptr<SerialPort>& port) override;
+    // The device of the last failed open and the error of the call that failed.
+    OpenFailure LastFailure() const override { return failure_; }
+
+private:
+    // Notes why the open of `device` failed and closes `fd` when it is open.
+    OpenResult Fail(OpenResult result, const std::string& device, int error, int fd = -1,
+                    std::string reason = {});
+
+    OpenFailure failure_;
 };
 
 }  // namespace otp

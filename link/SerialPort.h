@@ -31,11 +31,23 @@ public:
 
 enum class OpenResult { Ok, OpenError, SettingError };
 
+// Why an open failed, as far as the opener can tell: the device it tried and
+// the system's error number of the call that failed, or a reason of its own
+// where the system's would mislead. An empty device: nothing known.
+struct OpenFailure {
+    std::string device;
+    int error = 0;
+    std::string reason;
+};
+
 class PortOpener {
 public:
     virtual ~PortOpener() = default;
     // Opens the named port ("COM1".."COM4") exclusively at 9600 8N1.
     virtual OpenResult Open(const std::string& portName, std::unique_ptr<SerialPort>& port) = 0;
+    // Why the last Open failed; asked only right after a failed one.
+    // An opener that cannot tell answers with an empty device.
+    virtual OpenFailure LastFailure() const { return {}; }
 };
 
 }  // namespace otp

@@ -13,6 +13,7 @@ std::string ReadWriterVersion(Context& ctx) {
     ReadWriterBlock(ctx, kArea, kAddrVersion, kVersionBytes);
     std::string text;
     for (int i = 0; i < ctx.state.ReplyLength; ++i) text += FormatHex(ctx.state.ReadBackBuffer[static_cast<size_t>(i)], 1);
+    if (ctx.state.ReplyLength == kVersionBytes) ctx.state.WriterVersion = text;
     return text;
 }
 

@@ -8,7 +8,8 @@
 namespace otp {
 
 // Block-reads the version bytes (the port must be open) and makes the text:
-// the low hex digit of every byte received.
+// the low hex digit of every byte received. A version that came whole is
+// kept in WriterVersion.
 std::string ReadWriterVersion(Context& ctx);
 
 // The "Version" menu entry.

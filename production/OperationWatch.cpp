@@ -25,7 +25,9 @@ std::string WithoutArrow(const std::string& text) {
 }  // namespace
 
 void OperationWatch::Failure(const std::string& text) {
-    if (firstFailure_.empty()) firstFailure_ = WithoutArrow(text);
+    // A box may say more on the lines after its first (the open error's
+    // device and reason); the first line is what went wrong.
+    if (firstFailure_.empty()) firstFailure_ = WithoutArrow(text.substr(0, text.find('\n')));
 }
 
 void OperationWatch::Begin() {

@@ -65,6 +65,8 @@ TEST_F(EndToEndTest, MissingDeviceGivesTheOpenErrorBox) {
     const CliRun r = RunCliProgram(dir.path(), dir.file("no-such-tty"), "version");
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_EQ(r.lines.front(), "ERROR: RS232 open error!!!") << r.out;
+    // The box's second line: the device and why it would not open.
+    EXPECT_TRUE(r.Has(dir.file("no-such-tty") + ": No such file or directory")) << r.out;
     EXPECT_TRUE(r.Has("COM1 Connect Error (1)!!!")) << r.out;
     EXPECT_EQ(r.lines.back(), "otpwriter-cli: no writer answered at start-up; not run: version") << r.out;
     EXPECT_EQ(r.verdict, "FAIL: ERROR: RS232 open error!!!");

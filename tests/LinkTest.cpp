@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "OperationFixture.h"
 #include "config/WriterIni.h"
 #include "link/PortLink.h"
@@ -41,10 +43,12 @@ public:
     std::vector<uint8_t> queue, written, everyDrain;
     size_t takes = SIZE_MAX;  // bytes the port takes before the line stops
     OpenResult result = OpenResult::Ok;
+    OpenFailure failure;  // what a failed open tells
     OpenResult Open(const std::string&, std::unique_ptr<SerialPort>& port) override {
         if (result == OpenResult::Ok) port = std::make_unique<QueuePort>(queue, written, everyDrain, takes);
         return result;
     }
+    OpenFailure LastFailure() const override { return failure; }
 };
 
 class PortLinkTest : public ::testing::Test {
@@ -158,6 +162,34 @@ TEST_F(PortLinkTest, OpenFailuresShowTheirBoxAndLeaveNoPort) {
     EXPECT_FALSE(s.PortFailed);
     ClosePort(ctx);
     EXPECT_FALSE(ctx.link.PortHandle);
+}
+
+// The box says which device would not open and why, and how to mend a
+// permission error.
+TEST_F(PortLinkTest, OpenErrorBoxesSayTheDeviceTheReasonAndTheFix) {
+    const std::string fix = "\nLet your user use serial ports: sudo usermod -aG dialout $USER, then log in again.";
+    const struct {
+        OpenResult result;
+        OpenFailure failure;
+        std::string box;
+    } cases[] = {
+        {OpenResult::OpenError, {}, "RS232 open error!!!"},
+        {OpenResult::OpenError, {"/dev/ttyUSB0", ENOENT, ""}, "RS232 open error!!!\n/dev/ttyUSB0: No such file or directory"},
+        {OpenResult::OpenError, {"/dev/ttyS1", EACCES, ""}, "RS232 open error!!!\n/dev/ttyS1: Permission denied" + fix},
+        {OpenResult::OpenError, {"/dev/ttyS1", EPERM, ""}, "RS232 open error!!!\n/dev/ttyS1: Operation not permitted" + fix},
+        {OpenResult::OpenError, {"/dev/ttyS0", EWOULDBLOCK, "in use"}, "RS232 open error!!!\n/dev/ttyS0: in use"},
+        {OpenResult::OpenError, {"/dev/ttyS0", 0, ""}, "RS232 open error!!!\n/dev/ttyS0: the reason is not known"},
+        {OpenResult::SettingError, {"/dev/null", ENOTTY, ""},
+         "RS232 setting error!!!\n/dev/null: Inappropriate ioctl for device"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.box);
+        opener.result = c.result;
+        opener.failure = c.failure;
+        OpenPort(ctx);
+        EXPECT_TRUE(s.PortFailed);
+        EXPECT_EQ(trace.back(), "ShowErrorBox ERROR " + c.box);
+    }
 }
 
 TEST_F(PortLinkTest, EchoCheckComparesTheFirstReplyByte) {

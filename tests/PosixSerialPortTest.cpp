@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -68,6 +69,49 @@ TEST(PosixSerialPort, NonTerminalIsASettingError) {
     std::unique_ptr<SerialPort> port;
     EXPECT_EQ(opener.Open("COM3", port), OpenResult::SettingError);
     unsetenv("OTPWRITER_COM3");
+}
+
+// A failed open tells the device it tried and why it failed.
+TEST(PosixSerialPort, AFailedOpenTellsTheDeviceAndTheReason) {
+    PtyPair pty;  // COM2, held open by a first port in one case
+    ASSERT_TRUE(pty.ok());
+    const struct {
+        const char* name;
+        const char* com3;  // OTPWRITER_COM3
+        std::string port;
+        OpenResult result;
+        std::string device;
+        int error;
+        bool ownReason;  // the opener's own words rather than the system's
+    } cases[] = {
+        {"a missing device", "/nonexistent/tty", "COM3", OpenResult::OpenError, "/nonexistent/tty", ENOENT, false},
+        {"a folder", "/", "COM3", OpenResult::OpenError, "/", EISDIR, false},
+        {"no terminal", "/dev/null", "COM3", OpenResult::SettingError, "/dev/null", ENOTTY, false},
+        // Root passes the terminal's exclusive mode and meets the lock.
+        {"a port taken by another", nullptr, "COM2", OpenResult::OpenError, pty.slave(),
+         geteuid() == 0 ? EWOULDBLOCK : EBUSY, geteuid() == 0},
+        {"no port name", nullptr, "LPT1", OpenResult::OpenError, "LPT1", 0, true},
+    };
+    PosixPortOpener opener;
+    std::unique_ptr<SerialPort> held;
+    ASSERT_EQ(opener.Open("COM2", held), OpenResult::Ok);
+    EXPECT_EQ(opener.LastFailure().device, "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.com3) setenv("OTPWRITER_COM3", c.com3, 1);
+        std::unique_ptr<SerialPort> port;
+        EXPECT_EQ(opener.Open(c.port, port), c.result);
+        EXPECT_FALSE(port);
+        const OpenFailure f = opener.LastFailure();
+        EXPECT_EQ(f.device, c.device);
+        EXPECT_EQ(f.error, c.error);
+        EXPECT_EQ(!f.reason.empty(), c.ownReason) << f.reason;
+        unsetenv("OTPWRITER_COM3");
+    }
+    held.reset();
+    std::unique_ptr<SerialPort> port;
+    ASSERT_EQ(opener.Open("COM2", port), OpenResult::Ok);
+    EXPECT_EQ(opener.LastFailure().device, "");  // a success forgets the last failure
 }
 
 TEST(PosixSerialPort, BytesPassUntouchedAndWholeBlocksAreDrained) {

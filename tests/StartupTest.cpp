@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "OperationFixture.h"
 #include "config/ApplyBodyInfo.h"
@@ -102,6 +103,31 @@ TEST_F(StartupTest, VersionMismatchIsReportedAndAdopted) {
                                         "Writer driver version [12071001] & inifile version [12071000] no match !!!",
                                         "Please undate writer driver program or inifile !!!"}));
     EXPECT_EQ(state().IniVersion, "12071001");
+}
+
+// The version the writer gave last is kept for the window's About box; one
+// that came short leaves the one before.
+TEST_F(StartupTest, TheWriterVersionLastGivenWholeIsKept) {
+    MakeSession("VERSION 12071000\nRS232_PORT COM1\n");
+    EXPECT_EQ(state().WriterVersion, "");
+    const struct {
+        const char* name;
+        std::vector<uint8_t> memory;  // the version bytes the writer holds
+        bool silent;
+        std::function<void()> run;
+        std::string kept;
+    } steps[] = {
+        {"start-up", {1, 2, 0, 7, 1, 0, 0, 0}, false, [&] { RunStartup(ctx()); }, "12071000"},
+        {"version query", {1, 2, 0, 7, 1, 0, 0, 2}, false, [&] { Version1Click(ctx()); }, "12071002"},
+        {"silent writer", {1, 2, 0, 7, 1, 0, 0, 3}, true, [&] { Version1Click(ctx()); }, "12071002"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        writer->WriteMemory(0x0400, step.memory);
+        if (step.silent) writer->SetCommand(0x57, {});
+        step.run();
+        EXPECT_EQ(state().WriterVersion, step.kept);
+    }
 }
 
 TEST_F(StartupTest, LowerCaseVersionInIniMatches) {

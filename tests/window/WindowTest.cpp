@@ -6,30 +6,45 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -47,6 +62,7 @@
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "view/FormModel.h"
+#include "view/HexText.h"
 
 namespace {
 
@@ -69,7 +85,7 @@ const char kIni[] =
     "INFO $A5,2,0,0,$80,0,2,0,$26\n"
     "IC_BODY_END\n";
 
-// A serial line that never opens.
+// A serial line that never opens, for want of permission.
 class FailingOpener : public otp::PortOpener {
 public:
     otp::OpenResult Open(const std::string&, std::unique_ptr<otp::SerialPort>& port) override {
@@ -77,6 +93,7 @@ public:
         ++opens;
         return otp::OpenResult::OpenError;
     }
+    otp::OpenFailure LastFailure() const override { return {"/dev/ttyS1", EACCES, ""}; }
     int opens = 0;
 };
 
@@ -94,6 +111,9 @@ struct SeenDialog {
     QString selectedNameFilter;
     QString defaultSuffix;
     QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
+    QString directory;  // the folder a file dialog opened in
+    QString fileName;   // the name it offered, "" for none
+    QPixmap iconPixmap;
     // The operator's click did not close the box; it had to be closed
     // from code.
     bool clickIgnored = false;
@@ -145,6 +165,7 @@ private:
         d.title = box.windowTitle();
         d.text = box.text();
         d.icon = box.icon();
+        d.iconPixmap = box.iconPixmap();
         d.buttons = box.standardButtons();
         d.parent = box.parentWidget();
         d.hadParent = box.parentWidget() != nullptr;
@@ -179,6 +200,9 @@ private:
         d.selectedNameFilter = dialog.selectedNameFilter();
         d.defaultSuffix = dialog.defaultSuffix();
         d.acceptMode = dialog.acceptMode();
+        d.directory = dialog.directory().absolutePath();
+        const QFileInfo offered(dialog.selectedFiles().value(0));
+        d.fileName = offered.isDir() ? QString() : offered.fileName();
         seen.push_back(d);
         if (fileAnswer)
             fileAnswer(dialog);
@@ -343,8 +367,8 @@ struct ExpectedControl {
     const char* className;
     QRect geometry;
     const char* text;  // label, button and field text; nullptr: not checked
-    const char* family;
-    int pixels;
+    const char* family;  // nullptr: the system's fixed-width font (the dump panes)
+    int pixels;          // for a fixed-width font, see DumpRowsFitThePanesAtEverySize
 };
 
 const ExpectedControl kControls[] = {
@@ -368,8 +392,8 @@ const ExpectedControl kControls[] = {
     {"Button4", "QPushButton", {306, 52, 100, 25}, "Verify", "MS Sans Serif", 13},
     {"Button6", "QPushButton", {408, 52, 100, 25}, "Read", "MS Sans Serif", 13},
     {"Button5", "QPushButton", {510, 52, 100, 25}, "Copy", "MS Sans Serif", 13},
-    {"RichEdit1", "QPlainTextEdit", {0, 80, 609, 217}, nullptr, "MS Sans Serif", 16},
-    {"RichEdit2", "QPlainTextEdit", {0, 300, 609, 217}, nullptr, "MS Sans Serif", 16},
+    {"RichEdit1", "QPlainTextEdit", {0, 80, 609, 217}, nullptr, nullptr, 0},
+    {"RichEdit2", "QPlainTextEdit", {0, 300, 609, 217}, nullptr, nullptr, 0},
     {"Panel1", "QFrame", {164, 200, 289, 81}, nullptr, "Arial", 13},
 };
 
@@ -382,8 +406,13 @@ TEST_F(WindowTest, EveryControlHasItsNameClassPlaceTextAndFont) {
         EXPECT_TRUE(w->inherits(want.className)) << w->metaObject()->className();
         EXPECT_EQ(w->parentWidget(), Client());
         EXPECT_EQ(w->geometry(), want.geometry);
-        EXPECT_EQ(w->font().family(), want.family);
-        EXPECT_EQ(w->font().pixelSize(), want.pixels);
+        if (want.family == nullptr) {
+            EXPECT_EQ(w->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+            EXPECT_TRUE(QFontInfo(w->font()).fixedPitch());
+        } else {
+            EXPECT_EQ(w->font().family(), want.family);
+            EXPECT_EQ(w->font().pixelSize(), want.pixels);
+        }
         if (want.text == nullptr) continue;
         QString text;
         if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
@@ -480,10 +509,11 @@ TEST_F(WindowTest, TabOrderFollowsTheForm) {
 TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
     QMenuBar* bar = form->menuBar();
     const QList<QAction*> entries = bar->actions();
+    // The "?" menu comes after the entries of the form.
     const QStringList texts = {"Load ROM File", "Save ROM File", "Upload ROM", "Version", "Update Writer",
-                               "Testcode", "Quit"};
+                               "Testcode", "Quit", "?"};
     const QStringList names = {"LoadROMFile1", "SaveROMFile1", "UploadtoWriter1", "Version1", "UpdateWriter1",
-                               "Testcode1", "Quit1"};
+                               "Testcode1", "Quit1", "HelpMenu"};
     ASSERT_EQ(entries.size(), texts.size());
     for (int i = 0; i < entries.size(); ++i) {
         SCOPED_TRACE(texts[i].toStdString());
@@ -492,7 +522,7 @@ TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
         EXPECT_FALSE(a->text().contains('&'));
         EXPECT_TRUE(a->isVisible());
         EXPECT_TRUE(a->isEnabled());
-        if (texts[i] == "Testcode") {
+        if (texts[i] == "Testcode" || texts[i] == "?") {
             ASSERT_NE(a->menu(), nullptr);
             EXPECT_EQ(a->menu()->objectName(), names[i]);
         } else {
@@ -507,6 +537,10 @@ TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
     EXPECT_EQ(sub[0]->text(), "Read");
     EXPECT_EQ(sub[1]->objectName(), "Write1");
     EXPECT_EQ(sub[1]->text(), "Write");
+    const QList<QAction*> help = Find<QMenu>("HelpMenu")->actions();
+    ASSERT_EQ(help.size(), 1);
+    EXPECT_EQ(help[0]->objectName(), "About1");
+    EXPECT_EQ(help[0]->text(), "About");
 }
 
 TEST_F(WindowTest, WindowFitsItsControlsBelowTheMenuBarAndOpensCentred) {
@@ -514,7 +548,10 @@ TEST_F(WindowTest, WindowFitsItsControlsBelowTheMenuBarAndOpensCentred) {
     EXPECT_EQ(Client()->size(), QSize(612, 517));
     EXPECT_EQ(Client()->y(), form->menuBar()->geometry().bottom() + 1);
     EXPECT_EQ(form->width(), 612);
-    EXPECT_EQ(form->minimumSize(), form->maximumSize());
+    // It opens at its smallest size; it may grow (DumpRowsFitThePanesAtEverySize).
+    EXPECT_EQ(form->size(), form->minimumSize());
+    EXPECT_GT(form->maximumWidth(), form->width());
+    EXPECT_GT(form->maximumHeight(), form->height());
     const QRect screen = form->screen()->availableGeometry();
     EXPECT_LE(std::abs(form->frameGeometry().center().x() - screen.center().x()), 2);
     EXPECT_LE(std::abs(form->frameGeometry().center().y() - screen.center().y()), 2);
@@ -537,6 +574,11 @@ TEST_F(WindowTest, StartUpSetsCaptionPortAndBodiesAndClearsThePanes) {
     EXPECT_TRUE(Find<QFrame>("Panel1")->isHidden());
     EXPECT_FALSE(form->Busy());
     EXPECT_FALSE(form->isVisible());  // shown by whoever made it
+    // The port would not open: the box says which device, why, and the fix.
+    ASSERT_FALSE(startupDialogs.empty());
+    EXPECT_EQ(startupDialogs[0].text,
+              "RS232 open error!!!\n/dev/ttyS1: Permission denied\n"
+              "Let your user use serial ports: sudo usermod -aG dialout $USER, then log in again.");
     // The start-up ran no handler and any box it raised was answerable.
     EXPECT_TRUE(handlersRun.empty());
     for (const SeenDialog& d : startupDialogs) {
@@ -847,8 +889,11 @@ TEST_F(WindowTest, EveryListedHandlerRunsOnItsControlsSignalAndIsNamedAfterIt) {
     QStringList controls;
     for (QPushButton* button : Client()->findChildren<QPushButton*>()) controls << button->objectName();
     for (QComboBox* box : Client()->findChildren<QComboBox*>()) controls << box->objectName();
+    // The "?" menu's About is the window's own, outside the list of operations.
+    const QList<QAction*> help = Find<QMenu>("HelpMenu")->actions();
     for (QAction* action : form->findChildren<QAction*>())
-        if (!action->objectName().isEmpty() && action->menu() == nullptr) controls << action->objectName();
+        if (!action->objectName().isEmpty() && action->menu() == nullptr && !help.contains(action))
+            controls << action->objectName();
     controls.sort();
     listedControls.sort();
     EXPECT_EQ(listedControls, controls);
@@ -946,27 +991,46 @@ TEST_F(WindowTest, OnlyTheOperatorsPickRunsASelectorHandler) {
     EXPECT_EQ(handlersRun, Strings({"ComboBox1Change", "ComboBox3Change", "ComboBox5Change"}));
 }
 
-TEST_F(WindowTest, TypingIntoTheLockSelectorRunsItsHandlerOnEveryEdit) {
+// The lock selector's handler runs on a typed text that names an option in
+// full, in any case, and on nothing less: the option the operator typed or
+// none. Leaving a text that names none shows the selected option again.
+TEST_F(WindowTest, TypingAnOptionsNameIntoTheLockSelectorRunsItsHandler) {
     ShowForm();
     QComboBox* lock = Find<QComboBox>("ComboBox4");
-    form->SetSelection(Control::ComboBox4, 0);
-    lock->lineEdit()->selectAll();
-    QTest::keyClicks(lock->lineEdit(), "ON");
-    EXPECT_EQ(handlersRun, Strings({"ComboBox4Change", "ComboBox4Change"}));
-    EXPECT_EQ(lock->currentText(), "ON");
-    EXPECT_EQ(form->GetSelection(Control::ComboBox4), 1);  // the list follows the text
-    QTest::keyClick(lock->lineEdit(), Qt::Key_Backspace);
-    EXPECT_EQ(lock->currentText(), "O");
-    EXPECT_EQ(form->GetSelection(Control::ComboBox4), 0);  // "O" begins "OFF" first
-    QTest::keyClicks(lock->lineEdit(), "X");
-    EXPECT_EQ(lock->currentText(), "OX");
-    EXPECT_EQ(form->GetSelection(Control::ComboBox4), -1);
-    EXPECT_EQ(handlersRun.size(), 4u);
+    const struct {
+        int from;          // the option selected before
+        const char* typed;
+        size_t runs;
+        int selection;     // after the typing
+        const char* left;  // the text after Enter
+    } cases[] = {
+        {0, "ON", 1, 1, "ON"},   {0, "on", 1, 1, "on"}, {1, "off", 1, 0, "off"}, {1, "o", 0, 1, "ON"},
+        {1, "OF", 0, 1, "ON"},   {0, "ox", 0, 0, "OFF"}, {0, "onx", 1, 1, "ON"},  {1, "", 0, 1, "ON"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        form->SetSelection(Control::ComboBox4, c.from);
+        handlersRun.clear();
+        lock->lineEdit()->selectAll();
+        if (*c.typed == '\0')
+            QTest::keyClick(lock->lineEdit(), Qt::Key_Delete);
+        else
+            QTest::keyClicks(lock->lineEdit(), c.typed);
+        EXPECT_EQ(handlersRun.size(), c.runs);
+        EXPECT_EQ(lock->currentText(), *c.typed ? c.typed : "");
+        EXPECT_EQ(form->GetSelection(Control::ComboBox4), c.selection);
+        QTest::keyClick(lock->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(lock->currentText(), c.left);
+        EXPECT_EQ(form->GetSelection(Control::ComboBox4), c.selection);
+        EXPECT_EQ(handlersRun.size(), c.runs);
+    }
     // A pick from the list runs it too; a selection from code does not.
+    handlersRun.clear();
+    form->SetSelection(Control::ComboBox4, 0);
     QTest::keyClick(lock, Qt::Key_Down);
-    EXPECT_EQ(handlersRun.size(), 5u);
-    form->SetSelection(Control::ComboBox4, 1);
-    EXPECT_EQ(handlersRun.size(), 5u);
+    EXPECT_EQ(handlersRun.size(), 1u);
+    form->SetSelection(Control::ComboBox4, 0);
+    EXPECT_EQ(handlersRun.size(), 1u);
     EXPECT_EQ(lock->count(), 2);  // typing adds no items
 }
 
@@ -1245,7 +1309,10 @@ TEST_F(WindowTest, TheStatusBarShowsEachVerdictAndTheCounts) {
     form->LoadROMFile1Click();
     op.seen.clear();
     EXPECT_FALSE(Find<QLabel>("DemoNotice")->isHidden());
-    EXPECT_EQ(form->menuBar()->actions().back()->text(), "Demo");
+    const QList<QAction*> entries = form->menuBar()->actions();
+    ASSERT_GE(entries.size(), 2);
+    EXPECT_EQ(entries[entries.size() - 2]->text(), "Demo");
+    EXPECT_EQ(entries.back()->text(), "?");  // "?" stays last
     const auto shown = [this] {
         return (Find<QLabel>("Verdict")->text() + " | " + Find<QLabel>("VerdictDetail")->text() + " | " +
                 Find<QLabel>("ChipCounts")->text())
@@ -1278,6 +1345,394 @@ TEST_F(WindowTest, TheStatusBarShowsEachVerdictAndTheCounts) {
         }
     }
     EXPECT_TRUE(op.seen.empty());
+}
+
+// ---------------------------------------------------------------------------
+// The window on the desktop: resizing, selectors that change only by a pick,
+// the file dialogs' folder and name, a dropped file, About and the icon
+
+// Lays every line of `pane` out; the count of those that wrapped.
+int WrappedLines(QPlainTextEdit* pane) {
+    auto* layout = qobject_cast<QPlainTextDocumentLayout*>(pane->document()->documentLayout());
+    int wrapped = 0;
+    for (QTextBlock block = pane->document()->begin(); block.isValid(); block = block.next()) {
+        layout->ensureBlockLayout(block);
+        if (block.layout()->lineCount() > 1) ++wrapped;
+    }
+    return wrapped;
+}
+
+// A window on the demo writer on test time, started in `workingDir`.
+std::unique_ptr<TForm1> DemoForm(otp::emu::EmulatedPortOpener& demo, otp::VirtualPacer& clock,
+                                 const std::string& workingDir) {
+    return std::make_unique<TForm1>(demo, workingDir, nullptr, &clock);
+}
+
+// The window grows, and only the panes grow with it, the upper one by half
+// the extra height; the controls above keep their places, and the window
+// never gets smaller than designed. The dumps line up in a fixed-width font
+// and no row wraps, at any size.
+TEST_F(WindowTest, ResizingGrowsOnlyThePanesAndNoDumpRowWraps) {
+    otp::VirtualPacer clock;
+    auto demo = otp::emu::MakeDemoOpener(clock);
+    form.reset();
+    form = DemoForm(*demo, clock, OTP_SOURCE_DIR "/examples");
+    ShowForm();
+    op.fileAnswer = [](QFileDialog& d) {
+        d.selectFile(QStringLiteral(OTP_SOURCE_DIR "/examples/demo-rx4400.rom"));
+        static_cast<QDialog&>(d).accept();
+    };
+    form->LoadROMFile1Click();
+    QPlainTextEdit* upper = Find<QPlainTextEdit>("RichEdit1");
+    QPlainTextEdit* lower = Find<QPlainTextEdit>("RichEdit2");
+    ASSERT_TRUE(upper->toPlainText().contains("\n03F0: ")) << upper->toPlainText().toStdString();  // 64 rows
+    std::vector<int32_t> words(512);
+    for (size_t i = 0; i < words.size(); ++i) words[i] = static_cast<int32_t>(i * 0x1357);
+    otp::DumpValues(*form, words.data(), 512, 8, 4, 0, 1);  // word rows in the lower pane
+    EXPECT_GE(upper->font().pixelSize(), 12);
+
+    const QSize smallest = form->minimumSize();
+    const struct {
+        const char* name;
+        QSize asked;
+        QSize grown;  // the client area beyond its design size
+        const char* screenshot;
+    } cases[] = {
+        {"as designed", smallest, {0, 0}, nullptr},
+        {"a pixel more", smallest + QSize(1, 1), {1, 1}, nullptr},
+        {"smaller than designed", smallest - QSize(100, 100), {0, 0}, nullptr},
+        {"wider only", smallest + QSize(300, 0), {300, 0}, nullptr},
+        {"large", smallest + QSize(420, 331), {420, 331}, "window-resized.png"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        form->resize(c.asked);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Client()->size(), QSize(612, 517) + c.grown);
+        for (const ExpectedControl& want : kControls) {
+            const QString name = QString::fromLatin1(want.name);
+            if (name == "RichEdit1" || name == "RichEdit2" || name == "Panel1") continue;
+            EXPECT_EQ(Find<QWidget>(want.name)->geometry(), want.geometry) << want.name;
+        }
+        const int w = c.grown.width(), h = c.grown.height();
+        EXPECT_EQ(upper->geometry(), QRect(0, 80, 609 + w, 217 + h / 2));
+        EXPECT_EQ(lower->geometry(), QRect(0, 300 + h / 2, 609 + w, 217 + h - h / 2));
+        EXPECT_EQ(Find<QFrame>("Panel1")->geometry(), QRect(164 + w / 2, 200 + h / 2, 289, 81));
+        EXPECT_EQ(WrappedLines(upper), 0);
+        EXPECT_EQ(WrappedLines(lower), 0);
+        if (c.screenshot) {
+            EXPECT_TRUE(form->grab().save(QStringLiteral(OTP_BINARY_DIR "/") + QString::fromLatin1(c.screenshot)));
+        }
+    }
+}
+
+// A selector changes only by an explicit pick: the wheel over a closed box,
+// and letters typed into one that is not editable, leave it as it was and
+// run no handler. (Arrow keys and the open list pick:
+// OnlyTheOperatorsPickRunsASelectorHandler.)
+TEST_F(WindowTest, TheWheelAndStrayLettersChangeNoSelector) {
+    ShowForm();
+    const auto wheel = [](int notches) {
+        return [notches](QComboBox* box) {
+            const QPointF at = QRectF(box->rect()).center();
+            QWheelEvent event(at, box->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box, &event);
+        };
+    };
+    const auto type = [](const char* text) { return [text](QComboBox* box) { QTest::keyClicks(box, text); }; };
+    const struct {
+        const char* box;
+        int from;
+        std::function<void(QComboBox*)> act;
+        const char* what;
+    } cases[] = {
+        {"ComboBox1", 1, wheel(1), "wheel up over the body"},
+        {"ComboBox1", 1, wheel(-1), "wheel down over the body"},
+        {"ComboBox3", 0, wheel(-1), "wheel down over rolling code OFF"},
+        {"ComboBox3", 1, wheel(1), "wheel up over rolling code ON"},
+        {"ComboBox4", 0, wheel(-1), "wheel down over lock OFF"},
+        {"ComboBox4", 1, wheel(1), "wheel up over lock ON"},
+        {"ComboBox5", 3, wheel(-3), "wheel down over the bank"},
+        {"ComboBox1", 0, type("RX5"), "typing a body's name"},
+        {"ComboBox3", 0, type("on"), "typing on into rolling code"},
+        {"ComboBox5", 0, type("L"), "typing into the bank"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QComboBox* box = Find<QComboBox>(c.box);
+        box->setCurrentIndex(c.from);
+        handlersRun.clear();
+        c.act(box);
+        EXPECT_EQ(box->currentIndex(), c.from);
+        EXPECT_TRUE(handlersRun.empty());
+    }
+}
+
+// Keys typed into the lock selector while its handler runs: the writer ends
+// with the option typed, or keeps the one it held, never another.
+TEST_F(WindowTest, TypingFasterThanTheLockHandlerRunsNeverSendsAnotherOption) {
+    otp::VirtualPacer clock;
+    auto demo = otp::emu::MakeDemoOpener(clock);
+    form.reset();
+    form = DemoForm(*demo, clock, dir->path().toStdString());
+    ShowForm();
+    ASSERT_TRUE(op.seen.empty());
+    QComboBox* lock = Find<QComboBox>("ComboBox4");
+    ASSERT_TRUE(lock->isEnabled());
+    const auto writerLock = [&] { return (form->session().state().BodyInfo[0][4] & 0x40) != 0; };
+    const struct {
+        int held;  // by the writer before
+        const char* typed;
+        int after;
+    } cases[] = {{0, "on", 1}, {1, "off", 0}, {1, "o", 1}, {1, "ox", 1}, {0, "ON", 1}, {1, "of", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        form->SetSelection(Control::ComboBox4, c.held);
+        form->ComboBox4Change();
+        ASSERT_EQ(writerLock(), c.held == 1);
+        lock->lineEdit()->selectAll();
+        // The events wait until the handler's first change of the view runs
+        // them, as keys typed on do on a busy window.
+        QTest::qWait(2 * static_cast<int>(otp::EventPump::kInterval.count()));
+        for (const char* k = c.typed; *k != '\0'; ++k) {
+            const int key = Qt::Key_A + (std::toupper(static_cast<unsigned char>(*k)) - 'A');
+            const QString text = QString(QLatin1Char(*k));
+            QCoreApplication::postEvent(lock->lineEdit(), new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+            QCoreApplication::postEvent(lock->lineEdit(), new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+        }
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(form->Busy());
+        EXPECT_EQ(form->GetSelection(Control::ComboBox4), c.after);
+        EXPECT_EQ(writerLock(), c.after == 1);
+    }
+    EXPECT_TRUE(op.seen.empty());
+}
+
+// The file dialogs open in the folder of the last file chosen (at first the
+// working directory; the one kept in the settings when they are given), and
+// Save offers the loaded .rom file's name, else the body's.
+TEST_F(WindowTest, FileDialogsOpenWhereTheLastFileWasAndSaveOffersAName) {
+    QTemporaryDir files;
+    ASSERT_TRUE(QDir(files.path()).mkpath("a") && QDir(files.path()).mkpath("b"));
+    const QString a = files.filePath("a"), b = files.filePath("b"), start = dir->path();
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        bool save;
+        QString answer;  // "" cancels
+        QString folder;  // where the dialog opened
+        QString offered;
+    } steps[] = {
+        {"the first Open", nullptr, false, a + "/x.rom", start, ""},
+        {"Open again", nullptr, false, "", a, ""},
+        {"Save after a load", [&] { form->SetFieldText(Control::Edit2, "X.ROM"); }, true, b + "/y.rom", a, "X.ROM"},
+        {"Open after the Save", nullptr, false, "", b, ""},
+        {"Save after a firmware update",
+         [&] {
+             form->SetFieldText(Control::Edit2, "/opt/writer/WRITER.BIN");
+             form->SetSelection(Control::ComboBox1, 1);
+         },
+         true, "", b, "RX4720.rom"},
+        {"Save without a body", [&] { form->SetSelection(Control::ComboBox1, -1); }, true, "", b, ""},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (step.before) step.before();
+        op.seen.clear();
+        op.fileAnswer = nullptr;
+        if (!step.answer.isEmpty()) {
+            op.fileAnswer = [&step](QFileDialog& d) {
+                d.selectFile(step.answer);
+                static_cast<QDialog&>(d).accept();
+            };
+        }
+        const std::optional<std::string> chosen = step.save ? form->ChooseSaveFile() : form->ChooseOpenFile();
+        ASSERT_EQ(op.seen.size(), 1u);
+        EXPECT_EQ(op.seen[0].directory, step.folder);
+        EXPECT_EQ(op.seen[0].fileName, step.offered);
+        EXPECT_EQ(chosen, step.answer.isEmpty() ? std::nullopt : std::optional(step.answer.toStdString()));
+    }
+
+    // Given settings, the folder outlives the window; a kept folder that has
+    // gone is not taken.
+    QSettings settings(files.filePath("otpwriter.ini"), QSettings::IniFormat);
+    form->RememberFoldersIn(settings);
+    op.fileAnswer = [&](QFileDialog& d) {
+        d.selectFile(a + "/z.rom");
+        static_cast<QDialog&>(d).accept();
+    };
+    form->ChooseOpenFile();
+    op.fileAnswer = nullptr;
+    const struct {
+        const char* name;
+        QString kept;
+        bool workingDirectory;  // else the kept folder
+    } starts[] = {{"a kept folder", a, false}, {"a folder that has gone", files.filePath("gone"), true}};
+    for (const auto& row : starts) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(settings.value("dialogs/folder").toString(), a);
+        settings.setValue("dialogs/folder", row.kept);
+        MakeForm(kIni);
+        form->RememberFoldersIn(settings);
+        op.seen.clear();
+        form->ChooseOpenFile();
+        ASSERT_EQ(op.seen.size(), 1u);
+        EXPECT_EQ(op.seen[0].directory, row.workingDirectory ? dir->path() : row.kept);
+        settings.setValue("dialogs/folder", a);
+    }
+}
+
+// A .rom file dropped on the window runs Load ROM File, which takes it for
+// the file chosen, through the same handler; any other drop is refused, and
+// so is every drop while a handler runs.
+TEST_F(WindowTest, ARomFileDroppedOnTheWindowIsLoadedAndOtherDropsAreRefused) {
+    ShowForm();
+    std::optional<std::string> loaded;
+    form->operationFor = [&loaded](const std::string& handler) -> otp::WindowOperation {
+        if (handler != "LoadROMFile1Click") return {};
+        return [&loaded](otp::Context& ctx) {
+            loaded = ctx.view.ChooseOpenFile();
+            return otp::Outcome::Done;
+        };
+    };
+    const QString rom = dir->filePath("image.rom");
+    const QString upper = dir->filePath("IMAGE.ROM");
+    const auto files = [](const QStringList& paths) {
+        return [paths] {
+            auto* mime = new QMimeData;
+            QList<QUrl> urls;
+            for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+            mime->setUrls(urls);
+            return mime;
+        };
+    };
+    enum class When { Idle, DuringAHandler, HandlerBeforeTheLoad };
+    const struct {
+        const char* name;
+        std::function<QMimeData*()> mime;
+        When when;
+        bool accepted;
+        std::optional<std::string> load;  // nullopt: no Load ran
+    } cases[] = {
+        {"a .rom file", files({rom}), When::Idle, true, rom.toStdString()},
+        {"a .ROM file", files({upper}), When::Idle, true, upper.toStdString()},
+        {"a text file", files({dir->filePath("notes.txt")}), When::Idle, false, std::nullopt},
+        {"two .rom files", files({rom, upper}), When::Idle, false, std::nullopt},
+        {"a web address",
+         [] {
+             auto* mime = new QMimeData;
+             mime->setUrls({QUrl(QStringLiteral("https://example.com/image.rom"))});
+             return mime;
+         },
+         When::Idle, false, std::nullopt},
+        {"a file name as text",
+         [rom] {
+             auto* mime = new QMimeData;
+             mime->setText(rom);
+             return mime;
+         },
+         When::Idle, false, std::nullopt},
+        {"while a handler runs", files({rom}), When::DuringAHandler, false, std::nullopt},
+        {"a handler starts before the load", files({rom}), When::HandlerBeforeTheLoad, true, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        handlersRun.clear();
+        loaded.reset();
+        op.seen.clear();
+        const std::unique_ptr<QMimeData> mime(c.mime());
+        bool accepted = false;
+        const auto drop = [&] {
+            const QPoint at = Client()->geometry().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(form.get(), &enter);
+            QDropEvent dropped(at, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(form.get(), &dropped);
+            accepted = enter.isAccepted() && dropped.isAccepted();
+        };
+        Strings ran;
+        if (c.when == When::DuringAHandler) {
+            form->RunHandler("Busy", [&] { drop(); });
+            ran = {"Busy"};
+        } else {
+            drop();
+            if (c.when == When::HandlerBeforeTheLoad) {
+                form->RunHandler("Busy", [] { QCoreApplication::processEvents(); });
+                ran = {"Busy"};
+            }
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(accepted, c.accepted);
+        if (c.load) ran.push_back("LoadROMFile1Click");
+        EXPECT_EQ(handlersRun, ran);
+        EXPECT_EQ(loaded, c.load);
+        EXPECT_TRUE(op.seen.empty());  // no file dialog: the dropped file is the one chosen
+    }
+    // The dropped file's folder is where the dialogs open next.
+    op.fileAnswer = nullptr;
+    form->ChooseOpenFile();
+    ASSERT_EQ(op.seen.size(), 1u);
+    EXPECT_EQ(op.seen[0].directory, dir->path());
+}
+
+// "?" > About tells the program's name and version (the project's), when it
+// was built and the writer's firmware as last read; the window shows the
+// program's icon.
+TEST_F(WindowTest, AboutTellsTheVersionsAndTheWindowShowsTheIcon) {
+    QFile cmake(QStringLiteral(OTP_SOURCE_DIR "/CMakeLists.txt"));
+    ASSERT_TRUE(cmake.open(QIODevice::ReadOnly));
+    const QRegularExpressionMatch project =
+        QRegularExpression(QStringLiteral(R"(project\(otpwriter VERSION ([0-9.]+))")).match(QString::fromUtf8(cmake.readAll()));
+    ASSERT_TRUE(project.hasMatch());
+    const QString version = project.captured(1);
+
+    otp::VirtualPacer clock;
+    auto demo = otp::emu::MakeDemoOpener(clock);
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        QString firmware;
+    } cases[] = {
+        {"no writer has answered", nullptr, "Writer firmware: not read yet (no writer has answered)"},
+        {"the start-up read the writer",
+         [&] {
+             form = DemoForm(*demo, clock, dir->path().toStdString());
+             form->handlerObserver = [this](const std::string& name) { handlersRun.push_back(name); };
+         },
+         "Writer firmware: 12071000 (as last read)"},
+        {"the version query read a newer one",
+         [&] {
+             demo->Writer().WriteMemory(0x0400, {1, 2, 0, 7, 1, 0, 0, 2});
+             form->Version1Click();
+         },
+         "Writer firmware: 12071002 (as last read)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.before) c.before();
+        ShowForm();
+        handlersRun.clear();
+        op.seen.clear();
+        Find<QAction>("About1")->trigger();
+        EXPECT_EQ(handlersRun, Strings({"About1Click"}));
+        ASSERT_EQ(op.seen.size(), 1u);
+        const SeenDialog& box = op.seen[0];
+        EXPECT_EQ(box.title, "About otpwriter");
+        const QStringList lines = box.text.split('\n');
+        EXPECT_EQ(lines.value(0), "otpwriter " + version);
+        EXPECT_TRUE(lines.contains(c.firmware)) << box.text.toStdString();
+        EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral(R"(^Built: \d{4}-\d\d-\d\d$)"))).size(), 1)
+            << box.text.toStdString();
+        EXPECT_FALSE(box.iconPixmap.isNull());
+        EXPECT_EQ(box.parent.data(), form.get());
+        EXPECT_FALSE(box.clickIgnored);
+    }
+
+    const QList<QSize> sizes = form->windowIcon().availableSizes();
+    for (int size : {16, 32, 48, 64, 128, 256}) EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    EXPECT_FALSE(form->windowIcon().pixmap(32, 32).toImage().pixelColor(16, 16).alpha() == 0);
 }
 
 TEST_F(WindowTest, Screenshot) {
