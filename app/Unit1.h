@@ -67,6 +67,10 @@ public:
     // Demo menu's "Next chip" runs `nextChip` (a fresh blank chip in the
     // emulated socket).
     void EnableDemo(std::function<void()> nextChip);
+    // Load ROM File with `file` taken for the one its dialog would give (a
+    // dropped file, or the one named on the command line); nothing while
+    // another handler runs.
+    void LoadGivenRomFile(const QString& file);
     // The folder the file dialogs start in is kept in `settings` from now on
     // and read from it now, so that it outlives the run; without this call
     // it is kept for the run only.

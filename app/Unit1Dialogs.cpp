@@ -164,12 +164,13 @@ void TForm1::dropEvent(QDropEvent* event) {
     // another handler have started meanwhile, nothing runs.
     QMetaObject::invokeMethod(
         this,
-        [this, file] {
-            if (running_) return;
-            NoteFolderOf(file);
-            droppedFile_ = QFile::encodeName(file).toStdString();
-            LoadROMFile1Click();
-            droppedFile_.reset();
-        },
-        Qt::QueuedConnection);
+        [this, file] { LoadGivenRomFile(file); }, Qt::QueuedConnection);
+}
+
+void TForm1::LoadGivenRomFile(const QString& file) {
+    if (running_) return;
+    NoteFolderOf(file);
+    droppedFile_ = QFile::encodeName(file).toStdString();
+    LoadROMFile1Click();
+    droppedFile_.reset();
 }

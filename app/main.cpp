@@ -1,5 +1,9 @@
 // The operator's program: the main window on the serial port Writer.ini names.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
 #include <QSettings>
 
 #include <cstring>
@@ -18,8 +22,10 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: otpwriter [--demo] [--log FILE]\n"
-    "The OTP writer's main window. Writer.ini is read from the current directory.\n"
+    "Usage: otpwriter [--demo] [--log FILE] [--dir DIR] [FILE.rom]\n"
+    "The OTP writer's main window. Writer.ini is read from the working directory:\n"
+    "DIR when given, else the folder of FILE.rom when given, else the current one.\n"
+    "FILE.rom is loaded as Load ROM File would, once the window is up.\n"
     "  --demo    talk to an emulated writer inside this program instead of a\n"
     "            writer on the serial port; the Demo menu puts a fresh blank\n"
     "            chip into its socket\n"
@@ -58,16 +64,29 @@ int main(int argc, char** argv) {
 
     bool demo = false;
     std::string log;
+    QString dir;
+    QString romFile;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--demo") {
             demo = true;
         } else if (arg == "--log" && i + 1 < argc && argv[i + 1][0] != '\0') {
             log = argv[++i];
+        } else if (arg == "--dir" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            dir = QFile::decodeName(argv[++i]);
+        } else if (!arg.empty() && arg[0] != '-' && romFile.isEmpty()) {
+            romFile = QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
         } else {
             std::cerr << "otpwriter: unknown option " << arg << "\nTry 'otpwriter --help'.\n";
             return 2;
         }
+    }
+    // A window started from the desktop (a .rom file opened with it) works in
+    // the folder that holds its Writer.ini.
+    if (dir.isEmpty() && !romFile.isEmpty()) dir = QFileInfo(romFile).absolutePath();
+    if (!dir.isEmpty() && !QDir::setCurrent(dir)) {
+        std::cerr << "otpwriter: cannot change into " << QFile::encodeName(dir).toStdString() << "\n";
+        return 2;
     }
     // The emulated writer stamps its answers with a steady clock, the same
     // time base the window's pauses run on.
@@ -86,5 +105,8 @@ int main(int argc, char** argv) {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, otp::ProgramName(), otp::ProgramName());
     form.RememberFoldersIn(settings);
     form.show();  // centred on the screen the first time it is shown
+    if (!romFile.isEmpty()) {
+        QMetaObject::invokeMethod(&form, [&form, romFile] { form.LoadGivenRomFile(romFile); }, Qt::QueuedConnection);
+    }
     return app.exec();
 }
