@@ -9,8 +9,9 @@
 #include "cli/StepRunner.h"
 #include "cli/Steps.h"
 #include "emulatedport/EmulatedPort.h"
+#include "config/PathLookup.h"
 #include "emulator/IcAccess.h"
-#include "link/PosixSerialPort.h"
+#include "link/SystemSerialPort.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
 #include "view/TracingView.h"
@@ -148,7 +149,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
 
     RealPacer realPacer;
     Pacer& pacer = env.pacer ? *env.pacer : realPacer;
-    PosixPortOpener realOpener;
+    SystemPortOpener realOpener;
     std::unique_ptr<emu::EmulatedPortOpener> demoOpener;
     if (o.demo && !env.opener) demoOpener = emu::MakeDemoOpener(pacer);
     PortOpener& opener = env.opener ? *env.opener : demoOpener ? *demoOpener : static_cast<PortOpener&>(realOpener);
@@ -180,7 +181,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     const std::string logName = !o.log.empty() ? o.log : session.state().ProductionLogPath;
     if (!logName.empty() && stopReason.empty()) {
         std::string error;
-        if (!recorder.UseLog(logName[0] == '/' ? logName : env.workingDir + "/" + logName, error)) {
+        if (!recorder.UseLog(IsAbsolutePath(logName) ? logName : env.workingDir + "/" + logName, error)) {
             stopReason = error;
             failed = logFailed = true;
         }

@@ -1,0 +1,76 @@
+// The Win32 serial port (Windows builds only): the devices port names stand
+// for, the open's failures, and, on a COM port that serves a writer (the
+// run of scripts/test-windows maps one to writer-emulator's pty and names it
+// in OTPWRITER_TEST_LINE), exclusive use and reads that never wait.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "TestSupport.h"
+#include "link/SystemSerialPort.h"
+
+using namespace otp;
+
+namespace {
+
+void SetVariable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+
+}  // namespace
+
+TEST(WindowsSerialPort, PortNamesMapToDevices) {
+    SetVariable("OTPWRITER_COM1", "");
+    const struct {
+        std::string name, device;
+    } rows[] = {
+        {"COM1", "\\\\.\\COM1"}, {"COM4", "\\\\.\\COM4"}, {"COM9", "\\\\.\\COM9"},
+        {"COM0", ""},            {"COM10", ""},           {"LPT1", ""},
+        {"com1", ""},            {"", ""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(DeviceForPort(row.name), row.device) << row.name;
+    SetVariable("OTPWRITER_COM1", "\\\\.\\COM7");
+    EXPECT_EQ(DeviceForPort("COM1"), "\\\\.\\COM7");
+    SetVariable("OTPWRITER_COM1", "");
+}
+
+TEST(WindowsSerialPort, DevicesThatAreNoSerialPortFailTheOpen) {
+    test::TempDir dir;
+    dir.Write("plain.txt", "no port");
+    const struct {
+        std::string device;
+        OpenResult result;
+    } rows[] = {
+        {dir.file("missing\\device"), OpenResult::OpenError},
+        {dir.file("plain.txt"), OpenResult::SettingError},
+        {"NUL", OpenResult::SettingError},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.device);
+        SetVariable("OTPWRITER_COM3", row.device);
+        SystemPortOpener opener;
+        std::unique_ptr<SerialPort> port;
+        EXPECT_EQ(opener.Open("COM3", port), row.result);
+        EXPECT_FALSE(port);
+    }
+    SetVariable("OTPWRITER_COM3", "");
+}
+
+TEST(WindowsSerialPortOnALine, OpenIsExclusiveAndReadsNeverWait) {
+    const char* line = std::getenv("OTPWRITER_TEST_LINE");
+    if (!line || !*line) GTEST_SKIP() << "no COM port with a writer on it (OTPWRITER_TEST_LINE)";
+    SystemPortOpener opener;
+    std::unique_ptr<SerialPort> port, second;
+    ASSERT_EQ(opener.Open(line, port), OpenResult::Ok) << DeviceForPort(line);
+    EXPECT_EQ(opener.Open(line, second), OpenResult::OpenError);
+    EXPECT_FALSE(second);
+
+    // A quiet line: nothing to take or throw away, at once.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(port->TakeArrived().empty());
+    EXPECT_FALSE(port->DiscardInput());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+
+    // Closed, the port can be opened again.
+    port.reset();
+    EXPECT_EQ(opener.Open(line, second), OpenResult::Ok);
+}
