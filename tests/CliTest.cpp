@@ -71,7 +71,8 @@ TEST_F(CliTest, UsageErrorsExitWith2AndNameTheProblem) {
 TEST_F(CliTest, HelpListsStepsOptionsAndPorts) {
     EXPECT_EQ(Run({"--help"}), 0);
     const std::string help = out.str();
-    for (const char* word : {"--trace", "--yes", "--demo", "--keep-going", "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>", "Exit status"})
+    for (const char* word : {"--trace", "--yes", "--demo", "--keep-going", "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>",
+                             "\\\\.\\COMn", "C:\\", "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(opener->OpenCount(), 0);
 }
