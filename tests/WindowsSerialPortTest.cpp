@@ -1,7 +1,8 @@
 // The Win32 serial port (Windows builds only): the devices port names stand
-// for, the open's failures, and, on a COM port that serves a writer (the
-// run of scripts/test-windows maps one to writer-emulator's pty and names it
-// in OTPWRITER_TEST_LINE), exclusive use and reads that never wait.
+// for, the open's failures, and on a real line (scripts/test-windows maps a
+// COM port to writer-emulator's pty and names it in OTPWRITER_TEST_LINE and
+// OTPWRITER_TEST_STALLED_LINE) exclusive use, reads that never wait, and
+// bounded writes on a line that takes nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -83,4 +84,27 @@ TEST(WindowsSerialPortOnALine, OpenIsExclusiveAndReadsNeverWait) {
     // Closed, the port can be opened again.
     port.reset();
     EXPECT_EQ(opener.Open(line, second), OpenResult::Ok);
+}
+
+TEST(WindowsSerialPortOnALine, ALineThatStopsTakingBytesFailsTheWriteAndClosesAtOnce) {
+    // A COM port whose far end takes nothing, as with flow control held
+    // (scripts/test-windows stops writer-emulator behind one).
+    const char* line = std::getenv("OTPWRITER_TEST_STALLED_LINE");
+    if (!line || !*line) GTEST_SKIP() << "no COM port whose far end has stopped (OTPWRITER_TEST_STALLED_LINE)";
+    SystemPortOpener opener;
+    std::unique_ptr<SerialPort> port;
+    ASSERT_EQ(opener.Open(line, port), OpenResult::Ok) << DeviceForPort(line);
+    const auto start = std::chrono::steady_clock::now();
+    int taken = 0;
+    while (taken < 1000000 && port->WriteByte(0x6D)) ++taken;
+    const auto stalled = std::chrono::steady_clock::now();
+    EXPECT_GT(taken, 0);
+    EXPECT_LT(taken, 1000000);  // the queue filled and the write gave up
+    EXPECT_LT(stalled - start, std::chrono::seconds(60));
+    EXPECT_FALSE(port->WriteByte(0x6D));  // and it stays given up, at once
+    VirtualPacer pacer;
+    EXPECT_FALSE(port->WaitSent(pacer));
+    EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(1));
+    port.reset();  // closing does not wait for what cannot leave
+    EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(2));
 }
