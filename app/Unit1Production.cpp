@@ -8,6 +8,7 @@
 
 #include "app/Latin1Text.h"
 #include "app/ProductionBar.h"
+#include "config/PathLookup.h"
 
 void TForm1::BuildProductionBar() {
     bar_ = new ProductionBar(this);
@@ -32,7 +33,7 @@ void TForm1::RunChipOperation(const char* chip, const otp::WindowOperation& oper
 void TForm1::UseProductionLog(const std::string& fromCommandLine) {
     const std::string name = !fromCommandLine.empty() ? fromCommandLine : session_->state().ProductionLogPath;
     if (name.empty()) return;
-    const std::string path = name[0] == '/' ? name : session_->ctx().workingDir + "/" + name;
+    const std::string path = otp::IsAbsolutePath(name) ? name : session_->ctx().workingDir + "/" + name;
     std::string error;
     const bool open = recorder_.UseLog(path, error);
     bar_->ShowLog(otp::ToQ(path));

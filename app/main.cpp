@@ -16,7 +16,7 @@
 #include "config/PathLookup.h"
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
-#include "link/PosixSerialPort.h"
+#include "link/SystemSerialPort.h"
 #include "version/ProgramVersion.h"
 
 namespace {
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     otp::RealPacer demoClock;
     std::unique_ptr<otp::emu::EmulatedPortOpener> demoOpener;
     if (demo) demoOpener = otp::emu::MakeDemoOpener(demoClock);
-    otp::PosixPortOpener realOpener;
+    otp::SystemPortOpener realOpener;
     otp::PortOpener& opener = demoOpener ? *demoOpener : static_cast<otp::PortOpener&>(realOpener);
 
     TForm1 form(opener, otp::CurrentDirectory());

@@ -9,8 +9,9 @@
 #include "cli/StepRunner.h"
 #include "cli/Steps.h"
 #include "emulatedport/EmulatedPort.h"
+#include "config/PathLookup.h"
 #include "emulator/IcAccess.h"
-#include "link/PosixSerialPort.h"
+#include "link/SystemSerialPort.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
 #include "version/ProgramVersion.h"
@@ -126,7 +127,12 @@ std::string CliUsage() {
          "a progress bar on stderr during long waits when stderr is a terminal.\n"
          "\n"
          "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
-         "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.\n"
+         "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1> on\n"
+         "Linux (COM1 is /dev/ttyS0) and \\\\.\\COMn on Windows.\n"
+         "\n"
+         "Files: a relative FILE (load, save, --log) is taken from the working\n"
+         "directory. On Windows a FILE may also start with a drive (C:\\ or C:/) or a\n"
+         "server (\\\\server\\share\\), and \\ separates folders as / does.\n"
          "\n"
          "A start-up that finds no writer or no readable Writer.ini fails the run\n"
          "before any step; one that finds a writer of another version than\n"
@@ -156,7 +162,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
 
     RealPacer realPacer;
     Pacer& pacer = env.pacer ? *env.pacer : realPacer;
-    PosixPortOpener realOpener;
+    SystemPortOpener realOpener;
     std::unique_ptr<emu::EmulatedPortOpener> demoOpener;
     if (o.demo && !env.opener) demoOpener = emu::MakeDemoOpener(pacer);
     PortOpener& opener = env.opener ? *env.opener : demoOpener ? *demoOpener : static_cast<PortOpener&>(realOpener);
@@ -188,7 +194,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     const std::string logName = !o.log.empty() ? o.log : session.state().ProductionLogPath;
     if (!logName.empty() && stopReason.empty()) {
         std::string error;
-        if (!recorder.UseLog(logName[0] == '/' ? logName : env.workingDir + "/" + logName, error)) {
+        if (!recorder.UseLog(IsAbsolutePath(logName) ? logName : env.workingDir + "/" + logName, error)) {
             stopReason = error;
             failed = logFailed = true;
         }

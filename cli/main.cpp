@@ -1,17 +1,29 @@
 #include <signal.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <cstdio>
 #include <iostream>
 
 #include "cli/CliRunner.h"
 #include "config/PathLookup.h"
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Windows has no SIGPIPE: a closed output fails the write, which ends the
+    // run after the current step as below.
+    const bool stderrIsTerminal = _isatty(_fileno(stderr)) != 0;
+#else
     // A closed output ends the run after the current step, never in the middle
     // of a stream to the writer.
     signal(SIGPIPE, SIG_IGN);
+    const bool stderrIsTerminal = isatty(STDERR_FILENO) != 0;
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
-    otp::CliEnvironment env{std::cout, std::cerr, otp::CurrentDirectory(), isatty(STDERR_FILENO) != 0};
+    otp::CliEnvironment env{std::cout, std::cerr, otp::CurrentDirectory(), stderrIsTerminal};
     env.in = &std::cin;
     env.inIsTerminal = isatty(STDIN_FILENO) != 0;
     env.catchInterrupt = true;

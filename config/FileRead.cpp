@@ -2,7 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -12,11 +16,26 @@
 namespace otp {
 namespace {
 
+#ifdef _WIN32
+// Windows has no FIFO to wait on; a file is read as its bytes, without the
+// C runtime's text translation.
+int OpenToRead(const std::string& path) { return _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+int ReadSome(int fd, char* into, size_t count) {
+    return _read(fd, into, static_cast<unsigned>(std::min<size_t>(count, 1u << 30)));
+}
+void CloseFd(int fd) { _close(fd); }
+#else
+// O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
+int OpenToRead(const std::string& path) { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }
+ssize_t ReadSome(int fd, char* into, size_t count) { return read(fd, into, count); }
+void CloseFd(int fd) { close(fd); }
+#endif
+
 class Fd {
 public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
-        if (fd_ >= 0) close(fd_);
+        if (fd_ >= 0) CloseFd(fd_);
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -29,10 +48,14 @@ private:
 // `whole`: a file longer than `maxBytes` is refused instead of cut short.
 bool Read(const std::string& path, size_t maxBytes, bool whole, std::string& content, std::string& error) {
     content.clear();
-    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
-    const Fd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const Fd fd(OpenToRead(path));
     if (fd.get() < 0) {
         error = std::strerror(errno);
+#ifdef _WIN32
+        // Windows refuses to open a folder as a file at all.
+        struct stat st {};
+        if (errno == EACCES && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) error = "is a folder";
+#endif
         return false;
     }
     struct stat st {};
@@ -61,7 +84,7 @@ bool Read(const std::string& path, size_t maxBytes, bool whole, std::string& con
             if (done >= want) break;
             content.resize(std::min(want, done * 2 + 4096));
         }
-        const ssize_t n = read(fd.get(), &content[done], content.size() - done);
+        const auto n = ReadSome(fd.get(), &content[done], content.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             error = std::strerror(errno);

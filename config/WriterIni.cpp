@@ -1,8 +1,7 @@
 #include "config/WriterIni.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 #include "config/IniText.h"
 #include "config/PathLookup.h"
@@ -116,8 +115,9 @@ bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workin
     auto lines = TextLines::Open(state.IniPath, error);
     if (!lines) {
         // A missing file is told apart from one that is there but unreadable.
-        struct stat st {};
-        if (lstat(state.IniPath.c_str(), &st) != 0 && errno == ENOENT) error.clear();
+        std::error_code ec;
+        static_cast<void>(std::filesystem::symlink_status(FsPath(state.IniPath), ec));
+        if (ec == std::errc::no_such_file_or_directory) error.clear();
         return false;
     }
     IniReader reader(state, view, workingDir);

@@ -1,8 +1,7 @@
 // Writer.ini on arbitrary bytes: the start-up reader, then the two ways the
 // ROM file operations read it again (the body a file names, the option text
 // of a saved file).
-#include <unistd.h>
-
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,10 +20,17 @@ namespace {
 // A folder of its own for Writer.ini, removed when the process ends.
 struct WorkDir {
     WorkDir() {
-        char pattern[] = "/tmp/otp-ini-fuzz-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        if (!made) std::abort();
-        path = made;
+        // Under the system's temporary folder, named after the clock (tried
+        // until a name is free).
+        namespace fs = std::filesystem;
+        const fs::path base = fs::temp_directory_path();
+        auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        for (int tries = 0; tries < 100 && path.empty(); ++tries, ++stamp) {
+            const fs::path folder = base / ("otp-ini-fuzz-" + std::to_string(stamp));
+            std::error_code ec;
+            if (fs::create_directory(folder, ec)) path = folder.string();
+        }
+        if (path.empty()) std::abort();
     }
     ~WorkDir() {
         std::error_code ec;

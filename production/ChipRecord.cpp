@@ -1,5 +1,6 @@
 #include "production/ChipRecord.h"
 
+#include <cstdio>
 #include <iterator>
 
 namespace otp {
@@ -24,14 +25,40 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
+#ifdef _WIN32
+namespace {
+
+// The local time's offset from UTC as +hhmm. Windows' strftime gives the
+// zone's name for %z, so the offset is found from the two readings of `t`.
+std::string UtcOffset(std::time_t t, const std::tm& local) {
+    std::tm utc{};
+    gmtime_s(&utc, &t);
+    // Days since an arbitrary epoch, enough to compare two nearby dates.
+    const auto days = [](const std::tm& tm) { return tm.tm_year * 366L + tm.tm_yday; };
+    long minutes = (local.tm_hour - utc.tm_hour) * 60L + (local.tm_min - utc.tm_min);
+    if (days(local) != days(utc)) minutes += days(local) > days(utc) ? 24 * 60 : -24 * 60;
+    const long size = minutes < 0 ? -minutes : minutes;
+    char zone[8];
+    std::snprintf(zone, sizeof zone, "%c%02ld%02ld", minutes < 0 ? '-' : '+', size / 60 % 100, size % 60);
+    return zone;
+}
+
+}  // namespace
+#endif
+
 std::string IsoLocalTime(std::time_t t) {
     std::tm local{};
-    localtime_r(&t, &local);
     char stamp[32];
+#ifdef _WIN32
+    localtime_s(&local, &t);
+    std::string offset = UtcOffset(t, local);
+#else
+    localtime_r(&t, &local);
     char zone[8];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
     std::strftime(zone, sizeof zone, "%z", &local);  // +hhmm
     std::string offset = zone;
+#endif
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
     if (offset.size() == 5) offset.insert(3, ":");
     return std::string(stamp) + offset;
 }

@@ -3,7 +3,11 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -12,16 +16,41 @@ namespace {
 
 std::string Reason() { return std::strerror(errno); }
 
-// The records an existing log holds: its lines after the header.
+#ifdef _WIN32
+// The C runtime's calls, on the file's bytes without text translation; a
+// new log may be read and written by everyone the folder lets in.
+int OpenToAppend(const std::string& path) {
+    return _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+int OpenToRead(const std::string& path) { return _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+int ReadSome(int fd, char* into, unsigned count) { return _read(fd, into, count); }
+int WriteSome(int fd, const std::string& text) {
+    return _write(fd, text.data(), static_cast<unsigned>(text.size()));
+}
+int CutTo(int fd, long long size) { return _chsize_s(fd, size) == 0 ? 0 : -1; }
+int SyncToDisk(int fd) { return _commit(fd); }
+void CloseFd(int fd) { _close(fd); }
+#else
+int OpenToAppend(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+}
+int OpenToRead(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+ssize_t ReadSome(int fd, char* into, size_t count) { return ::read(fd, into, count); }
+ssize_t WriteSome(int fd, const std::string& text) { return ::write(fd, text.data(), text.size()); }
+int CutTo(int fd, off_t size) { return ftruncate(fd, size); }
+int SyncToDisk(int fd) { return fsync(fd); }
+void CloseFd(int fd) { ::close(fd); }
+#endif
+
+// The records an existing log holds: its lines after the header, read from
+// the start of `fd`.
 int CountRecords(int fd) {
     int lines = 0;
     char chunk[65536];
-    off_t at = 0;
     for (;;) {
-        const ssize_t n = pread(fd, chunk, sizeof chunk, at);
+        const auto n = ReadSome(fd, chunk, sizeof chunk);
         if (n <= 0) break;
-        for (ssize_t i = 0; i < n; ++i) lines += chunk[i] == '\n';
-        at += n;
+        for (int i = 0; i < static_cast<int>(n); ++i) lines += chunk[i] == '\n';
     }
     return lines > 0 ? lines - 1 : 0;
 }
@@ -29,7 +58,7 @@ int CountRecords(int fd) {
 }  // namespace
 
 std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = OpenToAppend(path);
     if (fd < 0) {
         error = "cannot open the production log " + path + ": " + Reason();
         return nullptr;
@@ -37,18 +66,18 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "the production log " + path + " is not a regular file";
-        ::close(fd);
+        CloseFd(fd);
         return nullptr;
     }
-    const int readFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int readFd = OpenToRead(path);
     const int records = readFd >= 0 ? CountRecords(readFd) : 0;
-    if (readFd >= 0) ::close(readFd);
+    if (readFd >= 0) CloseFd(readFd);
     std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, records));
     if (st.st_size == 0 && !log->WriteWhole(CsvHeader() + "\r\n", error)) return nullptr;
     return log;
 }
 
-ProductionLog::~ProductionLog() { ::close(fd_); }
+ProductionLog::~ProductionLog() { CloseFd(fd_); }
 
 bool ProductionLog::Append(ChipRecord& record, std::string& error) {
     record.chip = lines_ + 1;
@@ -65,13 +94,13 @@ bool ProductionLog::WriteWhole(const std::string& text, std::string& error) {
     }
     // One write; whatever part of it landed is cut off again, so the file
     // ends with a whole line.
-    const ssize_t n = ::write(fd_, text.data(), text.size());
-    if (n != static_cast<ssize_t>(text.size())) {
+    const auto n = WriteSome(fd_, text);
+    if (n < 0 || static_cast<size_t>(n) != text.size()) {
         error = "cannot write the production log " + path_ + ": " + (n < 0 ? Reason() : "the disk took only part of the line");
-        if (n > 0 && ftruncate(fd_, st.st_size) != 0) error += " (and the part written could not be removed)";
+        if (n > 0 && CutTo(fd_, st.st_size) != 0) error += " (and the part written could not be removed)";
         return false;
     }
-    if (fsync(fd_) != 0) {
+    if (SyncToDisk(fd_) != 0) {
         error = "cannot write the production log " + path_ + " to disk: " + Reason();
         return false;
     }

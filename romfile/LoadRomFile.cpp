@@ -1,8 +1,10 @@
 #include "romfile/LoadRomFile.h"
 
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 
 #include "config/ApplyBodyInfo.h"
+#include "config/PathLookup.h"
 #include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
@@ -18,8 +20,8 @@ namespace otp {
 namespace {
 
 bool Exists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
+    std::error_code ec;
+    return std::filesystem::exists(FsPath(path), ec);
 }
 
 // Dumps and sums each part of the file as it is read, and downloads every

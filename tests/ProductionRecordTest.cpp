@@ -3,11 +3,16 @@
 // emulated writer.
 #include <gtest/gtest.h>
 #include <signal.h>
+#ifndef _WIN32
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
+#include <cstdlib>
+#include <ctime>
+
+#include <filesystem>
 #include <regex>
 
 #include "OperationFixture.h"
@@ -22,6 +27,18 @@
 using namespace otp;
 
 namespace {
+
+// Sets the time zone the C library's local time follows; nullptr: the system's.
+void SetTimeZone(const char* tz) {
+#ifdef _WIN32
+    _putenv_s("TZ", tz ? tz : "");
+    _tzset();
+#else
+    if (tz) setenv("TZ", tz, 1);
+    else unsetenv("TZ");
+    tzset();
+#endif
+}
 
 ChipRecord Sample() {
     ChipRecord r;
@@ -55,8 +72,7 @@ TEST(ProductionRecord, CsvFieldsAreQuotedOnlyWhenTheyMustBe) {
 }
 
 TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
-    setenv("TZ", "UTC-1", 1);
-    tzset();
+    SetTimeZone("UTC-1");
     ChipRecord r = Sample();
     r.romFile = "/lines/a,b.rom";
     r.rollingCode = "0100 0101";
@@ -64,8 +80,23 @@ TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
     EXPECT_EQ(CsvLine(r),
               "2026-12-07T11:40:00+01:00,auto,RX4400,\"/lines/a,b.rom\",FE5A,0100 0101,fail,"
               "OTP Blank Check Fail !!!,512,7");
-    unsetenv("TZ");
-    tzset();
+    // Offsets east and west of UTC, of half hours, across the date line of either side.
+    const struct {
+        const char* tz;
+        std::time_t when;
+        const char* local;
+    } zones[] = {
+        {"UTC+5", 1796640000, "2026-12-07T05:40:00-05:00"},
+        {"UTC+5", 1796608800, "2026-12-06T21:00:00-05:00"},
+        {"UTC-9:30", 1796640000, "2026-12-07T20:10:00+09:30"},
+        {"UTC-9:30", 1796673600, "2026-12-08T05:30:00+09:30"},
+        {"UTC0", 1796640000, "2026-12-07T10:40:00+00:00"},
+    };
+    for (const auto& zone : zones) {
+        SetTimeZone(zone.tz);
+        EXPECT_EQ(IsoLocalTime(zone.when), zone.local) << zone.tz;
+    }
+    SetTimeZone(nullptr);
     EXPECT_TRUE(std::regex_match(IsoLocalTime(std::time(nullptr)),
                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")));
 }
@@ -115,6 +146,9 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
 // A disk that takes only part of a line: the part is taken back, so the log
 // still ends with a whole line and the next line starts on its own.
 TEST(ProductionLog, ALineIsWholeOrAbsent) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs fork and a limit on the size of files (setrlimit), which Windows does not have";
+#else
     test::TempDir dir;
     const std::string path = dir.file("run.csv");
     std::string error;
@@ -139,6 +173,7 @@ TEST(ProductionLog, ALineIsWholeOrAbsent) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(dir.Read("run.csv"), before);
+#endif
 }
 
 namespace {
@@ -230,7 +265,7 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     EXPECT_EQ(b.form.Lines(Control::RichEdit2), pane);
 
     // Once the log can be written, the run goes on: a body with a rolling code.
-    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
     b.form.SetSelection(Control::ComboBox1, 1);
     ASSERT_EQ(ComboBox1Change(b.ctx()), Outcome::Done);
     b.form.SetSelection(Control::ComboBox3, 1);

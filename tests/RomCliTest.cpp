@@ -1,7 +1,6 @@
 // The console steps load, save and upload, as the operator's picks in the
 // file dialogs.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -79,17 +78,18 @@ TEST_F(RomCliTest, UploadTakesTheWritersImage) {
 
 TEST_F(RomCliTest, FileThatIsNoRegularFileFailsTheLoadWithItsReason) {
     const struct {
-        void (*make)(const test::TempDir& d);
+        bool (*make)(const test::TempDir& d);  // false: not on this system (a FIFO on Windows)
         std::vector<std::string> said;
     } rows[] = {
         {[](const test::TempDir& d) {
              d.Write("Writer.ini", kIni);
-             mkfifo(d.file("in.rom").c_str(), 0600);
+             return test::MakeFifo(d.file("in.rom"));
          },
          {"Can not read [" + dir.file("in.rom") + "] (is not a regular file), load stopped !!!"}},
         {[](const test::TempDir& d) {
              std::filesystem::create_directory(d.file("Writer.ini"));
              d.Write("in.rom", kRom);
+             return true;
          },
          {"Writer.ini in " + dir.path() + " can not be read (is a folder) !!!",
           "otpwriter-cli: Writer.ini could not be read; not run: load in.rom"}},
@@ -97,7 +97,7 @@ TEST_F(RomCliTest, FileThatIsNoRegularFileFailsTheLoadWithItsReason) {
     for (const auto& row : rows) {
         std::filesystem::remove_all(dir.file("Writer.ini"));
         std::filesystem::remove(dir.file("in.rom"));
-        row.make(dir);
+        if (!row.make(dir)) continue;
         EXPECT_EQ(Run({"load", "in.rom"}), 1);
         for (const std::string& text : row.said)
             EXPECT_NE((out.str() + err.str()).find(text), std::string::npos) << out.str() << err.str();

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <filesystem>
 
@@ -249,6 +251,9 @@ TEST_F(SaveRomTest, FileThatCannotBeCreatedIsReported) {
 }
 
 TEST_F(SaveRomTest, WriteFailingMidwayKeepsTheOldFileAndLeavesNoTemporary) {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs a limit on the size of files (setrlimit), which Windows does not have";
+#else
     StartWith(GoldenIni());
     SelectBody(0);
     dir.Write("keep.rom", "old contents");
@@ -271,6 +276,7 @@ TEST_F(SaveRomTest, WriteFailingMidwayKeepsTheOldFileAndLeavesNoTemporary) {
     for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Writer.ini", "keep.rom"}));
+#endif
 }
 
 TEST_F(SaveRomTest, ExistingFileIsReplacedWhole) {
@@ -283,10 +289,12 @@ TEST_F(SaveRomTest, ExistingFileIsReplacedWhole) {
                                                           std::filesystem::perms::owner_write |
                                                           std::filesystem::perms::group_read);
     EXPECT_EQ(SaveAs("out.rom"), Golden("byte32.rom"));
-    // The replaced file keeps its permissions.
-    EXPECT_EQ(std::filesystem::status(dir.file("out.rom")).permissions(),
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
+    // The replaced file keeps its permissions (Windows has no POSIX permissions).
+    if (!test::kWindows) {
+        EXPECT_EQ(std::filesystem::status(dir.file("out.rom")).permissions(),
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                      std::filesystem::perms::group_read);
+    }
 }
 
 TEST_F(SaveRomTest, RelativePickIsTakenFromTheWorkingDirectory) {

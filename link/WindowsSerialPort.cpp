@@ -1,0 +1,186 @@
+#include "link/WindowsSerialPort.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace otp {
+namespace {
+
+// The bounds of the termios port, for the same reasons: a drain takes more
+// than a reply can hold and ends after a bounded time; the port may take no
+// byte (a write) or send none of those it holds (a wait for them to leave)
+// for 2 s before the line counts as stopped.
+constexpr size_t kMaxTake = 65536;
+constexpr std::chrono::milliseconds kMaxTakeTime{200};
+constexpr int kStallMs = 2000;
+
+using Clock = std::chrono::steady_clock;
+
+int MsSince(Clock::time_point t) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+// What the driver holds: bytes waiting to be read, and bytes still to send.
+// False when the driver does not answer (the device has gone away).
+bool Queues(HANDLE port, DWORD& in, DWORD& out) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(port, &errors, &stat)) return false;
+    in = stat.cbInQue;
+    out = stat.cbOutQue;
+    return true;
+}
+
+class WindowsSerialPort : public SerialPort {
+public:
+    // While a port is open the system's timer runs at 1 ms, so that the
+    // link's 1 ms pauses last about 1 ms instead of a whole default tick.
+    explicit WindowsSerialPort(HANDLE port) : port_(port) { timeBeginPeriod(1); }
+    ~WindowsSerialPort() override {
+        // What has not left by the end of its line time never will (flow
+        // control held, cable gone): it is dropped, so that closing the port
+        // never waits on it.
+        DWORD in = 0, queued = 0;
+        if (!stalled_ && Queues(port_, in, queued) && queued > 0) {
+            // A byte takes 1.04 ms at 9600 baud; allow for a little more.
+            const int lineMs = static_cast<int>(queued) * 11 / 10 + 20;
+            const Clock::time_point start = Clock::now();
+            while (Queues(port_, in, queued) && queued > 0 && MsSince(start) < lineMs) Sleep(1);
+        }
+        PurgeComm(port_, PURGE_TXABORT | PURGE_TXCLEAR);
+        CloseHandle(port_);
+        timeEndPeriod(1);
+    }
+
+    bool WriteByte(uint8_t byte) override {
+        if (stalled_) return false;
+        // The port's write timeout (set at the open) bounds the wait for
+        // room: the byte's line time and kStallMs beyond it.
+        DWORD written = 0;
+        const BOOL ok = WriteFile(port_, &byte, 1, &written, nullptr);
+        if (written == 1) return true;
+        const DWORD error = ok ? ERROR_TIMEOUT : GetLastError();
+        if (error != ERROR_TIMEOUT && error != ERROR_SEM_TIMEOUT) return true;  // other errors are not reported
+        stalled_ = true;
+        return false;
+    }
+
+    bool WaitSent(Pacer& pacer) override {
+        // While the driver's queue shrinks the wait goes on; once it has
+        // stood still for kStallMs the line has stopped.
+        long last = -1;
+        Clock::time_point progress = Clock::now();
+        while (!stalled_) {
+            DWORD in = 0, queued = 0;
+            if (!Queues(port_, in, queued) || queued == 0) return true;
+            if (static_cast<long>(queued) != last) {
+                last = static_cast<long>(queued);
+                progress = Clock::now();
+            } else if (MsSince(progress) >= kStallMs) {
+                stalled_ = true;
+            }
+            pacer.Sleep(1);
+        }
+        return false;
+    }
+
+    std::vector<uint8_t> TakeArrived() override {
+        // Reads never wait (the read timeouts set at the open); read until
+        // the queue has stayed empty for a moment, as on a tty. A line that
+        // never falls silent (a flood) is cut off after a bounded count and
+        // time, so a drain always ends.
+        std::vector<uint8_t> bytes;
+        uint8_t chunk[4096];
+        int emptyReads = 0;
+        const auto start = Clock::now();
+        while (emptyReads < 3 && bytes.size() < kMaxTake && Clock::now() - start < kMaxTakeTime) {
+            DWORD n = 0;
+            if (!ReadFile(port_, chunk, sizeof chunk, &n, nullptr)) break;  // the device has gone away
+            if (n > 0) {
+                bytes.insert(bytes.end(), chunk, chunk + n);
+                emptyReads = 0;
+                continue;
+            }
+            ++emptyReads;
+            Sleep(1);
+        }
+        return bytes;
+    }
+
+    bool DiscardInput() override {
+        DWORD in = 0, out = 0;
+        bool any = Queues(port_, in, out) && in > 0;
+        PurgeComm(port_, PURGE_RXABORT | PURGE_RXCLEAR);
+        uint8_t chunk[4096];
+        for (;;) {
+            DWORD n = 0;
+            if (!ReadFile(port_, chunk, sizeof chunk, &n, nullptr) || n == 0) return any;
+            any = true;
+        }
+    }
+
+private:
+    HANDLE port_;
+    bool stalled_ = false;
+};
+
+}  // namespace
+
+std::string DeviceForPort(const std::string& portName) {
+    if (portName.size() != 4 || portName.compare(0, 3, "COM") != 0) return {};
+    const char n = portName[3];
+    if (n < '1' || n > '9') return {};
+    const std::string variable = "OTPWRITER_" + portName;
+    if (const char* device = std::getenv(variable.c_str()); device && *device) return device;
+    return std::string("\\\\.\\COM") + n;
+}
+
+OpenResult WindowsPortOpener::Open(const std::string& portName, std::unique_ptr<SerialPort>& port) {
+    port.reset();
+    const std::string device = DeviceForPort(portName);
+    if (device.empty()) return OpenResult::OpenError;
+    // Share mode 0: nobody else opens the port while we hold it. The name is
+    // taken in the process's code page, UTF-8 by the program's manifest.
+    const HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return OpenResult::OpenError;
+    const auto settingError = [h] {
+        CloseHandle(h);
+        return OpenResult::SettingError;
+    };
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(h, &dcb)) return settingError();
+    // 9600 baud, 8 data bits, no parity, one stop bit. As the termios port
+    // makes its line discipline raw, every byte passes untouched both ways:
+    // no XON/XOFF, no byte replaced or dropped, no stop on a line error. The
+    // hardware flow control and the modem lines stay as the driver has them.
+    dcb.BaudRate = CBR_9600;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    if (!SetCommState(h, &dcb)) return settingError();
+    // A read returns at once with what has arrived; a write of one byte
+    // may take its line time (about 1 ms) and kStallMs beyond it.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 2;
+    timeouts.WriteTotalTimeoutConstant = kStallMs;
+    if (!SetCommTimeouts(h, &timeouts)) return settingError();
+    port = std::make_unique<WindowsSerialPort>(h);
+    return OpenResult::Ok;
+}
+
+}  // namespace otp

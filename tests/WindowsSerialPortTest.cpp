@@ -1,0 +1,110 @@
+// The Win32 serial port (Windows builds only): the devices port names stand
+// for, the open's failures, and on a real line (scripts/test-windows maps a
+// COM port to writer-emulator's pty and names it in OTPWRITER_TEST_LINE and
+// OTPWRITER_TEST_STALLED_LINE) exclusive use, reads that never wait, and
+// bounded writes on a line that takes nothing.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "TestSupport.h"
+#include "link/SystemSerialPort.h"
+
+using namespace otp;
+
+namespace {
+
+void SetVariable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+
+// Wine, which runs these tests on Linux, keeps its serial ports open to a
+// second opener; Windows' serial drivers refuse one.
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+}  // namespace
+
+TEST(WindowsSerialPort, PortNamesMapToDevices) {
+    SetVariable("OTPWRITER_COM1", "");
+    const struct {
+        std::string name, device;
+    } rows[] = {
+        {"COM1", "\\\\.\\COM1"}, {"COM4", "\\\\.\\COM4"}, {"COM9", "\\\\.\\COM9"},
+        {"COM0", ""},            {"COM10", ""},           {"LPT1", ""},
+        {"com1", ""},            {"", ""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(DeviceForPort(row.name), row.device) << row.name;
+    SetVariable("OTPWRITER_COM1", "\\\\.\\COM7");
+    EXPECT_EQ(DeviceForPort("COM1"), "\\\\.\\COM7");
+    SetVariable("OTPWRITER_COM1", "");
+}
+
+TEST(WindowsSerialPort, DevicesThatAreNoSerialPortFailTheOpen) {
+    test::TempDir dir;
+    dir.Write("plain.txt", "no port");
+    const struct {
+        std::string device;
+        OpenResult result;
+    } rows[] = {
+        {dir.file("missing\\device"), OpenResult::OpenError},
+        {dir.file("plain.txt"), OpenResult::SettingError},
+        {"NUL", OpenResult::SettingError},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.device);
+        SetVariable("OTPWRITER_COM3", row.device);
+        SystemPortOpener opener;
+        std::unique_ptr<SerialPort> port;
+        EXPECT_EQ(opener.Open("COM3", port), row.result);
+        EXPECT_FALSE(port);
+    }
+    SetVariable("OTPWRITER_COM3", "");
+}
+
+TEST(WindowsSerialPortOnALine, OpenIsExclusiveAndReadsNeverWait) {
+    const char* line = std::getenv("OTPWRITER_TEST_LINE");
+    if (!line || !*line) GTEST_SKIP() << "no COM port with a writer on it (OTPWRITER_TEST_LINE)";
+    SystemPortOpener opener;
+    std::unique_ptr<SerialPort> port, second;
+    ASSERT_EQ(opener.Open(line, port), OpenResult::Ok) << DeviceForPort(line);
+    if (!UnderWine()) {
+        EXPECT_EQ(opener.Open(line, second), OpenResult::OpenError);
+        EXPECT_FALSE(second);
+    }
+
+    // A quiet line: nothing to take or throw away, at once.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(port->TakeArrived().empty());
+    EXPECT_FALSE(port->DiscardInput());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+
+    // Closed, the port can be opened again.
+    port.reset();
+    EXPECT_EQ(opener.Open(line, second), OpenResult::Ok);
+}
+
+TEST(WindowsSerialPortOnALine, ALineThatStopsTakingBytesFailsTheWriteAndClosesAtOnce) {
+    // A COM port whose far end takes nothing, as with flow control held
+    // (scripts/test-windows stops writer-emulator behind one).
+    const char* line = std::getenv("OTPWRITER_TEST_STALLED_LINE");
+    if (!line || !*line) GTEST_SKIP() << "no COM port whose far end has stopped (OTPWRITER_TEST_STALLED_LINE)";
+    SystemPortOpener opener;
+    std::unique_ptr<SerialPort> port;
+    ASSERT_EQ(opener.Open(line, port), OpenResult::Ok) << DeviceForPort(line);
+    const auto start = std::chrono::steady_clock::now();
+    int taken = 0;
+    while (taken < 1000000 && port->WriteByte(0x6D)) ++taken;
+    const auto stalled = std::chrono::steady_clock::now();
+    EXPECT_GT(taken, 0);
+    EXPECT_LT(taken, 1000000);  // the queue filled and the write gave up
+    EXPECT_LT(stalled - start, std::chrono::seconds(60));
+    EXPECT_FALSE(port->WriteByte(0x6D));  // and it stays given up, at once
+    VirtualPacer pacer;
+    EXPECT_FALSE(port->WaitSent(pacer));
+    EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(1));
+    port.reset();  // closing does not wait for what cannot leave
+    EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(2));
+}
