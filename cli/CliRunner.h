@@ -27,7 +27,7 @@ struct CliEnvironment {
     bool inIsTerminal = false;
     // Puts a fresh blank chip into the socket of a writer given as `opener`
     // (with --demo the front end does it in its own emulated writer).
-    std::function<void()> freshChip;
+    std::function<void()> freshChip = nullptr;
     // Ctrl-C ends the chip loop after the current chip instead of the program.
     bool catchInterrupt = false;
 };

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "link/SendQueue.h"
+
 namespace otp {
 namespace {
 
@@ -22,7 +24,6 @@ constexpr std::chrono::milliseconds kMaxTakeTime{200};
 // How long the port may take no byte (a write) or send none of those it
 // holds (a wait for them to leave) before the line counts as stopped: far
 // beyond the line time of anything the host queues at 9600 baud.
-constexpr int kStallMs = 2000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -68,22 +69,12 @@ public:
     }
 
     bool WaitSent(Pacer& pacer) override {
-        // Bounded where tcdrain is not: while the queue shrinks the wait goes
-        // on, once it has stood still for kStallMs the line has stopped.
-        int last = -1;
-        Clock::time_point progress = Clock::now();
-        while (!stalled_) {
+        if (stalled_) return false;
+        stalled_ = !WaitForEmptySendQueue(pacer, [this] {
             int queued = 0;
-            if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
-            if (queued != last) {
-                last = queued;
-                progress = Clock::now();
-            } else if (MsSince(progress) >= kStallMs) {
-                stalled_ = true;
-            }
-            pacer.Sleep(1);
-        }
-        return false;
+            return ioctl(fd_, TIOCOUTQ, &queued) == 0 ? static_cast<long>(queued) : -1L;
+        });
+        return !stalled_;
     }
 
     std::vector<uint8_t> TakeArrived() override {

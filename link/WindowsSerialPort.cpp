@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "link/SendQueue.h"
+
 namespace otp {
 namespace {
 
@@ -15,7 +17,6 @@ namespace {
 // for 2 s before the line counts as stopped.
 constexpr size_t kMaxTake = 65536;
 constexpr std::chrono::milliseconds kMaxTakeTime{200};
-constexpr int kStallMs = 2000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -69,22 +70,12 @@ public:
     }
 
     bool WaitSent(Pacer& pacer) override {
-        // While the driver's queue shrinks the wait goes on; once it has
-        // stood still for kStallMs the line has stopped.
-        long last = -1;
-        Clock::time_point progress = Clock::now();
-        while (!stalled_) {
+        if (stalled_) return false;
+        stalled_ = !WaitForEmptySendQueue(pacer, [this] {
             DWORD in = 0, queued = 0;
-            if (!Queues(port_, in, queued) || queued == 0) return true;
-            if (static_cast<long>(queued) != last) {
-                last = static_cast<long>(queued);
-                progress = Clock::now();
-            } else if (MsSince(progress) >= kStallMs) {
-                stalled_ = true;
-            }
-            pacer.Sleep(1);
-        }
-        return false;
+            return Queues(port_, in, queued) ? static_cast<long>(queued) : -1L;
+        });
+        return !stalled_;
     }
 
     std::vector<uint8_t> TakeArrived() override {
