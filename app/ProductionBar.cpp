@@ -76,9 +76,15 @@ void ProductionBar::ShowResult(const otp::ChipResult& result, const otp::Tally& 
     verdict_->setStyleSheet(QString::fromLatin1(look.colours));
     QString detail;
     if (result.verdict == otp::Verdict::NoWriter) detail = QStringLiteral("No writer: ");
-    detail += result.failure.empty() ? QStringLiteral("The chip passed") : otp::ToQ(result.failure);
+    if (!result.failure.empty()) detail += otp::ToQ(result.failure);
+    else if (!result.note.empty()) detail += otp::ToQ("The chip passed, but: " + result.note);
+    else detail += QStringLiteral("The chip passed");
     detail_->setText(detail);
     ShowCounts(tally);
+}
+
+void ProductionBar::ShowFindings(const std::string& text) {
+    detail_->setText(otp::ToQ("The last operation found: " + text));
 }
 
 void ProductionBar::ShowCounts(const otp::Tally& tally) {

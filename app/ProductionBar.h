@@ -18,6 +18,9 @@ public:
 
     void ShowResult(const otp::ChipResult& result, const otp::Tally& tally);
     void ShowCounts(const otp::Tally& tally);
+    // What an operation off the chip (Load, Upload, a selector) found beyond
+    // its pane lines; the verdict stays that of the last chip.
+    void ShowFindings(const std::string& text);
     // "" when no log is kept.
     void ShowLog(const QString& path);
     void ShowDemo(const QString& text);

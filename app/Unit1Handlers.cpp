@@ -8,6 +8,7 @@
 
 #include <exception>
 
+#include "app/ProductionBar.h"
 #include "ui_unit1.h"
 
 namespace {
@@ -36,8 +37,14 @@ void TForm1::RunOperation(const char* handler) {
     const char* chip = otp::ChipOperationOf(handler);
     RunHandler(handler, [this, &operation, chip] {
         if (!operation) return;
-        if (chip) RunChipOperation(chip, operation);
-        else operation(session_->ctx());
+        if (chip) {
+            RunChipOperation(chip, operation);
+            return;
+        }
+        otp::Context& ctx = session_->ctx();
+        ctx.findings.Clear();
+        operation(ctx);
+        if (!ctx.findings.notes.empty()) bar_->ShowFindings(ctx.findings.Text());
     });
 }
 

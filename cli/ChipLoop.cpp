@@ -24,8 +24,10 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
     ChipLoopEnd end;
     for (int chip = 1;; ++chip) {
         std::string failure;
+        std::string notes;
         for (const StepRequest& step : steps) {
             const StepResult r = runner.Run(step);
+            if (!r.note.empty()) notes += (notes.empty() ? ": " : "; ") + r.note;
             if (!r.logError.empty()) end.stopReason = r.logError;
             if (r.outcome != Outcome::Done) {
                 failure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
@@ -34,7 +36,7 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
         }
         end.chips.Add(failure.empty() ? Verdict::Pass : Verdict::Fail);
         if (!failure.empty() && end.firstFailure.empty()) end.firstFailure = failure;
-        s.err << "chip " << chip << ": " << (failure.empty() ? "PASS" : "FAIL: " + failure) << " ("
+        s.err << "chip " << chip << ": " << (failure.empty() ? "PASS" + notes : "FAIL: " + failure) << " ("
               << end.chips.Summary() << ")\n";
         if (!end.stopReason.empty()) break;
         if (s.maxFails > 0 && end.chips.failsInARow >= s.maxFails) {

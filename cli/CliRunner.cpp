@@ -203,6 +203,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
     StepRunner runner(session, form, watch, recorder);
     std::vector<std::string> notRun;
+    // What steps that passed could not confirm: the PASS line says it.
+    std::vector<std::string> notes;
     const auto skip = [&](const StepRequest& step) {
         return !stopReason.empty() || (versionOnly && std::string(step.def->name) != "version" &&
                                        std::string(step.def->name) != "update");
@@ -214,6 +216,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         }
         const StepResult r = runner.Run(step);
         env.out.flush();
+        if (!r.note.empty()) notes.push_back(r.note);
         if (r.outcome != Outcome::Done && firstFailure.empty())
             firstFailure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
         if (!env.out) {
@@ -258,7 +261,9 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         env.err << "otpwriter-cli: " << message << "\n";
     }
     if (failed && firstFailure.empty()) firstFailure = stopReason.empty() ? "a step did not pass" : stopReason;
-    env.err << (failed ? "FAIL: " + firstFailure : std::string("PASS")) << "\n";
+    std::string passLine = "PASS";
+    for (size_t i = 0; i < notes.size(); ++i) passLine += (i == 0 ? ": " : "; ") + notes[i];
+    env.err << (failed ? "FAIL: " + firstFailure : passLine) << "\n";
     return failed ? 1 : 0;
 }
 

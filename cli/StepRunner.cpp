@@ -12,12 +12,16 @@ StepResult StepRunner::Run(const StepRequest& step) {
                          : chip.verdict == Verdict::Refused ? Outcome::Refused
                                                             : Outcome::Failed;
         result.failure = chip.failure;
+        result.note = chip.note;
         result.logError = chip.logError;
         return result;
     }
     watch_.Begin();
+    session_.ctx().findings.Clear();
     result.outcome = step.def->run(call);
-    if (result.outcome != Outcome::Done) result.failure = watch_.FirstFailure();
+    const Findings& found = session_.ctx().findings;
+    if (result.outcome != Outcome::Done) result.failure = WithFindings(watch_.FirstFailure(), found);
+    else result.note = found.Text();
     return result;
 }
 

@@ -21,6 +21,7 @@ struct StepRequest {
 struct StepResult {
     Outcome outcome = Outcome::Done;
     std::string failure;   // the first failure line, empty when the step passed
+    std::string note;      // what a step that passed could not confirm; empty when nothing
     std::string logError;  // the production log could not be written
 };
 

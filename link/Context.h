@@ -5,6 +5,7 @@
 #include <string>
 
 #include "config/WriterState.h"
+#include "link/Findings.h"
 #include "link/LineModel.h"
 #include "link/Pacer.h"
 #include "link/SerialPort.h"
@@ -37,7 +38,13 @@ struct Context {
     Link& link;
     // Where Writer.ini is looked for and relative firmware paths start.
     std::string workingDir;
+    // What the operation under way found beyond its pane lines; whoever runs
+    // an operation clears it first and reads it afterwards.
+    Findings findings{};
 };
+
+// Notes a finding of the operation under way.
+inline void Diagnose(Context& ctx, const std::string& text) { ctx.findings.Note(text); }
 
 // The text of the refusal when no configured body is selected.
 inline constexpr const char* kBodyNotAvailable = "The body is not available !!!";

@@ -59,16 +59,22 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     const int64_t received = ctx.link.receivedBytes;
     const int64_t startMs = ctx.pacer.NowMs();
     watch_.Begin();
+    ctx.findings.Clear();
 
     const Outcome outcome = op(ctx);
 
     record.durationMs = ctx.pacer.NowMs() - startMs;
     result.verdict = VerdictOf(outcome, ctx.state.PortFailed, ctx.link.receivedBytes != received);
-    if (result.verdict != Verdict::Pass) result.failure = watch_.FirstFailure();
+    const Findings& found = ctx.findings;
+    if (result.verdict != Verdict::Pass) result.failure = WithFindings(watch_.FirstFailure(), found);
+    else result.note = found.Text();
     record.verdict = result.verdict;
-    record.failure = result.failure;
-    record.checksum = watch_.Checksum();
+    record.failure = result.verdict != Verdict::Pass ? result.failure : result.note;
+    // Edit1 describes the writer's image; values the chip did not give up are
+    // no chip's checksum.
+    if (!found.notTheChipsValues) record.checksum = watch_.Checksum();
     if (watch_.RollingCodeShown()) record.rollingCode = RollingWords(ctx.state);
+    else if (found.rollingCodeNotReported) record.rollingCode = "not reported";
     tally_.Add(result.verdict);
     if (log_ && !log_->Append(record, result.logError)) log_.reset();
     last_ = result;

@@ -19,7 +19,8 @@ namespace otp {
 
 struct ChipResult {
     Verdict verdict = Verdict::Pass;
-    std::string failure;   // the first failure line; empty on a pass
+    std::string failure;   // the first failure line, with the findings behind it; empty on a pass
+    std::string note;      // on a pass, what the host could not confirm; empty when nothing
     std::string logError;  // why the log line could not be written; empty when it was
 };
 
