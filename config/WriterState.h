@@ -21,6 +21,8 @@ inline constexpr int kMaxBodies = 64;
 using BodyInfoRow = std::array<uint8_t, kBodyInfoRowBytes>;
 
 // What the bytes of a body description (a BodyInfoRow) mean.
+// Bytes 2 (low) and 3 (high): a checksum the writer keeps of what it holds.
+inline constexpr size_t kBodyChecksumByte = 2;
 // Byte 4, the body's settings:
 inline constexpr size_t kBodyFlagsByte = 4;
 inline constexpr uint8_t kFlagByteMode = 0x80;          // values are bytes, else words
@@ -45,6 +47,7 @@ inline constexpr uint8_t kCapTestCode = 0x02;
 inline constexpr size_t kBodyBankByte = 13;
 inline constexpr int kBankShift = 5;
 inline constexpr uint8_t kBelowBank = 0x1F;
+inline constexpr uint8_t kBankBits = 0xE0;
 
 struct WriterState {
     // Port and reply. The open port itself is held by the link.

@@ -64,6 +64,29 @@ void WriterEmulator::ResetToFactory() {
     memory_.fill(0xFF);
     for (size_t i = 0; i < kVersionSize; ++i) memory_[kVersionAddr + i] = kFactoryVersion[i];
     for (size_t i = 0; i < kBodyInfoSize; ++i) memory_[kBodyInfoAddr + i] = kFactoryBodyInfo[i];
+    KeepChecksum();
+}
+
+uint16_t WriterEmulator::HeldChecksum() const {
+    uint32_t sum = 0;
+    const uint32_t imageEnd = std::min<uint32_t>(
+        kImageAddr + static_cast<uint32_t>(ValueCount() * BytesPerValue()), kOptionAddr);
+    for (uint32_t a = kImageAddr; a < imageEnd; ++a) sum += memory_[a];
+    for (uint32_t i = 0; i < kOptionSize; ++i) sum += memory_[kOptionAddr + i];
+    for (uint32_t i = 0; i < kBodyInfoSize; ++i)
+        if (i != 2 && i != 3) sum += memory_[kBodyInfoAddr + i];
+    return static_cast<uint16_t>(sum & 0xFFFF);
+}
+
+void WriterEmulator::KeepChecksum() {
+    const uint16_t sum = HeldChecksum();
+    memory_[kBodyInfoAddr + 2] = static_cast<uint8_t>(sum & 0xFF);
+    memory_[kBodyInfoAddr + 3] = static_cast<uint8_t>(sum >> 8);
+}
+
+void WriterEmulator::CommandEnded() {
+    faults_.EndCommand();
+    KeepChecksum();
 }
 
 std::vector<uint8_t> WriterEmulator::ReadMemory(uint32_t addr, size_t length) const {
@@ -139,7 +162,7 @@ void WriterEmulator::Kill(int64_t atUs) {
 void WriterEmulator::DropIfDead() {
     if (!Dead() || !current_) return;
     current_.reset();
-    faults_.EndCommand();
+    CommandEnded();
 }
 
 void WriterEmulator::BusyFor(int64_t durationUs) { busyUntilUs_ = nowUs_ + std::max<int64_t>(durationUs, 0); }
@@ -156,7 +179,7 @@ void WriterEmulator::Dispatch(uint8_t byte) {
         ++commandBytesTaken_;
         if (current_->Take(byte, *this)) {
             current_.reset();
-            faults_.EndCommand();
+            CommandEnded();
         }
         return;
     }
@@ -168,7 +191,7 @@ void WriterEmulator::Dispatch(uint8_t byte) {
     if (command && !command->Start(*this))
         current_ = std::move(command);
     else
-        faults_.EndCommand();
+        CommandEnded();
 }
 
 void WriterEmulator::DropIfIdle(int64_t nowUs) {
@@ -180,7 +203,7 @@ void WriterEmulator::DropIfIdle(int64_t nowUs) {
     std::unique_ptr<WriterCommand> command = std::move(current_);
     nowUs_ = lastArrivalUs_ + kIdleUs;
     command->Idle(*this);
-    faults_.EndCommand();
+    CommandEnded();
 }
 
 void WriterEmulator::AdvanceTo(int64_t nowUs) {

@@ -93,6 +93,14 @@ public:
     // nothing) when there are more than 65536 bytes.
     bool LoadMemory(const std::vector<uint8_t>& bytes);
 
+    // The writer keeps a checksum of what it holds in BodyInfo bytes 2 (low)
+    // and 3 (high): the 16-bit sum of the image (the count of values the
+    // held BodyInfo gives, up to the option bytes), the 16 option bytes and
+    // the other 14 BodyInfo bytes. It is brought up to date after every
+    // command, so whatever the host wrote into bytes 2-3 is replaced.
+    uint16_t HeldChecksum() const;
+    void KeepChecksum();
+
     // The image layout described by the BodyInfo the writer holds.
     bool ByteMode() const { return (Peek(kBodyInfoAddr + 4) & 0x80) != 0; }
     int ValueCount() const { return Peek(kBodyInfoAddr + 5) | (Peek(kBodyInfoAddr + 6) << 8); }
@@ -191,6 +199,8 @@ private:
     };
 
     void Dispatch(uint8_t byte);
+    // A command ended (done, idled out or cut by death).
+    void CommandEnded();
     void DropIfIdle(int64_t nowUs);
     // A dead writer finishes nothing it had begun.
     void DropIfDead();

@@ -93,12 +93,27 @@ BlockRead ReadBodyInfo(Context& ctx, int mode) {
     return read;
 }
 
-bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent) {
+BodyBits HostSetBits() {
+    BodyBits bits;
+    bits.fill(0xFF);
+    bits[kBodyChecksumByte] = bits[kBodyChecksumByte + 1] = 0x00;
+    bits[kBodyFlagsByte] = static_cast<uint8_t>(~(kFlagBankSearch | kFlagSearchFirstUnused));
+    bits[kBodyBankByte] = static_cast<uint8_t>(~kBankBits);
+    return bits;
+}
+
+BodyBits OnlyBits(size_t index, uint8_t bits) {
+    BodyBits only{};
+    only[index] = bits;
+    return only;
+}
+
+bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent, const BodyBits& judged) {
     const BodyInfoRow& held = ctx.state.BodyInfo[0];
     bool same = true;
     for (int i = 0; i < kBodyInfoWireBytes; ++i) {
         const size_t k = static_cast<size_t>(i);
-        if (held[k] == sent[k]) continue;
+        if (((held[k] ^ sent[k]) & judged[k]) == 0) continue;
         same = false;
         Line(ctx, MismatchLine(i, sent[k], held[k], 2));
     }

@@ -1,6 +1,9 @@
 #pragma once
 // Block reads of writer memory and the transfers of body description,
 // option bytes and image, with their read-back logs.
+#include <array>
+#include <cstddef>
+
 #include "link/Context.h"
 
 namespace otp {
@@ -28,10 +31,19 @@ void ProgressWait(Context& ctx, int ticks);
 void WriteBodyInfo(Context& ctx);
 // mode 0 writes nothing, 1 to the upper pane, 2 to the lower.
 BlockRead ReadBodyInfo(Context& ctx, int mode);
-// After WriteBodyInfo and a read-back: whether the writer holds the 16 bytes
-// `sent`. Each differing byte is listed in the lower pane, as option
-// differences are.
-bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent);
+// Which bits of the 16 body-description bytes a check judges.
+using BodyBits = std::array<uint8_t, kBodyInfoWireBytes>;
+// Every bit the host decides when it sends a description of its own (Load,
+// the body change, the firmware update's restore): all but what the writer
+// keeps itself, its checksum in bytes 2-3 and the bank bits a search may
+// change (byte 4 bits 3-2, byte 13 bits 7-5).
+BodyBits HostSetBits();
+// Only `bits` of byte `index`: the bit an operator's pick changed.
+BodyBits OnlyBits(size_t index, uint8_t bits);
+// After WriteBodyInfo and a read-back: whether the writer holds `sent` in
+// every judged bit. Each byte that differs there is listed in the lower
+// pane, as option differences are.
+bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent, const BodyBits& judged);
 void WriteOptionBytes(Context& ctx, int n);
 // pane 0 is the upper pane, anything else the lower.
 BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare);

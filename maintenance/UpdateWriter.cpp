@@ -83,7 +83,7 @@ bool RestoreBodyInfo(Context& ctx) {
         if (body) TakeBodyRow(s, *body);
         const BodyInfoRow sent = s.BodyInfo[0];
         WriteBodyInfo(ctx);
-        held = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent);
+        held = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent, HostSetBits());
     } else {
         ctx.view.ShowNotice(kBodyNotAvailable);
     }

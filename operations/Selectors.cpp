@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 
 #include "config/ApplyBodyInfo.h"
 #include "link/LogLine.h"
@@ -23,14 +24,19 @@ Outcome LoggedReadBack(Context& ctx) {
 }
 
 // Writes row 0 and reads it back into the lower pane; Failed unless the
-// writer holds exactly what was sent.
-Outcome WriteAndCheck(Context& ctx, int pauseMs) {
+// writer holds the `judged` bits as sent (`what` they set, for the finding).
+// The rest is the writer's to keep or change: its read-back wins.
+Outcome WriteAndCheck(Context& ctx, int pauseMs, const BodyBits& judged, const std::string& what) {
     const BodyInfoRow sent = ctx.state.BodyInfo[0];
     WriteBodyInfo(ctx);
     ctx.pacer.Sleep(pauseMs);
     if (LoggedReadBack(ctx) != Outcome::Done) return Outcome::Failed;
-    return BodyInfoHeldAsSent(ctx, sent) ? Outcome::Done : Outcome::Failed;
+    if (BodyInfoHeldAsSent(ctx, sent, judged)) return Outcome::Done;
+    Diagnose(ctx, "the writer did not keep " + what);
+    return Outcome::Failed;
 }
+
+std::string OnOff(bool on) { return on ? "ON" : "OFF"; }
 
 }  // namespace
 
@@ -47,7 +53,7 @@ Outcome ComboBox1Change(Context& ctx) {
     Outcome outcome = Outcome::Refused;
     if (body) {
         TakeBodyRow(s, *body);
-        outcome = WriteAndCheck(ctx, 0);
+        outcome = WriteAndCheck(ctx, 0, HostSetBits(), "the body description sent");
     } else {
         ctx.view.ShowNotice(kBodyNotAvailable);
     }
@@ -61,7 +67,8 @@ namespace {
 // The lock and rolling-code changes: row 0 is refreshed from the writer,
 // `edit` changes it, it goes back with a pause of `pauseMs` and is read back
 // into the lower pane; the selectors then follow it.
-Outcome EditBodyFlags(Context& ctx, int pauseMs, const std::function<void(WriterState&)>& edit) {
+Outcome EditBodyFlags(Context& ctx, int pauseMs, uint8_t flag, const std::string& what,
+                      const std::function<void(WriterState&)>& edit) {
     WriterState& s = ctx.state;
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
@@ -70,7 +77,7 @@ Outcome EditBodyFlags(Context& ctx, int pauseMs, const std::function<void(Writer
     Outcome outcome = Outcome::Failed;
     if (read.complete) {
         edit(s);
-        outcome = WriteAndCheck(ctx, pauseMs);
+        outcome = WriteAndCheck(ctx, pauseMs, OnlyBits(kBodyFlagsByte, flag), what);
     } else {
         // Only the writer's own description is edited and sent back; a part
         // of it with the host's old bytes behind would change other options.
@@ -86,7 +93,7 @@ Outcome EditBodyFlags(Context& ctx, int pauseMs, const std::function<void(Writer
 
 Outcome ComboBox4Change(Context& ctx) {
     const bool on = ctx.view.GetSelection(Control::ComboBox4) != 0;
-    const Outcome outcome = EditBodyFlags(ctx, 30, [on](WriterState& s) {
+    const Outcome outcome = EditBodyFlags(ctx, 30, kFlagLockOn, "the lock " + OnOff(on), [on](WriterState& s) {
         uint8_t& flags = s.BodyInfo[0][kBodyFlagsByte];
         SetBit(flags, kFlagLockOn, on);
         // The option bit is the lock setting, inverted for a body whose polarity bit is set.
@@ -99,7 +106,8 @@ Outcome ComboBox4Change(Context& ctx) {
 
 Outcome ComboBox3Change(Context& ctx) {
     const bool on = ctx.view.GetSelection(Control::ComboBox3) != 0;
-    return EditBodyFlags(ctx, 50, [on](WriterState& s) { SetBit(s.BodyInfo[0][kBodyFlagsByte], kFlagRollingOn, on); });
+    return EditBodyFlags(ctx, 50, kFlagRollingOn, "the rolling code " + OnOff(on),
+                         [on](WriterState& s) { SetBit(s.BodyInfo[0][kBodyFlagsByte], kFlagRollingOn, on); });
 }
 
 Outcome ComboBox5Change(Context& ctx) {
@@ -133,7 +141,7 @@ Outcome ComboBox5Change(Context& ctx) {
     } else {
         SetBit(b[kBodyFlagsByte], kFlagBankSearch, false);
         SetBodyBank(b, sel);
-        outcome = WriteAndCheck(ctx, 30);
+        outcome = WriteAndCheck(ctx, 30, OnlyBits(kBodyBankByte, kBankBits), "Bank " + std::to_string(sel));
         Line(ctx, "Bank switch to Bank_" + FormatHex(BodyBank(b), 1));
         ctx.view.SetSelection(Control::ComboBox5, BodyBank(b));
     }

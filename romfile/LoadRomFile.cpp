@@ -72,8 +72,10 @@ bool StillHeldAfterStream(Context& ctx, const BodyInfoRow& sentBody) {
     WriterState& s = ctx.state;
     const auto readBack = s.ReadBackBuffer;  // the image read-back stays for the operator
     bool same = ReadWriterBlock(ctx, kArea, kAddrBodyInfo, kBodyInfoWireBytes).complete;
-    for (int i = 0; same && i < kBodyInfoWireBytes; ++i)
-        same = s.ReadBackBuffer[static_cast<size_t>(i)] == sentBody[static_cast<size_t>(i)];
+    // The writer's checksum follows the image it now holds.
+    const BodyBits judged = HostSetBits();
+    for (size_t i = 0; same && i < judged.size(); ++i)
+        same = ((s.ReadBackBuffer[i] ^ sentBody[i]) & judged[i]) == 0;
     if (same) same = ReadWriterBlock(ctx, kArea, kAddrOptions, kOptionWireBytes).complete;
     for (int i = 0; same && i < kOptionWireBytes; ++i)
         same = s.ReadBackBuffer[static_cast<size_t>(i)] == s.OptionBytes[static_cast<size_t>(i)];
@@ -109,7 +111,7 @@ Outcome DownloadToWriter(Context& ctx) {
     WriteBodyInfo(ctx);
     // A body description the writer did not take whole would program chips
     // with other options than the file's.
-    ok = whole(ReadBodyInfo(ctx, 2)) && BodyInfoHeldAsSent(ctx, sent) && ok;
+    ok = whole(ReadBodyInfo(ctx, 2)) && BodyInfoHeldAsSent(ctx, sent, HostSetBits()) && ok;
 
     WriteOptionBytes(ctx, 16);
     ok = whole(ReadOptionBytes(ctx, 1, true)) && ok;

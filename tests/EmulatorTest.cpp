@@ -29,6 +29,12 @@ const Bytes kFactoryVersion = {0x01, 0x02, 0x00, 0x07, 0x01, 0x00, 0x00, 0x00};
 const Bytes kFactoryBodyInfo = {0xA5, 0x00, 0x00, 0x00, 0x80, 0x00, 0x04, 0x00,
                                 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
+// A body description without the writer's own checksum (bytes 2-3).
+Bytes WithoutChecksum(Bytes body) {
+    body[2] = body[3] = 0;
+    return body;
+}
+
 
 // A host on a port: every byte is written, then the host pauses.
 struct Host {
@@ -81,7 +87,7 @@ struct Recorder : WriterCommand {
 TEST(EmulatorMemory, FactoryContentsAreVersionBodyInfoAndFF) {
     WriterEmulator w;
     EXPECT_EQ(w.ReadMemory(0x0400, 8), kFactoryVersion);
-    EXPECT_EQ(w.ReadMemory(0x7F90, 16), kFactoryBodyInfo);
+    EXPECT_EQ(WithoutChecksum(w.ReadMemory(0x7F90, 16)), kFactoryBodyInfo);
     EXPECT_EQ(w.ReadMemory(0x7F80, 16), Bytes(16, 0xFF));
     size_t notFF = 0;
     for (size_t a = 0; a < WriterEmulator::kMemorySize; ++a)
@@ -113,7 +119,7 @@ TEST(EmulatorMemory, AccessWrapsAt64KiBAndLoadReplacesTheStart) {
 
     w.ResetToFactory();
     EXPECT_EQ(w.Peek(0), 0xFF);
-    EXPECT_EQ(w.ReadMemory(0x7F90, 16), kFactoryBodyInfo);
+    EXPECT_EQ(WithoutChecksum(w.ReadMemory(0x7F90, 16)), kFactoryBodyInfo);
 }
 
 // ---------------------------------------------------------------- line timing
@@ -270,12 +276,12 @@ TEST(EmulatorBlockRead, BodyInfoArrivesByteByByteAtLineSpeed) {
     const std::vector<size_t> expected = {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15, 16,
                                           16, 16, 16, 16};
     EXPECT_EQ(counts, expected);
-    EXPECT_EQ(got, kFactoryBodyInfo);
+    EXPECT_EQ(WithoutChecksum(got), kFactoryBodyInfo);
 }
 
 TEST(EmulatorBlockRead, TheHostsDrainAfter100msHoldsTheWholeAnswer) {
     Host h;
-    EXPECT_EQ(h.Read(0x7F90, 16), kFactoryBodyInfo);
+    EXPECT_EQ(WithoutChecksum(h.Read(0x7F90, 16)), kFactoryBodyInfo);
     EXPECT_EQ(h.Read(0x0400, 8), kFactoryVersion);
 }
 
@@ -325,12 +331,12 @@ TEST(EmulatorStore, BodyInfoWriteStoresSixteenBytesWithoutAnswer) {
     h.Send(body);
     h.pacer.Sleep(100);
     EXPECT_TRUE(h.Drain().empty());
-    EXPECT_EQ(h.writer->ReadMemory(0x7F90, 16), body);
+    EXPECT_EQ(WithoutChecksum(h.writer->ReadMemory(0x7F90, 16)), body);
     EXPECT_EQ(h.writer->ReadMemory(0x7F80, 16), Bytes(16, 0xFF));
     EXPECT_EQ(h.writer->Peek(0x7FA0), 0xFF);
     EXPECT_FALSE(h.writer->ByteMode());
     EXPECT_EQ(h.writer->ValueCount(), 0x200);
-    EXPECT_EQ(h.Read(0x7F90, 16), body);
+    EXPECT_EQ(WithoutChecksum(h.Read(0x7F90, 16)), body);
 }
 
 TEST(EmulatorStore, OptionWriteStoresSixteenBytesWithoutAnswer) {
@@ -342,9 +348,44 @@ TEST(EmulatorStore, OptionWriteStoresSixteenBytesWithoutAnswer) {
     h.pacer.Sleep(50);
     EXPECT_TRUE(h.Drain().empty());
     EXPECT_EQ(h.writer->ReadMemory(0x7F80, 16), options);
-    EXPECT_EQ(h.writer->ReadMemory(0x7F90, 16), kFactoryBodyInfo);
+    EXPECT_EQ(WithoutChecksum(h.writer->ReadMemory(0x7F90, 16)), kFactoryBodyInfo);
     EXPECT_EQ(h.writer->Peek(0x7F7F), 0xFF);
     EXPECT_EQ(h.Read(0x7F80, 16), options);
+}
+
+// Bytes 2-3 of the BodyInfo are the writer's: the 16-bit sum of the image
+// its BodyInfo describes, the option bytes and the other BodyInfo bytes,
+// whatever the host sent there.
+TEST(EmulatorStore, TheWriterKeepsItsChecksumInBodyInfoBytesTwoAndThree) {
+    const struct {
+        const char* name;
+        Bytes command;
+        int checksum;
+    } rows[] = {
+        {"factory", {}, (1024 * 0xFF + 16 * 0xFF + 0xA5 + 0x80 + 0x04 + 0x80) & 0xFFFF},
+        // a WordMode body of 0x200 words: 0x400 image bytes; the 12 34 sent are replaced
+        {"after a body write", {0x75, 0xA5, 0x03, 0x12, 0x34, 0x00, 0x00, 0x02, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44,
+                                0x55, 0x66, 0x77},
+         (0x400 * 0xFF + 16 * 0xFF + 0xA5 + 0x03 + 0x02 + 0x11 + 0x22 + 0x33 + 0x44 + 0x55 + 0x66 + 0x77) & 0xFFFF},
+        {"after an option write", {0x77, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+         (1024 * 0xFF + 136 + 0xA5 + 0x80 + 0x04 + 0x80) & 0xFFFF},
+        // the first image value goes from FF to 00
+        {"after an image stream", [] {
+             Bytes m = {0x6D};
+             m.push_back(0x00);
+             for (int i = 1; i < 1024; ++i) m.push_back(0xFF);
+             return m;
+         }(), (1023 * 0xFF + 16 * 0xFF + 0xA5 + 0x80 + 0x04 + 0x80) & 0xFFFF},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Host h;
+        h.Send(row.command);
+        h.pacer.Sleep(100);
+        const Bytes held = h.Read(0x7F90, 16);
+        ASSERT_EQ(held.size(), 16u);
+        EXPECT_EQ(held[2] | (held[3] << 8), row.checksum);
+    }
 }
 
 TEST(EmulatorStore, TheSeventeenthByteIsACommandAgain) {
@@ -545,7 +586,7 @@ TEST(EmulatorPort, TheDemoWriterAnswersWithTheFactoryVersion) {
     EXPECT_TRUE(port->TakeArrived().empty());
     pacer.Sleep(100);
     EXPECT_EQ(port->TakeArrived(), kFactoryVersion);
-    EXPECT_EQ(otp::emu::MakeDemoWriter()->ReadMemory(0x7F90, 16), kFactoryBodyInfo);
+    EXPECT_EQ(WithoutChecksum(otp::emu::MakeDemoWriter()->ReadMemory(0x7F90, 16)), kFactoryBodyInfo);
 }
 
 }  // namespace

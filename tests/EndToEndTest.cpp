@@ -52,7 +52,7 @@ TEST_F(EndToEndTest, StartUpAndVersionOverTheSerialLine) {
 TEST_F(EndToEndTest, TracedVersionQuery) {
     const CliRun r = Cli("--trace version");
     EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_TRUE(r.Has("AppendLine RichEdit1 0000: A5 00 00 00 80 00 04 00 80 00 00 00 00 00 00 00 ")) << r.out;
+    EXPECT_TRUE(r.Has("AppendLine RichEdit1 0000: A5 00 99 0D 80 00 04 00 80 00 00 00 00 00 00 00 ")) << r.out;
     EXPECT_TRUE(r.Has("AppendLine RichEdit2 COM1 Connect OK !!!")) << r.out;
     ASSERT_GE(r.lines.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(r.lines.end() - 3, r.lines.end()),

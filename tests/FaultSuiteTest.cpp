@@ -77,7 +77,12 @@ struct Held {
     std::array<uint8_t, kOptionByteCount> options;
     std::array<int32_t, kRomImageSize> image;
     bool operator==(const Held& o) const { return body == o.body && options == o.options && image == o.image; }
-    static Held Of(const WriterState& s) { return {s.BodyInfo[0], s.OptionBytes, s.RomImage}; }
+    // Bytes 2-3 of the body description are the writer's checksum, not the host's data.
+    static Held Of(const WriterState& s) {
+        Held h{s.BodyInfo[0], s.OptionBytes, s.RomImage};
+        h.body[2] = h.body[3] = 0;
+        return h;
+    }
 };
 
 enum class Op { Startup, Load, Auto, Blank, Program, Verify, Read, Upload, Copy, Version, Update, Lock };

@@ -295,7 +295,7 @@ TEST_F(TransferTest, BodyInfoReadModes) {
     EXPECT_EQ(state().BodyInfo[0][0], 0xA5);
     ReadBodyInfo(ctx(), 2);
     EXPECT_EQ(trace, (std::vector<std::string>{
-                         "AppendLine RichEdit2 0000: A5 00 00 00 80 00 04 00 80 00 00 00 00 00 00 00 ",
+                         "AppendLine RichEdit2 0000: A5 00 99 0D 80 00 04 00 80 00 00 00 00 00 00 00 ",
                          "AppendLine RichEdit2 Receiver Data Length = 16 bytes"}));
     ClosePort(ctx());
     state().BodyInfo[0][1] = 9;

@@ -77,8 +77,9 @@ TEST_F(LoadRomTest, ThirtyTwoValuesLogInBothPanes) {
                                         "0010: 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F ",
                                         "Object Checksum =01F0"}));
     EXPECT_EQ(Pane(Control::RichEdit2),
-              (std::vector<std::string>{// option byte 0 bit 0 set: BodyFlags bit 6 is sent set
-                                        "0000: A5 01 00 00 C0 20 00 00 80 00 00 00 00 00 00 00 ",
+              (std::vector<std::string>{// option byte 0 bit 0 set: BodyFlags bit 6 is sent set;
+                                        // bytes 2-3 are the checksum the writer keeps
+                                        "0000: A5 01 D6 31 C0 20 00 00 80 00 00 00 00 00 00 00 ",
                                         "Receiver Data Length = 16 bytes",
                                         "0000: 01 02 03 04 05 06 07 08 00 00 00 00 00 00 00 00 ",
                                         "Receiver Data Length = 16 bytes", "Option Checksum =0024",
@@ -132,14 +133,20 @@ TEST_F(LoadRomTest, LineFeedOnlyFileLoadsTheSame) {
     std::string lf;
     for (char c : File32())
         if (c != '\r') lf += c;
+    // The writer's checksum in the first read-back (bytes 2-3) describes what
+    // it held before: the first load's and the second's differ there.
+    const auto withoutChecksum = [](std::vector<std::string> lines) {
+        if (!lines.empty()) lines[0].replace(12, 5, "-- --");
+        return lines;
+    };
     Load("a.rom", File32());
     const auto upper = Pane(Control::RichEdit1);
-    const auto lower = Pane(Control::RichEdit2);
+    const auto lower = withoutChecksum(Pane(Control::RichEdit2));
     const auto bytes = SentBytes();
     ClearRecords();
     Load("b.rom", lf);
     EXPECT_EQ(Pane(Control::RichEdit1), upper);
-    EXPECT_EQ(Pane(Control::RichEdit2), lower);
+    EXPECT_EQ(withoutChecksum(Pane(Control::RichEdit2)), lower);
     EXPECT_EQ(SentBytes(), bytes);
 }
 

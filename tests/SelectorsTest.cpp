@@ -73,9 +73,12 @@ TEST_F(SelectorsTest, ABodyPickSendsItsRowAndShowsTheReadBack) {
     EXPECT_EQ(wire.sent[16].ms, t0 + 20);
     EXPECT_EQ(wire.sent[17].ms, t0 + 121);
     EXPECT_TRUE(Upper().empty());
-    EXPECT_EQ(Lower(), (std::vector<std::string>{"0000: A5 01 00 00 00 00 02 00 D2 00 00 00 00 00 00 00 ",
+    // The writer fills in its checksum (bytes 2-3): the body change still holds.
+    EXPECT_EQ(Lower(), (std::vector<std::string>{"0000: A5 01 6A 0D 00 00 02 00 D2 00 00 00 00 00 00 00 ",
                                                  "Receiver Data Length = 16 bytes"}));
-    EXPECT_EQ(WriterRow(), row);
+    Bytes held = WriterRow();
+    held[2] = held[3] = 0;
+    EXPECT_EQ(held, row);
     EXPECT_TRUE(form.MenuVisible(Control::Testcode1));
     EXPECT_TRUE(form.Enabled(Control::ComboBox3));
     EXPECT_EQ(state().ValueDigits, 4);
@@ -134,8 +137,11 @@ TEST_F(SelectorsTest, ALockChangeRefreshesTheRowFirstPausesAndShowsTheWritersChe
     row[4] |= 0x40;
     EXPECT_EQ(SentBytes(), Concat({BodyInfoRead(), {0x75}, row, BodyInfoRead()}));
     EXPECT_EQ(GapAfterRow(), 1 + 100 + 30);
-    EXPECT_EQ(TraceOf("SetFieldText"), std::vector<std::string>{"SetFieldText Edit1 1234"});
-    EXPECT_EQ(Lower(), (std::vector<std::string>{"0000: A5 00 34 12 C0 00 04 00 80 00 00 00 00 00 00 00 ",
+    // Edit1 shows the checksum the writer keeps, as it now reads.
+    const int sum = writer->HeldChecksum();
+    EXPECT_EQ(TraceOf("SetFieldText"), std::vector<std::string>{"SetFieldText Edit1 " + FormatHex(sum, 4)});
+    EXPECT_EQ(Lower(), (std::vector<std::string>{"0000: A5 00 " + FormatHex(sum & 0xFF, 2) + " " +
+                                                     FormatHex(sum >> 8, 2) + " C0 00 04 00 80 00 00 00 00 00 00 00 ",
                                                  "Receiver Data Length = 16 bytes"}));
 }
 
@@ -186,7 +192,7 @@ TEST_F(SelectorsTest, ABankNumberGoesIntoTheTopBitsOfByte13) {
     ASSERT_EQ(row.size(), 16u);
     EXPECT_EQ(row[13], 0xBF);
     EXPECT_EQ(row[4], 0x80);
-    EXPECT_EQ(Lower(), (std::vector<std::string>{"0000: A5 00 00 00 80 00 04 00 A0 00 00 00 00 BF 00 00 ",
+    EXPECT_EQ(Lower(), (std::vector<std::string>{"0000: A5 00 78 0E 80 00 04 00 A0 00 00 00 00 BF 00 00 ",
                                                  "Receiver Data Length = 16 bytes", "Bank switch to Bank_5"}));
     EXPECT_EQ(form.Selector(Control::ComboBox5).selection, 5);
     EXPECT_EQ(TraceOf("SetSelection"), std::vector<std::string>{"SetSelection ComboBox5 5"});
@@ -214,7 +220,7 @@ TEST_F(SelectorsTest, LastUsedOnATwoBankBodyFindsTheWritersAnswer) {
     const Bytes row = RowSent();
     EXPECT_EQ(row[4] & 0x0C, 0x08);  // search, last used
     EXPECT_EQ(Lower(), (std::vector<std::string>{"Search Bank execution ................",
-                                                 "0000: A5 02 00 00 88 00 08 00 A8 00 00 00 00 20 00 00 ",
+                                                 "0000: A5 02 EF 09 88 00 08 00 A8 00 00 00 00 20 00 00 ",
                                                  "Receiver Data Length = 16 bytes",
                                                  "Bank search finish, and Bank switch to Bank_1"}));
     EXPECT_EQ(form.SelectedText(Control::ComboBox5), "Bank 1");

@@ -103,7 +103,7 @@ TEST_F(UpdateWriterTest, CleanUpdateDumpsTheReadBackAndRestoresTheBody) {
     ASSERT_EQ(lower.size(), 19u + 1u + 2u);
     EXPECT_EQ(lower[0], Pane(Control::RichEdit1)[1]);  // the same bytes came back
     EXPECT_EQ(lower[19], "Receiver Data Length = 300 bytes");
-    EXPECT_EQ(lower[20], "0000: A5 01 00 00 00 00 02 00 D2 00 00 00 00 00 00 00 ");
+    EXPECT_EQ(lower[20], "0000: A5 01 6A 0D 00 00 02 00 D2 00 00 00 00 00 00 00 ");
     EXPECT_EQ(lower[21], "Receiver Data Length = 16 bytes");
     EXPECT_EQ(form.SelectedText(Control::ComboBox3), "OFF");
     EXPECT_TRUE(form.MenuVisible(Control::Testcode1));
@@ -168,6 +168,7 @@ TEST_F(UpdateWriterTest, NoBodySelectedSendsRowZeroBackUnchanged) {
     MakeFirmware(1024 + 16);
     state().IniVersion = "12071001";
     state().BodyInfo[0] = {0xA5, 3, 0, 0, 0x80, 0, 2, 0, 0x86};
+    const BodyInfoRow row = state().BodyInfo[0];
     view.SetSelection(Control::ComboBox1, -1);
     ClearRecords();
     UpdateWriter1Click(ctx());
@@ -175,7 +176,7 @@ TEST_F(UpdateWriterTest, NoBodySelectedSendsRowZeroBackUnchanged) {
     auto u = std::find_if(wire.sent.rbegin(), wire.sent.rend(), [](const test::WireByte& w) { return w.byte == 0x75; });
     ASSERT_NE(u, wire.sent.rend());
     const size_t at = static_cast<size_t>(wire.sent.rend() - u);
-    for (size_t i = 0; i < 16; ++i) EXPECT_EQ(wire.sent.at(at + i).byte, state().BodyInfo[0][i]) << i;
+    for (size_t i = 0; i < 16; ++i) EXPECT_EQ(wire.sent.at(at + i).byte, row[i]) << i;
     EXPECT_FALSE(form.Enabled(Control::Button1));  // the MTP body of row 0 was applied
 }
 
