@@ -29,6 +29,9 @@ struct Link {
     // Every byte of every answer taken so far: whether the writer said
     // anything at all during an operation.
     int64_t receivedBytes = 0;
+    // How many bytes the last drain found, a flood that was thrown away
+    // counted whole.
+    int64_t lastAnswerBytes = 0;
 };
 
 struct Context {

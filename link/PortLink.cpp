@@ -90,8 +90,10 @@ void DrainReply(Context& ctx) {
     WriterState& s = ctx.state;
     s.ReplyLength = 0;
     s.ReplyBuffer[0] = 0;
+    ctx.link.lastAnswerBytes = 0;
     if (!ctx.link.PortHandle) return;
     const std::vector<uint8_t> bytes = ctx.link.PortHandle->TakeArrived();
+    ctx.link.lastAnswerBytes = static_cast<int64_t>(bytes.size());
     ctx.link.lastDrainMs = ctx.pacer.NowMs();
     ctx.link.receivedBytes += static_cast<int64_t>(bytes.size());
     // A flood is no answer: it is thrown away with whatever follows it, and

@@ -25,6 +25,14 @@ void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, i
     ReplyToReadBack(ctx.state);
 }
 
+bool AnswerTooLong(Context& ctx) {
+    const int64_t answered = ctx.link.lastAnswerBytes;
+    if (answered <= kLongestAnswer) return false;
+    Diagnose(ctx, "the writer answered " + std::to_string(answered) + " bytes; no answer is that long");
+    AnswerIncomplete(ctx);
+    return true;
+}
+
 void AppendConnectError(Context& ctx) {
     Line(ctx, "  -----> OTP Connect Error !!!");
     Line(ctx, "  -----> Please check RS232 cable !!!");

@@ -24,6 +24,14 @@ void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, i
 // ReadBackBuffer[i] = ReplyBuffer[i] for every byte of the last drain.
 void ReplyToReadBack(WriterState& s);
 
+// No answer to a command but a block read is longer than this (Program's
+// rolling code and status).
+inline constexpr int kLongestAnswer = 17;
+// Whether the last drain found more bytes than any answer has; if so, a
+// finding says how many came, and the next command waits for the line to
+// settle, as after any answer that was not whole.
+bool AnswerTooLong(Context& ctx);
+
 // "  -----> OTP Connect Error !!!" and "  -----> Please check RS232 cable !!!".
 void AppendConnectError(Context& ctx);
 

@@ -65,6 +65,7 @@ Outcome Button5Click(Context& ctx) {
     DrainReply(ctx);
 
     Outcome outcome = Outcome::Done;
+    AnswerTooLong(ctx);
     if (s.ReplyLength != 1) {
         AppendConnectError(ctx);
         outcome = Outcome::Failed;

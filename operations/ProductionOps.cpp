@@ -14,6 +14,7 @@ constexpr int kRollingWords = 8;
 
 // The lines of a blank-check verdict; true when the IC is blank.
 bool JudgeBlankCheck(Context& ctx) {
+    AnswerTooLong(ctx);
     const bool ok = BlankCheckOk(ctx.state);
     Line(ctx, ok ? "  -----> OTP Blank Check OK !!!" : "  -----> OTP Blank Check Fail !!!");
     return ok;
@@ -24,6 +25,7 @@ bool JudgeBlankCheck(Context& ctx) {
 bool FinishProgram(Context& ctx) {
     Line(ctx, "  -----> OTP Program Finish !!!");
     Line(ctx, "Verify ................");
+    AnswerTooLong(ctx);
     const bool ok = ProgramOk(ctx.state);
     Line(ctx, ok ? "  -----> OTP Verify OK !!!" : "  -----> OTP Verify Fail !!!");
     ShowRollingCode(ctx);
@@ -41,12 +43,24 @@ bool ProgramOk(const WriterState& s) {
            (s.ReplyLength == kRollingReplyLength && s.ReplyBuffer[16] == 0x00);
 }
 
-bool VerifyOk(const WriterState& s) { return s.ReplyLength >= 1 && s.ReplyBuffer[0] == 0x00; }
+// A few bytes after the status are the writer's own; more than any answer
+// has is no answer.
+bool VerifyOk(const WriterState& s) {
+    return s.ReplyLength >= 1 && s.ReplyLength <= kLongestAnswer && s.ReplyBuffer[0] == 0x00;
+}
 
 void ShowRollingCode(Context& ctx) {
     WriterState& s = ctx.state;
     const BodyInfoRow& b = s.BodyInfo[0];
-    if (!(b[kBodyFlagsByte] & kFlagRollingOn) || s.ReplyLength != kRollingReplyLength) return;
+    if (!(b[kBodyFlagsByte] & kFlagRollingOn)) return;
+    if (s.ReplyLength != kRollingReplyLength) {
+        // The chip may hold a code the host never saw: say so, never silently.
+        if (s.ReplyLength > 0) {
+            ctx.findings.rollingCodeNotReported = true;
+            Diagnose(ctx, "the writer reported no rolling code");
+        }
+        return;
+    }
     Line(ctx, "Rolling code is ....................");
     const int base = (b[kBodyCapsByte] & kCapRollingAt1F8) ? 0x1F8 : 0x3F8;
     for (int k = 0; k < kRollingWords; ++k) {
@@ -75,6 +89,7 @@ Outcome SingleCommand(Context& ctx, Cmd cmd, const std::vector<std::string>& lin
 }
 
 bool JudgeVerify(Context& ctx) {
+    AnswerTooLong(ctx);
     const bool ok = VerifyOk(ctx.state);
     Line(ctx, ok ? "  -----> OTP Verify OK !!!" : "  -----> OTP Verify Fail !!!");
     return ok;

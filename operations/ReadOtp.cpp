@@ -85,7 +85,9 @@ Outcome Button6Click(Context& ctx) {
     const int status = s.ReplyBuffer[0];
 
     Outcome outcome = Outcome::Done;
-    if (s.ReplyLength == 0) {
+    // A reply longer than any answer is no answer: nothing is read after it.
+    const bool tooLong = AnswerTooLong(ctx);
+    if (s.ReplyLength == 0 || tooLong) {
         AppendConnectError(ctx);
         outcome = Outcome::Failed;
     } else if (s.ReplyLength == 1 && status >= 3) {
