@@ -306,11 +306,11 @@ TEST(ChipRecorder, AReadOfALockedOrBlankChipShowsWhatTheWriterReadAndLogsNoCheck
         {emu::IcKind::Locked, "01 5A FF FF FF FF FF FF FF FF FF FF FF FF FF FF", "0E4D", "00", "0000",
          "the chip reported itself locked (status 01); the values shown are what the writer could read",
          ",read,RX4400,,,,pass,the chip reported itself locked (status 01); the values shown are what the writer could "
-         "read,DURATION,1"},
-        {emu::IcKind::Blank, "", "", "FF", "FC00",
+         "read,2268,1"},
+        {emu::IcKind::Blank, "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF", "0FF0", "FF", "FC00",
          "the chip reported itself blank (status 02); the values shown are what the writer could read",
          ",read,RX4400,,,,pass,the chip reported itself blank (status 02); the values shown are what the writer could "
-         "read,DURATION,2"},
+         "read,2268,2"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(emu::IcKindName(row.kind));
