@@ -185,6 +185,8 @@ void WriterEmulator::Dispatch(uint8_t byte) {
     }
     const auto it = commands_.find(byte);
     if (it == commands_.end()) return;  // unknown command bytes are ignored
+    // Memory set from outside the line (tests, a memory file) is summed too.
+    KeepChecksum();
     std::unique_ptr<WriterCommand> command = it->second();
     commandByte_ = byte;
     commandBytesTaken_ = 1;

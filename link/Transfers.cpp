@@ -1,6 +1,7 @@
 #include "link/Transfers.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "link/LogLine.h"
 #include "link/PortLink.h"
@@ -72,6 +73,28 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
     return result;
 }
 
+BlockRead ReadWriterArea(Context& ctx, int start, int length, Reads reads, const std::string& what) {
+    BlockRead read = ReadWriterBlock(ctx, kArea, start, length);
+    if (reads == Reads::Once || !read.complete) return read;
+    const auto& got = ctx.state.ReadBackBuffer;
+    const auto end = got.begin() + std::clamp(length, 0, kReadBackSize);
+    const auto same = [&](const std::vector<int32_t>& kept) { return std::equal(got.begin(), end, kept.begin()); };
+    const std::vector<int32_t> first(got.begin(), end);
+    read = ReadWriterBlock(ctx, kArea, start, length);
+    if (!read.complete || same(first)) return read;
+    const std::vector<int32_t> second(got.begin(), end);
+    read = ReadWriterBlock(ctx, kArea, start, length);
+    if (!read.complete) return read;
+    const std::string differed = "two reads of " + what + " at " + FormatHex(start, 4) + " differed";
+    if (same(first) || same(second)) {
+        Diagnose(ctx, differed + "; a third agreed with one of them");
+    } else {
+        Diagnose(ctx, differed + " and a third agreed with neither");
+        read.agreed = false;
+    }
+    return read;
+}
+
 void WriteBodyInfo(Context& ctx) {
     WriterState& s = ctx.state;
     PacedSender out(ctx);
@@ -81,9 +104,10 @@ void WriteBodyInfo(Context& ctx) {
     ctx.pacer.Sleep(100);
 }
 
-BlockRead ReadBodyInfo(Context& ctx, int mode) {
+BlockRead ReadBodyInfo(Context& ctx, int mode, Reads reads) {
     WriterState& s = ctx.state;
-    const BlockRead read = ReadWriterBlock(ctx, kArea, kAddrBodyInfo, kBodyInfoWireBytes);
+    const BlockRead read = ReadWriterArea(ctx, kAddrBodyInfo, kBodyInfoWireBytes, reads, "the writer's body description");
+    if (!read.agreed) return read;
     for (int i = 0; i < s.ReplyLength && i < kBodyInfoRowBytes; ++i)
         s.BodyInfo[0][static_cast<size_t>(i)] = static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]);
     if (mode == 0) return read;
@@ -129,9 +153,10 @@ void WriteOptionBytes(Context& ctx, int n) {
     ctx.pacer.Sleep(50);
 }
 
-BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare) {
+BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare, Reads reads) {
     WriterState& s = ctx.state;
-    const BlockRead read = ReadWriterBlock(ctx, kArea, kAddrOptions, kOptionWireBytes);
+    const BlockRead read = ReadWriterArea(ctx, kAddrOptions, kOptionWireBytes, reads, "the writer's option bytes");
+    if (!read.agreed) return read;
     // The writer answers 16 bytes; more must not run past the option bytes.
     const int n = std::min(s.ReplyLength, kOptionByteCount);
     bool differs = false;
@@ -179,13 +204,14 @@ int SelectedBodyOffset(Context& ctx) {
 
 void ShowTotalChecksum(Context& ctx) { ctx.view.SetFieldText(Control::Edit1, FormatHex(TotalChecksum(ctx.state), 4)); }
 
-BlockRead ReadObjectBack(Context& ctx, int pane, bool compare) {
+BlockRead ReadObjectBack(Context& ctx, int pane, bool compare, Reads reads) {
     WriterState& s = ctx.state;
     const int count = BodyImageCount(s);
     const int offset = SelectedBodyOffset(ctx);
     const int bytesPerValue = s.ValueDigits / 2;
     const bool wordMode = s.ValueDigits == 4;
-    const BlockRead read = ReadWriterBlock(ctx, kArea, kAddrImage, bytesPerValue * count);
+    const BlockRead read = ReadWriterArea(ctx, kAddrImage, bytesPerValue * count, reads, "the writer's image");
+    if (!read.agreed) return read;
     if (wordMode) FoldIntoWords(s, count);
     if (!compare) {
         std::copy_n(s.ReadBackBuffer.begin(), count, s.RomImage.begin());

@@ -3,6 +3,7 @@
 // option bytes and image, with their read-back logs.
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include "link/Context.h"
 
@@ -13,12 +14,27 @@ struct BlockRead {
     int requested = 0;
     int received = 0;  // bytes of all chunks taken, a longer chunk counted whole
     bool complete = true;
+    // A confirmed read: no two reads of the area agreed.
+    bool agreed = true;
+    // Every chunk whole and, when confirmed, two reads agreeing.
+    bool Taken() const { return complete && agreed; }
 };
+
+// How a transfer reads writer memory. The line has no parity, so a byte
+// changed on the way arrives as a good one: data the host takes over for
+// good (Upload, Copy) is read twice, and a third time when the two differ,
+// and is taken only when two reads agree.
+enum class Reads { Once, Confirmed };
 
 // Reads `length` bytes from writer memory in requests of at most 4096 bytes
 // into ReadBackBuffer from entry 0; long requests wait with the progress bar.
 // A chunk answered with another length than asked ends the read there.
 BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length);
+// ReadWriterBlock of area 1, read as `reads` says. ReadBackBuffer ends
+// holding the read that was taken. When the reads differ, a finding names
+// `what` and its address ("two reads of the writer's image at 4000
+// differed ...").
+BlockRead ReadWriterArea(Context& ctx, int start, int length, Reads reads, const std::string& what);
 
 // WordMode: ReadBackBuffer entries 0..count-1 become the words of the byte
 // pairs read from entry 0 on, low byte first.
@@ -30,7 +46,8 @@ void ProgressWait(Context& ctx, int ticks);
 
 void WriteBodyInfo(Context& ctx);
 // mode 0 writes nothing, 1 to the upper pane, 2 to the lower.
-BlockRead ReadBodyInfo(Context& ctx, int mode);
+// A read whose reads did not agree takes and shows nothing.
+BlockRead ReadBodyInfo(Context& ctx, int mode, Reads reads = Reads::Once);
 // Which bits of the 16 body-description bytes a check judges.
 using BodyBits = std::array<uint8_t, kBodyInfoWireBytes>;
 // Every bit the host decides when it sends a description of its own (Load,
@@ -46,11 +63,11 @@ BodyBits OnlyBits(size_t index, uint8_t bits);
 bool BodyInfoHeldAsSent(Context& ctx, const BodyInfoRow& sent, const BodyBits& judged);
 void WriteOptionBytes(Context& ctx, int n);
 // pane 0 is the upper pane, anything else the lower.
-BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare);
+BlockRead ReadOptionBytes(Context& ctx, int pane, bool compare, Reads reads = Reads::Once);
 // Streams RomImage values 0..n-1; n is at most kRomImageSize, as
 // ObjectLength always is.
 void StreamRomImage(Context& ctx, int n);
-BlockRead ReadObjectBack(Context& ctx, int pane, bool compare);
+BlockRead ReadObjectBack(Context& ctx, int pane, bool compare, Reads reads = Reads::Once);
 
 // The address shown for the first image entry of the body selected in ComboBox1.
 int SelectedBodyOffset(Context& ctx);

@@ -20,15 +20,16 @@ const char* CopyFailReason(int status) {
     }
 }
 
-// Reads the copy's options, image and body description into the state; the
-// first read that falls short ends the take-over.
+// Reads the copy's options, image and body description into the state, each
+// confirmed; the first read that falls short or is not confirmed ends the
+// take-over.
 BlockRead ReadCopy(Context& ctx) {
-    BlockRead read = ReadOptionBytes(ctx, 0, false);
-    if (!read.complete) return read;
+    BlockRead read = ReadOptionBytes(ctx, 0, false, Reads::Confirmed);
+    if (!read.Taken()) return read;
     // The image count is that of the description held before the copy.
-    read = ReadObjectBack(ctx, 0, false);
-    if (!read.complete) return read;
-    return ReadBodyInfo(ctx, 0);
+    read = ReadObjectBack(ctx, 0, false, Reads::Confirmed);
+    if (!read.Taken()) return read;
+    return ReadBodyInfo(ctx, 0, Reads::Confirmed);
 }
 
 // The writer's copy becomes the host's: options, image, body description,
@@ -37,10 +38,11 @@ bool TakeOverCopy(Context& ctx) {
     WriterState& s = ctx.state;
     const HeldImage before = HeldImage::Of(s);
     const BlockRead read = ReadCopy(ctx);
-    if (!read.complete) {
+    if (!read.Taken()) {
+        // Reads that did not agree have their finding and no line.
         before.RestoreInto(s);
         ShowTotalChecksum(ctx);
-        Line(ctx, ShortReadLine("Copy", read.received, read.requested));
+        if (!read.complete) Line(ctx, ShortReadLine("Copy", read.received, read.requested));
         return false;
     }
     ApplyBodyInfo(s, ctx.view);

@@ -71,6 +71,15 @@ bool ShowIcObject(Context& ctx, int offset) {
     return true;
 }
 
+// A chip that reported itself locked (01) or blank (02) is still read and
+// shown, as a chip locked after programming reads; but what the writer could
+// read of it is not the chip's own program, and no checksum is the chip's.
+void NoteChipsOwnStatus(Context& ctx, int status) {
+    Diagnose(ctx, std::string("the chip reported itself ") + (status == 1 ? "locked (status 01)" : "blank (status 02)"));
+    Diagnose(ctx, "the values shown are what the writer could read");
+    ctx.findings.notTheChipsValues = true;
+}
+
 }  // namespace
 
 Outcome Button6Click(Context& ctx) {
@@ -96,6 +105,7 @@ Outcome Button6Click(Context& ctx) {
                               : "  -----> IC Body code (Test code) compare error !!!");
         outcome = Outcome::Failed;
     } else {
+        if (s.ReplyLength == 1 && status != 0) NoteChipsOwnStatus(ctx, status);
         if (s.ReplyLength >= 2) ChecksumLines(ctx);
         const bool whole = ShowIcOptions(ctx) && ShowIcObject(ctx, s.OFFSET[static_cast<size_t>(*body)]);
         if (!whole) outcome = Outcome::Failed;

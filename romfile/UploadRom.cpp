@@ -10,17 +10,18 @@ namespace otp {
 namespace {
 
 // Reads the writer's body description, option bytes and image into the
-// state; the first read that falls short ends the upload.
+// state, each confirmed; the first read that falls short or is not
+// confirmed ends the upload.
 BlockRead ReadHeldData(Context& ctx) {
     WriterState& s = ctx.state;
-    BlockRead read = ReadBodyInfo(ctx, 0);
-    if (!read.complete) return read;
+    BlockRead read = ReadBodyInfo(ctx, 0, Reads::Confirmed);
+    if (!read.Taken()) return read;
     // The image is read in the width of the body the writer holds, so a
     // writer holding the other width is read whole.
     SetLayoutFromBodyInfo(s);
-    read = ReadOptionBytes(ctx, 0, false);
-    if (!read.complete) return read;
-    return ReadObjectBack(ctx, 0, false);
+    read = ReadOptionBytes(ctx, 0, false, Reads::Confirmed);
+    if (!read.Taken()) return read;
+    return ReadObjectBack(ctx, 0, false, Reads::Confirmed);
 }
 
 }  // namespace
@@ -33,11 +34,13 @@ Outcome UploadtoWriter1Click(Context& ctx) {
     OpenPort(ctx);
     const BlockRead read = ReadHeldData(ctx);
     ClosePort(ctx);
-    if (!read.complete) {
-        // Nothing half-adopted: the host keeps what it held before.
+    if (!read.Taken()) {
+        // Nothing half-adopted: the host keeps what it held before. Reads
+        // that did not agree have their finding and no line.
         before.RestoreInto(s);
         ShowTotalChecksum(ctx);
-        ctx.view.AppendLine(Control::RichEdit1, ShortReadLine("Upload", read.received, read.requested));
+        if (!read.complete)
+            ctx.view.AppendLine(Control::RichEdit1, ShortReadLine("Upload", read.received, read.requested));
         return Outcome::Failed;
     }
     ApplyBodyInfo(s, ctx.view);

@@ -117,12 +117,18 @@ struct Scenario {
     bool keepsHeld = false;     // the host's image, options and body stay as they were
     std::function<void(Bench&)> before = nullptr;  // after the good load, before the faults
     bool succeeds = false;      // the fault is one the operation must see through
+    std::string finding = "";   // a note the operation's findings must hold ("" for none)
 };
 
 }  // namespace
 
 TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
     const auto masterInSocket = [](Bench& b) { emu::PutInSocket(*b.writer, emu::IcKind::Programmed); };
+    // The host holds the master's copy: a Copy that takes it over again keeps it.
+    const auto copiedMaster = [](Bench& b) {
+        emu::PutInSocket(*b.writer, emu::IcKind::Programmed);
+        ASSERT_EQ(Button5Click(b.ctx()), Outcome::Done);
+    };
     // A flood arrives whole only on a line without time.
     const auto instantLine = [](Bench& b) { b.writer->SetLineTiming(false); };
     const auto firmwareOfFF = [](Bench& b) {
@@ -197,12 +203,36 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
         {"IC option read flooded: Read fails", {"W#1:flood=9000"}, Op::Read,
          "  -----> Read error: 0 of 16 bytes received !!!", "", false, instantLine},
 
-        {"writer dies during Upload: the host keeps its image", {"W#3:die=300"}, Op::Upload,
+        // Upload reads the body description (1st, 2nd), the option bytes (3rd,
+        // 4th) and the image (5th, 6th), each a third time when two reads differ.
+        {"writer dies during Upload: the host keeps its image", {"W#5:die=300"}, Op::Upload,
          "  -----> Upload error: 300 of 1024 bytes received !!!", "", true},
-        {"option read of Upload cut short: the host keeps its image", {"W#2:truncate=10"}, Op::Upload,
+        {"option read of Upload cut short: the host keeps its image", {"W#3:truncate=10"}, Op::Upload,
          "  -----> Upload error: 10 of 16 bytes received !!!", "", true},
-        {"Copy's take-over cut short: the host keeps its image", {"W#2:truncate=10"}, Op::Copy,
+        {"Upload's confirming image read cut short: the host keeps its image", {"W#6:truncate=10"}, Op::Upload,
+         "  -----> Upload error: 10 of 1024 bytes received !!!", "", true},
+        {"an Upload chunk corrupted twice: no two reads agree, the host keeps its image",
+         {"W#5:corrupt=5", "W#6:corrupt=7"}, Op::Upload, "", "", true, nullptr, false,
+         "two reads of the writer's image at 4000 differed and a third agreed with neither"},
+        {"an Upload chunk corrupted once: the third read outvotes it", {"W#5:corrupt=5"}, Op::Upload, "", "", true,
+         nullptr, true, "two reads of the writer's image at 4000 differed; a third agreed with one of them"},
+        {"Upload's option bytes corrupted twice: the host keeps its image", {"W#3:corrupt=1", "W#4:corrupt=2"},
+         Op::Upload, "", "", true, nullptr, false,
+         "two reads of the writer's option bytes at 7F80 differed and a third agreed with neither"},
+        // Copy's take-over reads the option bytes (1st, 2nd), the image (3rd,
+        // 4th) and the body description (5th, 6th), each a third time when two
+        // reads differ.
+        {"Copy's take-over cut short: the host keeps its image", {"W#3:truncate=10"}, Op::Copy,
          "  -----> Copy error: 10 of 1024 bytes received !!!", "", true, masterInSocket},
+        {"Copy's image corrupted twice: no two reads agree, the host keeps its image",
+         {"W#3:corrupt=5", "W#4:corrupt=7"}, Op::Copy, "", "", true, masterInSocket, false,
+         "two reads of the writer's image at 4000 differed and a third agreed with neither"},
+        {"Copy's body description corrupted twice: the host keeps its image", {"W#5:corrupt=5", "W#7:corrupt=6"},
+         Op::Copy, "", "", true, masterInSocket, false,
+         "two reads of the writer's body description at 7F90 differed and a third agreed with neither"},
+        {"Copy's confirming image read corrupted once: the third read outvotes it", {"W#4:corrupt=5"}, Op::Copy, "",
+         "", true, copiedMaster, true,
+         "two reads of the writer's image at 4000 differed; a third agreed with one of them"},
 
         {"silent writer after a firmware stream of 0xFF bytes: update fails", {"W#1:silent"}, Op::Update,
          "  -----> Update error: 0 of 300 bytes received !!!", "", false, firmwareOfFF},
@@ -231,13 +261,17 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
          },
          true},
     };
-    for (const Scenario& sc : scenarios) {
-        SCOPED_TRACE(sc.name);
-        Bench b;
+    const auto prepare = [](Bench& b, const Scenario& sc) {
         b.Ready();
         if (sc.before) sc.before(b);
         b.form.ClearPane(Control::RichEdit1);
         b.form.ClearPane(Control::RichEdit2);
+        b.ctx().findings.Clear();
+    };
+    for (const Scenario& sc : scenarios) {
+        SCOPED_TRACE(sc.name);
+        Bench b;
+        prepare(b, sc);
         const Held before = Held::Of(b.state());
         for (const std::string& f : sc.faults) b.Fault(f);
         const int64_t t0 = b.pacer.NowMs();
@@ -257,6 +291,22 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
             EXPECT_EQ(outcome, Outcome::Done);
         } else {
             EXPECT_NE(outcome, Outcome::Done);
+        }
+        if (!sc.finding.empty()) {
+            EXPECT_EQ(b.ctx().findings.Text(), sc.finding);
+            // The panes show what the same run without the faults shows: all
+            // of it when the operation saw through them, else no more than
+            // the part before the fault and no line of its own.
+            Bench clean;
+            prepare(clean, sc);
+            RunOp(clean, sc.op);
+            const std::vector<std::string> seen = b.Lines(), cleanLines = clean.Lines();
+            if (sc.succeeds) {
+                EXPECT_EQ(seen, cleanLines);
+            } else {
+                ASSERT_LE(seen.size(), cleanLines.size());
+                EXPECT_TRUE(std::equal(seen.begin(), seen.end(), cleanLines.begin())) << ::testing::PrintToString(seen);
+            }
         }
     }
 }

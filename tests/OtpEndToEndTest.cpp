@@ -178,9 +178,11 @@ TEST_F(OtpEndToEnd, AMisbehavingWriterNeverGivesASuccess) {
         std::vector<std::string> mustShow;
         std::string mustNotShow;
     };
-    // The start-up reads four blocks (W#1-W#4); the steps' reads follow.
+    // The start-up reads four blocks (W#1-W#4); the steps' reads follow. Upload
+    // reads the body description (W#5, W#6) and the option bytes (W#7, W#8)
+    // twice before the image.
     const Case cases[] = {
-        {"writer dies during Upload: image kept, save refused", {"--fault", "W#7:die=30"}, "upload save out.rom",
+        {"writer dies during Upload: image kept, save refused", {"--fault", "W#9:die=30"}, "upload save out.rom",
          {"  -----> Upload error: ", "otpwriter-cli: step 'upload' failed; not run: save out.rom"},
          "Data save to [out.rom] OK !!!"},
         // Late enough to come after the Verify's wait has ended.

@@ -19,10 +19,12 @@
 #include "RomFixture.h"
 #include "emulator/IcAccess.h"
 #include "operations/ProductionOps.h"
+#include "operations/ReadOtp.h"
 #include "operations/Selectors.h"
 #include "operations/Startup.h"
 #include "production/ChipRecorder.h"
 #include "romfile/LoadRomFile.h"
+#include "view/HexText.h"
 
 using namespace otp;
 
@@ -285,4 +287,47 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     EXPECT_EQ(lines[1], ",program,RX4720,,03F8,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1");
     EXPECT_EQ(lines[2], ",blank,,,03F8,,refused,The body is not available !!!,0,2");
     EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, yield 100.0 %");
+}
+
+// A chip that answers Read with its status alone, locked (01) or blank (02),
+// is read and shown as ever; the findings say so and that the values are
+// what the writer could read, and its log row carries no checksum.
+TEST(ChipRecorder, AReadOfALockedOrBlankChipShowsWhatTheWriterReadAndLogsNoChecksum) {
+    RecordingBench b;
+    std::string error;
+    ASSERT_TRUE(b.recorder.UseLog(b.dir.file("run.csv"), error)) << error;
+    const struct {
+        emu::IcKind kind;
+        std::string options, optionSum;  // the option row's values and their sum
+        std::string cell, objectSum;     // every value of the object dump and their sum
+        std::string note;
+        std::string line;  // the log line after its time
+    } rows[] = {
+        {emu::IcKind::Locked, "01 5A FF FF FF FF FF FF FF FF FF FF FF FF FF FF", "0E4D", "00", "0000",
+         "the chip reported itself locked (status 01); the values shown are what the writer could read",
+         ",read,RX4400,,,,pass,the chip reported itself locked (status 01); the values shown are what the writer could "
+         "read,2268,1"},
+        {emu::IcKind::Blank, "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF", "0FF0", "FF", "FC00",
+         "the chip reported itself blank (status 02); the values shown are what the writer could read",
+         ",read,RX4400,,,,pass,the chip reported itself blank (status 02); the values shown are what the writer could "
+         "read,2268,2"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(emu::IcKindName(row.kind));
+        emu::PutInSocket(*b.writer, row.kind);
+        const ChipResult r = b.Run("read", Button6Click);
+        EXPECT_EQ(r.verdict, Verdict::Pass);
+        EXPECT_EQ(r.note, row.note);
+        std::vector<std::string> lines = {"0000: " + row.options + " ", "Receiver Data Length = 16 bytes",
+                                          "Option Checksum =" + row.optionSum};
+        for (int address = 0; address < 1024; address += 16) {
+            std::string dump = FormatHex(address, 4) + ":";
+            for (int k = 0; k < 16; ++k) dump += " " + row.cell;
+            lines.push_back(dump + " ");
+        }
+        lines.push_back("Receiver Data Length = 1024 bytes");
+        lines.push_back("Object Checksum = " + row.objectSum);
+        EXPECT_EQ(b.form.Lines(Control::RichEdit2), lines);
+        EXPECT_EQ(b.LogLines().back().substr(25), row.line);
+    }
 }

@@ -37,7 +37,11 @@ protected:
         return -1;
     }
     Bytes WriterRow() const { return writer->ReadMemory(emu::WriterEmulator::kBodyInfoAddr, 16); }
-    void SetWriterRow(const Bytes& row) { writer->WriteMemory(emu::WriterEmulator::kBodyInfoAddr, row); }
+    // The writer holds `row`, with its own checksum in bytes 2-3.
+    void SetWriterRow(const Bytes& row) {
+        writer->WriteMemory(emu::WriterEmulator::kBodyInfoAddr, row);
+        writer->KeepChecksum();
+    }
 
     // Host row 0 describes an eight-bank ByteMode body; the bank list follows.
     void EightBankBody(uint8_t bankByte) {
@@ -128,9 +132,6 @@ TEST_F(SelectorsTest, TheLockOptionBitFollowsTheSettingAndThePolarity) {
 
 TEST_F(SelectorsTest, ALockChangeRefreshesTheRowFirstPausesAndShowsTheWritersChecksum) {
     Bytes row = WriterRow();
-    row[2] = 0x34;
-    row[3] = 0x12;
-    SetWriterRow(row);
     view.SetSelection(Control::ComboBox4, 1);
     ClearRecords();
     ComboBox4Change(ctx());
@@ -150,11 +151,11 @@ TEST_F(SelectorsTest, ALockChangeRefreshesTheRowFirstPausesAndShowsTheWritersChe
 TEST_F(SelectorsTest, RollingCodeOffClearsOnlyItsBit) {
     const Bytes writerRow = {0xA5, 0x01, 0x11, 0x22, 0x7F, 0x00, 0x02, 0x33, 0xD2, 0x44, 0x55, 0x66, 0x77, 0xE5, 0x88, 0x99};
     SetWriterRow(writerRow);
+    Bytes expected = WriterRow();  // with the writer's checksum, as it is read
     state().BodyInfo[0][9] = 0xEE;  // the host's stale copy does not matter
     view.SetSelection(Control::ComboBox3, 0);
     ClearRecords();
     EXPECT_EQ(ComboBox3Change(ctx()), Outcome::Done);
-    Bytes expected = writerRow;
     expected[4] = 0x5F;
     EXPECT_EQ(RowSent(), expected);
     EXPECT_EQ(GapAfterRow(), 1 + 100 + 50);

@@ -25,7 +25,7 @@ TEST_F(StartupTest, WorkingWriterIsTakenOver) {
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM3 Connect OK !!!"});
     const auto& upper = Pane(Control::RichEdit1);
     ASSERT_EQ(upper.size(), 2u + 3u + 64u + 2u);
-    EXPECT_EQ(upper[0], "0000: A5 00 99 0D 80 00 04 00 80 00 00 00 00 00 00 00 ");
+    EXPECT_EQ(upper[0], "0000: A5 00 31 00 80 00 04 00 80 00 00 00 00 00 00 00 ");
     EXPECT_EQ(upper[1], "Receiver Data Length = 16 bytes");
     EXPECT_EQ(upper[2], "0000: 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 ");
     EXPECT_EQ(upper[4], "Option Checksum =0088");

@@ -67,7 +67,9 @@ TEST_F(UploadRomTest, ByteModeBodyOf32Values) {
                                         "Receiver Data Length = 32 bytes", "Object Checksum =09F0"}));
     EXPECT_TRUE(Pane(Control::RichEdit2).empty());
     EXPECT_EQ(form.Field(Control::Edit1), "0C54");
-    EXPECT_EQ(SentBytes(), Concat({BlockReadRequest(0x7F90, 16), BlockReadRequest(0x7F80, 16), BlockReadRequest(0x4000, 32)}));
+    // Each area is read twice: what is kept is confirmed.
+    EXPECT_EQ(SentBytes(), Concat({BlockReadRequest(0x7F90, 16), BlockReadRequest(0x7F90, 16), BlockReadRequest(0x7F80, 16),
+                                   BlockReadRequest(0x7F80, 16), BlockReadRequest(0x4000, 32), BlockReadRequest(0x4000, 32)}));
     // The selectors follow the uploaded body afterwards.
     EXPECT_EQ(form.Selector(Control::ComboBox1).selection, 1);
     EXPECT_EQ(state().OptionBytes[15], 8);
@@ -91,7 +93,8 @@ TEST_F(UploadRomTest, WordBodyIsReadWholeWhileTheHostWasInByteMode) {
     WriterHolds({0xA5, 2, 0, 0, 0x00, 8, 0, 0, 0x02, 0, 0, 0, 0, 0, 0, 0}, std::vector<uint8_t>(16, 0),
                 {0x34, 0x12, 0x78, 0x56, 0xBC, 0x9A, 0xF0, 0xDE, 1, 0, 2, 0, 3, 0, 4, 0});
     EXPECT_EQ(UploadtoWriter1Click(ctx()), Outcome::Done);
-    EXPECT_EQ(SentBytes(), Concat({BlockReadRequest(0x7F90, 16), BlockReadRequest(0x7F80, 16), BlockReadRequest(0x4000, 16)}));
+    EXPECT_EQ(SentBytes(), Concat({BlockReadRequest(0x7F90, 16), BlockReadRequest(0x7F90, 16), BlockReadRequest(0x7F80, 16),
+                                   BlockReadRequest(0x7F80, 16), BlockReadRequest(0x4000, 16), BlockReadRequest(0x4000, 16)}));
     EXPECT_EQ(Pane(Control::RichEdit1)[3], "0000: 1234 5678 9ABC DEF0 0001 0002 0003 0004 ");
     EXPECT_EQ(Pane(Control::RichEdit1)[4], "Receiver Data Length = 16 bytes");
     EXPECT_EQ(state().RomImage[3], 0xDEF0);
