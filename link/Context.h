@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "config/WriterState.h"
 #include "link/Findings.h"
@@ -26,6 +27,16 @@ struct Link {
     bool answerIncomplete = false;
     // When the host last found the line with nothing more on it.
     int64_t lastDrainMs = 0;
+    // The wait of the last exchange before its drain.
+    int64_t lastWaitMs = 0;
+    // The writer holds an image the host has verified: read whole at
+    // start-up, by Upload or Copy, or downloaded and read back by Load. A
+    // failed Load, Copy or firmware update leaves it unknown, and nothing
+    // is programmed or verified from it until it is known again.
+    bool imageVerified = false;
+    // The writer's 8 version bytes as last read whole: what a read of 0x0400
+    // must bring back to prove that the line is in step again.
+    std::vector<uint8_t> versionBytes;
     // Every byte of every answer taken so far: whether the writer said
     // anything at all during an operation.
     int64_t receivedBytes = 0;

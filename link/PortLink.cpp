@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "link/LogLine.h"
+#include "link/WriterCommands.h"
 
 namespace otp {
 
@@ -68,22 +69,96 @@ void WaitUntilSent(Context& ctx) {
 
 void AnswerIncomplete(Context& ctx) { ctx.link.answerIncomplete = true; }
 
+int64_t QuietNeededMs(Context& ctx) {
+    int64_t need = std::max<int64_t>(kQuietMs, ctx.link.lastWaitMs);
+    if (const std::optional<int> body = SelectedBody(ctx)) {
+        const WriterState& s = ctx.state;
+        const size_t b = static_cast<size_t>(*body);
+        for (const int32_t ticks : {s.BNK_DLY[b], s.PRG_DLY[b], s.VER_DLY[b], s.CPY_DLY[b]})
+            need = std::max<int64_t>(need, int64_t{ticks} * 10);
+    }
+    return std::min<int64_t>(need, kQuietLimitMs);
+}
+
+namespace {
+
+// Waits until nothing has arrived for `quietMs`, counted from `quietFrom`;
+// a line that never goes quiet is given kSettleLimitMs beyond that.
+void WaitForQuiet(Context& ctx, int64_t quietFrom, int64_t quietMs) {
+    Link& link = ctx.link;
+    constexpr int kPollMs = 20;
+    const int64_t giveUpMs = ctx.pacer.NowMs() + quietMs + kSettleLimitMs;
+    while (link.PortHandle && ctx.pacer.NowMs() - quietFrom < quietMs && ctx.pacer.NowMs() < giveUpMs) {
+        ctx.pacer.Sleep(kPollMs);
+        if (!link.PortHandle->TakeArrived().empty()) quietFrom = ctx.pacer.NowMs();
+    }
+}
+
+// Reads the 8 version bytes at 0x0400, leaving the state's buffers alone:
+// the line is in step when exactly 8 come and they are the ones known (or,
+// when none are known yet, they become the known ones).
+enum class Step { InStep, Silent, OutOfStep };
+
+Step CheckLineInStep(Context& ctx) {
+    Link& link = ctx.link;
+    link.PortHandle->DiscardInput();
+    PacedSender out(ctx);
+    const uint8_t request[] = {static_cast<uint8_t>(Cmd::BlockRead), kArea, kAddrVersion & 0xFF, kAddrVersion >> 8,
+                               kVersionBytes, 0x00, 0x00, 0x00};
+    for (uint8_t b : request) out.Send(b, 1);
+    WaitUntilSent(ctx);
+    ctx.pacer.Sleep(100);
+    if (!link.PortHandle) return Step::Silent;
+    const std::vector<uint8_t> bytes = link.PortHandle->TakeArrived();
+    link.receivedBytes += static_cast<int64_t>(bytes.size());
+    if (bytes.empty()) return Step::Silent;
+    if (bytes.size() != static_cast<size_t>(kVersionBytes)) return Step::OutOfStep;
+    if (link.versionBytes.empty()) link.versionBytes = bytes;
+    return bytes == link.versionBytes ? Step::InStep : Step::OutOfStep;
+}
+
+// After an answer that was not whole: the line is quiet and in step again,
+// or the port is given up.
+void Resynchronise(Context& ctx, bool unasked) {
+    Link& link = ctx.link;
+    const int64_t quietMs = QuietNeededMs(ctx);
+    int64_t quietFrom = unasked ? ctx.pacer.NowMs() : link.lastDrainMs;
+    Step step = Step::Silent;
+    for (int attempt = 0; attempt < 2 && link.PortHandle; ++attempt) {
+        WaitForQuiet(ctx, quietFrom, quietMs);
+        if (!link.PortHandle) break;
+        step = CheckLineInStep(ctx);
+        if (step == Step::InStep) {
+            link.answerIncomplete = false;
+            return;
+        }
+        // A late answer that crossed the check gets a second one; a silent
+        // writer does not.
+        if (step == Step::Silent) break;
+        quietFrom = ctx.pacer.NowMs();
+    }
+    // The next operation tries again from the start.
+    link.answerIncomplete = true;
+    if (!link.PortHandle) return;
+    link.PortHandle.reset();
+    if (step == Step::Silent) {
+        Diagnose(ctx, "the writer did not answer a read of its version bytes");
+        Line(ctx, "  -----> The writer does not answer: check the writer and the cable, then start again !!!");
+    } else {
+        Diagnose(ctx, "a read of the writer's version bytes did not bring them back as before");
+        Line(ctx, "  -----> The writer's answers are out of step with the host's requests: check the writer and the "
+                  "cable, then start again !!!");
+    }
+}
+
+}  // namespace
+
 void DiscardArrived(Context& ctx) {
     Link& link = ctx.link;
     if (!link.PortHandle) return;
     const bool unasked = link.PortHandle->DiscardInput();
-    if (link.answerIncomplete || unasked) {
-        constexpr int kPollMs = 20;
-        const int64_t start = ctx.pacer.NowMs();
-        int64_t quietFrom = unasked ? start : link.lastDrainMs;
-        while (link.PortHandle && ctx.pacer.NowMs() - quietFrom < kQuietMs &&
-               ctx.pacer.NowMs() - start < kSettleLimitMs) {
-            ctx.pacer.Sleep(kPollMs);
-            if (!link.PortHandle->TakeArrived().empty()) quietFrom = ctx.pacer.NowMs();
-        }
-        link.answerIncomplete = false;
-    }
-    link.PortHandle->DiscardInput();
+    if (link.answerIncomplete || unasked) Resynchronise(ctx, unasked);
+    if (link.PortHandle) link.PortHandle->DiscardInput();
 }
 
 void DrainReply(Context& ctx) {

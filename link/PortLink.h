@@ -26,13 +26,23 @@ void WaitUntilSent(Context& ctx);
 // Throws away what has arrived and not been drained; every exchange with the
 // writer starts with it, so that a reply belongs to the request that asked.
 // After an exchange that ended without its whole answer, or when unasked
-// bytes are found, it first waits until the line has been quiet for
-// kQuietMs (at most kSettleLimitMs), so that a late answer cannot arrive
-// during the next request's wait and pass for its answer.
+// bytes are found, it first re-synchronises: it waits until the line has
+// been quiet for as long as the writer may still be answering (QuietNeededMs),
+// then reads the 8 version bytes and needs exactly those it knows. A late
+// answer then cannot arrive during the next request's wait and pass for its
+// answer. When two tries fail, the port is given up with the line
+// "  -----> The writer's answers are out of step with the host's requests: ...",
+// and the operation goes down its no-reply path.
 void DiscardArrived(Context& ctx);
 // The exchange just drained did not get its whole answer.
 void AnswerIncomplete(Context& ctx);
+// How long the line must stay quiet before the host believes no late answer
+// is still on its way: the longest of 1 s, the wait of the last exchange and
+// the selected body's operation waits, at most kQuietLimitMs.
+int64_t QuietNeededMs(Context& ctx);
 constexpr int kQuietMs = 1000;
+constexpr int kQuietLimitMs = 30000;
+// A line that never goes quiet (a flood) is given this much beyond the quiet needed.
 constexpr int kSettleLimitMs = 5000;
 // Moves everything that has arrived into ReplyBuffer. More than 8192 bytes
 // are thrown away and give an empty reply. No open port: ReplyLength 0.

@@ -20,6 +20,7 @@ void FoldIntoWords(WriterState& s, int count) {
 
 void ProgressWait(Context& ctx, int ticks) {
     WaitUntilSent(ctx);
+    ctx.link.lastWaitMs = int64_t{std::max(ticks, 0)} * 10;
     ctx.view.SetProgressMax(std::max(ticks, 0));
     ctx.view.ShowProgress(true);
     for (int i = 0; i < ticks; ++i) {
@@ -50,6 +51,7 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
         const int ticks = (d * 15) / 100 + d / 128 + 1;
         if (ticks <= 10) {
             WaitUntilSent(ctx);
+            ctx.link.lastWaitMs = 100;
             ctx.pacer.Sleep(100);
         } else {
             ProgressWait(ctx, ticks);

@@ -127,9 +127,17 @@ Outcome UpdateWriter1Click(Context& ctx) {
     const BlockRead read = ReadWriterBlock(ctx, kArea, kFirmwareBodyStart, n);
     ClosePort(ctx);
     const bool same = CompareReadBack(ctx, n, read);
+    // The version bytes are the new firmware's first 8; after a failed
+    // update nobody knows them until they are read again.
+    ctx.link.versionBytes.clear();
+    if (same && n >= kVersionBytes)
+        for (int i = 0; i < kVersionBytes; ++i)
+            ctx.link.versionBytes.push_back(static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]));
     if (same) DumpValues(ctx.view, s.ReadBackBuffer.data(), n, 16, 2, kFirmwareBodyStart, 1);
     Line(ctx, ReplyLengthLine(n));
     const bool restored = RestoreBodyInfo(ctx);
+    // A writer whose update failed may hold anything.
+    if (!same || !restored) ctx.link.imageVerified = false;
     return same && restored ? Outcome::Done : Outcome::Failed;
 }
 

@@ -13,7 +13,11 @@ std::string ReadWriterVersion(Context& ctx) {
     ReadWriterBlock(ctx, kArea, kAddrVersion, kVersionBytes);
     std::string text;
     for (int i = 0; i < ctx.state.ReplyLength; ++i) text += FormatHex(ctx.state.ReadBackBuffer[static_cast<size_t>(i)], 1);
-    if (ctx.state.ReplyLength == kVersionBytes) ctx.state.WriterVersion = text;
+    if (ctx.state.ReplyLength == kVersionBytes) {
+        ctx.state.WriterVersion = text;
+        // What a read of the version proves the line in step with.
+        ctx.link.versionBytes.assign(ctx.state.ReplyBuffer.begin(), ctx.state.ReplyBuffer.begin() + kVersionBytes);
+    }
     return text;
 }
 

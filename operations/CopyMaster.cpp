@@ -79,6 +79,9 @@ Outcome Button5Click(Context& ctx) {
         outcome = Outcome::Failed;
     }
     ClosePort(ctx);
+    // A copy that did not end well may have left the writer with a part of
+    // the master, or anything: it is known only after a good one.
+    ctx.link.imageVerified = outcome == Outcome::Done;
     return outcome;
 }
 

@@ -34,6 +34,14 @@ bool FinishProgram(Context& ctx) {
 
 Outcome Verdict(bool ok) { return ok ? Outcome::Done : Outcome::Failed; }
 
+// A chip is programmed or verified only from an image the host has seen the
+// writer hold; otherwise the notice says what to do.
+bool ImageKnown(Context& ctx) {
+    if (ctx.link.imageVerified) return true;
+    ctx.view.ShowNotice(kImageNotVerified);
+    return false;
+}
+
 }  // namespace
 
 bool BlankCheckOk(const WriterState& s) { return s.ReplyLength == 1 && s.ReplyBuffer[0] == 0x00; }
@@ -80,6 +88,7 @@ Outcome SingleCommand(Context& ctx, Cmd cmd, const std::vector<std::string>& lin
                       const std::array<int32_t, kMaxBodies>& waits, bool (*judge)(Context&)) {
     const auto body = BodyForWaits(ctx);
     if (!body) return Outcome::Refused;
+    if (cmd != Cmd::BlankCheck && !ImageKnown(ctx)) return Outcome::Refused;
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
     CommandStep(ctx, cmd, lines, waits[static_cast<size_t>(*body)]);
@@ -116,6 +125,7 @@ Outcome Button4Click(Context& ctx) {
 Outcome Button1Click(Context& ctx) {
     const auto body = BodyForWaits(ctx);
     if (!body) return Outcome::Refused;
+    if (!ImageKnown(ctx)) return Outcome::Refused;
     const size_t row = static_cast<size_t>(*body);
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);

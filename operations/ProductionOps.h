@@ -7,6 +7,11 @@
 
 namespace otp {
 
+// The refusal of Auto, Program and Verify while the writer's image is unknown.
+inline constexpr const char* kImageNotVerified =
+    "The writer's image is not verified (a load, copy or update did not end well, or the start-up did not read "
+    "it): load the ROM file again !!!";
+
 // Verdicts on the reply just drained.
 // Exactly one byte, 0x00.
 bool BlankCheckOk(const WriterState& s);

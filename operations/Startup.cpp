@@ -18,6 +18,7 @@ StartupResult ConnectWriter(Context& ctx) {
     MainView& view = ctx.view;
     OpenPort(ctx);
     ctx.pacer.Sleep(50);
+    ctx.link.imageVerified = false;
     if (s.PortFailed) {
         Line(ctx, s.PortName + " Connect Error (1)!!!");
         return StartupResult::NoWriter;
@@ -41,6 +42,7 @@ StartupResult ConnectWriter(Context& ctx) {
         Line(ctx, ShortReadLine("Connect", read.received, read.requested));
         return StartupResult::NoWriter;
     }
+    ctx.link.imageVerified = true;
     // The start-up total counts option bytes 0-7 only.
     OptionChecksum(s, 8);
     ObjectChecksum(s, s.ObjectLength);

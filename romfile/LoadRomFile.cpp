@@ -93,6 +93,9 @@ Outcome DownloadToWriter(Context& ctx) {
     MainView& view = ctx.view;
     OpenPort(ctx);
     bool ok = !s.PortFailed;
+    // From the first byte sent the writer holds neither the old image nor,
+    // until the read-backs agree, the new one.
+    ctx.link.imageVerified = false;
 
     if (const std::optional<int> row = SelectedTableRow(ctx))
         TakeBodyRow(s, *row);
@@ -128,6 +131,7 @@ Outcome DownloadToWriter(Context& ctx) {
     ApplyBodyInfo(s, view);
     ShowTotalChecksum(ctx);
     ClosePort(ctx);
+    ctx.link.imageVerified = ok;
     return ok ? Outcome::Done : Outcome::Failed;
 }
 
@@ -175,6 +179,18 @@ Outcome LoadROMFile1Click(Context& ctx) {
     // A BODY line outside the body list selects no item either.
     if (!match.found || !SelectedTableRow(ctx)) {
         view.ShowNotice("The Body not support !!! ");
+        return Outcome::Refused;
+    }
+
+    // The writer takes as many image values as the body description it is
+    // sent gives; what a longer LENGTH streams beyond them it would run as
+    // commands.
+    const int bodyValues = BodyObjectLength(s.BodyInfo[static_cast<size_t>(*SelectedTableRow(ctx)) + 1]);
+    const int largest = RomFileLargestLength(*rom, s);
+    if (largest > bodyValues) {
+        Line(ctx, "  -----> LENGTH " + std::to_string(largest) + " of [" + BareFileName(*chosen) +
+                      "] is more than the " + std::to_string(bodyValues) + " values of body " + *body +
+                      ", nothing sent to the writer !!!");
         return Outcome::Refused;
     }
 

@@ -1,5 +1,6 @@
 #include "romfile/RomDamage.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -36,7 +37,24 @@ private:
     WriterState& s_;
 };
 
+class LengthFinder : public RomSectionEvents {
+public:
+    explicit LengthFinder(const WriterState& scratch) : s_(scratch) {}
+    void SectionRead(int32_t, const DataSection&) override { largest = std::max(largest, s_.ObjectLength); }
+    int largest = 0;
+
+private:
+    const WriterState& s_;
+};
+
 }  // namespace
+
+int RomFileLargestLength(TextLines rest, const WriterState& s) {
+    auto scratch = std::make_unique<WriterState>(s);
+    LengthFinder finder(*scratch);
+    ReadRomSections(rest, *scratch, finder);
+    return finder.largest;
+}
 
 std::string RomFileDamage(TextLines rest, const WriterState& s) {
     auto scratch = std::make_unique<WriterState>(s);

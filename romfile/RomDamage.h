@@ -15,4 +15,7 @@ namespace otp {
 // from what the file holds are damage. `s` itself is not changed.
 std::string RomFileDamage(TextLines rest, const WriterState& s);
 
+// The largest LENGTH of the data sections in `rest`; 0 when there are none.
+int RomFileLargestLength(TextLines rest, const WriterState& s);
+
 }  // namespace otp

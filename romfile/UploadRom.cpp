@@ -44,6 +44,7 @@ Outcome UploadtoWriter1Click(Context& ctx) {
         return Outcome::Failed;
     }
     ApplyBodyInfo(s, ctx.view);
+    ctx.link.imageVerified = true;
     return Outcome::Done;
 }
 

@@ -126,7 +126,11 @@ TEST_F(UpdateWriterTest, SilentWriterFailsTheUpdateWhateverTheFileHolds) {
     EXPECT_EQ(UpdateWriter1Click(ctx()), Outcome::Failed);
     EXPECT_EQ(Pane(Control::RichEdit2),
               (std::vector<std::string>{"  -----> Update error: 0 of 40 bytes received !!!",
-                                        "Receiver Data Length = 40 bytes", "", "Receiver Data Length = 0 bytes"}));
+                                        "Receiver Data Length = 40 bytes",
+                                        // the restore first checks the line, and the writer is silent
+                                        "  -----> The writer does not answer: check the writer and the cable, then "
+                                        "start again !!!",
+                                        "", "Receiver Data Length = 0 bytes"}));
 }
 
 TEST_F(UpdateWriterTest, NoAtTheConfirmationChangesNothing) {
