@@ -73,16 +73,18 @@ Outcome EditBodyFlags(Context& ctx, int pauseMs, uint8_t flag, const std::string
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
     const BodyInfoRow before = s.BodyInfo[0];
-    const BlockRead read = ReadBodyInfo(ctx, 0);
+    // The row goes back to the writer whole: a byte the line changed on its
+    // way here would be written back as the writer's own, so it is read twice.
+    const BlockRead read = ReadBodyInfo(ctx, 0, Reads::Confirmed);
     Outcome outcome = Outcome::Failed;
-    if (read.complete) {
+    if (read.Taken()) {
         edit(s);
         outcome = WriteAndCheck(ctx, pauseMs, OnlyBits(kBodyFlagsByte, flag), what);
     } else {
         // Only the writer's own description is edited and sent back; a part
         // of it with the host's old bytes behind would change other options.
         s.BodyInfo[0] = before;
-        Line(ctx, ShortReadLine("Option", read.received, read.requested));
+        if (!read.complete) Line(ctx, ShortReadLine("Option", read.received, read.requested));
     }
     ClosePort(ctx);
     ApplyBodyInfo(ctx.state, ctx.view);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "operations/Startup.h"
 #include "romfile/LoadRomFile.h"
 #include "romfile/UploadRom.h"
+#include "view/HexText.h"
 
 using namespace otp;
 
@@ -311,8 +313,73 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
     }
 }
 
-// A production run "load, auto, read" with any single fault: it either exits
-// with 1, or the chip in the socket is the one a run without faults makes.
+namespace {
+
+// A .rom file of `count` values for `body`, its CHECKSUM line agreeing.
+std::string RomText(const std::string& body, int count, bool words) {
+    std::ostringstream f;
+    f << "BODY " << body << "\r\nMORVIK_BYTE 0000000000000000\r\nLENGTH " << count << (words ? " WORD" : " BYTE")
+      << "\r\n";
+    const int perRow = words ? 8 : 16;
+    int sum = 0;
+    for (int i = 0; i < count; ++i) {
+        const int v = (i * 37 + 11) & (words ? 0xFFFF : 0xFF);
+        sum = (sum + v) & 0xFFFF;
+        if (i % perRow == 0) f << FormatHex(i, 4) << " ";
+        f << " " << FormatHex(v, words ? 4 : 2);
+        if (i % perRow == perRow - 1 || i == count - 1) f << " \r\n";
+    }
+    f << "CHECKSUM " << FormatHex(sum, 4) << "\r\n";
+    return f.str();
+}
+
+// The console front end on a fresh demo writer, on the test clock, in a
+// folder with the shipped Writer.ini, the demo .rom and these files.
+struct ConsoleRun {
+    int status = 0;
+    std::string out;
+    std::vector<std::string> err;
+    std::string log;  // the production log, when the run kept one as p.csv
+    std::vector<std::string> faultReports;
+    std::optional<emu::Ic> socket;  // the chip in the socket afterwards
+
+    bool Shows(const std::string& line) const { return test::HasLine(out, line) || test::Contains(err, line); }
+    const std::string& Last() const { return err.back(); }
+};
+
+ConsoleRun RunConsole(const std::vector<std::string>& args, const std::vector<std::string>& faults,
+                      const std::function<void(emu::WriterEmulator&, test::TempDir&)>& setup) {
+    test::TempDir dir;
+    dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
+    dir.Write(kDemoRom, test::ReadSource("examples/" + kDemoRom));
+    dir.Write("rx4720.rom", RomText("RX4720", 512, true));
+    VirtualPacer pacer;
+    auto opener = emu::MakeDemoOpener(pacer);
+    if (setup) setup(opener->Writer(), dir);
+    for (const std::string& rule : faults) {
+        std::string error;
+        EXPECT_TRUE(opener->Writer().AddFault(rule, error)) << rule << ": " << error;
+    }
+    std::ostringstream o, e;
+    CliEnvironment env{o, e, dir.path()};
+    env.opener = opener.get();
+    env.pacer = &pacer;
+    ConsoleRun run;
+    run.status = RunCli(args, env);
+    run.out = o.str();
+    run.err = test::Lines(e.str());
+    run.log = dir.Read("p.csv");
+    run.faultReports = opener->Writer().FaultReports();
+    if (const emu::Ic* ic = opener->Writer().Socket().Held()) run.socket = *ic;
+    return run;
+}
+
+}  // namespace
+
+// A production run with any single fault: it either exits with 1, or the
+// chip in the socket is the one a run without faults makes. The runs cover a
+// plain body, one with the rolling code on and one locked after programming,
+// with Verify, Read and Copy after the chip is programmed.
 TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
     struct Chip {
         std::vector<uint8_t> bank0;
@@ -323,41 +390,107 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
             return bank0 == o.bank0 && options == o.options && bodyInfo == o.bodyInfo && locked == o.locked;
         }
     };
-    const auto run = [](const std::string& rule, Chip& chip, std::string& out) {
-        test::TempDir dir;
-        dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
-        dir.Write(kDemoRom, test::ReadSource("examples/" + kDemoRom));
-        VirtualPacer pacer;
-        auto opener = emu::MakeDemoOpener(pacer);
-        std::string error;
-        if (!rule.empty()) {
-            EXPECT_TRUE(opener->Writer().AddFault(rule, error)) << rule << ": " << error;
-        }
-        std::ostringstream o, e;
-        CliEnvironment env{o, e, dir.path()};
-        env.opener = opener.get();
-        env.pacer = &pacer;
-        const int status = RunCli({"load", kDemoRom, "auto", "read"}, env);
-        const emu::Ic* ic = opener->Writer().Socket().Held();
+    const auto run = [](const std::vector<std::string>& args, const std::string& rule, Chip& chip, std::string& out) {
+        const ConsoleRun r = RunConsole(args, rule.empty() ? std::vector<std::string>{} : std::vector<std::string>{rule},
+                                        [&chip](emu::WriterEmulator&, test::TempDir&) { chip = Chip{}; });
+        const emu::Ic* ic = r.socket ? &*r.socket : nullptr;
         chip = ic ? Chip{ic->banks[0], ic->options, ic->bodyInfo, ic->locked} : Chip{};
-        out = o.str() + e.str();
-        return status;
+        out = r.out + ::testing::PrintToString(r.err);
+        return r.status;
     };
-    Chip golden;
-    std::string out;
-    ASSERT_EQ(run("", golden, out), 0) << out;
-
-    const char* targets[] = {"W#1", "W#2", "W#3", "W#4", "W#5", "W#6", "W#7", "W#8", "W#9",
-                             "u",   "w",   "m",   "c",   "e",   "i"};
+    const std::vector<std::string> runs[] = {
+        {"load", kDemoRom, "auto", "verify", "read", "copy"},
+        {"load", "rx4720.rom", "rolling", "on", "auto", "verify", "read", "copy"},
+        {"load", kDemoRom, "lock", "on", "auto", "verify", "read"},
+    };
+    // Block reads are counted from the start-up on: its four, the load's
+    // five, the Read's two, and the Copy's take-over (each area read twice).
+    std::vector<std::string> targets = {"u", "w", "m", "c", "e", "g", "k", "i"};
+    for (int n = 1; n <= 17; ++n) targets.push_back("W#" + std::to_string(n));
     const char* kinds[] = {"silent",   "late=700", "tail=1,700", "truncate=1", "extra=2",  "flood=9000", "garbage",
                            "corrupt=0", "lose=0",  "lose=5",     "deaf=200",   "die",      "die=1",      "die-rx=3"};
-    for (const char* target : targets) {
-        for (const char* kind : kinds) {
-            const std::string rule = std::string(target) + ":" + kind;
-            SCOPED_TRACE(rule);
-            Chip chip;
-            const int status = run(rule, chip, out);
-            EXPECT_TRUE(status == 1 || (status == 0 && chip == golden)) << "exit " << status << "\n" << out;
+    for (const auto& args : runs) {
+        SCOPED_TRACE(args[1] + " " + args[2]);
+        Chip golden;
+        std::string out;
+        ASSERT_EQ(run(args, "", golden, out), 0) << out;
+        for (const std::string& target : targets) {
+            for (const char* kind : kinds) {
+                const std::string rule = target + ":" + kind;
+                SCOPED_TRACE(rule);
+                Chip chip;
+                const int status = run(args, rule, chip, out);
+                EXPECT_TRUE(status == 1 || (status == 0 && chip == golden)) << "exit " << status << "\n" << out;
+            }
         }
+    }
+}
+
+// Each row is a case tried against writers that are not a mirror of the
+// host: a writer that fills in what it owns passes, and a writer that owes
+// an answer it did not give never gets a silent OK or PASS.
+TEST(FaultSuite, TheWriterIsJudgedByWhatItOwesNeverByWhatItOwns) {
+    const auto firmware = [](emu::WriterEmulator&, test::TempDir& dir) {
+        std::string bytes(1024 + 300, '\0');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+        dir.Write("WRITER.BIN", bytes);
+    };
+    const auto rollingFromZero = [](emu::WriterEmulator& w, test::TempDir&) { w.Socket().SetNextRollingCode(0x1200); };
+    const auto tooLong = [](emu::WriterEmulator&, test::TempDir& dir) {
+        dir.Write("long.rom", RomText("RX4400", 1100, false));
+    };
+    const struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::string> faults;
+        std::function<void(emu::WriterEmulator&, test::TempDir&)> setup;
+        int status;
+        std::string mustShow;     // a line of the panes or of standard error
+        std::string mustNotShow;  // an OK line that must not show
+        std::string lastLine;     // how the last line starts
+        std::string logHas;       // a piece of the production log
+    } rows[] = {
+        {"the lock changes of a writer that fills in its checksum pass",
+         {"load", kDemoRom, "lock", "on", "lock", "off"}, {}, nullptr, 0, "", "", "PASS"},
+        {"the body and rolling-code changes of that writer pass", {"body", "RX4720", "rolling", "on", "rolling", "off"},
+         {}, nullptr, 0, "", "", "PASS"},
+        {"its bank changes pass", {"body", "RX4935", "bank", "1", "bank", "0", "bank", "first"}, {}, nullptr, 0, "", "",
+         "PASS"},
+        {"its firmware update passes", {"--yes", "update"}, {}, firmware, 0, "", "", "PASS"},
+
+        {"a 3000-byte answer to Verify that starts with 00 fails", {"load", kDemoRom, "auto", "verify"},
+         {"g:extra=2999"}, nullptr, 1, "  -----> OTP Verify Fail !!!", "", "FAIL: OTP Verify Fail !!! (the writer answered"},
+        {"a rolling code cut after its first byte passes, but says so and is logged as not reported",
+         {"--log", "p.csv", "load", "rx4720.rom", "rolling", "on", "program"}, {"e:truncate=1"}, rollingFromZero, 0,
+         "  -----> OTP Verify OK !!!", "", "PASS: the writer reported no rolling code", ",not reported,"},
+
+        {"a blank-check status 1.5 s late never passes the Program after it",
+         {"--keep-going", "load", kDemoRom, "blank", "program"}, {"c:late=1500", "e:silent"}, nullptr, 1, "",
+         "  -----> OTP Verify OK !!!", "FAIL"},
+        {"a blank-check status 3 s late never passes the Program after it",
+         {"--keep-going", "load", kDemoRom, "blank", "program"}, {"c:late=3000", "e:silent"}, nullptr, 1, "",
+         "  -----> OTP Verify OK !!!", "FAIL"},
+        {"a program status 3 s late never passes the blank check of the chip it programmed",
+         {"--keep-going", "load", kDemoRom, "program", "auto"}, {"e#1:late=3000", "c:silent"}, nullptr, 1, "",
+         "  -----> OTP Blank Check OK !!!", "FAIL"},
+
+        {"a LENGTH larger than the body's is refused before anything is sent", {"load", "long.rom"}, {}, tooLong, 1,
+         "  -----> LENGTH 1100 of [long.rom] is more than the 1024 values of body RX4400, nothing sent to the "
+         "writer !!!",
+         "", "FAIL"},
+        {"after a failed load Auto is refused", {"--keep-going", "load", kDemoRom, "auto"}, {"m:lose=10"}, nullptr, 1,
+         std::string(kApplicationTitle) + ": " + kImageNotVerified, "  -----> OTP Verify OK !!!", "FAIL"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const ConsoleRun run = RunConsole(row.args, row.faults, row.setup);
+        const std::string all = run.out + "\n" + ::testing::PrintToString(run.err);
+        EXPECT_EQ(run.status, row.status) << all;
+        if (!row.mustShow.empty()) EXPECT_TRUE(run.Shows(row.mustShow)) << all;
+        if (!row.mustNotShow.empty()) EXPECT_FALSE(run.Shows(row.mustNotShow)) << all;
+        ASSERT_FALSE(run.err.empty());
+        EXPECT_EQ(run.Last().rfind(row.lastLine, 0), 0u) << run.Last();
+        if (!row.logHas.empty()) EXPECT_NE(run.log.find(row.logHas), std::string::npos) << run.log;
+        if (!row.faults.empty()) EXPECT_FALSE(run.faultReports.empty());
     }
 }
