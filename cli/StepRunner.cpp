@@ -20,7 +20,7 @@ StepResult StepRunner::Run(const StepRequest& step) {
     session_.ctx().findings.Clear();
     result.outcome = step.def->run(call);
     const Findings& found = session_.ctx().findings;
-    if (result.outcome != Outcome::Done) result.failure = WithFindings(watch_.FirstFailure(), found);
+    if (result.outcome != Outcome::Done) result.failure = watch_.FailureWith(found);
     else result.note = found.Text();
     return result;
 }

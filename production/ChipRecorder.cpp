@@ -66,7 +66,7 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     record.durationMs = ctx.pacer.NowMs() - startMs;
     result.verdict = VerdictOf(outcome, ctx.state.PortFailed, ctx.link.receivedBytes != received);
     const Findings& found = ctx.findings;
-    if (result.verdict != Verdict::Pass) result.failure = WithFindings(watch_.FirstFailure(), found);
+    if (result.verdict != Verdict::Pass) result.failure = watch_.FailureWith(found);
     else result.note = found.Text();
     record.verdict = result.verdict;
     record.failure = result.verdict != Verdict::Pass ? result.failure : result.note;

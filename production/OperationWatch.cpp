@@ -30,6 +30,11 @@ void OperationWatch::Failure(const std::string& text) {
     if (firstFailure_.empty()) firstFailure_ = WithoutArrow(text.substr(0, text.find('\n')));
 }
 
+std::string OperationWatch::FailureWith(const Findings& found) const {
+    if (firstFailure_.empty() && !found.notes.empty()) return found.Text();
+    return WithFindings(FirstFailure(), found);
+}
+
 void OperationWatch::Begin() {
     firstFailure_.clear();
     lastLine_.clear();

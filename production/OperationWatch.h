@@ -4,6 +4,7 @@
 // the total-checksum field. Everything passes on to the real view.
 #include <string>
 
+#include "link/Findings.h"
 #include "view/ForwardingView.h"
 
 namespace otp {
@@ -17,6 +18,10 @@ public:
     // The first failure line, box or notice since Begin, without a line's
     // leading blanks and arrow; the last pane line when nothing said more.
     std::string FirstFailure() const { return firstFailure_.empty() ? lastLine_ : firstFailure_; }
+    // What went wrong, told whole: the first failure line with the findings
+    // behind it, or the findings alone when no line said it (the last pane
+    // line then says nothing about it).
+    std::string FailureWith(const Findings& found) const;
     bool RollingCodeShown() const { return rollingCodeShown_; }
     // What Edit1 shows now.
     const std::string& Checksum() const { return checksum_; }
