@@ -1313,6 +1313,10 @@ TEST_F(WindowTest, TheStatusBarShowsEachVerdictAndTheCounts) {
     ASSERT_GE(entries.size(), 2);
     EXPECT_EQ(entries[entries.size() - 2]->text(), "Demo");
     EXPECT_EQ(entries.back()->text(), "?");  // "?" stays last
+    const auto fault = [&demo](const std::string& rule) {
+        std::string error;
+        ASSERT_TRUE(demo->Writer().AddFault(rule, error)) << error;
+    };
     const auto shown = [this] {
         return (Find<QLabel>("Verdict")->text() + " | " + Find<QLabel>("VerdictDetail")->text() + " | " +
                 Find<QLabel>("ChipCounts")->text())
@@ -1330,11 +1334,27 @@ TEST_F(WindowTest, TheStatusBarShowsEachVerdictAndTheCounts) {
          "FAIL | OTP Blank Check Fail !!! | Chips 2: passed 1, failed 1, yield 50.0 %", "window-fail.png"},
         {"a selector is no chip operation", [&] { form->ComboBox4Change(); },
          "FAIL | OTP Blank Check Fail !!! | Chips 2: passed 1, failed 1, yield 50.0 %", nullptr},
+        {"a Verify answered with more bytes than any answer has fails and says what came",
+         [&] {
+             fault("g:extra=30");
+             QTest::mouseClick(Find<QPushButton>("Button4"), Qt::LeftButton);
+         },
+         "FAIL | OTP Verify Fail !!! (the writer answered 31 bytes; no answer is that long) | Chips 3: passed 1, "
+         "failed 2, yield 33.3 %",
+         nullptr},
         {"Next chip puts a blank chip in", [&] { Find<QAction>("NextChip1")->trigger(); form->Button2Click(); },
-         "PASS | The chip passed | Chips 3: passed 2, failed 1, yield 66.7 %", nullptr},
+         "PASS | The chip passed | Chips 4: passed 2, failed 2, yield 50.0 %", nullptr},
         {"Reset starts the counts again",
          [&] { QTest::mouseClick(Find<QPushButton>("ResetCounts"), Qt::LeftButton); },
          "PASS | The chip passed | Chips 0: passed 0, failed 0, yield -", nullptr},
+        {"a lock change that did not stick says so beside the last verdict",
+         [&] {
+             fault("u:lose=5");  // BodyFlags lost on the line: the rest of the row moves up a byte
+             Find<QComboBox>("ComboBox4")->setCurrentIndex(1);
+             form->ComboBox4Change();
+         },
+         "PASS | The last operation found: the writer did not keep the lock ON | Chips 0: passed 0, failed 0, yield -",
+         nullptr},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
