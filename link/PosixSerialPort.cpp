@@ -177,7 +177,8 @@ OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<Se
     ioctl(fd, TIOCEXCL);  // fails only for a device that is no terminal, found out next
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) return Fail(OpenResult::SettingError, device, errno, fd);
-    if (!MakeLineRaw(tio) || tcsetattr(fd, TCSANOW, &tio) != 0) return Fail(OpenResult::SettingError, device, errno, fd);
+    if (!MakeLineRaw(tio) || tcsetattr(fd, TCSANOW, &tio) != 0)
+        return Fail(OpenResult::SettingError, device, errno, fd);
     // Neither reads nor writes block: a write waits a bounded time for room.
     port = std::make_unique<PosixSerialPort>(fd);
     return OpenResult::Ok;

@@ -330,8 +330,9 @@ TEST_F(ProductionOpsTest, WithNoUsableBodySelectedNothingIsSent) {
         int selection;
     } rows[] = {{"no body selected", -1}, {"a body whose Writer.ini row gives an image length of 0", 4}};
     for (const auto& row : rows) {
-        for (Outcome (*op)(Context&) : {Button1Click, Button2Click, Button3Click, Button4Click, Button5Click, Button6Click}) {
-            SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.name);
+        for (Outcome (*op)(Context&) :
+             {Button1Click, Button2Click, Button3Click, Button4Click, Button5Click, Button6Click}) {
             view.SetSelection(Control::ComboBox1, row.selection);
             form.AppendLine(Control::RichEdit2, "kept");
             ClearRecords();

@@ -110,14 +110,15 @@ TEST_F(StartupTest, VersionMismatchIsReportedAndAdopted) {
 // writer is checked all the same.
 TEST_F(StartupTest, BodiesWhoseRowsFallShortAreNamed) {
     const std::string unavailable = "Body RX9 in Writer.ini gives an image length of 0 ";
+    const std::string sentAs00 = " of its 16 bytes are sent as 00 !!!";
     const struct {
         const char* info;  // the INFO lines of body RX9
         std::string line;  // "" for none
     } rows[] = {
         {"INFO $A5,1,0,0,$80,0,4,0,$80,0,0,0,0,0,0,0", ""},
         {"INFO $A5,1,0,0,$80,0,4,0\n+ $80,0,0,0,0,0,0,0,0,0", ""},
-        {"INFO $A5,1,0,0,$80,0,4,0,$80", "Body RX9 in Writer.ini has 9 values in INFO: the other 7 of its 16 bytes are sent as 00 !!!"},
-        {"INFO $A5,1,0,0,$80,16", "Body RX9 in Writer.ini has 6 values in INFO: the other 10 of its 16 bytes are sent as 00 !!!"},
+        {"INFO $A5,1,0,0,$80,0,4,0,$80", "Body RX9 in Writer.ini has 9 values in INFO: the other 7" + sentAs00},
+        {"INFO $A5,1,0,0,$80,16", "Body RX9 in Writer.ini has 6 values in INFO: the other 10" + sentAs00},
         {"INFO $A5,1\n+ 0", unavailable + "(INFO has 3 values): it is not available !!!"},
         {"INFO $A5", unavailable + "(INFO has 1 value): it is not available !!!"},
         {"", unavailable + "(INFO has 0 values): it is not available !!!"},

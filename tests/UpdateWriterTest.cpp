@@ -161,10 +161,12 @@ TEST_F(UpdateWriterTest, BadFirmwareFilesNeverReachTheWriter) {
         EXPECT_EQ(wire.opens, 0);
     }
     // Files of a size the writer cannot take as a whole.
-    const std::pair<int, const char*> sizes[] = {
+    const std::string tooLarge =
+        " bytes; it may have at most 16384 (15360 sent after the first 1024), so nothing was sent !!!";
+    const std::pair<int, std::string> sizes[] = {
         {1024, "has 1024 bytes; it needs more than 1024, so nothing was sent !!!"},
-        {16385, "has 16385 bytes; it may have at most 16384 (15360 sent after the first 1024), so nothing was sent !!!"},
-        {20000, "has 20000 bytes; it may have at most 16384 (15360 sent after the first 1024), so nothing was sent !!!"},
+        {16385, "has 16385" + tooLarge},
+        {20000, "has 20000" + tooLarge},
     };
     for (const auto& [size, notice] : sizes) {
         MakeFirmware(size);

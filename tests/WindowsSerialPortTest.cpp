@@ -58,8 +58,12 @@ TEST(WindowsSerialPort, TheLineIsAskedForRawBytes) {
         EXPECT_EQ(dcb.Parity, NOPARITY);
         EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
         EXPECT_EQ(dcb.fBinary, 1u);
-        for (const DWORD flag : {dcb.fParity, dcb.fOutX, dcb.fInX, dcb.fErrorChar, dcb.fNull, dcb.fAbortOnError})
-            EXPECT_EQ(flag, 0u);
+        const struct {
+            const char* name;
+            DWORD value;
+        } off[] = {{"fParity", dcb.fParity}, {"fOutX", dcb.fOutX}, {"fInX", dcb.fInX},
+                   {"fErrorChar", dcb.fErrorChar}, {"fNull", dcb.fNull}, {"fAbortOnError", dcb.fAbortOnError}};
+        for (const auto& flag : off) EXPECT_EQ(flag.value, 0u) << flag.name;
         EXPECT_EQ(dcb.fOutxCtsFlow, had.fOutxCtsFlow);
         EXPECT_EQ(dcb.fOutxDsrFlow, had.fOutxDsrFlow);
         EXPECT_EQ(dcb.fDtrControl, had.fDtrControl);
