@@ -63,6 +63,8 @@ private:
             ++s_.BodyCount;
             body_ = s_.BodyCount - 1;
             s_.BodyInfo[static_cast<size_t>(body_ + 1)] = BodyInfoRow{};
+            s_.BodyName[static_cast<size_t>(body_)] = f.ValueField;
+            s_.InfoCount[static_cast<size_t>(body_)] = 0;
             view_.AddChoice(Control::ComboBox1, f.ValueField);
             infoIndex_ = 0;
             return true;
@@ -91,6 +93,7 @@ private:
             if (infoIndex_ < kMaxInfoBytes)
                 row[static_cast<size_t>(infoIndex_)] = static_cast<uint8_t>(ParseNumber(element, 10) & 0xFF);
             ++infoIndex_;
+            ++s_.InfoCount[static_cast<size_t>(body_)];
             if (comma == std::string::npos) break;
             start = comma + 1;
         }

@@ -54,6 +54,10 @@ void TakeBodyRow(WriterState& s, int body) {
 
 int BodyObjectLength(const BodyInfoRow& row) { return row[kBodyLengthByte] + 256 * row[kBodyLengthByte + 1]; }
 
+bool BodyAvailable(const WriterState& s, int body) {
+    return body >= 0 && body < kMaxBodies && BodyObjectLength(s.BodyInfo[static_cast<size_t>(body + 1)]) != 0;
+}
+
 int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }
 
 int BodyBank(const BodyInfoRow& row) { return row[kBodyBankByte] >> kBankShift; }

@@ -73,6 +73,11 @@ struct WriterState {
     std::array<int32_t, kMaxBodies> CPY_DLY{};
     std::array<int32_t, kMaxBodies> OBJ_DLY{};
     std::array<int32_t, kMaxBodies> OFFSET{};
+    // Each body's name as Writer.ini's BODY line gives it, and how many INFO
+    // values its lists held (those past the row's 32 bytes counted too); the
+    // bytes of a row its lists did not reach are 0.
+    std::array<std::string, kMaxBodies> BodyName{};
+    std::array<int32_t, kMaxBodies> InfoCount{};
 
     // Layout mode: 2 digits and 16 per row (ByteMode) or 4 and 8 (WordMode).
     int ValueDigits = 0;
@@ -128,6 +133,11 @@ void TakeBodyRow(WriterState& s, int body);
 
 // Bytes 5-6 of a BodyInfo row, low byte first.
 int BodyObjectLength(const BodyInfoRow& row);
+// Whether the configured body with combo index `body` can be sent to the
+// writer: its row gives an image length. A row of length 0 (an INFO list that
+// stops before bytes 5-6, or zeros there) would have the writer check,
+// program and compare nothing.
+bool BodyAvailable(const WriterState& s, int body);
 // The image values BodyInfo row 0 describes, kept inside RomImage: its
 // BodyObjectLength, at most kRomImageSize.
 int BodyImageCount(const WriterState& s);

@@ -60,7 +60,8 @@ struct Context {
 // Notes a finding of the operation under way.
 inline void Diagnose(Context& ctx, const std::string& text) { ctx.findings.Note(text); }
 
-// The text of the refusal when no configured body is selected.
+// The text of the refusal when no configured body is selected, or one whose
+// Writer.ini row gives no image length.
 inline constexpr const char* kBodyNotAvailable = "The body is not available !!!";
 
 // The item selected in ComboBox1 as a row of the per-body tables (BNK_DLY ...
@@ -75,12 +76,12 @@ inline std::optional<int> SelectedTableRow(Context& ctx) {
 }
 
 // The selected, configured body: the item selected in ComboBox1 when it lies
-// below BodyCount (and so inside the tables); nothing otherwise. The
-// operations on the IC, the body change and the firmware update's restore
-// ask this.
+// below BodyCount (and so inside the tables) and its row gives an image
+// length (BodyAvailable); nothing otherwise. The operations on the IC, the
+// body change and the firmware update's restore ask this.
 inline std::optional<int> SelectedBody(Context& ctx) {
     const std::optional<int> row = SelectedTableRow(ctx);
-    if (row && *row < ctx.state.BodyCount) return row;
+    if (row && *row < ctx.state.BodyCount && BodyAvailable(ctx.state, *row)) return row;
     return std::nullopt;
 }
 

@@ -126,6 +126,22 @@ private:
 
 }  // namespace
 
+bool MakeLineRaw(termios& tio) {
+    const tcflag_t keptControl = tio.c_cflag & (CRTSCTS | CLOCAL | HUPCL);
+    cfmakeraw(&tio);
+    tio.c_cflag = (tio.c_cflag & ~(CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | HUPCL)) | CS8 | CREAD | keptControl;
+    // A break would read as a 00 (IGNBRK drops it; BRKINT off, so it raises
+    // no signal), and so would a byte with a framing error: IGNPAR drops it,
+    // but Linux looks at IGNPAR only while INPCK is set, and passes the byte
+    // on as received otherwise. With no parity bit on the line INPCK checks
+    // no parity; it only lets the errors be seen. PARMRK off: nothing is
+    // marked. A reply that lost a byte this way is short, and fails.
+    tio.c_iflag = (tio.c_iflag & ~(BRKINT | PARMRK)) | IGNBRK | IGNPAR | INPCK;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return cfsetispeed(&tio, B9600) == 0 && cfsetospeed(&tio, B9600) == 0;
+}
+
 std::string DeviceForPort(const std::string& portName) {
     if (portName.size() != 4 || portName.compare(0, 3, "COM") != 0) return {};
     const char n = portName[3];
@@ -161,15 +177,7 @@ OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<Se
     ioctl(fd, TIOCEXCL);  // fails only for a device that is no terminal, found out next
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) return Fail(OpenResult::SettingError, device, errno, fd);
-    // 9600 baud, 8 data bits, no parity, one stop bit. The line discipline is
-    // made raw as well, so that every byte passes untouched both ways; the
-    // hardware flow control and modem-line settings stay as they were.
-    const tcflag_t keptControl = tio.c_cflag & (CRTSCTS | CLOCAL | HUPCL);
-    cfmakeraw(&tio);
-    tio.c_cflag = (tio.c_cflag & ~(CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | HUPCL)) | CS8 | CREAD | keptControl;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    if (cfsetispeed(&tio, B9600) != 0 || cfsetospeed(&tio, B9600) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0)
+    if (!MakeLineRaw(tio) || tcsetattr(fd, TCSANOW, &tio) != 0)
         return Fail(OpenResult::SettingError, device, errno, fd);
     // Neither reads nor writes block: a write waits a bounded time for room.
     port = std::make_unique<PosixSerialPort>(fd);

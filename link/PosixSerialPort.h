@@ -4,7 +4,17 @@
 
 #include "link/SerialPort.h"
 
+struct termios;
+
 namespace otp {
+
+// The line settings the open asks for, made from those the tty had: 9600
+// baud, 8 data bits, no parity, one stop bit, a raw line discipline in which
+// every byte passes untouched both ways, reads that never wait, and the
+// hardware flow control and modem-line settings kept. The line's errors are
+// no data: a break is ignored and a byte with a framing or parity error is
+// dropped, so that neither reads as a 00. False when the speed is refused.
+bool MakeLineRaw(termios& tio);
 
 // The device a port name stands for: COMn is the device named by the
 // environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.

@@ -24,17 +24,6 @@ int MsSince(Clock::time_point t) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
 
-// What the driver holds: bytes waiting to be read, and bytes still to send.
-// False when the driver does not answer (the device has gone away).
-bool Queues(HANDLE port, DWORD& in, DWORD& out) {
-    DWORD errors = 0;
-    COMSTAT stat{};
-    if (!ClearCommError(port, &errors, &stat)) return false;
-    in = stat.cbInQue;
-    out = stat.cbOutQue;
-    return true;
-}
-
 class WindowsSerialPort : public SerialPort {
 public:
     // While a port is open the system's timer runs at 1 ms, so that the
@@ -45,11 +34,11 @@ public:
         // control held, cable gone): it is dropped, so that closing the port
         // never waits on it.
         DWORD in = 0, queued = 0;
-        if (!stalled_ && Queues(port_, in, queued) && queued > 0) {
+        if (!stalled_ && Queues(in, queued) && queued > 0) {
             // A byte takes 1.04 ms at 9600 baud; allow for a little more.
             const int lineMs = static_cast<int>(queued) * 11 / 10 + 20;
             const Clock::time_point start = Clock::now();
-            while (Queues(port_, in, queued) && queued > 0 && MsSince(start) < lineMs) Sleep(1);
+            while (Queues(in, queued) && queued > 0 && MsSince(start) < lineMs) Sleep(1);
         }
         PurgeComm(port_, PURGE_TXABORT | PURGE_TXCLEAR);
         CloseHandle(port_);
@@ -73,7 +62,7 @@ public:
         if (stalled_) return false;
         stalled_ = !WaitForEmptySendQueue(pacer, [this] {
             DWORD in = 0, queued = 0;
-            return Queues(port_, in, queued) ? static_cast<long>(queued) : -1L;
+            return Queues(in, queued) ? static_cast<long>(queued) : -1L;
         });
         return !stalled_;
     }
@@ -98,27 +87,72 @@ public:
             ++emptyReads;
             Sleep(1);
         }
+        // A line error since the input was last thrown away came with these
+        // bytes: one of them may be a 00 that a break left, or a byte the
+        // line garbled. None of them is taken for the writer's answer; the
+        // callers fail an empty one.
+        DWORD in = 0, out = 0;
+        Queues(in, out);
+        const bool spoiled = LineErrorsSpoilAnswer(lineErrors_);
+        lineErrors_ = 0;
+        if (spoiled) bytes.clear();
         return bytes;
     }
 
     bool DiscardInput() override {
         DWORD in = 0, out = 0;
-        bool any = Queues(port_, in, out) && in > 0;
+        bool any = Queues(in, out) && in > 0;
         PurgeComm(port_, PURGE_RXABORT | PURGE_RXCLEAR);
         uint8_t chunk[4096];
         for (;;) {
             DWORD n = 0;
-            if (!ReadFile(port_, chunk, sizeof chunk, &n, nullptr) || n == 0) return any;
+            if (!ReadFile(port_, chunk, sizeof chunk, &n, nullptr) || n == 0) break;
             any = true;
         }
+        // The errors of what was thrown away are forgotten with it.
+        lineErrors_ = 0;
+        return any;
     }
 
 private:
+    // What the driver holds: bytes waiting to be read, and bytes still to
+    // send. False when the driver does not answer (the device has gone
+    // away). Asking clears the driver's error flags, so they are kept here
+    // until the answer they belong to is taken or thrown away.
+    bool Queues(DWORD& in, DWORD& out) {
+        DWORD errors = 0;
+        COMSTAT stat{};
+        if (!ClearCommError(port_, &errors, &stat)) return false;
+        lineErrors_ |= errors;
+        in = stat.cbInQue;
+        out = stat.cbOutQue;
+        return true;
+    }
+
     HANDLE port_;
     bool stalled_ = false;
+    DWORD lineErrors_ = 0;
 };
 
 }  // namespace
+
+void MakeLineRaw(DCB& dcb) {
+    dcb.BaudRate = CBR_9600;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+}
+
+bool LineErrorsSpoilAnswer(unsigned long errors) {
+    return (errors & (CE_BREAK | CE_FRAME | CE_RXPARITY | CE_OVERRUN)) != 0;
+}
 
 std::string DeviceForPort(const std::string& portName) {
     if (portName.size() != 4 || portName.compare(0, 3, "COM") != 0) return {};
@@ -145,21 +179,9 @@ OpenResult WindowsPortOpener::Open(const std::string& portName, std::unique_ptr<
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(h, &dcb)) return settingError();
-    // 9600 baud, 8 data bits, no parity, one stop bit. As the termios port
-    // makes its line discipline raw, every byte passes untouched both ways:
-    // no XON/XOFF, no byte replaced or dropped, no stop on a line error. The
-    // hardware flow control and the modem lines stay as the driver has them.
-    dcb.BaudRate = CBR_9600;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fErrorChar = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
+    // As the termios port makes its line discipline raw, every byte passes
+    // untouched both ways; a byte the line spoiled is seen by the drain.
+    MakeLineRaw(dcb);
     if (!SetCommState(h, &dcb)) return settingError();
     // A read returns at once with what has arrived; a write of one byte
     // may take its line time (about 1 ms) and kStallMs beyond it.

@@ -1,9 +1,13 @@
 #include "maintenance/UpdateWriter.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
 
 #include "config/ApplyBodyInfo.h"
 #include "config/FileRead.h"
+#include "config/PathLookup.h"
 #include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/Transfers.h"
@@ -16,13 +20,24 @@ namespace {
 
 // Reads the firmware file into FirmwareImage (0xFF where the file ends);
 // the count of bytes read, or -1 when it is not a regular file or cannot be
-// read, and then `error` tells why. Bytes beyond the image are ignored.
+// read, and then `error` tells why. A file larger than the image is read
+// one byte beyond it, so that the count tells it.
 int ReadFirmwareFile(WriterState& s, std::string& error) {
     s.FirmwareImage.fill(0xFF);
     std::string bytes;
-    if (!ReadRegularFileHead(s.DriverPath, kFirmwareImageSize, bytes, error)) return -1;
-    for (size_t i = 0; i < bytes.size(); ++i) s.FirmwareImage[i] = static_cast<uint8_t>(bytes[i]);
+    if (!ReadRegularFileHead(s.DriverPath, kFirmwareImageSize + 1, bytes, error)) return -1;
+    const size_t held = std::min(bytes.size(), s.FirmwareImage.size());
+    for (size_t i = 0; i < held; ++i) s.FirmwareImage[i] = static_cast<uint8_t>(bytes[i]);
     return static_cast<int>(bytes.size());
+}
+
+// The size of a file that was read as larger than the image, for the notice.
+std::string LargeFileSize(const std::string& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(FsPath(path), ec);
+    if (ec || size <= static_cast<std::uintmax_t>(kFirmwareImageSize))
+        return "more than " + std::to_string(kFirmwareImageSize);  // it changed meanwhile
+    return std::to_string(size);
 }
 
 void SendFirmwareBody(Context& ctx, int n) {
@@ -114,6 +129,15 @@ Outcome UpdateWriter1Click(Context& ctx) {
     if (count <= kFirmwareBodyStart) {
         ctx.view.ShowNotice("The writer driver file [" + s.DriverPath + "] has " + std::to_string(count) +
                             " bytes; it needs more than 1024, so nothing was sent !!!");
+        return Outcome::Refused;
+    }
+    // The writer takes 15360 bytes; a larger file would be cut short there
+    // and the rest of it never sent, with the update reported as done.
+    if (count > kFirmwareImageSize) {
+        ctx.view.ShowNotice("The writer driver file [" + s.DriverPath + "] has " + LargeFileSize(s.DriverPath) +
+                            " bytes; it may have at most " + std::to_string(kFirmwareImageSize) + " (" +
+                            std::to_string(kFirmwareImageSize - kFirmwareBodyStart) + " sent after the first " +
+                            std::to_string(kFirmwareBodyStart) + "), so nothing was sent !!!");
         return Outcome::Refused;
     }
     const int n = count - kFirmwareBodyStart;

@@ -11,9 +11,9 @@
 namespace otp {
 
 // SelectedBody, whose row of the per-body tables (BNK_DLY ... OFFSET) holds
-// the waits. When no configured body is selected there is no wait to take:
-// the notice "The body is not available !!!" is shown and nothing is
-// returned.
+// the waits. When no configured body with an image length is selected there
+// is nothing to run: the notice "The body is not available !!!" is shown and
+// nothing is returned.
 std::optional<int> BodyForWaits(Context& ctx);
 
 // Sends the command byte with its pause, appends `lines` to RichEdit2, waits

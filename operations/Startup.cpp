@@ -12,6 +12,31 @@
 namespace otp {
 namespace {
 
+std::string Values(int count) { return std::to_string(count) + (count == 1 ? " value" : " values"); }
+
+// Names the bodies of Writer.ini that are not sent as they stand: a row that
+// gives an image length of 0 makes its body unavailable, and the bytes that
+// a shorter row leaves out go to the writer as 00.
+void ReportBodyRows(Context& ctx) {
+    const WriterState& s = ctx.state;
+    for (int body = 0; body < s.BodyCount; ++body) {
+        const auto k = static_cast<size_t>(body);
+        const int count = s.InfoCount[k];
+        // Not in the shape of a failure line ("  -----> "): a failed start-up
+        // is named by what failed in it, not by these.
+        const std::string start = "Body " + s.BodyName[k] + " in " + kIniFileName;
+        if (!BodyAvailable(s, body)) {
+            const std::string why =
+                count <= static_cast<int>(kBodyLengthByte) + 1 ? "INFO has " + Values(count) : "INFO bytes 5-6 are 0";
+            Line(ctx, start + " gives an image length of 0 (" + why + "): it is not available !!!");
+        } else if (count < kBodyInfoWireBytes) {
+            Line(ctx, start + " has " + Values(count) + " in INFO: the other " +
+                          std::to_string(kBodyInfoWireBytes - count) + " of its " +
+                          std::to_string(kBodyInfoWireBytes) + " bytes are sent as 00 !!!");
+        }
+    }
+}
+
 // Checks the writer and takes over what it holds.
 StartupResult ConnectWriter(Context& ctx) {
     WriterState& s = ctx.state;
@@ -70,6 +95,7 @@ StartupResult RunStartup(Context& ctx) {
         Line(ctx, error.empty() ? ini + " not found in the working directory " + ctx.workingDir + " !!!"
                                 : ini + " in " + ctx.workingDir + " can not be read (" + error + ") !!!");
     }
+    ReportBodyRows(ctx);
     // The writer is checked all the same, so that the operator sees whether it answers.
     const StartupResult result = ConnectWriter(ctx);
     ClosePort(ctx);

@@ -167,6 +167,13 @@ Outcome LoadROMFile1Click(Context& ctx) {
         return Outcome::Failed;
     }
     const IniBodyMatch match = FindIniBody(*ini, *body);
+    // A body whose Writer.ini row gives no image length would have the writer
+    // hold and compare nothing of the file.
+    const bool listed = match.found && match.position >= 0 && match.position < kMaxBodies;
+    if (listed && !BodyAvailable(s, match.position)) {
+        view.ShowNotice(kBodyNotAvailable);
+        return Outcome::Refused;
+    }
     // A damaged file is taken only when the operator says so; otherwise
     // nothing of it reaches the state or the writer.
     if (match.found) {

@@ -23,7 +23,7 @@ protected:
         if (HasFatalFailure()) return;
         dir.Write("Writer.ini",
                   "VERSION 12071000 V5.00\r\nRS232_PORT COM1\r\nWRITER_DRIVER ..\\writer.bin\r\n"
-                  "IC_BODY_START\r\nBODY RX4400\r\nINFO $A5,0,0,0,$80,0,4,0,$80\r\nIC_BODY_END\r\n");
+                  "IC_BODY_START\r\nBODY RX4400\r\nINFO $A5,0,0,0,$80,0,4,0,$80,0,0,0,0,0,0,0\r\nIC_BODY_END\r\n");
     }
 };
 

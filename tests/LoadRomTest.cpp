@@ -340,15 +340,32 @@ TEST_F(LoadRomTest, FileWithoutBodyLineIsRefused) {
     EXPECT_EQ(wire.opens, 0);
 }
 
-TEST_F(LoadRomTest, BodyThatWriterIniDoesNotListIsRefused) {
-    const auto image = state().RomImage;
-    EXPECT_EQ(Load("other.rom", File32("RX9999")), Outcome::Refused);
-    // The count of BODY lines is past the last item: nothing is selected.
-    EXPECT_EQ(TraceOf("SetSelection ComboBox1"), std::vector<std::string>{"SetSelection ComboBox1 3"});
-    EXPECT_EQ(form.Selector(Control::ComboBox1).selection, -1);
-    EXPECT_EQ(TraceOf("ShowNotice"), std::vector<std::string>{"ShowNotice The Body not support !!! "});
-    EXPECT_EQ(state().RomImage, image);
-    EXPECT_EQ(wire.opens, 0);
+TEST_F(LoadRomTest, BodyThatWriterIniDoesNotListOrDescribeIsRefused) {
+    std::string noLength = kLoadIni;
+    noLength.insert(noLength.find("IC_BODY_END"), "BODY NOLEN\nINFO $A5,3,0\n");
+    const struct {
+        std::string ini, body;
+        std::vector<std::string> selections;  // what the load selects
+        int selected;                         // the selection afterwards
+        std::string notice;
+    } rows[] = {
+        // The count of BODY lines is past the last item: nothing is selected.
+        {kLoadIni, "RX9999", {"SetSelection ComboBox1 3"}, -1, "ShowNotice The Body not support !!! "},
+        // Its row gives an image length of 0: the selection stays.
+        {noLength, "NOLEN", {}, 0, "ShowNotice The body is not available !!!"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.body);
+        view.ClearChoices(Control::ComboBox1);
+        StartWith(row.ini);
+        const auto image = state().RomImage;
+        EXPECT_EQ(Load("other.rom", File32(row.body)), Outcome::Refused);
+        EXPECT_EQ(TraceOf("SetSelection ComboBox1"), row.selections);
+        EXPECT_EQ(form.Selector(Control::ComboBox1).selection, row.selected);
+        EXPECT_EQ(TraceOf("ShowNotice"), std::vector<std::string>{row.notice});
+        EXPECT_EQ(state().RomImage, image);
+        EXPECT_EQ(wire.opens, 0);
+    }
 }
 
 TEST_F(LoadRomTest, UnreadableWriterIniStopsTheLoad) {

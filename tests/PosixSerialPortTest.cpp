@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -51,6 +52,34 @@ TEST(PosixSerialPort, PortNamesMapToDevices) {
     unsetenv("OTPWRITER_COM1");
     EXPECT_EQ(DeviceForPort(""), "");
     EXPECT_EQ(DeviceForPort("LPT1"), "");
+}
+
+// The line's errors are no data: whatever the tty had, a break is ignored
+// and a byte with a framing or parity error is dropped (Linux drops it only
+// with INPCK as well as IGNPAR), never read as a 00 or marked; the line is
+// raw 9600 8N1 with its hardware flow control and modem lines kept.
+TEST(PosixSerialPort, TheLineDropsBreaksAndBytesWithErrors) {
+    termios zero{}, every{}, cooked{};
+    every.c_iflag = every.c_oflag = every.c_cflag = every.c_lflag = ~tcflag_t{0};
+    cooked.c_iflag = ICRNL | IXON | BRKINT | PARMRK | INPCK;
+    cooked.c_cflag = CS7 | PARENB | CREAD | HUPCL;
+    cooked.c_lflag = ICANON | ECHO | ISIG;
+    for (const termios& had : {zero, every, cooked}) {
+        SCOPED_TRACE(::testing::Message() << std::hex << "iflag " << had.c_iflag << " cflag " << had.c_cflag);
+        termios tio = had;
+        ASSERT_TRUE(MakeLineRaw(tio));
+        for (const tcflag_t on : {IGNBRK, IGNPAR, INPCK}) EXPECT_EQ(tio.c_iflag & on, on) << std::hex << on;
+        for (const tcflag_t off : {BRKINT, PARMRK, ISTRIP, INLCR, IGNCR, ICRNL, IXON})
+            EXPECT_EQ(tio.c_iflag & off, 0u) << std::hex << off;
+        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CREAD), tcflag_t{CS8 | CREAD});
+        EXPECT_EQ(tio.c_cflag & (CRTSCTS | CLOCAL | HUPCL), had.c_cflag & (CRTSCTS | CLOCAL | HUPCL));
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+        EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+        EXPECT_EQ(cfgetispeed(&tio), speed_t{B9600});
+        EXPECT_EQ(cfgetospeed(&tio), speed_t{B9600});
+        EXPECT_EQ(tio.c_cc[VMIN], 0);
+        EXPECT_EQ(tio.c_cc[VTIME], 0);
+    }
 }
 
 TEST(PosixSerialPort, MissingDeviceIsAnOpenError) {

@@ -318,16 +318,31 @@ TEST_F(ProductionOpsTest, LockOnLocksTheIcWhenItIsProgrammed) {
 
 // ---------------------------------------------------------------- refusals and a dead port
 
-TEST_F(ProductionOpsTest, WithNoBodySelectedNothingIsSent) {
-    for (Outcome (*op)(Context&) : {Button1Click, Button2Click, Button3Click, Button4Click, Button5Click, Button6Click}) {
-        view.SetSelection(Control::ComboBox1, -1);
-        form.AppendLine(Control::RichEdit2, "kept");
-        ClearRecords();
-        EXPECT_EQ(op(ctx()), Outcome::Refused);
-        EXPECT_EQ(trace, std::vector<std::string>{"ShowNotice The body is not available !!!"});
-        EXPECT_EQ(wire.opens, 0);
-        EXPECT_EQ(Lower().back(), "kept");
+TEST_F(ProductionOpsTest, WithNoUsableBodySelectedNothingIsSent) {
+    // One more body, whose INFO list stops before its image length (bytes 5-6).
+    std::string ini = ExampleIni();
+    ini.insert(ini.rfind("IC_BODY_END"), "BODY RX9\nBNK_DLY 50\nPRG_DLY 300\nVER_DLY 100\nINFO $A5,4,0\n");
+    dir.Write("Writer.ini", ini);
+    view.ClearChoices(Control::ComboBox1);
+    ASSERT_EQ(RunStartup(ctx()), StartupResult::Ready);
+    const struct {
+        const char* name;
+        int selection;
+    } rows[] = {{"no body selected", -1}, {"a body whose Writer.ini row gives an image length of 0", 4}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (Outcome (*op)(Context&) :
+             {Button1Click, Button2Click, Button3Click, Button4Click, Button5Click, Button6Click}) {
+            view.SetSelection(Control::ComboBox1, row.selection);
+            form.AppendLine(Control::RichEdit2, "kept");
+            ClearRecords();
+            EXPECT_EQ(op(ctx()), Outcome::Refused);
+            EXPECT_EQ(trace, std::vector<std::string>{"ShowNotice The body is not available !!!"});
+            EXPECT_EQ(wire.opens, 0);
+            EXPECT_EQ(Lower().back(), "kept");
+        }
     }
+    EXPECT_EQ(Chip().usedBanks, 0);  // the blank IC in the socket was never programmed
 }
 
 TEST_F(ProductionOpsTest, AfterAFailedOpenEveryVerdictSeesNoReply) {

@@ -1,5 +1,6 @@
-// The selected body: a configured one (below BodyCount) for the operations on
-// the IC, any listed item's table row for Load and the image addresses.
+// The selected body: a configured one (below BodyCount) whose row gives an
+// image length, for the operations on the IC; any listed item's table row
+// for Load and the image addresses.
 #include "OperationFixture.h"
 #include "config/WriterIni.h"
 
@@ -8,16 +9,29 @@ namespace {
 
 class SelectedBodyTest : public OperationTest {};
 
-TEST_F(SelectedBodyTest, ASecondBodySectionLeavesItemsPastTheConfiguredBodies) {
-    MakeSession("IC_BODY_START\nBODY A\nBODY B\nIC_BODY_START\nBODY C\nIC_BODY_END\n");
-    ASSERT_TRUE(ReadWriterIni(state(), view, dir.path()));
-    ASSERT_EQ(state().BodyCount, 1);
-    struct Row { int selection; std::optional<int> body, tableRow; };
-    const Row rows[] = {{-1, {}, {}}, {0, 0, 0}, {1, {}, 1}, {2, {}, 2}};
+TEST_F(SelectedBodyTest, OnlyAConfiguredBodyWithAnImageLengthIsSelected) {
+    // A second body section restarts BodyCount but keeps the items and rows
+    // of the first: items past the configured bodies.
+    const std::string twoSections =
+        "IC_BODY_START\nBODY A\nINFO $A5,0,0,0,$80,16\nBODY B\nINFO $A5,1,0,0,$80,16\n"
+        "IC_BODY_START\nBODY C\nINFO $A5,2,0,0,$80,16\nIC_BODY_END\n";
+    // Rows of Writer.ini with and without an image length (bytes 5-6).
+    const std::string lengths =
+        "IC_BODY_START\nBODY FULL\nINFO $A5,0,0,0,$80,0,4,0,0,0,0,0,0,0,0,0\nBODY SHORT\nINFO $A5,1,0,0,$80,0,1\n"
+        "BODY THREE\nINFO $A5,2,0\nBODY ZEROS\nINFO $A5,3,0,0,$80,0,0,0,0,0,0,0,0,0,0,0\nBODY NONE\nIC_BODY_END\n";
+    struct Row { const std::string& ini; int selection; std::optional<int> body, tableRow; };
+    const Row rows[] = {
+        {twoSections, -1, {}, {}}, {twoSections, 0, 0, 0}, {twoSections, 1, {}, 1}, {twoSections, 2, {}, 2},
+        {lengths, 0, 0, 0},        {lengths, 1, 1, 1},     {lengths, 2, {}, 2},     {lengths, 3, {}, 3},
+        {lengths, 4, {}, 4},
+    };
     for (const Row& r : rows) {
+        MakeSession(r.ini);
+        view.ClearChoices(Control::ComboBox1);
+        ASSERT_TRUE(ReadWriterIni(state(), view, dir.path()));
         view.SetSelection(Control::ComboBox1, r.selection);
-        EXPECT_EQ(SelectedBody(ctx()), r.body) << r.selection;
-        EXPECT_EQ(SelectedTableRow(ctx()), r.tableRow) << r.selection;
+        EXPECT_EQ(SelectedBody(ctx()), r.body) << r.ini << r.selection;
+        EXPECT_EQ(SelectedTableRow(ctx()), r.tableRow) << r.ini << r.selection;
     }
 }
 

@@ -19,7 +19,7 @@ TEST_F(StartupTest, WorkingWriterIsTakenOver) {
     writer->WriteMemory(0x7F80, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
     MakeSession(
         "VERSION 12071000 V5.00\nRS232_PORT COM3\nIC_BODY_START\nBODY RX4400\nOFFSET $100\n"
-        "INFO $A5,0,0,0,$80,0,4,0,$80\nIC_BODY_END\n");
+        "INFO $A5,0,0,0,$80,0,4,0,$80\n+ 0,0,0,0,0,0,0\nIC_BODY_END\n");
     EXPECT_EQ(RunStartup(ctx()), StartupResult::Ready);
     // The log names the port actually used.
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM3 Connect OK !!!"});
@@ -45,7 +45,7 @@ TEST_F(StartupTest, WorkingWriterIsTakenOver) {
 }
 
 TEST_F(StartupTest, NoWriterAttached) {
-    MakeSession("RS232_PORT COM2\nIC_BODY_START\nBODY A\nIC_BODY_END\n");
+    MakeSession("RS232_PORT COM2\nIC_BODY_START\nBODY A\nINFO $A5,0,0,0,$80,0,4,0,0,0,0,0,0,0,0,0\nIC_BODY_END\n");
     writer->SetCommand(0x57, {});  // a silent writer
     EXPECT_EQ(RunStartup(ctx()), StartupResult::NoWriter);
     EXPECT_EQ(Pane(Control::RichEdit1), (std::vector<std::string>{"", "Receiver Data Length = 0 bytes"}));
@@ -95,13 +95,45 @@ TEST_F(StartupTest, SeventeenByteAnswerFailsDespiteTheMarker) {
 
 TEST_F(StartupTest, VersionMismatchIsReportedAndAdopted) {
     writer->WriteMemory(0x0400, {0x31, 0x32, 0x30, 0x37, 0x31, 0x30, 0x30, 0x31});
-    MakeSession("VERSION 12071000\nRS232_PORT COM1\nIC_BODY_START\nBODY A\nIC_BODY_END\n");
+    MakeSession("VERSION 12071000\nRS232_PORT COM1\nIC_BODY_START\nBODY A\n"
+                "INFO $A5,0,0,0,$80,0,4,0,0,0,0,0,0,0,0,0\nIC_BODY_END\n");
     EXPECT_EQ(RunStartup(ctx()), StartupResult::OtherVersion);
     EXPECT_EQ(Pane(Control::RichEdit2),
               (std::vector<std::string>{"COM1 Connect OK !!!",
                                         "Writer driver version [12071001] & inifile version [12071000] no match !!!",
                                         "Please undate writer driver program or inifile !!!"}));
     EXPECT_EQ(state().IniVersion, "12071001");
+}
+
+// A body whose INFO lists give fewer than the 16 bytes sent is named, and
+// one whose row gives an image length of 0 is named as not available; the
+// writer is checked all the same.
+TEST_F(StartupTest, BodiesWhoseRowsFallShortAreNamed) {
+    const std::string unavailable = "Body RX9 in Writer.ini gives an image length of 0 ";
+    const std::string sentAs00 = " of its 16 bytes are sent as 00 !!!";
+    const struct {
+        const char* info;  // the INFO lines of body RX9
+        std::string line;  // "" for none
+    } rows[] = {
+        {"INFO $A5,1,0,0,$80,0,4,0,$80,0,0,0,0,0,0,0", ""},
+        {"INFO $A5,1,0,0,$80,0,4,0\n+ $80,0,0,0,0,0,0,0,0,0", ""},
+        {"INFO $A5,1,0,0,$80,0,4,0,$80", "Body RX9 in Writer.ini has 9 values in INFO: the other 7" + sentAs00},
+        {"INFO $A5,1,0,0,$80,16", "Body RX9 in Writer.ini has 6 values in INFO: the other 10" + sentAs00},
+        {"INFO $A5,1\n+ 0", unavailable + "(INFO has 3 values): it is not available !!!"},
+        {"INFO $A5", unavailable + "(INFO has 1 value): it is not available !!!"},
+        {"", unavailable + "(INFO has 0 values): it is not available !!!"},
+        {"INFO $A5,1,0,0,$80,0,0,0,$80,0,0,0,0,0,0,0", unavailable + "(INFO bytes 5-6 are 0): it is not available !!!"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.info);
+        MakeSession("VERSION 12071000\nRS232_PORT COM1\nIC_BODY_START\nBODY RX4400\n"
+                    "INFO $A5,0,0,0,$80,0,4,0,$80,0,0,0,0,0,0,0\nBODY RX9\n" + std::string(row.info) +
+                    "\nIC_BODY_END\n");
+        EXPECT_EQ(RunStartup(ctx()), StartupResult::Ready);
+        std::vector<std::string> lower{"COM1 Connect OK !!!"};
+        if (!row.line.empty()) lower.insert(lower.begin(), row.line);
+        EXPECT_EQ(Pane(Control::RichEdit2), lower);
+    }
 }
 
 // The version the writer gave last is kept for the window's About box; one

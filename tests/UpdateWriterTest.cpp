@@ -82,8 +82,8 @@ TEST_F(UpdateWriterTest, WaitIsFixedAboveTheThresholdAndGrowsOtherwise) {
     }
 }
 
-TEST_F(UpdateWriterTest, LargeFileSendsAtMost15360BodyBytes) {
-    MakeFirmware(20000);
+TEST_F(UpdateWriterTest, AFullFileSendsAll15360BodyBytes) {
+    MakeFirmware(16384);
     state().IniVersion = "12071001";
     ClearRecords();
     UpdateWriter1Click(ctx());
@@ -160,12 +160,21 @@ TEST_F(UpdateWriterTest, BadFirmwareFilesNeverReachTheWriter) {
                                     reason + "); nothing was sent !!!");
         EXPECT_EQ(wire.opens, 0);
     }
-    MakeFirmware(1024);
-    ClearRecords();
-    EXPECT_EQ(UpdateWriter1Click(ctx()), Outcome::Refused);
-    EXPECT_EQ(trace.back(), "ShowNotice The writer driver file [" + state().DriverPath +
-                                "] has 1024 bytes; it needs more than 1024, so nothing was sent !!!");
-    EXPECT_EQ(wire.opens, 0);
+    // Files of a size the writer cannot take as a whole.
+    const std::string tooLarge =
+        " bytes; it may have at most 16384 (15360 sent after the first 1024), so nothing was sent !!!";
+    const std::pair<int, std::string> sizes[] = {
+        {1024, "has 1024 bytes; it needs more than 1024, so nothing was sent !!!"},
+        {16385, "has 16385" + tooLarge},
+        {20000, "has 20000" + tooLarge},
+    };
+    for (const auto& [size, notice] : sizes) {
+        MakeFirmware(size);
+        ClearRecords();
+        EXPECT_EQ(UpdateWriter1Click(ctx()), Outcome::Refused) << size;
+        EXPECT_EQ(trace.back(), "ShowNotice The writer driver file [" + state().DriverPath + "] " + notice);
+        EXPECT_EQ(wire.opens, 0) << size;
+    }
 }
 
 TEST_F(UpdateWriterTest, NoBodySelectedSendsRowZeroBackUnchanged) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 #include "TestSupport.h"
 #include "link/SystemSerialPort.h"
@@ -40,6 +41,49 @@ TEST(WindowsSerialPort, PortNamesMapToDevices) {
     SetVariable("OTPWRITER_COM1", "\\\\.\\COM7");
     EXPECT_EQ(DeviceForPort("COM1"), "\\\\.\\COM7");
     SetVariable("OTPWRITER_COM1", "");
+}
+
+// What the open asks the driver for, whatever it reported: raw 9600 8N1, no
+// byte replaced or dropped, no stop on a line error; the hardware flow
+// control and the modem lines kept.
+TEST(WindowsSerialPort, TheLineIsAskedForRawBytes) {
+    DCB none{}, every{};
+    std::memset(&every, 0xFF, sizeof every);
+    for (const DCB& had : {none, every}) {
+        SCOPED_TRACE(had.fErrorChar ? "every flag set" : "no flag set");
+        DCB dcb = had;
+        MakeLineRaw(dcb);
+        EXPECT_EQ(dcb.BaudRate, DWORD{CBR_9600});
+        EXPECT_EQ(dcb.ByteSize, 8);
+        EXPECT_EQ(dcb.Parity, NOPARITY);
+        EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+        EXPECT_EQ(dcb.fBinary, 1u);
+        const struct {
+            const char* name;
+            DWORD value;
+        } off[] = {{"fParity", dcb.fParity}, {"fOutX", dcb.fOutX}, {"fInX", dcb.fInX},
+                   {"fErrorChar", dcb.fErrorChar}, {"fNull", dcb.fNull}, {"fAbortOnError", dcb.fAbortOnError}};
+        for (const auto& flag : off) EXPECT_EQ(flag.value, 0u) << flag.name;
+        EXPECT_EQ(dcb.fOutxCtsFlow, had.fOutxCtsFlow);
+        EXPECT_EQ(dcb.fOutxDsrFlow, had.fOutxDsrFlow);
+        EXPECT_EQ(dcb.fDtrControl, had.fDtrControl);
+        EXPECT_EQ(dcb.fRtsControl, had.fRtsControl);
+        EXPECT_EQ(dcb.fDsrSensitivity, had.fDsrSensitivity);
+    }
+}
+
+// A drain during which the line had a break, a framing or parity error or an
+// overrun yields no answer: the driver keeps such bytes (a break as a 00).
+TEST(WindowsSerialPort, ALineErrorSpoilsTheAnswer) {
+    const struct {
+        DWORD errors;
+        bool spoiled;
+    } rows[] = {
+        {0, false},          {CE_BREAK, true},    {CE_FRAME, true},
+        {CE_RXPARITY, true}, {CE_OVERRUN, true},  {CE_TXFULL, false},
+        {CE_FRAME | CE_TXFULL, true},
+    };
+    for (const auto& row : rows) EXPECT_EQ(LineErrorsSpoilAnswer(row.errors), row.spoiled) << std::hex << row.errors;
 }
 
 TEST(WindowsSerialPort, DevicesThatAreNoSerialPortFailTheOpen) {

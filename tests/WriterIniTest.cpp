@@ -60,6 +60,10 @@ TEST_F(WriterIniTest, ExampleFileFillsPortVersionDriverAndBodies) {
     const BodyInfoRow expected{0xA5, 0, 0, 0, 0x80, 0, 4, 0, 0xE2, 0, 0, 0, 0, 0, 0, 7};
     EXPECT_EQ(s->BodyInfo[1], expected);
     EXPECT_EQ(s->BodyInfo[0], BodyInfoRow{});
+    EXPECT_EQ(s->BodyName[0], "RX4400");
+    EXPECT_EQ(s->BodyName[1], "RX4720");
+    EXPECT_EQ(s->InfoCount[0], 16);
+    EXPECT_EQ(s->InfoCount[1], 0);
 }
 
 TEST_F(WriterIniTest, InfoListsEmptyElementsAndContinuation) {
@@ -71,6 +75,8 @@ TEST_F(WriterIniTest, InfoListsEmptyElementsAndContinuation) {
     EXPECT_EQ(s->BodyInfo[1][4], 4);
     EXPECT_EQ(s->BodyInfo[1][5], 300 & 0xFF);  // a trailing comma adds nothing
     EXPECT_EQ(s->BodyInfo[2][0], 9);           // BODY restarts the list
+    EXPECT_EQ(s->InfoCount[0], 6);             // an empty element counts, a trailing comma does not
+    EXPECT_EQ(s->InfoCount[1], 1);
 }
 
 TEST_F(WriterIniTest, PortOnlyCom1ToCom4) {
@@ -142,11 +148,15 @@ TEST_F(WriterIniTest, MoreThan32InfoValuesAreDropped) {
     EXPECT_EQ(s->BodyInfo[1][31], 32);
     EXPECT_EQ(s->BodyInfo[2][0], 5);
     EXPECT_EQ(s->BodyInfo[2][1], 0);
+    EXPECT_EQ(s->InfoCount[0], 40);  // counted past the 32 kept
+    EXPECT_EQ(s->InfoCount[1], 1);
 }
 
 TEST_F(WriterIniTest, SecondBodySectionRestartsTheCount) {
-    ASSERT_TRUE(Read("IC_BODY_START\nBODY A\nBODY B\nIC_BODY_START\nBODY C\nIC_BODY_END\n"));
+    ASSERT_TRUE(Read("IC_BODY_START\nBODY A\nINFO 1,2\nBODY B\nIC_BODY_START\nBODY C\nIC_BODY_END\n"));
     EXPECT_EQ(s->BodyCount, 1);
+    EXPECT_EQ(s->BodyName[0], "C");  // C's row replaces A's
+    EXPECT_EQ(s->InfoCount[0], 0);
     EXPECT_EQ(Bodies().items, (std::vector<std::string>{"A", "B", "C"}));
     EXPECT_EQ(Bodies().dropDownRows, 1);
 }
