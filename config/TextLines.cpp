@@ -17,7 +17,11 @@ std::optional<TextLines> TextLines::Open(const std::string& path) {
 
 TextLines::TextLines(std::string content) {
     text_.reserve(content.size());
-    for (size_t i = 0; i < content.size(); ++i) {
+    // An editor that saves as UTF-8 may put a byte-order mark before the
+    // first line; it is no part of the text. Elsewhere it stays as it is.
+    static constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+    const size_t start = content.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
+    for (size_t i = start; i < content.size(); ++i) {
         if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n') continue;
         text_ += content[i];
     }

@@ -1,7 +1,8 @@
 #pragma once
 // Line-by-line reading of 8-bit text files the way the configuration and
-// image files are read: CR LF reads as one line end, and one read takes at
-// most 131 characters, so a longer line comes in several pieces.
+// image files are read: a UTF-8 byte-order mark at the start of the file is
+// skipped, CR LF reads as one line end, and one read takes at most 131
+// characters, so a longer line comes in several pieces.
 #include <optional>
 #include <string>
 

@@ -146,6 +146,31 @@ TEST(RomHeader, BodyLineIsFoundInAnyCaseWithItsComment) {
     EXPECT_EQ(FindRomBody(none), std::nullopt);
 }
 
+// A UTF-8 byte-order mark before the first line is skipped.
+TEST(RomHeader, ByteOrderMarkBeforeTheFirstLineIsSkipped) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const struct {
+        std::string text;
+        std::optional<std::string> body;
+        std::vector<std::string> events;
+    } rows[] = {
+        {bom + "BODY RX4400\r\n", "RX4400", {}},
+        {bom + "LENGTH 2 BYTE\n0000  0A 0B\nCHECKSUM 0015\n", std::nullopt,
+         {"section 0 length 2 digits 2 stored 2 ignored 0"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        TextLines head(row.text);
+        EXPECT_EQ(FindRomBody(head), row.body);
+        auto s = FreshState();
+        Recorder r;
+        r.s = s.get();
+        TextLines in(row.text);
+        ReadRomSections(in, *s, r);
+        EXPECT_EQ(r.events, row.events);
+    }
+}
+
 TEST(RomHeader, OptionBytesFromDigitPairs) {
     auto s = FreshState();
     for (auto& b : s->OptionBytes) b = 0xEE;

@@ -161,6 +161,26 @@ TEST_F(WriterIniTest, SecondBodySectionRestartsTheCount) {
     EXPECT_EQ(Bodies().dropDownRows, 1);
 }
 
+// A UTF-8 byte-order mark before the first line is skipped; one further on
+// stays, so that line's key is not recognised.
+TEST_F(WriterIniTest, ByteOrderMarkAtTheStartIsSkipped) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const struct {
+        std::string ini;
+        std::string version, port;
+    } rows[] = {
+        {bom + "VERSION 12071000 V5.00\r\nRS232_PORT COM2\r\n", "12071000", "COM2"},
+        {bom + "RS232_PORT COM4\n" + bom + "VERSION 1\n", "", "COM4"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ini);
+        s = std::make_unique<WriterState>();
+        ASSERT_TRUE(Read(row.ini));
+        EXPECT_EQ(s->IniVersion, row.version);
+        EXPECT_EQ(s->PortName, row.port);
+    }
+}
+
 TEST_F(WriterIniTest, MissingFileLeavesAnEmptyTable) {
     EXPECT_FALSE(ReadWriterIni(*s, view, dir.path()));
     EXPECT_EQ(s->BodyCount, 0);
