@@ -54,8 +54,18 @@ void TakeBodyRow(WriterState& s, int body) {
 
 int BodyObjectLength(const BodyInfoRow& row) { return row[kBodyLengthByte] + 256 * row[kBodyLengthByte + 1]; }
 
+std::array<BodyWait, 4> BodyWaits(const WriterState& s, int body) {
+    const auto b = static_cast<size_t>(body);
+    return {{{"BNK_DLY", s.BNK_DLY[b]}, {"PRG_DLY", s.PRG_DLY[b]}, {"VER_DLY", s.VER_DLY[b]}, {"CPY_DLY", s.CPY_DLY[b]}}};
+}
+
+bool WaitAllowed(int32_t ticks) { return ticks >= 0 && static_cast<uint32_t>(ticks) <= kMaxBodyWaitTicks; }
+
 bool BodyAvailable(const WriterState& s, int body) {
-    return body >= 0 && body < kMaxBodies && BodyObjectLength(s.BodyInfo[static_cast<size_t>(body + 1)]) != 0;
+    if (body < 0 || body >= kMaxBodies || BodyObjectLength(s.BodyInfo[static_cast<size_t>(body + 1)]) == 0) return false;
+    for (const BodyWait& wait : BodyWaits(s, body))
+        if (!WaitAllowed(wait.ticks)) return false;
+    return true;
 }
 
 int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }

@@ -17,6 +17,8 @@ inline constexpr int kBodyInfoRows = 65;
 inline constexpr int kBodyInfoRowBytes = 32;
 inline constexpr int kBodyInfoWireBytes = 16;
 inline constexpr int kMaxBodies = 64;
+// The longest operation wait a body may give, in 10 ms ticks: 5 minutes.
+inline constexpr uint32_t kMaxBodyWaitTicks = 30000;
 
 using BodyInfoRow = std::array<uint8_t, kBodyInfoRowBytes>;
 
@@ -133,10 +135,22 @@ void TakeBodyRow(WriterState& s, int body);
 
 // Bytes 5-6 of a BodyInfo row, low byte first.
 int BodyObjectLength(const BodyInfoRow& row);
+// One operation wait of a configured body: its Writer.ini key and its ticks.
+struct BodyWait {
+    const char* key;
+    int32_t ticks;
+};
+// The operation waits of the configured body with combo index `body`
+// (0 <= body < kMaxBodies): BNK_DLY, PRG_DLY, VER_DLY, CPY_DLY.
+std::array<BodyWait, 4> BodyWaits(const WriterState& s, int body);
+// A wait the operations may sleep: 0 to kMaxBodyWaitTicks. The number reader
+// has no sign and wraps, so a wait read as negative is one above 2^31.
+bool WaitAllowed(int32_t ticks);
 // Whether the configured body with combo index `body` can be sent to the
-// writer: its row gives an image length. A row of length 0 (an INFO list that
-// stops before bytes 5-6, or zeros there) would have the writer check,
-// program and compare nothing.
+// writer: its row gives an image length, and each of its operation waits is
+// allowed. A row of length 0 (an INFO list that stops before bytes 5-6, or
+// zeros there) would have the writer check, program and compare nothing; a
+// wait of days would hold the window with nothing said.
 bool BodyAvailable(const WriterState& s, int body);
 // The image values BodyInfo row 0 describes, kept inside RomImage: its
 // BodyObjectLength, at most kRomImageSize.

@@ -15,8 +15,9 @@ namespace {
 std::string Values(int count) { return std::to_string(count) + (count == 1 ? " value" : " values"); }
 
 // Names the bodies of Writer.ini that are not sent as they stand: a row that
-// gives an image length of 0 makes its body unavailable, and the bytes that
-// a shorter row leaves out go to the writer as 00.
+// gives an image length of 0, or an operation wait over 5 minutes, makes its
+// body unavailable, and the bytes that a shorter row leaves out go to the
+// writer as 00.
 void ReportBodyRows(Context& ctx) {
     const WriterState& s = ctx.state;
     for (int body = 0; body < s.BodyCount; ++body) {
@@ -25,7 +26,7 @@ void ReportBodyRows(Context& ctx) {
         // Not in the shape of a failure line ("  -----> "): a failed start-up
         // is named by what failed in it, not by these.
         const std::string start = "Body " + s.BodyName[k] + " in " + kIniFileName;
-        if (!BodyAvailable(s, body)) {
+        if (BodyObjectLength(s.BodyInfo[k + 1]) == 0) {
             const std::string why =
                 count <= static_cast<int>(kBodyLengthByte) + 1 ? "INFO has " + Values(count) : "INFO bytes 5-6 are 0";
             Line(ctx, start + " gives an image length of 0 (" + why + "): it is not available !!!");
@@ -34,6 +35,17 @@ void ReportBodyRows(Context& ctx) {
                           std::to_string(kBodyInfoWireBytes - count) + " of its " +
                           std::to_string(kBodyInfoWireBytes) + " bytes are sent as 00 !!!");
         }
+        // Shown as written (the number reader wraps at 32 bits and has no sign).
+        std::string refused;
+        int refusedCount = 0;
+        for (const BodyWait& wait : BodyWaits(s, body)) {
+            if (WaitAllowed(wait.ticks)) continue;
+            refused += (refusedCount++ ? " and " : "") + std::string(wait.key) + " " +
+                       std::to_string(static_cast<uint32_t>(wait.ticks));
+        }
+        if (refusedCount > 0)
+            Line(ctx, start + " gives " + refused + (refusedCount == 1 ? ", a wait" : ", waits") + " over " +
+                          std::to_string(kMaxBodyWaitTicks) + " ticks of 10 ms (5 minutes): it is not available !!!");
     }
 }
 

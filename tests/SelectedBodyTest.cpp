@@ -1,5 +1,5 @@
 // The selected body: a configured one (below BodyCount) whose row gives an
-// image length, for the operations on the IC; any listed item's table row
+// image length and whose waits are allowed, for the operations on the IC; any listed item's table row
 // for Load and the image addresses.
 #include "OperationFixture.h"
 #include "config/WriterIni.h"
@@ -19,11 +19,15 @@ TEST_F(SelectedBodyTest, OnlyAConfiguredBodyWithAnImageLengthIsSelected) {
     const std::string lengths =
         "IC_BODY_START\nBODY FULL\nINFO $A5,0,0,0,$80,0,4,0,0,0,0,0,0,0,0,0\nBODY SHORT\nINFO $A5,1,0,0,$80,0,1\n"
         "BODY THREE\nINFO $A5,2,0\nBODY ZEROS\nINFO $A5,3,0,0,$80,0,0,0,0,0,0,0,0,0,0,0\nBODY NONE\nIC_BODY_END\n";
+    // Waits over 30000 ticks (5 minutes); 4294967295 is read as -1.
+    const std::string waits =
+        "IC_BODY_START\nBODY LONG\nINFO $A5,0,0,0,$80,0,4\nBNK_DLY 99999999\nBODY NEGATIVE\nINFO $A5,1,0,0,$80,0,4\n"
+        "CPY_DLY 4294967295\nBODY JUST\nINFO $A5,2,0,0,$80,0,4\nVER_DLY 30000\nPRG_DLY 30001\nIC_BODY_END\n";
     struct Row { const std::string& ini; int selection; std::optional<int> body, tableRow; };
     const Row rows[] = {
         {twoSections, -1, {}, {}}, {twoSections, 0, 0, 0}, {twoSections, 1, {}, 1}, {twoSections, 2, {}, 2},
         {lengths, 0, 0, 0},        {lengths, 1, 1, 1},     {lengths, 2, {}, 2},     {lengths, 3, {}, 3},
-        {lengths, 4, {}, 4},
+        {lengths, 4, {}, 4},       {waits, 0, {}, 0},      {waits, 1, {}, 1},      {waits, 2, {}, 2},
     };
     for (const Row& r : rows) {
         MakeSession(r.ini);

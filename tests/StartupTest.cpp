@@ -106,13 +106,14 @@ TEST_F(StartupTest, VersionMismatchIsReportedAndAdopted) {
 }
 
 // A body whose INFO lists give fewer than the 16 bytes sent is named, and
-// one whose row gives an image length of 0 is named as not available; the
-// writer is checked all the same.
+// one whose row gives an image length of 0, or a wait over 5 minutes, is
+// named as not available; the writer is checked all the same.
 TEST_F(StartupTest, BodiesWhoseRowsFallShortAreNamed) {
     const std::string unavailable = "Body RX9 in Writer.ini gives an image length of 0 ";
     const std::string sentAs00 = " of its 16 bytes are sent as 00 !!!";
+    const std::string notAvailable = "it is not available !!!";
     const struct {
-        const char* info;  // the INFO lines of body RX9
+        const char* info;  // the INFO and wait lines of body RX9
         std::string line;  // "" for none
     } rows[] = {
         {"INFO $A5,1,0,0,$80,0,4,0,$80,0,0,0,0,0,0,0", ""},
@@ -123,6 +124,12 @@ TEST_F(StartupTest, BodiesWhoseRowsFallShortAreNamed) {
         {"INFO $A5", unavailable + "(INFO has 1 value): it is not available !!!"},
         {"", unavailable + "(INFO has 0 values): it is not available !!!"},
         {"INFO $A5,1,0,0,$80,0,0,0,$80,0,0,0,0,0,0,0", unavailable + "(INFO bytes 5-6 are 0): it is not available !!!"},
+        {"INFO $A5,1,0,0,$80,0,4,0,$80,0,0,0,0,0,0,0\nBNK_DLY 99999999",
+         "Body RX9 in Writer.ini gives BNK_DLY 99999999, a wait over 30000 ticks of 10 ms (5 minutes): " + notAvailable},
+        // 30000 is allowed; 4294967295 is read as -1.
+        {"INFO $A5,1,0,0,$80,0,4,0,$80,0,0,0,0,0,0,0\nBNK_DLY 30000\nPRG_DLY 30001\nVER_DLY 30000\nCPY_DLY 4294967295",
+         "Body RX9 in Writer.ini gives PRG_DLY 30001 and CPY_DLY 4294967295, waits over 30000 ticks of 10 ms (5 "
+         "minutes): " + notAvailable},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.info);
