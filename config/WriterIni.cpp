@@ -1,6 +1,7 @@
 #include "config/WriterIni.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "config/IniText.h"
@@ -10,8 +11,6 @@
 namespace otp {
 namespace {
 
-bool IsPortName(const std::string& v) { return v == "COM1" || v == "COM2" || v == "COM3" || v == "COM4"; }
-
 class IniReader {
 public:
     IniReader(WriterState& s, MainView& v, std::string dir) : s_(s), view_(v), dir_(std::move(dir)) {}
@@ -19,13 +18,16 @@ public:
     void Handle(const std::string& line) {
         const IniFields f = SplitIniLine(line, 0xFF);
         const std::string& key = f.KeyField;
+        if (!key.empty()) hasSettings_ = true;
         if (key == "VERSION") {
             s_.IniVersion = f.ValueField;
             view_.SetCaption("Morvik OTP Writer " + f.ThirdField + " (" + f.ValueField + ")");
         } else if (key == "RS232_PORT") {
-            if (IsPortName(f.ValueField)) {
+            if (IsKnownPortName(f.ValueField)) {
                 s_.PortName = f.ValueField;
                 view_.SetFieldText(Control::Edit3, s_.PortName);
+            } else {
+                refusedPort_ = f.ValueField;
             }
         } else if (key == "WRITER_DRIVER") {
             // A value "..\X" names X in the working directory itself.
@@ -49,6 +51,23 @@ public:
             view_.SetSelection(Control::ComboBox1, 0);
             inBodySection_ = false;
         }
+    }
+
+    // Why no port came out of the file, or "" when one did.
+    std::string PortProblem() const {
+        const std::string ini = kIniFileName;
+        if (!s_.PortName.empty()) return {};
+        if (!hasSettings_)
+            return ini + " in " + dir_ + " is empty (no settings): name the writer's port in it, RS232_PORT " +
+                   kKnownPorts + " !!!";
+        if (!refusedPort_)
+            return ini + " in " + dir_ + " has no RS232_PORT line: add one naming the writer's port, " + kKnownPorts +
+                   " !!!";
+        const std::string what = refusedPort_->empty() ? "RS232_PORT in " + ini + " names no port"
+                                                       : "RS232_PORT " + *refusedPort_ + " in " + ini +
+                                                             " is not a port of this program";
+        return what + ": name the writer's port as one of " + kKnownPorts +
+               " (OTPWRITER_COMn can lead one of them to another device) !!!";
     }
 
 private:
@@ -105,9 +124,15 @@ private:
     bool inBodySection_ = false;
     int body_ = -1;  // combo index of the body the keys belong to, -1 for none
     int infoIndex_ = 0;
+    bool hasSettings_ = false;
+    std::optional<std::string> refusedPort_;  // the last RS232_PORT value that is no known port
 };
 
 }  // namespace
+
+bool IsKnownPortName(const std::string& name) {
+    return name == "COM1" || name == "COM2" || name == "COM3" || name == "COM4";
+}
 
 std::string IniPathFor(const std::string& workingDir) {
     return FindCaseInsensitive(workingDir + "/" + kIniFileName);
@@ -121,10 +146,14 @@ bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workin
         std::error_code ec;
         static_cast<void>(std::filesystem::symlink_status(FsPath(state.IniPath), ec));
         if (ec == std::errc::no_such_file_or_directory) error.clear();
+        const std::string ini = kIniFileName;
+        state.PortProblem = error.empty() ? ini + " not found in the working directory " + workingDir + " !!!"
+                                          : ini + " in " + workingDir + " can not be read (" + error + ") !!!";
         return false;
     }
     IniReader reader(state, view, workingDir);
     while (auto line = lines->Next()) reader.Handle(*line);
+    state.PortProblem = reader.PortProblem();
     return true;
 }
 

@@ -10,11 +10,15 @@ namespace otp {
 
 inline constexpr const char* kIniFileName = "Writer.ini";
 inline constexpr int kMaxInfoBytes = 32;
+// The ports the program knows; OTPWRITER_COMn can lead one to another device.
+inline constexpr const char* kKnownPorts = "COM1 to COM4";
+bool IsKnownPortName(const std::string& name);
 
 // Sets IniPath from the working directory, reads the file and fills the state,
 // ComboBox1, Edit3 and the caption. Returns false when the file cannot be read;
 // the state then holds an empty body table, and `error` tells why, or is
-// empty when there is no such file.
+// empty when there is no such file. When no port comes out of it, PortProblem
+// says why.
 bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir, std::string& error);
 bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir);
 

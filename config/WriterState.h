@@ -54,6 +54,10 @@ inline constexpr uint8_t kBankBits = 0xE0;
 struct WriterState {
     // Port and reply. The open port itself is held by the link.
     std::string PortName;
+    // Why Writer.ini gave no port (no file, one that cannot be read, an empty
+    // one, no RS232_PORT line, a name that is no port of the program), as the
+    // line that tells the operator what to do; empty when it named one.
+    std::string PortProblem;
     bool PortFailed = false;
     std::array<uint8_t, kReplyCapacity + 1> ReplyBuffer{};
     int ReplyLength = 0;

@@ -22,7 +22,12 @@ void OpenPort(Context& ctx) {
     }
     ctx.link.PortHandle.reset();
     s.PortFailed = true;
-    ctx.view.ShowErrorBox("ERROR", OpenErrorText(result, ctx.link.opener.LastFailure()), false);
+    // With no port from Writer.ini, what the opener makes of the empty name
+    // would hide why there is none.
+    const std::string text = s.PortName.empty() && !s.PortProblem.empty()
+                                 ? "RS232 open error!!!\n" + s.PortProblem
+                                 : OpenErrorText(result, ctx.link.opener.LastFailure());
+    ctx.view.ShowErrorBox("ERROR", text, false);
 }
 
 std::string OpenErrorText(OpenResult result, const OpenFailure& failure) {

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "config/WriterIni.h"
 #include "link/SendQueue.h"
 
 namespace otp {
@@ -143,9 +144,8 @@ bool MakeLineRaw(termios& tio) {
 }
 
 std::string DeviceForPort(const std::string& portName) {
-    if (portName.size() != 4 || portName.compare(0, 3, "COM") != 0) return {};
+    if (!IsKnownPortName(portName)) return {};
     const char n = portName[3];
-    if (n < '1' || n > '9') return {};
     const std::string variable = "OTPWRITER_" + portName;
     if (const char* device = std::getenv(variable.c_str()); device && *device) return device;
     return std::string("/dev/ttyS") + static_cast<char>(n - 1);
@@ -164,7 +164,8 @@ OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<Se
     const std::string device = DeviceForPort(portName);
     if (device.empty())
         return Fail(OpenResult::OpenError, portName.empty() ? "(no port)" : portName, 0, -1,
-                    "no such port: COM1 to COM9 are known");
+                    std::string(portName.empty() ? "no port is named" : "no port of this program") + ": " +
+                        kKnownPorts + " are known");
     const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Fail(OpenResult::OpenError, device, errno);
     // Exclusive use: TIOCEXCL keeps other programs out (root excepted); the

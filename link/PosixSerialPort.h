@@ -18,7 +18,7 @@ bool MakeLineRaw(termios& tio);
 
 // The device a port name stands for: COMn is the device named by the
 // environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.
-// Empty for a name that is not COM1..COM9.
+// Empty for a name that is not COM1..COM4 (IsKnownPortName).
 std::string DeviceForPort(const std::string& portName);
 
 class PosixPortOpener : public PortOpener {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "config/WriterIni.h"
 #include "link/SendQueue.h"
 
 namespace otp {
@@ -155,9 +156,8 @@ bool LineErrorsSpoilAnswer(unsigned long errors) {
 }
 
 std::string DeviceForPort(const std::string& portName) {
-    if (portName.size() != 4 || portName.compare(0, 3, "COM") != 0) return {};
+    if (!IsKnownPortName(portName)) return {};
     const char n = portName[3];
-    if (n < '1' || n > '9') return {};
     const std::string variable = "OTPWRITER_" + portName;
     if (const char* device = std::getenv(variable.c_str()); device && *device) return device;
     return std::string("\\\\.\\COM") + n;

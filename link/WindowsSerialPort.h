@@ -24,7 +24,7 @@ bool LineErrorsSpoilAnswer(unsigned long errors);
 // The device a port name stands for (the same function as on POSIX systems,
 // defined for Windows): COMn is the device named by the environment variable
 // OTPWRITER_COMn when it is set, else \\.\COMn. Empty for a name that is not
-// COM1..COM9.
+// COM1..COM4 (IsKnownPortName).
 std::string DeviceForPort(const std::string& portName);
 
 class WindowsPortOpener : public PortOpener {

@@ -100,13 +100,10 @@ StartupResult ConnectWriter(Context& ctx) {
 StartupResult RunStartup(Context& ctx) {
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
-    std::string error;
-    const bool configured = ReadWriterIni(ctx.state, ctx.view, ctx.workingDir, error);
-    if (!configured) {
-        const std::string ini = kIniFileName;
-        Line(ctx, error.empty() ? ini + " not found in the working directory " + ctx.workingDir + " !!!"
-                                : ini + " in " + ctx.workingDir + " can not be read (" + error + ") !!!");
-    }
+    const bool configured = ReadWriterIni(ctx.state, ctx.view, ctx.workingDir);
+    // A Writer.ini that gave no port says why here, and again in the box of the
+    // open that fails for it.
+    if (!ctx.state.PortProblem.empty()) Line(ctx, ctx.state.PortProblem);
     ReportBodyRows(ctx);
     // The writer is checked all the same, so that the operator sees whether it answers.
     const StartupResult result = ConnectWriter(ctx);

@@ -167,8 +167,9 @@ Outcome LoadROMFile1Click(Context& ctx) {
         return Outcome::Failed;
     }
     const IniBodyMatch match = FindIniBody(*ini, *body);
-    // A body whose Writer.ini row gives no image length would have the writer
-    // hold and compare nothing of the file.
+    // A body that is not available (its Writer.ini row gives no image length,
+    // which would have the writer hold and compare nothing of the file, or a
+    // wait over 5 minutes) is refused.
     const bool listed = match.found && match.position >= 0 && match.position < kMaxBodies;
     if (listed && !BodyAvailable(s, match.position)) {
         view.ShowNotice(kBodyNotAvailable);

@@ -120,6 +120,7 @@ TEST(PosixSerialPort, AFailedOpenTellsTheDeviceAndTheReason) {
         {"a port taken by another", nullptr, "COM2", OpenResult::OpenError, pty.slave(),
          geteuid() == 0 ? EWOULDBLOCK : EBUSY, geteuid() == 0},
         {"no port name", nullptr, "LPT1", OpenResult::OpenError, "LPT1", 0, true},
+        {"a port the program does not know", nullptr, "COM9", OpenResult::OpenError, "COM9", 0, true},
     };
     PosixPortOpener opener;
     std::unique_ptr<SerialPort> held;

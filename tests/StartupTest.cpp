@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -192,11 +193,48 @@ TEST_F(StartupTest, MissingOrUnreadableIniIsReportedAndStartUpGoesOn) {
         SCOPED_TRACE(row.line);
         std::filesystem::remove_all(ini);
         if (!row.make(ini)) continue;
+        ClearRecords();
         MakeSession("");
         EXPECT_EQ(RunStartup(ctx()), StartupResult::NoIni);
         EXPECT_EQ(Pane(Control::RichEdit2), (std::vector<std::string>{row.line, " Connect Error (1)!!!"}));
+        // The open's box says the same.
+        EXPECT_NE(std::find(trace.begin(), trace.end(), "ShowErrorBox ERROR RS232 open error!!!\n" + row.line),
+                  trace.end());
         EXPECT_EQ(form.Caption(), "Morvik OTP Writer Version 5.00");
         EXPECT_TRUE(form.Selector(Control::ComboBox1).items.empty());
+    }
+}
+
+// A Writer.ini that gives no port says why, once in the lower pane and once
+// in the box of the open that fails for it.
+TEST_F(StartupTest, AWriterIniWithoutAPortSaysWhy) {
+    const std::string inDir = "Writer.ini in " + dir.path();
+    const std::string name = ": name the writer's port as one of COM1 to COM4 (OTPWRITER_COMn can lead one of them "
+                             "to another device) !!!";
+    const struct {
+        std::string ini;
+        std::string line;
+    } rows[] = {
+        {"", inDir + " is empty (no settings): name the writer's port in it, RS232_PORT COM1 to COM4 !!!"},
+        {"// nothing but a comment\r\n\r\n", inDir + " is empty (no settings): name the writer's port in it, "
+                                                       "RS232_PORT COM1 to COM4 !!!"},
+        {"VERSION 12071000\n", inDir + " has no RS232_PORT line: add one naming the writer's port, COM1 to COM4 !!!"},
+        {"RS232_PORT com9\n", "RS232_PORT COM9 in Writer.ini is not a port of this program" + name},
+        {"RS232_PORT COM1X\nRS232_PORT #?!\n", "RS232_PORT #?! in Writer.ini is not a port of this program" + name},
+        {"RS232_PORT ; COM1\n", "RS232_PORT in Writer.ini names no port" + name},
+    };
+    emulated.FailOpen("");  // no port name: the open fails
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ini);
+        ClearRecords();
+        dir.Write("Writer.ini", row.ini);
+        MakeSession("");
+        EXPECT_EQ(RunStartup(ctx()), StartupResult::NoWriter);
+        EXPECT_EQ(Pane(Control::RichEdit2), (std::vector<std::string>{row.line, " Connect Error (1)!!!"}));
+        std::vector<std::string> boxes;
+        for (const std::string& t : trace)
+            if (t.rfind("ShowErrorBox", 0) == 0) boxes.push_back(t);
+        EXPECT_EQ(boxes, std::vector<std::string>{"ShowErrorBox ERROR RS232 open error!!!\n" + row.line});
     }
 }
 

