@@ -29,6 +29,8 @@ struct Link {
     int64_t lastDrainMs = 0;
     // The wait of the last exchange before its drain.
     int64_t lastWaitMs = 0;
+    // When the last command byte went out.
+    int64_t commandSentMs = 0;
     // The writer holds an image the host has verified: read whole at
     // start-up, by Upload or Copy, or downloaded and read back by Load. A
     // failed Load, Copy or firmware update leaves it unknown, and nothing

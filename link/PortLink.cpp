@@ -89,14 +89,20 @@ namespace {
 
 // Waits until nothing has arrived for `quietMs`, counted from `quietFrom`;
 // a line that never goes quiet is given kSettleLimitMs beyond that.
-void WaitForQuiet(Context& ctx, int64_t quietFrom, int64_t quietMs) {
+// Returns how many bytes came meanwhile.
+int64_t WaitForQuiet(Context& ctx, int64_t quietFrom, int64_t quietMs) {
     Link& link = ctx.link;
     constexpr int kPollMs = 20;
     const int64_t giveUpMs = ctx.pacer.NowMs() + quietMs + kSettleLimitMs;
+    int64_t came = 0;
     while (link.PortHandle && ctx.pacer.NowMs() - quietFrom < quietMs && ctx.pacer.NowMs() < giveUpMs) {
         ctx.pacer.Sleep(kPollMs);
-        if (!link.PortHandle->TakeArrived().empty()) quietFrom = ctx.pacer.NowMs();
+        const size_t n = link.PortHandle->TakeArrived().size();
+        if (n == 0) continue;
+        came += static_cast<int64_t>(n);
+        quietFrom = ctx.pacer.NowMs();
     }
+    return came;
 }
 
 // Reads the 8 version bytes at 0x0400, leaving the state's buffers alone:
@@ -130,7 +136,13 @@ void Resynchronise(Context& ctx, bool unasked) {
     int64_t quietFrom = unasked ? ctx.pacer.NowMs() : link.lastDrainMs;
     Step step = Step::Silent;
     for (int attempt = 0; attempt < 2 && link.PortHandle; ++attempt) {
-        WaitForQuiet(ctx, quietFrom, quietMs);
+        // Bytes that come now answer nothing the host still waits for: an
+        // answer later than its wait, which the Writer.ini wait may be too
+        // short for, or noise.
+        if (const int64_t late = WaitForQuiet(ctx, quietFrom, quietMs); late > 0 && !unasked && attempt == 0)
+            Diagnose(ctx, std::to_string(late) + (late == 1 ? " byte" : " bytes") +
+                              " came after the host's wait for them had ended: the writer answered late "
+                              "(is the wait in Writer.ini too short for it?)");
         if (!link.PortHandle) break;
         step = CheckLineInStep(ctx);
         if (step == Step::InStep) {
@@ -147,7 +159,7 @@ void Resynchronise(Context& ctx, bool unasked) {
     if (!link.PortHandle) return;
     link.PortHandle.reset();
     if (step == Step::Silent) {
-        Diagnose(ctx, "the writer did not answer a read of its version bytes");
+        Diagnose(ctx, "the writer stopped answering: check the cable and the power");
         Line(ctx, "  -----> The writer does not answer: check the writer and the cable, then start again !!!");
     } else {
         Diagnose(ctx, "a read of the writer's version bytes did not bring them back as before");

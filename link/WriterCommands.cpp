@@ -33,6 +33,7 @@ void PacedSender::Send(uint8_t byte, int pauseMs) {
 
 void PacedSender::Command(Cmd cmd) {
     DiscardArrived(ctx_);
+    ctx_.link.commandSentMs = ctx_.pacer.NowMs();
     Send(static_cast<uint8_t>(cmd), CommandFor(cmd).pauseMs);
 }
 

@@ -33,6 +33,28 @@ bool AnswerTooLong(Context& ctx) {
     return true;
 }
 
+bool NoteReplyShape(Context& ctx, std::initializer_list<int> lengths) {
+    if (AnswerTooLong(ctx)) return true;
+    const int n = ctx.state.ReplyLength;
+    if (n == 0) {
+        if (ctx.link.PortHandle)
+            Diagnose(ctx, "no answer from the writer within " +
+                              std::to_string(ctx.link.lastDrainMs - ctx.link.commandSentMs) + " ms");
+        return false;
+    }
+    if (lengths.size() == 0) return false;
+    std::string expected;
+    size_t k = 0;
+    for (const int length : lengths) {
+        if (length == n) return false;
+        expected += (k == 0 ? "" : k + 1 == lengths.size() ? " or " : ", ") + std::to_string(length);
+        ++k;
+    }
+    Diagnose(ctx, "the writer answered " + std::to_string(n) + (n == 1 ? " byte" : " bytes") + " where " + expected +
+                      (expected == "1" ? " was" : " were") + " expected");
+    return false;
+}
+
 void AppendConnectError(Context& ctx) {
     Line(ctx, "  -----> OTP Connect Error !!!");
     Line(ctx, "  -----> Please check RS232 cable !!!");

@@ -1,6 +1,7 @@
 #pragma once
 // What the operations on the IC share: the selected body's waits, the
 // command step (send, announce, wait, drain) and the connect-error lines.
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,13 @@ inline constexpr int kLongestAnswer = 17;
 // finding says how many came, and the next command waits for the line to
 // settle, as after any answer that was not whole.
 bool AnswerTooLong(Context& ctx);
+
+// Notes what was wrong with the shape of the reply just drained, for an
+// answer of one of `lengths` bytes (none: any length from 1 to
+// kLongestAnswer): no answer at all within the wait, a length no answer
+// has, or a length this command's answer does not have.
+// True when the reply was longer than any answer.
+bool NoteReplyShape(Context& ctx, std::initializer_list<int> lengths = {});
 
 // "  -----> OTP Connect Error !!!" and "  -----> Please check RS232 cable !!!".
 void AppendConnectError(Context& ctx);

@@ -67,7 +67,7 @@ Outcome Button5Click(Context& ctx) {
     DrainReply(ctx);
 
     Outcome outcome = Outcome::Done;
-    AnswerTooLong(ctx);
+    NoteReplyShape(ctx, {1});
     if (s.ReplyLength != 1) {
         AppendConnectError(ctx);
         outcome = Outcome::Failed;

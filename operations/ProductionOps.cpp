@@ -14,7 +14,7 @@ constexpr int kRollingWords = 8;
 
 // The lines of a blank-check verdict; true when the IC is blank.
 bool JudgeBlankCheck(Context& ctx) {
-    AnswerTooLong(ctx);
+    NoteReplyShape(ctx, {1});
     const bool ok = BlankCheckOk(ctx.state);
     Line(ctx, ok ? "  -----> OTP Blank Check OK !!!" : "  -----> OTP Blank Check Fail !!!");
     return ok;
@@ -25,7 +25,7 @@ bool JudgeBlankCheck(Context& ctx) {
 bool FinishProgram(Context& ctx) {
     Line(ctx, "  -----> OTP Program Finish !!!");
     Line(ctx, "Verify ................");
-    AnswerTooLong(ctx);
+    NoteReplyShape(ctx, {1, kRollingReplyLength});
     const bool ok = ProgramOk(ctx.state);
     Line(ctx, ok ? "  -----> OTP Verify OK !!!" : "  -----> OTP Verify Fail !!!");
     ShowRollingCode(ctx);
@@ -98,7 +98,7 @@ Outcome SingleCommand(Context& ctx, Cmd cmd, const std::vector<std::string>& lin
 }
 
 bool JudgeVerify(Context& ctx) {
-    AnswerTooLong(ctx);
+    NoteReplyShape(ctx);
     const bool ok = VerifyOk(ctx.state);
     Line(ctx, ok ? "  -----> OTP Verify OK !!!" : "  -----> OTP Verify Fail !!!");
     return ok;

@@ -95,7 +95,7 @@ Outcome Button6Click(Context& ctx) {
 
     Outcome outcome = Outcome::Done;
     // A reply longer than any answer is no answer: nothing is read after it.
-    const bool tooLong = AnswerTooLong(ctx);
+    const bool tooLong = NoteReplyShape(ctx);
     if (s.ReplyLength == 0 || tooLong) {
         AppendConnectError(ctx);
         outcome = Outcome::Failed;

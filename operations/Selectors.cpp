@@ -130,7 +130,7 @@ Outcome ComboBox5Change(Context& ctx) {
         Line(ctx, "Search Bank execution ................");
         DrainReply(ctx);
         ReplyToReadBack(s);
-        AnswerTooLong(ctx);
+        NoteReplyShape(ctx, {1});
         if (s.ReplyLength != 1 || s.ReplyBuffer[0] != 0x00) {
             ctx.view.SetSelection(Control::ComboBox5, 0);
             Line(ctx, "  -----> OTP Search Bank Error !!!");

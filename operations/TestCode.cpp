@@ -60,7 +60,7 @@ Outcome Write1Click(Context& ctx) {
     SendCommand(ctx, Cmd::TestCodeWrite);
     DrainReply(ctx);
     s.ReadBackBuffer[0] = s.ReplyBuffer[0];
-    AnswerTooLong(ctx);
+    NoteReplyShape(ctx, {1});
     const bool ok = s.ReplyLength == 1 && s.ReplyBuffer[0] == 0x00;
     Line(ctx, ok ? "  -----> Test Code Write OK !!!" : "  -----> Test Code Write Fail !!!");
     ClosePort(ctx);

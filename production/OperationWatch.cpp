@@ -13,6 +13,16 @@ bool IsFailureLine(const std::string& text) {
     return text.rfind("  -----> ", 0) == 0 && !EndsWith(text, " OK !!!") && !EndsWith(text, " Finish !!!");
 }
 
+// Dumps, lengths and sums say what came, never what went wrong: a failure
+// that no line names is never told as "Receiver Data Length = 16 bytes".
+bool IsDataLine(const std::string& text) {
+    if (text.empty() || text.rfind("Receiver Data Length = ", 0) == 0 || text.find(" Checksum =") != std::string::npos)
+        return true;
+    // A dump row: four hex digits of address, a colon.
+    return text.size() >= 5 && text[4] == ':' &&
+           text.find_first_not_of("0123456789ABCDEF") == 4;
+}
+
 // "  -----> OTP Verify Fail !!!" is told as "OTP Verify Fail !!!".
 std::string WithoutArrow(const std::string& text) {
     const size_t start = text.find_first_not_of(' ');
@@ -44,7 +54,7 @@ void OperationWatch::Begin() {
 void OperationWatch::AppendLine(Control pane, const std::string& text) {
     if (IsFailureLine(text)) Failure(text);
     if (text.rfind("Rolling code is ", 0) == 0) rollingCodeShown_ = true;
-    if (!text.empty()) lastLine_ = WithoutArrow(text);
+    if (!IsDataLine(text)) lastLine_ = WithoutArrow(text);
     ForwardingView::AppendLine(pane, text);
 }
 

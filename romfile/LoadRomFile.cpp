@@ -117,9 +117,11 @@ Outcome DownloadToWriter(Context& ctx) {
     ok = whole(ReadBodyInfo(ctx, 2)) && BodyInfoHeldAsSent(ctx, sent, HostSetBits()) && ok;
 
     WriteOptionBytes(ctx, 16);
-    ok = whole(ReadOptionBytes(ctx, 1, true)) && ok;
+    bool optionsHeld = whole(ReadOptionBytes(ctx, 1, true));
     for (int i = 0; i < 16; ++i)
-        ok = ok && s.ReadBackBuffer[static_cast<size_t>(i)] == s.OptionBytes[static_cast<size_t>(i)];
+        optionsHeld = optionsHeld && s.ReadBackBuffer[static_cast<size_t>(i)] == s.OptionBytes[static_cast<size_t>(i)];
+    if (!optionsHeld) Diagnose(ctx, "the writer does not hold the option bytes sent");
+    ok = optionsHeld && ok;
 
     StreamRomImage(ctx, s.ObjectLength);
     ok = whole(ReadObjectBack(ctx, 1, true)) && ok;

@@ -494,3 +494,39 @@ TEST(FaultSuite, TheWriterIsJudgedByWhatItOwesNeverByWhatItOwns) {
         EXPECT_TRUE(row.faults.empty() || !run.faultReports.empty());
     }
 }
+
+// What the console's last line blames: what the host saw of the writer, not
+// a dump or length line.
+TEST(FaultSuite, TheLastLineSaysWhatTheHostSawOfTheWriter) {
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::string> faults;
+        std::string lastLine;     // how it starts
+        std::string logHas = "";  // a piece of the production log p.csv
+    } rows[] = {
+        {"no answer", {"blank"}, {"c:silent"}, "FAIL: OTP Blank Check Fail !!! (no answer from the writer within 5"},
+        {"an answer with extra bytes", {"blank"}, {"c:extra=2"},
+         "FAIL: OTP Blank Check Fail !!! (the writer answered 3 bytes where 1 was expected)"},
+        {"a program answer of another length", {"load", kDemoRom, "program"}, {"e:extra=2"},
+         "FAIL: OTP Verify Fail !!! (the writer answered 3 bytes where 1 or 17 were expected)"},
+        {"an answer later than its wait", {"--keep-going", "--log", "p.csv", "blank", "blank"}, {"c#1:late=1500"},
+         "FAIL: OTP Blank Check Fail !!! (no answer from the writer within 5",
+         ",pass,1 byte came after the host's wait for them had ended: the writer answered late (is the wait in "
+         "Writer.ini too short for it?),"},
+        {"a writer that died", {"--keep-going", "--log", "p.csv", "blank", "blank"}, {"c#1:die"},
+         "FAIL: OTP Blank Check Fail !!! (no answer from the writer within 5",
+         "the writer stopped answering: check the cable and the power"},
+        {"an option byte lost in a load", {"load", kDemoRom}, {"w:lose=3"},
+         "FAIL: the writer does not hold the option bytes sent"},
+        {"a byte of the body description lost in a load", {"load", kDemoRom}, {"u:lose=3"},
+         "FAIL: the writer does not hold the body description sent"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const ConsoleRun run = RunConsole(row.args, row.faults, nullptr);
+        ASSERT_FALSE(run.err.empty());
+        EXPECT_EQ(run.Last().rfind(row.lastLine, 0), 0u) << run.Last();
+        EXPECT_TRUE(row.logHas.empty() || run.log.find(row.logHas) != std::string::npos) << run.log;
+    }
+}
