@@ -99,6 +99,7 @@ bool RestoreBodyInfo(Context& ctx) {
         const BodyInfoRow sent = s.BodyInfo[0];
         WriteBodyInfo(ctx);
         held = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent, HostSetBits());
+        if (!held) Diagnose(ctx, "the writer does not hold the body description sent after the update");
     } else {
         ctx.view.ShowNotice(kBodyNotAvailable);
     }

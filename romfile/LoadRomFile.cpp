@@ -114,7 +114,9 @@ Outcome DownloadToWriter(Context& ctx) {
     WriteBodyInfo(ctx);
     // A body description the writer did not take whole would program chips
     // with other options than the file's.
-    ok = whole(ReadBodyInfo(ctx, 2)) && BodyInfoHeldAsSent(ctx, sent, HostSetBits()) && ok;
+    const bool bodyHeld = whole(ReadBodyInfo(ctx, 2)) && BodyInfoHeldAsSent(ctx, sent, HostSetBits());
+    if (!bodyHeld) Diagnose(ctx, "the writer does not hold the body description sent");
+    ok = bodyHeld && ok;
 
     WriteOptionBytes(ctx, 16);
     bool optionsHeld = whole(ReadOptionBytes(ctx, 1, true));

@@ -232,8 +232,8 @@ TEST(ChipRecorder, EachRecordedOperationGetsItsVerdictCountAndLine) {
         {"an empty socket fails", [](RecordingBench& b) { emu::PutInSocket(*b.writer, emu::IcKind::None); },
          Verdict::Fail, "OTP Blank Check Fail !!!", ",auto,RX4400,demo-rx4400.rom,FE5A,,fail,OTP Blank Check Fail !!!,510,4"},
         {"a writer that says nothing", [](RecordingBench& b) { std::string e; b.writer->AddFault("c:die", e); }, Verdict::NoWriter,
-         "OTP Blank Check Fail !!!",
-         ",auto,RX4400,demo-rx4400.rom,FE5A,,no writer,OTP Blank Check Fail !!!,510,5"},
+         "OTP Blank Check Fail !!! (no answer from the writer within 510 ms)",
+         ",auto,RX4400,demo-rx4400.rom,FE5A,,no writer,OTP Blank Check Fail !!! (no answer from the writer within 510 ms),510,5"},
     };
     Tally expected;
     size_t line = 1;
