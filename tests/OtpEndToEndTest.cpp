@@ -275,9 +275,10 @@ TEST_F(OtpEndToEnd, AClosedStandardDescriptorIsNeitherThePortNorTheLog) {
         ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
         EXPECT_EQ(WEXITSTATUS(status), 0) << dir.Read("err.txt");
         const std::vector<std::string> log = otp::test::Lines(dir.Read("log.csv"));
-        ASSERT_EQ(log.size(), 2u) << dir.Read("log.csv");
-        EXPECT_NE(log[1].find(",blank,TINY64,x.rom,"), std::string::npos) << log[1];
-        EXPECT_NE(log[1].find(",pass,"), std::string::npos) << log[1];
+        EXPECT_EQ(log.size(), 2u) << dir.Read("log.csv");
+        const std::string row = log.size() == 2 ? log[1] : std::string();
+        EXPECT_NE(row.find(",blank,TINY64,x.rom,"), std::string::npos) << row;
+        EXPECT_NE(row.find(",pass,"), std::string::npos) << row;
         if (closed != STDOUT_FILENO) EXPECT_TRUE(otp::test::HasLine(dir.Read("out.txt"), "  -----> OTP Blank Check OK !!!"));
         if (closed != STDERR_FILENO) EXPECT_EQ(dir.Read("err.txt"), "PASS\n");
         // A blank check leaves the chip blank.
