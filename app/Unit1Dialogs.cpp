@@ -71,6 +71,15 @@ bool TForm1::AskYesNo(const std::string& text) {
     return RunBox(box) == QMessageBox::Yes;
 }
 
+bool TForm1::AskLoadDamaged(const std::string& text) {
+    // Enter takes the safe answer: a damaged file is loaded only on a click
+    // or a key aimed at Yes.
+    QMessageBox box(QMessageBox::Question, ToQ(otp::kConfirmTitle), ToQ(text), QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return RunBox(box) == QMessageBox::Yes;
+}
+
 void TForm1::ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) {
     QWidget* owner = nullptr;
     if (withIcon) {

@@ -14,6 +14,7 @@
 #include "app/ProgramInfo.h"
 #include "app/Unit1.h"
 #include "config/PathLookup.h"
+#include "config/StandardStreams.h"
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "link/SystemSerialPort.h"
@@ -42,6 +43,8 @@ const char* const kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard descriptor would be the port's.
+    if (!otp::OpenStandardStreams()) return 1;
     // Help needs no display, so it is answered before the toolkit starts.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

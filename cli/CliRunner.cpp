@@ -25,6 +25,7 @@ struct Options {
     bool version = false;
     bool trace = false;
     bool yes = false;
+    bool loadDamaged = false;
     bool demo = false;
     bool keepGoing = false;
     std::string log;
@@ -49,6 +50,7 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
         else if (a == "--version") o.version = true;
         else if (a == "--trace") o.trace = true;
         else if (a == "--yes") o.yes = true;
+        else if (a == "--load-damaged") o.loadDamaged = true;
         else if (a == "--demo") o.demo = true;
         else if (a == "--keep-going") o.keepGoing = true;
         else if (a == "--log") {
@@ -91,7 +93,12 @@ std::string CliUsage() {
          "Options:\n"
          "  --trace   print every view operation on stdout, one per line, instead of\n"
          "            the plain pane lines\n"
-         "  --yes     answer Yes to confirmations (default: No)\n"
+         "  --yes     answer Yes to the firmware update's and the test-code write's\n"
+         "            confirmations (default: No)\n"
+         "  --load-damaged\n"
+         "            answer Yes when load asks whether to load a damaged ROM file\n"
+         "            anyway (default: No); the last line then says that it was\n"
+         "            loaded\n"
          "  --demo    talk to an emulated writer inside this program instead of a\n"
          "            serial port\n"
          "  --keep-going\n"
@@ -171,8 +178,10 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
 
     ConsoleView console(env.out, env.err, env.stderrIsTerminal && !o.trace);
     console.yesAnswer = o.yes;
+    console.loadDamagedAnswer = o.loadDamaged;
     FormModel plain;
     plain.yesAnswer = o.yes;
+    plain.loadDamagedAnswer = o.loadDamaged;
     FormModel& form = o.trace ? plain : console;
     TracingView tracing(plain, [&env](const std::string& line) { env.out << line << '\n'; });
     OperationWatch watch(o.trace ? static_cast<MainView&>(tracing) : console);

@@ -24,6 +24,13 @@ bool ConsoleView::AskYesNo(const std::string& text) {
     return yes;
 }
 
+bool ConsoleView::AskLoadDamaged(const std::string& text) {
+    const bool yes = FormModel::AskLoadDamaged(text);
+    EraseBar();
+    err_ << kConfirmTitle << ": " << text << " -> " << (yes ? "yes" : "no") << '\n';
+    return yes;
+}
+
 void ConsoleView::ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) {
     FormModel::ShowErrorBox(title, text, withIcon);
     EraseBar();

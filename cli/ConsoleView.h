@@ -16,6 +16,7 @@ public:
     void AppendLine(Control pane, const std::string& text) override;
     void ShowNotice(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
+    bool AskLoadDamaged(const std::string& text) override;
     void ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) override;
     void ShowProgress(bool on) override;
     void SetProgressPosition(int position) override;

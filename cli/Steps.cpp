@@ -104,7 +104,7 @@ Outcome PickBank(StepCall& c) {
 
 const std::vector<StepDef>& AllSteps() {
     static const std::vector<StepDef> steps = {
-        {"load", "FILE", "load a .rom file and download it to the writer (menu \"Load ROM File\")",
+        {"load", "FILE", "load a .rom file and download it to the writer (menu \"Load ROM File\"; a damaged file asks, see --load-damaged)",
          [](StepCall& c) { return WithPick(c.form.openFiles, c.arg, LoadROMFile1Click, c.ctx); }},
         {"save", "FILE", "save the selected body, option bytes and image as a .rom file (menu \"Save ROM File\")",
          [](StepCall& c) { return WithPick(c.form.saveFiles, c.arg, SaveROMFile1Click, c.ctx); }},

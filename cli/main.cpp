@@ -10,8 +10,11 @@
 
 #include "cli/CliRunner.h"
 #include "config/PathLookup.h"
+#include "config/StandardStreams.h"
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard descriptor would be the port's.
+    if (!otp::OpenStandardStreams()) return 1;
 #ifdef _WIN32
     // Windows has no SIGPIPE: a closed output fails the write, which ends the
     // run after the current step as below.

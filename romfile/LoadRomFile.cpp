@@ -179,14 +179,13 @@ Outcome LoadROMFile1Click(Context& ctx) {
         view.ShowNotice(kBodyNotAvailable);
         return Outcome::Refused;
     }
-    // A damaged file is taken only when the operator says so; otherwise
-    // nothing of it reaches the state or the writer.
-    if (match.found) {
-        const std::string damage = RomFileDamage(*rom, s);
-        if (!damage.empty() && !view.AskYesNo("The ROM file [" + BareFileName(*chosen) + "] is damaged (" + damage +
-                                              "): load it anyway?"))
-            return Outcome::Refused;
-    }
+    // A damaged file is taken only when the operator says so, in a question
+    // of its own (the console answers it only when told to load damaged
+    // files); otherwise nothing of it reaches the state or the writer.
+    const std::string damage = match.found ? RomFileDamage(*rom, s) : std::string();
+    if (!damage.empty() && !view.AskLoadDamaged("The ROM file [" + BareFileName(*chosen) + "] is damaged (" + damage +
+                                                "): load it anyway?"))
+        return Outcome::Refused;
     view.SetSelection(Control::ComboBox1, match.position);
     // A BODY line outside the body list selects no item either.
     if (!match.found || !SelectedTableRow(ctx)) {
@@ -206,6 +205,9 @@ Outcome LoadROMFile1Click(Context& ctx) {
         return Outcome::Refused;
     }
 
+    // Whatever the load's verdict, the host and the writer now hold a file
+    // that did not pass its own checks.
+    if (!damage.empty()) Diagnose(ctx, "a damaged file was loaded: [" + BareFileName(*chosen) + "] (" + damage + ")");
     LoadEvents events(ctx);
     ReadRomSections(*rom, s, events);
     if (!events.downloaded && events.outcome == Outcome::Done) {

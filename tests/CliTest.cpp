@@ -72,8 +72,9 @@ TEST_F(CliTest, UsageErrorsExitWith2AndNameTheProblem) {
 TEST_F(CliTest, HelpListsStepsOptionsAndPorts) {
     EXPECT_EQ(Run({"--help"}), 0);
     const std::string help = out.str();
-    for (const char* word : {"--trace", "--yes", "--demo", "--keep-going", "--log", "--max-fails", "--version", "loop",
-                              "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>", "\\\\.\\COMn", "C:\\", "Exit status"})
+    for (const char* word : {"--trace", "--yes", "--load-damaged", "--demo", "--keep-going", "--log", "--max-fails",
+                              "--version", "loop", "version", "OTPWRITER_COMn", "/dev/ttyS<n-1>", "\\\\.\\COMn", "C:\\",
+                              "Exit status"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_EQ(out.str(), std::string("otpwriter-cli ") + kProgramVersion + "\nBuilt " + kBuildDate + ".\n");

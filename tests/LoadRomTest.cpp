@@ -225,16 +225,18 @@ TEST_F(LoadRomTest, DamagedFilesAreTakenOnlyWhenTheOperatorSaysSo) {
         const int selection = form.Selector(Control::ComboBox1).selection;
         const std::string question = "The ROM file [bad.rom] is damaged (" + c.damage + "): load it anyway?";
         ClearRecords();
-        form.yesAnswer = false;
+        form.loadDamagedAnswer = false;
+        form.yesAnswer = true;  // the program's own confirmations do not load a damaged file
         EXPECT_EQ(Load("bad.rom", c.file), Outcome::Refused);
-        EXPECT_EQ(TraceOf("AskYesNo"), std::vector<std::string>{"AskYesNo " + question + " -> no"});
+        EXPECT_EQ(TraceOf("AskLoadDamaged"), std::vector<std::string>{"AskLoadDamaged " + question + " -> no"});
+        EXPECT_TRUE(TraceOf("AskYesNo").empty());
         EXPECT_EQ(wire.opens, 0);
         EXPECT_TRUE(Pane(Control::RichEdit1).empty());
         EXPECT_EQ(state().OptionBytes, options);
         EXPECT_EQ(state().RomImage, image);
         EXPECT_EQ(form.Selector(Control::ComboBox1).selection, selection);
 
-        form.yesAnswer = true;
+        form.loadDamagedAnswer = true;
         EXPECT_EQ(Load("bad.rom", c.file), c.anyway);
     }
     // Taken anyway without data: nothing reaches the writer, and the step fails.

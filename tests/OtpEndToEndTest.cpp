@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -246,6 +247,45 @@ TEST_F(OtpEndToEnd, AClosedOutputEndsTheRunWithStatusOne) {
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(dir.Read("err.txt"),
               "otpwriter-cli: the output can not be written; not run: version\nFAIL: the output can not be written\n");
+}
+
+// Started with standard input, output or error closed, the program must not
+// hand that descriptor to the port or the log: its text would go to the
+// writer as commands (and program the chip), or its messages into the log.
+TEST_F(OtpEndToEnd, AClosedStandardDescriptorIsNeitherThePortNorTheLog) {
+    for (const int closed : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        SCOPED_TRACE("descriptor " + std::to_string(closed) + " closed");
+        Emulator emu;
+        ASSERT_TRUE(emu.Start({"--link", link()}));
+        ASSERT_EQ(emu.ReadLine().rfind("/dev/", 0), 0u);
+        std::filesystem::remove(dir.file("log.csv"));
+        const std::string outFile = dir.file("out.txt"), errFile = dir.file("err.txt");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            std::freopen(outFile.c_str(), "w", stdout);
+            std::freopen(errFile.c_str(), "w", stderr);
+            close(closed);
+            if (chdir(dir.path().c_str()) != 0 || setenv("OTPWRITER_COM1", link().c_str(), 1) != 0) _exit(126);
+            execl(OTP_BINARY_DIR "/otpwriter-cli", "otpwriter-cli", "--log", "log.csv", "load", "x.rom", "blank",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << dir.Read("err.txt");
+        const std::vector<std::string> log = otp::test::Lines(dir.Read("log.csv"));
+        EXPECT_EQ(log.size(), 2u) << dir.Read("log.csv");
+        const std::string row = log.size() == 2 ? log[1] : std::string();
+        EXPECT_NE(row.find(",blank,TINY64,x.rom,"), std::string::npos) << row;
+        EXPECT_NE(row.find(",pass,"), std::string::npos) << row;
+        if (closed != STDOUT_FILENO) EXPECT_TRUE(otp::test::HasLine(dir.Read("out.txt"), "  -----> OTP Blank Check OK !!!"));
+        if (closed != STDERR_FILENO) EXPECT_EQ(dir.Read("err.txt"), "PASS\n");
+        // A blank check leaves the chip blank.
+        EXPECT_EQ(emu.Command("status").rfind("socket: blank;", 0), 0u);
+        emu.Command("quit");
+        EXPECT_EQ(emu.WaitExit(), 0);
+    }
 }
 
 // The largest word image over a line at 9600 baud: the stream outruns the

@@ -76,6 +76,37 @@ TEST_F(RomCliTest, UploadTakesTheWritersImage) {
     EXPECT_NE(out.str().find("0000: AA BB "), std::string::npos) << out.str();
 }
 
+// --yes answers the program's own confirmations, never load's question about
+// a damaged file: only --load-damaged takes one, and the last line says so.
+TEST_F(RomCliTest, ADamagedFileIsLoadedOnlyWithItsOwnOption) {
+    dir.Write("Writer.ini", kIni);
+    const std::string rom = kRom;
+    dir.Write("cut.rom", rom.substr(0, rom.find("CHECKSUM")));
+    const std::string damage = "the data section ends without its CHECKSUM line";
+    const std::string question = "Confirm: The ROM file [cut.rom] is damaged (" + damage + "): load it anyway? -> ";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string answer;
+        std::string last;
+        uint8_t writerHolds;  // the writer's first image byte; the loaded file's is 00
+    } rows[] = {
+        {{"--yes", "load", "cut.rom"}, 1, "no", "FAIL: ", 0xFF},
+        {{"--load-damaged", "load", "cut.rom"}, 0, "yes", "PASS: a damaged file was loaded: [cut.rom] (" + damage + ")",
+         0x00},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[0]);
+        opener->Writer().Poke(0x4000, 0xFF);
+        EXPECT_EQ(Run(row.args), row.status) << out.str() << err.str();
+        const std::vector<std::string> said = test::Lines(err.str());
+        EXPECT_TRUE(test::Contains(said, question + row.answer)) << err.str();
+        ASSERT_FALSE(said.empty());
+        EXPECT_EQ(said.back().substr(0, row.last.size()), row.last);
+        EXPECT_EQ(opener->Writer().ReadMemory(0x4000, 1), std::vector<uint8_t>{row.writerHolds});
+    }
+}
+
 TEST_F(RomCliTest, FileThatIsNoRegularFileFailsTheLoadWithItsReason) {
     const struct {
         bool (*make)(const test::TempDir& d);  // false: not on this system (a FIFO on Windows)

@@ -24,7 +24,8 @@ public:
     FormModel();
 
     // Answers to the dialogs.
-    bool yesAnswer = false;
+    bool yesAnswer = false;  // AskYesNo
+    bool loadDamagedAnswer = false;  // AskLoadDamaged
     std::deque<std::string> openFiles;  // ChooseOpenFile takes the first, or cancels when empty
     std::deque<std::string> saveFiles;
 
@@ -59,6 +60,7 @@ public:
     void SetProgressPosition(int position) override;
     void ShowNotice(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
+    bool AskLoadDamaged(const std::string& text) override;
     void ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) override;
     std::optional<std::string> ChooseOpenFile() override;
     std::optional<std::string> ChooseSaveFile() override;

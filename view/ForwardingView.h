@@ -30,6 +30,7 @@ public:
     void SetProgressPosition(int position) override { inner_.SetProgressPosition(position); }
     void ShowNotice(const std::string& text) override { inner_.ShowNotice(text); }
     bool AskYesNo(const std::string& text) override { return inner_.AskYesNo(text); }
+    bool AskLoadDamaged(const std::string& text) override { return inner_.AskLoadDamaged(text); }
     void ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) override {
         inner_.ShowErrorBox(title, text, withIcon);
     }

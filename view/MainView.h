@@ -43,6 +43,10 @@ public:
     virtual void ShowNotice(const std::string& text) = 0;
     // Modal box titled kConfirmTitle with Yes and No; true only for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
+    // Load's question whether to take a damaged ROM file anyway: a box like
+    // AskYesNo's whose default button is No. Kept apart from the program's
+    // own confirmations, so that what answers those never loads such a file.
+    virtual bool AskLoadDamaged(const std::string& text) = 0;
     // Modal box with one OK button; withIcon shows the error icon and makes
     // the active window its owner.
     virtual void ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) = 0;

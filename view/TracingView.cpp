@@ -83,6 +83,12 @@ bool TracingView::AskYesNo(const std::string& text) {
     return yes;
 }
 
+bool TracingView::AskLoadDamaged(const std::string& text) {
+    const bool yes = inner_.AskLoadDamaged(text);
+    Emit("AskLoadDamaged " + text + " -> " + (yes ? "yes" : "no"));
+    return yes;
+}
+
 void TracingView::ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) {
     Emit("ShowErrorBox " + title + " " + text);
     inner_.ShowErrorBox(title, text, withIcon);

@@ -32,6 +32,7 @@ public:
     void SetProgressPosition(int position) override { inner_.SetProgressPosition(position); }
     void ShowNotice(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
+    bool AskLoadDamaged(const std::string& text) override;
     void ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) override;
     std::optional<std::string> ChooseOpenFile() override;
     std::optional<std::string> ChooseSaveFile() override;

@@ -1,4 +1,5 @@
 // writer-emulator: a software writer box on a pseudo-terminal.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -187,9 +188,25 @@ bool DumpMemoryFile(const std::string& path, const otp::emu::WriterEmulator& wri
     return true;
 }
 
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is not open, so
+// that neither the pty nor a file takes one of them: the device path printed
+// on standard output would otherwise go into the pty, to the host.
+bool OpenStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened != fd) {
+            if (opened >= 0) close(opened);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!OpenStandardStreams()) return 1;
     Options opt;
     if (const int parsed = ParseArgs(argc, argv, opt)) return parsed - 1;
 

@@ -130,7 +130,8 @@ public:
         timer_.start();
     }
 
-    std::deque<QMessageBox::StandardButton> boxAnswers;  // empty: the escape button
+    // Empty: the escape button; NoButton: the Enter key.
+    std::deque<QMessageBox::StandardButton> boxAnswers;
     std::function<void(QFileDialog&)> fileAnswer;
     std::vector<SeenDialog> seen;
 
@@ -172,8 +173,13 @@ private:
         seen.push_back(d);
         QAbstractButton* button = nullptr;
         if (!boxAnswers.empty()) {
-            button = box.button(boxAnswers.front());
+            const QMessageBox::StandardButton answer = boxAnswers.front();
             boxAnswers.pop_front();
+            if (answer == QMessageBox::NoButton) {
+                QTest::keyClick(&box, Qt::Key_Return);
+                return;
+            }
+            button = box.button(answer);
         }
         if (button == nullptr) button = box.escapeButton();
         if (button == nullptr && !box.buttons().isEmpty()) button = box.buttons().first();
@@ -804,6 +810,48 @@ TEST_F(WindowTest, NoticeConfirmationAndErrorBoxes) {
     EXPECT_EQ(op.seen[5].icon, QMessageBox::Critical);
     EXPECT_EQ(op.seen[5].parent.data(), form.get());
     for (const SeenDialog& d : op.seen) EXPECT_FALSE(d.clickIgnored) << d.text.toStdString();
+}
+
+// Enter, which takes the program's own confirmations, never loads a damaged
+// ROM file: that question's default button is No.
+TEST_F(WindowTest, EnterDoesNotLoadADamagedRomFile) {
+    otp::VirtualPacer clock;
+    auto demo = otp::emu::MakeDemoOpener(clock);
+    form.reset();
+    QFile::remove(dir->filePath("Writer.ini"));
+    ASSERT_TRUE(QFile::copy(OTP_SOURCE_DIR "/examples/Writer.ini", dir->filePath("Writer.ini")));
+    QFile demoRom(OTP_SOURCE_DIR "/examples/demo-rx4400.rom");
+    ASSERT_TRUE(demoRom.open(QIODevice::ReadOnly));
+    const QByteArray rom = demoRom.readAll();
+    QFile cut(dir->filePath("cut.rom"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(rom.left(rom.indexOf("CHECKSUM")));
+    cut.close();
+    form = std::make_unique<TForm1>(*demo, dir->path().toStdString(), nullptr, &clock);
+    ShowForm();
+    const struct {
+        const char* name;
+        QMessageBox::StandardButton answer;
+        bool loaded;
+    } cases[] = {
+        {"Enter", QMessageBox::NoButton, false},
+        {"a click on Yes", QMessageBox::Yes, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        op.seen.clear();
+        op.boxAnswers = {c.answer};
+        op.fileAnswer = [this](QFileDialog& d) {
+            d.selectFile(dir->filePath("cut.rom"));
+            static_cast<QDialog&>(d).accept();
+        };
+        form->LoadROMFile1Click();
+        ASSERT_EQ(op.seen.size(), 2u);
+        EXPECT_TRUE(op.seen[1].text.startsWith("The ROM file [cut.rom] is damaged (")) << op.seen[1].text.toStdString();
+        EXPECT_EQ(op.seen[1].buttons, QMessageBox::Yes | QMessageBox::No);
+        EXPECT_FALSE(op.seen[1].clickIgnored);
+        EXPECT_EQ(Find<QPlainTextEdit>("RichEdit1")->toPlainText().contains("Object Checksum"), c.loaded);
+    }
 }
 
 TEST_F(WindowTest, FileDialogsOfferRomFilesFirstAndAddTheDefaultExtension) {
