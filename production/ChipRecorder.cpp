@@ -40,16 +40,16 @@ bool ChipRecorder::UseLog(const std::string& path, std::string& error) {
 ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
                              const std::function<Outcome(Context&)>& op) {
     ChipResult result;
+    std::string error;
+    if (HasLog() && !log_) log_ = ProductionLog::Open(logPath_, error);
+    // A log removed or replaced meanwhile would take the record out of sight.
+    else if (log_ && !log_->StillInPlace(error)) log_.reset();
     if (HasLog() && !log_) {
-        std::string error;
-        log_ = ProductionLog::Open(logPath_, error);
-        if (!log_) {
-            result.verdict = Verdict::Refused;
-            result.failure = error + ": nothing is run until it can be written";
-            result.logError = error;
-            last_ = result;
-            return result;
-        }
+        result.verdict = Verdict::Refused;
+        result.failure = error + ": nothing is run until it can be written";
+        result.logError = error;
+        last_ = result;
+        return result;
     }
     ChipRecord record;
     record.when = std::time(nullptr);

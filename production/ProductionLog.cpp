@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -30,11 +31,20 @@ int WriteSome(int fd, const std::string& text) {
 int CutTo(int fd, long long size) { return _chsize_s(fd, size) == 0 ? 0 : -1; }
 int SyncToDisk(int fd) { return _commit(fd); }
 void CloseFd(int fd) { _close(fd); }
+int LockForWriting(int) { return 0; }
+void Unlock(int) {}
 #else
+// Never waits on a FIFO or a device: what is not a regular file is refused
+// once it is open, and the descriptor then blocks as usual.
 int OpenToAppend(const std::string& path) {
-    return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
-int OpenToRead(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+int OpenToRead(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }
+// Another program appending to the same log waits for a whole line.
+int LockForWriting(int fd) { return flock(fd, LOCK_EX); }
+void Unlock(int fd) { flock(fd, LOCK_UN); }
 ssize_t ReadSome(int fd, char* into, size_t count) { return ::read(fd, into, count); }
 ssize_t WriteSome(int fd, const std::string& text) { return ::write(fd, text.data(), text.size()); }
 int CutTo(int fd, off_t size) { return ftruncate(fd, size); }
@@ -42,16 +52,20 @@ int SyncToDisk(int fd) { return fsync(fd); }
 void CloseFd(int fd) { ::close(fd); }
 #endif
 
-// The records an existing log holds: its lines after the header, read from
-// the start of `fd`.
-int CountRecords(int fd) {
+// The records an existing log holds, its lines after the header, read from
+// the start of `fd`; `endsOpen` tells whether the last line lacks its end.
+int CountRecords(int fd, bool& endsOpen) {
     int lines = 0;
+    char last = '\n';
     char chunk[65536];
     for (;;) {
         const auto n = ReadSome(fd, chunk, sizeof chunk);
         if (n <= 0) break;
         for (int i = 0; i < static_cast<int>(n); ++i) lines += chunk[i] == '\n';
+        last = chunk[n - 1];
     }
+    endsOpen = last != '\n';
+    if (endsOpen) ++lines;
     return lines > 0 ? lines - 1 : 0;
 }
 
@@ -70,9 +84,10 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
         return nullptr;
     }
     const int readFd = OpenToRead(path);
-    const int records = readFd >= 0 ? CountRecords(readFd) : 0;
+    bool endsOpen = false;
+    const int records = readFd >= 0 ? CountRecords(readFd, endsOpen) : 0;
     if (readFd >= 0) CloseFd(readFd);
-    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, records));
+    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, records, endsOpen));
     if (st.st_size == 0 && !log->WriteWhole(CsvHeader() + "\r\n", error)) return nullptr;
     return log;
 }
@@ -80,26 +95,50 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
 ProductionLog::~ProductionLog() { CloseFd(fd_); }
 
 bool ProductionLog::Append(ChipRecord& record, std::string& error) {
+    if (!StillInPlace(error)) return false;
     record.chip = lines_ + 1;
-    if (!WriteWhole(CsvLine(record) + "\r\n", error)) return false;
+    // A last line left without its end gets one, so the record is a line of its own.
+    if (!WriteWhole((endsOpen_ ? "\r\n" : "") + CsvLine(record) + "\r\n", error)) return false;
+    endsOpen_ = false;
     ++lines_;
     return true;
 }
 
+bool ProductionLog::StillInPlace(std::string& error) const {
+#ifndef _WIN32
+    struct stat held {}, named {};
+    const bool gone = fstat(fd_, &held) != 0 || held.st_nlink == 0;
+    const bool other = !gone && (stat(path_.c_str(), &named) != 0 || named.st_dev != held.st_dev ||
+                                 named.st_ino != held.st_ino);
+    if (gone || other) {
+        error = "the production log " + path_ + " was removed, renamed or replaced while the program ran";
+        return false;
+    }
+#else
+    (void)error;
+#endif
+    return true;
+}
+
 bool ProductionLog::WriteWhole(const std::string& text, std::string& error) {
+    // One write, under the lock (another program may append to the same
+    // log); whatever part of it landed is cut off again, so the file ends
+    // with a whole line.
+    LockForWriting(fd_);
     struct stat st {};
     if (fstat(fd_, &st) != 0) {
         error = "cannot write the production log " + path_ + ": " + Reason();
+        Unlock(fd_);
         return false;
     }
-    // One write; whatever part of it landed is cut off again, so the file
-    // ends with a whole line.
     const auto n = WriteSome(fd_, text);
-    if (n < 0 || static_cast<size_t>(n) != text.size()) {
+    const bool whole = n >= 0 && static_cast<size_t>(n) == text.size();
+    if (!whole) {
         error = "cannot write the production log " + path_ + ": " + (n < 0 ? Reason() : "the disk took only part of the line");
         if (n > 0 && CutTo(fd_, st.st_size) != 0) error += " (and the part written could not be removed)";
-        return false;
     }
+    Unlock(fd_);
+    if (!whole) return false;
     if (SyncToDisk(fd_) != 0) {
         error = "cannot write the production log " + path_ + " to disk: " + Reason();
         return false;

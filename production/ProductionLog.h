@@ -22,15 +22,21 @@ public:
     // Numbers the record (the line after the log's last) and appends it;
     // false with `error` when the line could not be written whole and synced.
     bool Append(ChipRecord& record, std::string& error);
+    // Whether the file at the log's path is still the one opened: a log
+    // removed, renamed or replaced meanwhile would take records nobody sees.
+    // False with `error` saying so.
+    bool StillInPlace(std::string& error) const;
     const std::string& Path() const { return path_; }
 
 private:
-    ProductionLog(int fd, std::string path, int lines) : fd_(fd), path_(std::move(path)), lines_(lines) {}
+    ProductionLog(int fd, std::string path, int lines, bool endsOpen)
+        : fd_(fd), path_(std::move(path)), lines_(lines), endsOpen_(endsOpen) {}
     bool WriteWhole(const std::string& text, std::string& error);
 
     int fd_;
     std::string path_;
-    int lines_;  // records the file holds
+    int lines_;      // records the file holds
+    bool endsOpen_;  // its last line has no line end yet
 };
 
 }  // namespace otp

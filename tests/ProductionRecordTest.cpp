@@ -5,6 +5,7 @@
 #include <signal.h>
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -13,6 +14,7 @@
 #include <ctime>
 
 #include <filesystem>
+#include <functional>
 #include <regex>
 
 #include "OperationFixture.h"
@@ -143,6 +145,57 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
         EXPECT_FALSE(ProductionLog::Open(bad, error)) << bad;
         EXPECT_NE(error.find(bad), std::string::npos) << error;
     }
+}
+
+// What may happen to a log file on a line PC: a FIFO named as the log, a
+// last line some other program left without its end, the log removed or
+// replaced while the program runs. No record is glued to another, none goes
+// out of sight, and nothing hangs.
+TEST(ProductionLog, NoRecordIsGluedLostOrWaitedFor) {
+#ifdef _WIN32
+    GTEST_SKIP() << "FIFOs, and removing an open file, are POSIX";
+#else
+    const struct {
+        const char* name;
+        std::function<void(test::TempDir&)> before;  // before the log is opened
+        std::function<void(test::TempDir&)> after;   // once it is open
+        bool opens;
+        bool appends;
+        std::string contents;  // what the file at the path then holds ("" for anything)
+    } rows[] = {
+        {"a FIFO is refused at once", [](test::TempDir& d) { ASSERT_EQ(mkfifo(d.file("run.csv").c_str(), 0600), 0); },
+         nullptr, false, false, ""},
+        {"a last line without its end gets one before the next record",
+         [](test::TempDir& d) { d.Write("run.csv", CsvHeader() + "\r\nlast line"); }, nullptr, true, true,
+         CsvHeader() + "\r\nlast line\r\n" + CsvLine([] {
+             ChipRecord r = Sample();
+             r.chip = 2;
+             return r;
+         }()) + "\r\n"},
+        {"a log removed meanwhile takes no record", nullptr,
+         [](test::TempDir& d) { ASSERT_EQ(std::remove(d.file("run.csv").c_str()), 0); }, true, false, ""},
+        {"a log replaced meanwhile takes no record", nullptr,
+         [](test::TempDir& d) {
+             d.Write("other.csv", "someone else's\r\n");
+             ASSERT_EQ(std::rename(d.file("other.csv").c_str(), d.file("run.csv").c_str()), 0);
+         },
+         true, false, "someone else's\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TempDir dir;
+        if (row.before) row.before(dir);
+        std::string error;
+        auto log = ProductionLog::Open(dir.file("run.csv"), error);
+        EXPECT_EQ(static_cast<bool>(log), row.opens) << error;
+        if (!log) continue;
+        if (row.after) row.after(dir);
+        ChipRecord r = Sample();
+        EXPECT_EQ(log->Append(r, error), row.appends) << error;
+        EXPECT_TRUE(row.appends || error.find("removed, renamed or replaced") != std::string::npos) << error;
+        EXPECT_TRUE(row.contents.empty() || dir.Read("run.csv") == row.contents) << dir.Read("run.csv");
+    }
+#endif
 }
 
 // A disk that takes only part of a line: the part is taken back, so the log
