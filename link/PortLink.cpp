@@ -113,10 +113,10 @@ enum class Step { InStep, Silent, OutOfStep };
 Step CheckLineInStep(Context& ctx) {
     Link& link = ctx.link;
     link.PortHandle->DiscardInput();
+    // The command byte without Command(), which would come back here.
     PacedSender out(ctx);
-    const uint8_t request[] = {static_cast<uint8_t>(Cmd::BlockRead), kArea, kAddrVersion & 0xFF, kAddrVersion >> 8,
-                               kVersionBytes, 0x00, 0x00, 0x00};
-    for (uint8_t b : request) out.Send(b, 1);
+    out.Send(static_cast<uint8_t>(Cmd::BlockRead), CommandFor(Cmd::BlockRead).pauseMs);
+    for (uint8_t b : BlockReadRequest(kArea, kAddrVersion, kVersionBytes)) out.Send(b, 1);
     WaitUntilSent(ctx);
     ctx.pacer.Sleep(100);
     if (!link.PortHandle) return Step::Silent;

@@ -40,14 +40,7 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
         const int d = std::min(remaining, kBlockChunk);
         PacedSender out(ctx);
         out.Command(Cmd::BlockRead);
-        const uint8_t request[] = {area,
-                                   static_cast<uint8_t>(a & 0xFF),
-                                   static_cast<uint8_t>((a >> 8) & 0xFF),
-                                   static_cast<uint8_t>(d & 0xFF),
-                                   static_cast<uint8_t>((d >> 8) & 0xFF),
-                                   0x00,
-                                   0x00};
-        for (uint8_t b : request) out.Send(b, 1);
+        for (uint8_t b : BlockReadRequest(area, a, d)) out.Send(b, 1);
         const int ticks = (d * 15) / 100 + d / 128 + 1;
         if (ticks <= 10) {
             WaitUntilSent(ctx);

@@ -10,6 +10,16 @@ const CommandInfo& CommandFor(Cmd cmd) {
     return kCommands[0];
 }
 
+std::array<uint8_t, 7> BlockReadRequest(uint8_t area, int address, int length) {
+    return {area,
+            static_cast<uint8_t>(address & 0xFF),
+            static_cast<uint8_t>((address >> 8) & 0xFF),
+            static_cast<uint8_t>(length & 0xFF),
+            static_cast<uint8_t>((length >> 8) & 0xFF),
+            0x00,
+            0x00};
+}
+
 bool SendCommandByte(Context& ctx, uint8_t byte, int pauseMs, bool echoCheck) {
     WritePending(ctx, byte);
     if (pauseMs != 0) ctx.pacer.Sleep(pauseMs);

@@ -1,5 +1,6 @@
 #pragma once
 // The writer's command bytes and memory map, and the byte sender.
+#include <array>
 #include <cstdint>
 
 #include "link/Context.h"
@@ -52,6 +53,10 @@ inline constexpr int kAddrOtpOptions = 0xBF80;
 inline constexpr int kVersionBytes = 8;
 inline constexpr int kOptionWireBytes = 16;
 inline constexpr int kBlockChunk = 4096;
+
+// The bytes that follow CmdBlockRead: area, address and length (low byte
+// first), and two zeros.
+std::array<uint8_t, 7> BlockReadRequest(uint8_t area, int address, int length);
 
 // Sends one byte, then pauses. With the echo check it drains the reply and
 // tells whether its first byte is the one sent; otherwise true.

@@ -25,6 +25,11 @@ void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, i
     ReplyToReadBack(ctx.state);
 }
 
+namespace {
+
+// Whether the last drain found more bytes than any answer has; if so, a
+// finding says how many came, and the next command waits for the line to
+// settle, as after any answer that was not whole.
 bool AnswerTooLong(Context& ctx) {
     const int64_t answered = ctx.link.lastAnswerBytes;
     if (answered <= kLongestAnswer) return false;
@@ -32,6 +37,8 @@ bool AnswerTooLong(Context& ctx) {
     AnswerIncomplete(ctx);
     return true;
 }
+
+}  // namespace
 
 bool NoteReplyShape(Context& ctx, std::initializer_list<int> lengths) {
     if (AnswerTooLong(ctx)) return true;

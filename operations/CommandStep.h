@@ -28,11 +28,6 @@ void ReplyToReadBack(WriterState& s);
 // No answer to a command but a block read is longer than this (Program's
 // rolling code and status).
 inline constexpr int kLongestAnswer = 17;
-// Whether the last drain found more bytes than any answer has; if so, a
-// finding says how many came, and the next command waits for the line to
-// settle, as after any answer that was not whole.
-bool AnswerTooLong(Context& ctx);
-
 // Notes what was wrong with the shape of the reply just drained, for an
 // answer of one of `lengths` bytes (none: any length from 1 to
 // kLongestAnswer): no answer at all within the wait, a length no answer
