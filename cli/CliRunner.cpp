@@ -130,6 +130,10 @@ std::string CliUsage() {
          "After the steps, one line on stderr: PASS, or FAIL: and the first line that\n"
          "said what went wrong; after a loop, the totals too.\n"
          "\n"
+         "Signals: Ctrl-C, SIGTERM or SIGHUP let the step under way (in the loop, the\n"
+         "chip under way) finish and be recorded, then stop the run with exit status 1\n"
+         "and a line saying so. A firmware update is never cut short.\n"
+         "\n"
          "Output: each pane line on stdout; message boxes on stderr as \"TITLE: text\";\n"
          "a progress bar on stderr during long waits when stderr is a terminal.\n"
          "\n"
@@ -187,6 +191,12 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     OperationWatch watch(o.trace ? static_cast<MainView&>(tracing) : console);
     ChipRecorder recorder(watch);
 
+    // A signal lets the operation under way finish and be recorded; the run
+    // stops after it.
+    InterruptCatcher catcher(env.catchInterrupt);
+    const volatile std::sig_atomic_t& signalled = *catcher.Flag();
+    const auto interruption = [&] { return "interrupted by " + SignalName(signalled); };
+
     Session session(watch, pacer, opener, env.workingDir);
     const StartupResult startup = RunStartup(session.ctx());
     env.out.flush();
@@ -196,6 +206,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     // Why the steps still to come are left out; empty while they run.
     std::string stopReason;
     if (!env.out) stopReason = "the output can not be written";
+    else if (signalled) stopReason = interruption();
     else if (!o.keepGoing && startup == StartupResult::NoWriter) stopReason = "no writer answered at start-up";
     else if (!o.keepGoing && startup == StartupResult::NoIni) stopReason = "Writer.ini could not be read";
     // --log wins over Writer.ini's key; either is taken from the working directory.
@@ -240,6 +251,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
             if (!o.keepGoing)
                 stopReason = "step '" + step.Text() + (r.outcome == Outcome::Refused ? "' was refused" : "' failed");
         }
+        if (signalled && stopReason.empty()) stopReason = interruption();
     }
     if (o.loop) {
         if (!stopReason.empty() || versionOnly) {
@@ -250,7 +262,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
             ChipLoopSettings settings{env.in ? *env.in : noAnswers, env.err, freshChip};
             settings.maxFails = o.maxFails;
             settings.inIsTerminal = env.inIsTerminal;
-            InterruptCatcher catcher(env.catchInterrupt);
+            InterruptCatcher::StopsAfter("the chip under way, if any");
             settings.interrupted = catcher.Flag();
             const ChipLoopEnd end = RunChipLoop(runner, o.chipSteps, settings);
             env.out.flush();
@@ -261,10 +273,13 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
                 logFailed = true;
             }
             if (!env.out) stopReason = "the output can not be written";
+            else if (signalled && stopReason.empty()) stopReason = interruption();
             env.err << "Chips: " << end.chips.Chips() << " (" << end.chips.Summary() << ")\n";
         }
     }
-    if (!notRun.empty() || !env.out || logFailed) {
+    // An interrupted run did not do all it was asked to.
+    if (signalled) failed = true;
+    if (!notRun.empty() || !env.out || logFailed || signalled) {
         std::string message = stopReason.empty() ? "the writer's version differs from Writer.ini's" : stopReason;
         for (size_t i = 0; i < notRun.size(); ++i) message += (i == 0 ? "; not run: " : ", ") + notRun[i];
         env.err << "otpwriter-cli: " << message << "\n";

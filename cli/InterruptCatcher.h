@@ -1,58 +1,56 @@
 #pragma once
-// While it lives, Ctrl-C (SIGINT) sets a flag instead of ending the program,
-// and interrupts a wait for the operator's input; afterwards Ctrl-C does
-// what it did before.
-#include <signal.h>
-
+// While it lives, the signals that ask a run to stop (Ctrl-C's SIGINT,
+// SIGTERM, and SIGHUP when the terminal goes; Ctrl-Break on Windows) set a
+// flag instead of ending the program: the operation under way finishes and
+// is recorded, and the run stops after it. They also interrupt a wait for the
+// operator's input. Afterwards they do what they did before.
 #include <csignal>
+#include <string>
 
 namespace otp {
 
 class InterruptCatcher {
 public:
-    explicit InterruptCatcher(bool active) : active_(active) {
-        caught_ = 0;
-        if (!active_) return;
-#ifdef _WIN32
-        // The C runtime of Windows puts the default back before it calls a
-        // handler, so the handler puts itself in again: every Ctrl-C is caught.
-        before_ = std::signal(SIGINT, Catch);
-#else
-        struct sigaction sa {};
-        sa.sa_handler = Catch;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = 0;  // no restart: a read waiting for Enter returns
-        sigaction(SIGINT, &sa, &before_);
-#endif
-    }
-    ~InterruptCatcher() {
-        if (!active_) return;
-#ifdef _WIN32
-        std::signal(SIGINT, before_);
-#else
-        sigaction(SIGINT, &before_, nullptr);
-#endif
-    }
+    // `stopsAfter` ends the line each signal gets: what the run stops after.
+    explicit InterruptCatcher(bool active, const char* stopsAfter = "the step under way");
+    ~InterruptCatcher();
     InterruptCatcher(const InterruptCatcher&) = delete;
     InterruptCatcher& operator=(const InterruptCatcher&) = delete;
 
+    // Non-zero once a signal asked the run to stop.
     const volatile std::sig_atomic_t* Flag() const { return &caught_; }
+    // The first signal caught; 0 while none was.
+    static int Caught() { return caught_; }
+    // Changes what the signals' line says the run stops after.
+    static void StopsAfter(const char* what) { stopsAfter_ = what; }
+
+    // While one lives, a work that cut short would leave the writer without
+    // firmware is under way: a signal is told that it must finish first.
+    class MustFinish {
+    public:
+        explicit MustFinish(bool on) : on_(on) {
+            if (on_) mustFinish_ = 1;
+        }
+        ~MustFinish() {
+            if (on_) mustFinish_ = 0;
+        }
+        MustFinish(const MustFinish&) = delete;
+        MustFinish& operator=(const MustFinish&) = delete;
+
+    private:
+        bool on_;
+    };
 
 private:
-    static void Catch(int) {
-        caught_ = 1;
-#ifdef _WIN32
-        std::signal(SIGINT, Catch);
-#endif
-    }
+    static void Catch(int sig);
 
     static inline volatile std::sig_atomic_t caught_ = 0;
+    static inline volatile std::sig_atomic_t mustFinish_ = 0;
+    static inline const char* volatile stopsAfter_ = "the step under way";
     bool active_;
-#ifdef _WIN32
-    void (*before_)(int) = SIG_DFL;
-#else
-    struct sigaction before_ {};
-#endif
 };
+
+// "SIGINT", "SIGTERM", ...: how a signal is named in the run's messages.
+std::string SignalName(int sig);
 
 }  // namespace otp

@@ -1,10 +1,13 @@
 #include "cli/StepRunner.h"
 
+#include "cli/InterruptCatcher.h"
+
 namespace otp {
 
 StepResult StepRunner::Run(const StepRequest& step) {
     StepCall call{session_.ctx(), form_, step.arg};
     StepResult result;
+    const InterruptCatcher::MustFinish guard(step.def->mustFinish);
     if (step.def->touchesChip) {
         const ChipResult chip =
             recorder_.Run(session_.ctx(), step.def->name, [&](Context&) { return step.def->run(call); });

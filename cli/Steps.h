@@ -25,6 +25,9 @@ struct StepDef {
     // The step works on the chip in the socket: it is recorded in the
     // production log and counted.
     bool touchesChip = false;
+    // Cut short, the step would leave the writer without firmware: a signal
+    // during it is told that it must finish first.
+    bool mustFinish = false;
 };
 
 const std::vector<StepDef>& AllSteps();
