@@ -14,6 +14,15 @@
 
 namespace otp {
 
+// An image the host has seen the writer hold whole.
+struct VerifiedImage {
+    // The .rom file it was loaded from; empty when it came from the writer
+    // itself (start-up, Upload) or from a master chip (Copy).
+    std::string file;
+    // The total checksum the host showed for it when it was verified.
+    std::string checksum;
+};
+
 // The port side of the state: who opens ports, and the open one (if any).
 struct Link {
     explicit Link(PortOpener& o) : opener(o) {}
@@ -31,11 +40,12 @@ struct Link {
     int64_t lastWaitMs = 0;
     // When the last command byte went out.
     int64_t commandSentMs = 0;
-    // The writer holds an image the host has verified: read whole at
+    // The image the writer holds as the host has verified it: read whole at
     // start-up, by Upload or Copy, or downloaded and read back by Load. A
     // failed Load, Copy or firmware update leaves it unknown, and nothing
-    // is programmed or verified from it until it is known again.
-    bool imageVerified = false;
+    // is programmed or verified from it until it is known again. The
+    // production log names it for every chip.
+    std::optional<VerifiedImage> verifiedImage;
     // The writer's 8 version bytes as last read whole: what a read of 0x0400
     // must bring back to prove that the line is in step again.
     std::vector<uint8_t> versionBytes;

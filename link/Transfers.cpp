@@ -199,6 +199,10 @@ int SelectedBodyOffset(Context& ctx) {
 
 void ShowTotalChecksum(Context& ctx) { ctx.view.SetFieldText(Control::Edit1, FormatHex(TotalChecksum(ctx.state), 4)); }
 
+void NoteImageVerified(Context& ctx, const std::string& file) {
+    ctx.link.verifiedImage = VerifiedImage{file, FormatHex(TotalChecksum(ctx.state), 4)};
+}
+
 BlockRead ReadObjectBack(Context& ctx, int pane, bool compare, Reads reads) {
     WriterState& s = ctx.state;
     const int count = BodyImageCount(s);

@@ -73,5 +73,8 @@ BlockRead ReadObjectBack(Context& ctx, int pane, bool compare, Reads reads = Rea
 int SelectedBodyOffset(Context& ctx);
 // Edit1 shows the TotalChecksum.
 void ShowTotalChecksum(Context& ctx);
+// The writer holds the host's image, as verified just now: remembered with
+// its total checksum and the file it came from (empty: none).
+void NoteImageVerified(Context& ctx, const std::string& file);
 
 }  // namespace otp

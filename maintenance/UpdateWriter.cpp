@@ -162,7 +162,7 @@ Outcome UpdateWriter1Click(Context& ctx) {
     Line(ctx, ReplyLengthLine(n));
     const bool restored = RestoreBodyInfo(ctx);
     // A writer whose update failed may hold anything.
-    if (!same || !restored) ctx.link.imageVerified = false;
+    if (!same || !restored) ctx.link.verifiedImage.reset();
     return same && restored ? Outcome::Done : Outcome::Failed;
 }
 

@@ -81,7 +81,8 @@ Outcome Button5Click(Context& ctx) {
     ClosePort(ctx);
     // A copy that did not end well may have left the writer with a part of
     // the master, or anything: it is known only after a good one.
-    ctx.link.imageVerified = outcome == Outcome::Done;
+    if (outcome == Outcome::Done) NoteImageVerified(ctx, "");
+    else ctx.link.verifiedImage.reset();
     return outcome;
 }
 

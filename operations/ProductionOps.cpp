@@ -37,7 +37,7 @@ Outcome Verdict(bool ok) { return ok ? Outcome::Done : Outcome::Failed; }
 // A chip is programmed or verified only from an image the host has seen the
 // writer hold; otherwise the notice says what to do.
 bool ImageKnown(Context& ctx) {
-    if (ctx.link.imageVerified) return true;
+    if (ctx.link.verifiedImage) return true;
     ctx.view.ShowNotice(kImageNotVerified);
     return false;
 }

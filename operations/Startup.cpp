@@ -55,7 +55,7 @@ StartupResult ConnectWriter(Context& ctx) {
     MainView& view = ctx.view;
     OpenPort(ctx);
     ctx.pacer.Sleep(50);
-    ctx.link.imageVerified = false;
+    ctx.link.verifiedImage.reset();
     if (s.PortFailed) {
         Line(ctx, s.PortName + " Connect Error (1)!!!");
         return StartupResult::NoWriter;
@@ -79,11 +79,11 @@ StartupResult ConnectWriter(Context& ctx) {
         Line(ctx, ShortReadLine("Connect", read.received, read.requested));
         return StartupResult::NoWriter;
     }
-    ctx.link.imageVerified = true;
     // The start-up total counts option bytes 0-7 only.
     OptionChecksum(s, 8);
     ObjectChecksum(s, s.ObjectLength);
     ShowTotalChecksum(ctx);
+    NoteImageVerified(ctx, "");
 
     const std::string version = ReadWriterVersion(ctx);
     if (version != s.IniVersion) {

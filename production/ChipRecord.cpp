@@ -1,5 +1,11 @@
 #include "production/ChipRecord.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cstdio>
 #include <iterator>
 
@@ -63,15 +69,28 @@ std::string IsoLocalTime(std::time_t t) {
     return std::string(stamp) + offset;
 }
 
+std::string RunId(const std::string& host, std::time_t start) { return host + " " + IsoLocalTime(start); }
+
+std::string HostName() {
+    char name[256] = {};
+#ifdef _WIN32
+    DWORD size = sizeof name;
+    if (!GetComputerNameA(name, &size)) return "unknown host";
+#else
+    if (gethostname(name, sizeof name - 1) != 0) return "unknown host";
+#endif
+    return name[0] ? name : "unknown host";
+}
+
 std::string CsvHeader() {
-    return "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip";
+    return "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run";
 }
 
 std::string CsvLine(const ChipRecord& r) {
     const std::string fields[] = {IsoLocalTime(r.when), r.operation,  r.body,
                                   r.romFile,            r.checksum,   r.rollingCode,
                                   VerdictWord(r.verdict), r.failure,  std::to_string(r.durationMs),
-                                  std::to_string(r.chip)};
+                                  std::to_string(r.chip), r.run};
     std::string line;
     for (size_t i = 0; i < std::size(fields); ++i) line += (i ? "," : "") + CsvField(fields[i]);
     return line;

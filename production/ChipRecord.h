@@ -16,13 +16,14 @@ struct ChipRecord {
     std::time_t when = 0;     // when the operation started
     std::string operation;    // "auto", "blank", ...
     std::string body;         // the selected body's name
-    std::string romFile;      // the .rom file shown in Edit2
-    std::string checksum;     // the total checksum shown in Edit1
+    std::string romFile;      // the .rom file the writer's verified image came from; empty when none
+    std::string checksum;     // that image's total checksum; empty while no image is verified
     std::string rollingCode;  // the rolling-code words shown, blank-separated; empty when none
     Verdict verdict = Verdict::Pass;
     std::string failure;      // the first line that says what went wrong; empty on a pass
     int64_t durationMs = 0;
     int chip = 0;             // running number of the line in its log
+    std::string run;          // the run the record belongs to (RunId)
 };
 
 // The record as one CSV line (RFC 4180, no line end); the time is local
@@ -34,5 +35,10 @@ std::string CsvHeader();
 std::string CsvField(const std::string& text);
 // Local ISO 8601 time with offset, e.g. "2026-12-07T14:55:02+01:00".
 std::string IsoLocalTime(std::time_t t);
+// "line-pc-3 2026-12-07T14:55:02+01:00": the station and the start of a
+// run, which tell apart the chip numbers of two programs sharing one log.
+std::string RunId(const std::string& host, std::time_t start);
+// This computer's name; "unknown host" when the system does not say.
+std::string HostName();
 
 }  // namespace otp

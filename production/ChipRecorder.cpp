@@ -1,6 +1,8 @@
 #include "production/ChipRecorder.h"
 
 #include <ctime>
+#include <optional>
+#include <utility>
 
 #include "config/WriterState.h"
 #include "view/HexText.h"
@@ -29,6 +31,9 @@ Verdict VerdictOf(Outcome outcome, bool portFailed, bool writerAnswered) {
     return Verdict::Fail;
 }
 
+ChipRecorder::ChipRecorder(OperationWatch& watch, std::string runId)
+    : watch_(watch), runId_(runId.empty() ? RunId(HostName(), std::time(nullptr)) : std::move(runId)) {}
+
 bool ChipRecorder::UseLog(const std::string& path, std::string& error) {
     logPath_ = path;
     log_.reset();
@@ -55,7 +60,7 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     record.when = std::time(nullptr);
     record.operation = operation;
     record.body = ctx.view.GetFieldText(Control::ComboBox1);
-    record.romFile = ctx.view.GetFieldText(Control::Edit2);
+    record.run = runId_;
     const int64_t received = ctx.link.receivedBytes;
     const int64_t startMs = ctx.pacer.NowMs();
     watch_.Begin();
@@ -70,9 +75,14 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     else result.note = found.Text();
     record.verdict = result.verdict;
     record.failure = result.verdict != Verdict::Pass ? result.failure : result.note;
-    // Edit1 describes the writer's image; values the chip did not give up are
-    // no chip's checksum.
-    if (!found.notTheChipsValues) record.checksum = watch_.Checksum();
+    // The image the chip was worked from, as verified in the writer (what
+    // the fields show may have changed since: a lock change shows the
+    // writer's own checksum field, an update the firmware file); values the
+    // chip did not give up are no chip's checksum.
+    if (const std::optional<VerifiedImage>& image = ctx.link.verifiedImage) {
+        record.romFile = image->file;
+        if (!found.notTheChipsValues) record.checksum = image->checksum;
+    }
     if (watch_.RollingCodeShown()) record.rollingCode = RollingWords(ctx.state);
     else if (found.rollingCodeNotReported) record.rollingCode = "not reported";
     tally_.Add(result.verdict);

@@ -26,7 +26,8 @@ struct ChipResult {
 
 class ChipRecorder {
 public:
-    explicit ChipRecorder(OperationWatch& watch) : watch_(watch) {}
+    // Every record names the run `runId`; by default this computer and now.
+    explicit ChipRecorder(OperationWatch& watch, std::string runId = "");
 
     // Names the log (empty: none). It is opened at once; false with `error`
     // when it cannot be, and then every recorded operation is refused until
@@ -47,6 +48,7 @@ private:
     std::unique_ptr<ProductionLog> log_;
     Tally tally_;
     ChipResult last_;
+    std::string runId_;
 };
 
 // Pass, fail or refused from an operation's outcome; a failure in which the

@@ -58,11 +58,6 @@ void OperationWatch::AppendLine(Control pane, const std::string& text) {
     ForwardingView::AppendLine(pane, text);
 }
 
-void OperationWatch::SetFieldText(Control field, const std::string& text) {
-    if (field == Control::Edit1) checksum_ = text;
-    ForwardingView::SetFieldText(field, text);
-}
-
 void OperationWatch::ShowNotice(const std::string& text) {
     Failure(text);
     ForwardingView::ShowNotice(text);

@@ -1,7 +1,7 @@
 #pragma once
 // Looks over the window's shoulder during an operation: the first line that
-// says what went wrong, whether a rolling code was shown, and the text of
-// the total-checksum field. Everything passes on to the real view.
+// says what went wrong and whether a rolling code was shown. Everything
+// passes on to the real view.
 #include <string>
 
 #include "link/Findings.h"
@@ -23,11 +23,8 @@ public:
     // line then says nothing about it).
     std::string FailureWith(const Findings& found) const;
     bool RollingCodeShown() const { return rollingCodeShown_; }
-    // What Edit1 shows now.
-    const std::string& Checksum() const { return checksum_; }
 
     void AppendLine(Control pane, const std::string& text) override;
-    void SetFieldText(Control field, const std::string& text) override;
     void ShowNotice(const std::string& text) override;
     void ShowErrorBox(const std::string& title, const std::string& text, bool withIcon) override;
 
@@ -37,7 +34,6 @@ private:
     std::string firstFailure_;
     std::string lastLine_;
     bool rollingCodeShown_ = false;
-    std::string checksum_;
 };
 
 }  // namespace otp

@@ -95,7 +95,7 @@ Outcome DownloadToWriter(Context& ctx) {
     bool ok = !s.PortFailed;
     // From the first byte sent the writer holds neither the old image nor,
     // until the read-backs agree, the new one.
-    ctx.link.imageVerified = false;
+    ctx.link.verifiedImage.reset();
 
     if (const std::optional<int> row = SelectedTableRow(ctx))
         TakeBodyRow(s, *row);
@@ -135,7 +135,8 @@ Outcome DownloadToWriter(Context& ctx) {
     ApplyBodyInfo(s, view);
     ShowTotalChecksum(ctx);
     ClosePort(ctx);
-    ctx.link.imageVerified = ok;
+    // Named after the file by the load, which knows it.
+    if (ok) NoteImageVerified(ctx, "");
     return ok ? Outcome::Done : Outcome::Failed;
 }
 
@@ -210,6 +211,7 @@ Outcome LoadROMFile1Click(Context& ctx) {
     if (!damage.empty()) Diagnose(ctx, "a damaged file was loaded: [" + BareFileName(*chosen) + "] (" + damage + ")");
     LoadEvents events(ctx);
     ReadRomSections(*rom, s, events);
+    if (ctx.link.verifiedImage) ctx.link.verifiedImage->file = BareFileName(*chosen);
     if (!events.downloaded && events.outcome == Outcome::Done) {
         // Taken anyway without a data section: the writer does not hold this file.
         Line(ctx, "  -----> No data section in [" + BareFileName(*chosen) + "], nothing sent to the writer !!!");

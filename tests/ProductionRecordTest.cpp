@@ -26,6 +26,8 @@
 #include "operations/Startup.h"
 #include "production/ChipRecorder.h"
 #include "romfile/LoadRomFile.h"
+#include "romfile/SaveRomFile.h"
+#include "romfile/UploadRom.h"
 #include "view/HexText.h"
 
 using namespace otp;
@@ -55,6 +57,7 @@ ChipRecord Sample() {
     r.failure = "OTP Blank Check Fail !!!";
     r.durationMs = 512;
     r.chip = 7;
+    r.run = RunId("line-pc-3", 1796640000);
     return r;
 }
 
@@ -80,10 +83,10 @@ TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
     ChipRecord r = Sample();
     r.romFile = "/lines/a,b.rom";
     r.rollingCode = "0100 0101";
-    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip");
+    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run");
     EXPECT_EQ(CsvLine(r),
               "2026-12-07T11:40:00+01:00,auto,RX4400,\"/lines/a,b.rom\",FE5A,0100 0101,fail,"
-              "OTP Blank Check Fail !!!,512,7");
+              "OTP Blank Check Fail !!!,512,7,line-pc-3 2026-12-07T11:40:00+01:00");
     // Offsets east and west of UTC, of half hours, across the date line of either side.
     const struct {
         const char* tz;
@@ -138,7 +141,7 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
     const std::string text = dir.Read("run.csv");
     EXPECT_EQ(text.rfind(CsvHeader() + "\r\n", 0), 0u);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
-    EXPECT_NE(text.find(",512,2\r\n"), std::string::npos);
+    EXPECT_NE(text.find(",512,2," + Sample().run + "\r\n"), std::string::npos);
 
     const std::string unopenable[] = {dir.file("no/such/folder/run.csv"), dir.path()};
     for (const std::string& bad : unopenable) {
@@ -242,7 +245,7 @@ struct RecordingBench {
     emu::EmulatedPortOpener opener{writer, pacer};
     FormModel form;
     OperationWatch watch{form};
-    ChipRecorder recorder{watch};
+    ChipRecorder recorder{watch, "line-pc-3 run"};
     std::unique_ptr<Session> session;
 
     RecordingBench() {
@@ -301,7 +304,7 @@ TEST(ChipRecorder, EachRecordedOperationGetsItsVerdictCountAndLine) {
         const std::vector<std::string> lines = b.LogLines();
         ASSERT_EQ(lines.size(), ++line + 0);
         const std::string& csv = lines.back();
-        EXPECT_EQ(csv.substr(25), row.line);
+        EXPECT_EQ(csv.substr(25), row.line + ",line-pc-3 run");
     }
     EXPECT_EQ(b.recorder.tally().Summary(), expected.Summary());
 }
@@ -337,8 +340,8 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     std::istringstream in(b.dir.Read("logs/run.csv"));
     for (std::string line; std::getline(in, line);) lines.push_back(line.substr(25, line.size() - 26));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], ",program,RX4720,,03F8,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1");
-    EXPECT_EQ(lines[2], ",blank,,,03F8,,refused,The body is not available !!!,0,2");
+    EXPECT_EQ(lines[1], ",program,RX4720,,03F8,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run");
+    EXPECT_EQ(lines[2], ",blank,,,03F8,,refused,The body is not available !!!,0,2,line-pc-3 run");
     EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, yield 100.0 %");
 }
 
@@ -381,6 +384,56 @@ TEST(ChipRecorder, AReadOfALockedOrBlankChipShowsWhatTheWriterReadAndLogsNoCheck
         lines.push_back("Receiver Data Length = 1024 bytes");
         lines.push_back("Object Checksum = " + row.objectSum);
         EXPECT_EQ(b.form.Lines(Control::RichEdit2), lines);
-        EXPECT_EQ(b.LogLines().back().substr(25), row.line);
+        EXPECT_EQ(b.LogLines().back().substr(25), row.line + ",line-pc-3 run");
+    }
+}
+
+// A record names the image the chip was worked from as the host verified it
+// in the writer, whatever the fields show by then: a lock change shows the
+// writer's own checksum field in Edit1, a save the saved file's name in Edit2.
+TEST(ChipRecorder, TheRecordNamesTheImageVerifiedInTheWriter) {
+    RecordingBench b;
+    std::string error;
+    ASSERT_TRUE(b.recorder.UseLog(b.dir.file("run.csv"), error)) << error;
+    b.form.openFiles.assign(1, b.dir.file("demo-rx4400.rom"));
+    ASSERT_EQ(LoadROMFile1Click(b.ctx()), Outcome::Done);
+    const struct {
+        const char* name;
+        std::function<void(RecordingBench&)> before;
+        std::string image;  // the log's rom_file and checksum
+    } rows[] = {
+        {"the loaded file", nullptr, "demo-rx4400.rom,FE5A"},
+        {"a lock change",
+         [](RecordingBench& b) {
+             b.form.SetSelection(Control::ComboBox4, 1);
+             EXPECT_EQ(ComboBox4Change(b.ctx()), Outcome::Done);
+             EXPECT_NE(b.form.GetFieldText(Control::Edit1), "FE5A");
+         },
+         "demo-rx4400.rom,FE5A"},
+        {"a save under another name",
+         [](RecordingBench& b) {
+             b.form.saveFiles.assign(1, b.dir.file("other.rom"));
+             EXPECT_EQ(SaveROMFile1Click(b.ctx()), Outcome::Done);
+             EXPECT_EQ(b.form.GetFieldText(Control::Edit2), "other.rom");
+         },
+         "demo-rx4400.rom,FE5A"},
+        {"an upload, whose image no file is known for",
+         [](RecordingBench& b) { EXPECT_EQ(UploadtoWriter1Click(b.ctx()), Outcome::Done); }, ",FE5A"},
+        {"a load whose read-back failed",
+         [](RecordingBench& b) {
+             std::string e;
+             ASSERT_TRUE(b.writer->AddFault("W:corrupt=3", e)) << e;
+             b.form.openFiles.assign(1, b.dir.file("demo-rx4400.rom"));
+             EXPECT_EQ(LoadROMFile1Click(b.ctx()), Outcome::Failed);
+         },
+         ","},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.before) row.before(b);
+        emu::PutInSocket(*b.writer, emu::IcKind::Blank);
+        EXPECT_EQ(b.Run("blank", Button2Click).verdict, Verdict::Pass);
+        const std::string line = b.LogLines().back();
+        EXPECT_NE(line.find(",blank,RX4400," + row.image + ",,pass,"), std::string::npos) << line;
     }
 }
