@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #ifdef _WIN32
+#include <windows.h>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -10,10 +11,7 @@
 namespace otp {
 namespace {
 
-#ifdef _WIN32
-const int kStopSignals[] = {SIGINT, SIGTERM, SIGBREAK};
-void (*before[3])(int) = {SIG_DFL, SIG_DFL, SIG_DFL};
-#else
+#ifndef _WIN32
 const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction before[3];
 #endif
@@ -31,16 +29,29 @@ void Say(const char* text) {
 
 const char* Name(int sig) {
     switch (sig) {
+#ifdef _WIN32
+        case SIGINT: return "Ctrl-C";
+        case SIGBREAK: return "Ctrl-Break";
+        case SIGTERM: return "the console's closing";
+#else
         case SIGINT: return "SIGINT";
         case SIGTERM: return "SIGTERM";
-#ifdef _WIN32
-        case SIGBREAK: return "SIGBREAK";
-#else
         case SIGHUP: return "SIGHUP";
 #endif
     }
     return "a signal";
 }
+
+#ifdef _WIN32
+// Windows calls it on a thread of its own. A closing console (or a logoff or
+// shutdown) ends the program once this returns, or after its own time-out:
+// the handler waits, so that the step under way has that time to finish.
+BOOL WINAPI ConsoleHandler(DWORD event) {
+    if (InterruptCatcher::OnConsoleEvent(event)) return TRUE;
+    Sleep(INFINITE);
+    return TRUE;
+}
+#endif
 
 }  // namespace
 
@@ -50,37 +61,40 @@ InterruptCatcher::InterruptCatcher(bool active, const char* stopsAfter) : active
     caught_ = 0;
     stopsAfter_ = stopsAfter;
     if (!active_) return;
-    for (int i = 0; i < 3; ++i) {
 #ifdef _WIN32
-        before[i] = std::signal(kStopSignals[i], Catch);
+    SetConsoleCtrlHandler(ConsoleHandler, TRUE);
 #else
+    for (int i = 0; i < 3; ++i) {
         struct sigaction sa {};
         sa.sa_handler = Catch;
         sigemptyset(&sa.sa_mask);
         for (const int sig : kStopSignals) sigaddset(&sa.sa_mask, sig);
         sa.sa_flags = 0;  // no restart: a read waiting for Enter returns
         sigaction(kStopSignals[i], &sa, &before[i]);
-#endif
     }
+#endif
 }
 
 InterruptCatcher::~InterruptCatcher() {
     if (!active_) return;
-    for (int i = 0; i < 3; ++i) {
 #ifdef _WIN32
-        std::signal(kStopSignals[i], before[i]);
+    SetConsoleCtrlHandler(ConsoleHandler, FALSE);
 #else
-        sigaction(kStopSignals[i], &before[i], nullptr);
+    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &before[i], nullptr);
 #endif
-    }
 }
 
-void InterruptCatcher::Catch(int sig) {
 #ifdef _WIN32
-    // The C runtime of Windows puts the default back before it calls a
-    // handler, so the handler puts itself in again: every signal is caught.
-    std::signal(sig, Catch);
+bool InterruptCatcher::OnConsoleEvent(unsigned long event) {
+    switch (event) {
+        case CTRL_C_EVENT: Catch(SIGINT); return true;
+        case CTRL_BREAK_EVENT: Catch(SIGBREAK); return true;
+        default: Catch(SIGTERM); return false;
+    }
+}
 #endif
+
+void InterruptCatcher::Catch(int sig) {
     const bool first = caught_ == 0;
     if (first) caught_ = sig;
     Say("\notpwriter-cli: ");

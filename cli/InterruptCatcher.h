@@ -1,9 +1,10 @@
 #pragma once
 // While it lives, the signals that ask a run to stop (Ctrl-C's SIGINT,
-// SIGTERM, and SIGHUP when the terminal goes; Ctrl-Break on Windows) set a
-// flag instead of ending the program: the operation under way finishes and
-// is recorded, and the run stops after it. They also interrupt a wait for the
-// operator's input. Afterwards they do what they did before.
+// SIGTERM, and SIGHUP when the terminal goes; on Windows the console's
+// Ctrl-C, Ctrl-Break and closing) set a flag instead of ending the program:
+// the operation under way finishes and is recorded, and the run stops after
+// it. They also interrupt a wait for the operator's input. Afterwards they do
+// what they did before.
 #include <csignal>
 #include <string>
 
@@ -23,6 +24,11 @@ public:
     static int Caught() { return caught_; }
     // Changes what the signals' line says the run stops after.
     static void StopsAfter(const char* what) { stopsAfter_ = what; }
+#ifdef _WIN32
+    // A console event as the handler takes it, without the wait a closing
+    // console gets: true when the program goes on (Ctrl-C, Ctrl-Break).
+    static bool OnConsoleEvent(unsigned long event);
+#endif
 
     // While one lives, a work that cut short would leave the writer without
     // firmware is under way: a signal is told that it must finish first.
@@ -50,7 +56,8 @@ private:
     bool active_;
 };
 
-// "SIGINT", "SIGTERM", ...: how a signal is named in the run's messages.
+// "SIGINT", "SIGTERM", ... ("Ctrl-C", "Ctrl-Break", "the console's closing"
+// on Windows): how a signal is named in the run's messages.
 std::string SignalName(int sig);
 
 }  // namespace otp

@@ -11,6 +11,9 @@
 #include "cli/CliRunner.h"
 #include "config/PathLookup.h"
 #include "config/StandardStreams.h"
+#ifdef _WIN32
+#include "config/WindowsText.h"
+#endif
 
 int main(int argc, char** argv) {
     // Before anything is opened: a closed standard descriptor would be the port's.
@@ -25,7 +28,11 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     const bool stderrIsTerminal = isatty(STDERR_FILENO) != 0;
 #endif
-    std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef _WIN32
+    const std::vector<std::string> args = otp::ProgramArguments(argc, argv);
+#else
+    const std::vector<std::string> args(argv + 1, argv + argc);
+#endif
     otp::CliEnvironment env{std::cout, std::cerr, otp::CurrentDirectory(), stderrIsTerminal};
     env.in = &std::cin;
     env.inIsTerminal = isatty(STDIN_FILENO) != 0;

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
+
+#include "config/WindowsText.h"
 #else
 #include <unistd.h>
 #endif
@@ -19,7 +21,7 @@ namespace {
 #ifdef _WIN32
 // Windows has no FIFO to wait on; a file is read as its bytes, without the
 // C runtime's text translation.
-int OpenToRead(const std::string& path) { return _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+int OpenToRead(const std::string& path) { return OpenUtf8(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
 int ReadSome(int fd, char* into, size_t count) {
     return _read(fd, into, static_cast<unsigned>(std::min<size_t>(count, 1u << 30)));
 }
@@ -53,8 +55,9 @@ bool Read(const std::string& path, size_t maxBytes, bool whole, std::string& con
         error = std::strerror(errno);
 #ifdef _WIN32
         // Windows refuses to open a folder as a file at all.
-        struct stat st {};
-        if (errno == EACCES && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) error = "is a folder";
+        struct _stat64 st {};
+        if (errno == EACCES && _wstat64(WideFromUtf8(path).c_str(), &st) == 0 && (st.st_mode & _S_IFDIR))
+            error = "is a folder";
 #endif
         return false;
     }

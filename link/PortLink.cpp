@@ -37,9 +37,11 @@ std::string OpenErrorText(OpenResult result, const OpenFailure& failure) {
                                : failure.error != 0   ? std::strerror(failure.error)
                                                       : "the reason is not known";
     text += "\n" + failure.device + ": " + reason;
+#ifndef _WIN32
     // Serial devices belong to the group dialout, which a fresh user is not in.
     if (failure.error == EACCES || failure.error == EPERM)
         text += "\nLet your user use serial ports: sudo usermod -aG dialout $USER, then log in again.";
+#endif
     return text;
 }
 

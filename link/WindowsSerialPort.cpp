@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "config/WindowsText.h"
 #include "config/WriterIni.h"
 #include "link/SendQueue.h"
 
@@ -149,6 +150,19 @@ void MakeLineRaw(DCB& dcb) {
     dcb.fErrorChar = FALSE;
     dcb.fNull = FALSE;
     dcb.fAbortOnError = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+}
+
+std::string PortOpenReason(unsigned long code) {
+    std::string reason = SystemReason(code);
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION)
+        reason += " (the port is open in another program: close it there)";
+    else if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+        reason += " (no such port: see which COM ports the Device Manager lists)";
+    return reason;
 }
 
 bool LineErrorsSpoilAnswer(unsigned long errors) {
@@ -165,14 +179,19 @@ std::string DeviceForPort(const std::string& portName) {
 
 OpenResult WindowsPortOpener::Open(const std::string& portName, std::unique_ptr<SerialPort>& port) {
     port.reset();
+    failure_ = OpenFailure{};
     const std::string device = DeviceForPort(portName);
     if (device.empty()) return OpenResult::OpenError;
-    // Share mode 0: nobody else opens the port while we hold it. The name is
-    // taken in the process's code page, UTF-8 by the program's manifest.
-    const HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return OpenResult::OpenError;
-    const auto settingError = [h] {
+    // Share mode 0: nobody else opens the port while we hold it.
+    const HANDLE h = CreateFileW(WideFromUtf8(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        failure_ = OpenFailure{device, 0, PortOpenReason(code)};
+        return OpenResult::OpenError;
+    }
+    const auto settingError = [&] {
+        failure_ = OpenFailure{device, 0, SystemReason(GetLastError())};
         CloseHandle(h);
         return OpenResult::SettingError;
     };

@@ -11,9 +11,15 @@ namespace otp {
 // The line settings the open asks for, over those the driver reported: 9600
 // baud, 8 data bits, no parity, one stop bit, and a raw line: binary, no
 // XON/XOFF, no byte replaced or dropped (no error character, nulls kept),
-// no stop on a line error. The hardware flow control and the modem lines
-// stay as the driver has them.
+// no stop on a line error. DTR and RTS are on and DSR neither holds the
+// output nor drops input, whatever the last program left on the port; CTS
+// flow control stays as the driver has it, as on POSIX systems.
 void MakeLineRaw(_DCB& dcb);
+
+// Why a port would not open, in the system's words, with what the operator
+// can do for the common reasons: "the port is open in another program" for
+// access denied, "no such port" for a port that is not there.
+std::string PortOpenReason(unsigned long code);
 
 // Whether ClearCommError's error flags tell that the bytes which came with
 // them are not what the writer sent: a break (which the driver reads as a
@@ -30,6 +36,11 @@ std::string DeviceForPort(const std::string& portName);
 class WindowsPortOpener : public PortOpener {
 public:
     OpenResult Open(const std::string& portName, std::unique_ptr<SerialPort>& port) override;
+    // The device of the last failed open and why (PortOpenReason).
+    OpenFailure LastFailure() const override { return failure_; }
+
+private:
+    OpenFailure failure_;
 };
 
 }  // namespace otp

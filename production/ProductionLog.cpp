@@ -4,7 +4,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
+#include <windows.h>
 #include <io.h>
+
+#include "config/WindowsFileHolder.h"
+#include "config/WindowsText.h"
 #else
 #include <sys/file.h>
 #include <unistd.h>
@@ -19,11 +23,25 @@ std::string Reason() { return std::strerror(errno); }
 
 #ifdef _WIN32
 // The C runtime's calls, on the file's bytes without text translation; a
-// new log may be read and written by everyone the folder lets in.
-int OpenToAppend(const std::string& path) {
-    return _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+// new log may be read and written by everyone the folder lets in. A log
+// another program holds open (a spreadsheet showing it) is tried again for a
+// moment, then `why` names who holds it.
+int OpenToAppend(const std::string& path, std::string& why) {
+    // Windows opens no folder as a file, and says only that access is denied.
+    const DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        why = "is a folder";
+        return -1;
+    }
+    int fd = -1;
+    const unsigned long code = RetryWhileHeld([&]() -> unsigned long {
+        fd = OpenUtf8(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+        return fd >= 0 ? 0 : _doserrno;
+    });
+    if (fd < 0) why = MayBeHeld(code) ? HeldFileReason(code, path) : Reason();
+    return fd;
 }
-int OpenToRead(const std::string& path) { return _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
+int OpenToRead(const std::string& path) { return OpenUtf8(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
 int ReadSome(int fd, char* into, unsigned count) { return _read(fd, into, count); }
 int WriteSome(int fd, const std::string& text) {
     return _write(fd, text.data(), static_cast<unsigned>(text.size()));
@@ -36,9 +54,10 @@ void Unlock(int) {}
 #else
 // Never waits on a FIFO or a device: what is not a regular file is refused
 // once it is open, and the descriptor then blocks as usual.
-int OpenToAppend(const std::string& path) {
+int OpenToAppend(const std::string& path, std::string& why) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    else why = Reason();
     return fd;
 }
 int OpenToRead(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }
@@ -72,9 +91,10 @@ int CountRecords(int fd, bool& endsOpen) {
 }  // namespace
 
 std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std::string& error) {
-    const int fd = OpenToAppend(path);
+    std::string why;
+    const int fd = OpenToAppend(path, why);
     if (fd < 0) {
-        error = "cannot open the production log " + path + ": " + Reason();
+        error = "cannot open the production log " + path + ": " + why;
         return nullptr;
     }
     struct stat st {};

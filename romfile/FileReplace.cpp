@@ -21,6 +21,10 @@
 #include <vector>
 
 #include "config/PathLookup.h"
+#ifdef _WIN32
+#include "config/WindowsFileHolder.h"
+#include "config/WindowsText.h"
+#endif
 
 namespace otp {
 namespace {
@@ -53,7 +57,7 @@ int MakeTemp(char* temp) {
                             static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
     for (int tries = 0; tries < 100; ++tries) {
         for (int i = 0; i < 6; ++i) x[i] = kChars[random() % (sizeof kChars - 1)];
-        const int fd = _open(temp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+        const int fd = OpenUtf8(temp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -69,36 +73,21 @@ int WriteSome(int fd, const char* bytes, size_t count) {
 }
 int SyncToDisk(int fd) { return _commit(fd); }
 int CloseFile(int fd) { return _close(fd); }
-void RemoveFile(const char* path) { _unlink(path); }
-
-// The text Windows gives for one of its error codes.
-std::string SystemReason(DWORD code) {
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = n && text ? std::string(text, n) : "error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
-        reason.pop_back();
-    return reason;
-}
-
-// A name in the process's code page (UTF-8 by the program's manifest), as
-// the C runtime takes every narrow name, for the wide calls of Windows.
-std::wstring Wide(const std::string& name) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), n);
-    return wide;
-}
+void RemoveFile(const char* path) { _wunlink(WideFromUtf8(path).c_str()); }
 
 // Puts the temporary file in the target's place, replacing a file that is
 // there, and on disk before it returns. Empty, or why it failed.
+// A target another program holds open is tried again for a moment, then
+// the reason names who holds it.
 std::string MoveOver(const char* temp, const std::string& path) {
-    if (MoveFileExW(Wide(temp).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return {};
-    return SystemReason(GetLastError());
+    const unsigned long code = RetryWhileHeld([&]() -> unsigned long {
+        return MoveFileExW(WideFromUtf8(temp).c_str(), WideFromUtf8(path).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                   ? 0
+                   : GetLastError();
+    });
+    if (code == 0) return {};
+    return HeldFileReason(code, path);
 }
 
 #else

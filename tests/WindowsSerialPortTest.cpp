@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "TestSupport.h"
+#include "link/PortLink.h"
 #include "link/SystemSerialPort.h"
 
 using namespace otp;
@@ -44,8 +45,8 @@ TEST(WindowsSerialPort, PortNamesMapToDevices) {
 }
 
 // What the open asks the driver for, whatever it reported: raw 9600 8N1, no
-// byte replaced or dropped, no stop on a line error; the hardware flow
-// control and the modem lines kept.
+// byte replaced or dropped, no stop on a line error, DTR and RTS on, DSR
+// ignored; CTS flow control kept.
 TEST(WindowsSerialPort, TheLineIsAskedForRawBytes) {
     DCB none{}, every{};
     std::memset(&every, 0xFF, sizeof every);
@@ -65,10 +66,10 @@ TEST(WindowsSerialPort, TheLineIsAskedForRawBytes) {
                    {"fErrorChar", dcb.fErrorChar}, {"fNull", dcb.fNull}, {"fAbortOnError", dcb.fAbortOnError}};
         for (const auto& flag : off) EXPECT_EQ(flag.value, 0u) << flag.name;
         EXPECT_EQ(dcb.fOutxCtsFlow, had.fOutxCtsFlow);
-        EXPECT_EQ(dcb.fOutxDsrFlow, had.fOutxDsrFlow);
-        EXPECT_EQ(dcb.fDtrControl, had.fDtrControl);
-        EXPECT_EQ(dcb.fRtsControl, had.fRtsControl);
-        EXPECT_EQ(dcb.fDsrSensitivity, had.fDsrSensitivity);
+        EXPECT_EQ(dcb.fOutxDsrFlow, 0u);
+        EXPECT_EQ(dcb.fDsrSensitivity, 0u);
+        EXPECT_EQ(dcb.fDtrControl, DWORD{DTR_CONTROL_ENABLE});
+        EXPECT_EQ(dcb.fRtsControl, DWORD{RTS_CONTROL_ENABLE});
     }
 }
 
@@ -86,16 +87,24 @@ TEST(WindowsSerialPort, ALineErrorSpoilsTheAnswer) {
     for (const auto& row : rows) EXPECT_EQ(LineErrorsSpoilAnswer(row.errors), row.spoiled) << std::hex << row.errors;
 }
 
-TEST(WindowsSerialPort, DevicesThatAreNoSerialPortFailTheOpen) {
+// A port that will not open says why in Windows' words, with a hint of its
+// own for the usual reasons, and never the hint of a Linux user's groups.
+TEST(WindowsSerialPort, DevicesThatAreNoSerialPortFailTheOpenAndSayWhy) {
     test::TempDir dir;
     dir.Write("plain.txt", "no port");
+    dir.Write("held.txt", "held");
+    // Another program holds this one open for itself.
+    const HANDLE held = CreateFileA(dir.file("held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const struct {
         std::string device;
         OpenResult result;
+        std::string hint;
     } rows[] = {
-        {dir.file("missing\\device"), OpenResult::OpenError},
-        {dir.file("plain.txt"), OpenResult::SettingError},
-        {"NUL", OpenResult::SettingError},
+        {dir.file("missing\\device"), OpenResult::OpenError, "(no such port: "},
+        {dir.file("held.txt"), OpenResult::OpenError, "(the port is open in another program: close it there)"},
+        {dir.file("plain.txt"), OpenResult::SettingError, ""},
+        {"NUL", OpenResult::SettingError, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.device);
@@ -104,7 +113,15 @@ TEST(WindowsSerialPort, DevicesThatAreNoSerialPortFailTheOpen) {
         std::unique_ptr<SerialPort> port;
         EXPECT_EQ(opener.Open("COM3", port), row.result);
         EXPECT_FALSE(port);
+        const OpenFailure failure = opener.LastFailure();
+        EXPECT_EQ(failure.device, row.device);
+        EXPECT_FALSE(failure.reason.empty());
+        EXPECT_NE(failure.reason.find(row.hint), std::string::npos) << failure.reason;
+        const std::string box = OpenErrorText(row.result, failure);
+        EXPECT_NE(box.find(row.device + ": " + failure.reason), std::string::npos) << box;
+        EXPECT_EQ(box.find("usermod"), std::string::npos) << box;
     }
+    CloseHandle(held);
     SetVariable("OTPWRITER_COM3", "");
 }
 
