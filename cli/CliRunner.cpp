@@ -28,6 +28,7 @@ struct Options {
     bool loadDamaged = false;
     bool demo = false;
     bool keepGoing = false;
+    bool fast = false;
     std::string log;
     int maxFails = 0;
     std::vector<StepRequest> steps;      // before "loop", or all without it
@@ -53,6 +54,7 @@ std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
         else if (a == "--load-damaged") o.loadDamaged = true;
         else if (a == "--demo") o.demo = true;
         else if (a == "--keep-going") o.keepGoing = true;
+        else if (a == "--fast") o.fast = true;
         else if (a == "--log") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return "--log needs a FILE";
             o.log = args[++i];
@@ -104,6 +106,9 @@ std::string CliUsage() {
          "  --keep-going\n"
          "            run every step even after one failed or was refused (by\n"
          "            default the run stops there, and says which steps it left out)\n"
+         "  --fast    end each wait for the writer as soon as its whole answer is in\n"
+         "            (a block read's bytes, an operation's status); the fixed waits\n"
+         "            of Writer.ini stay the time-outs. Off by default\n"
          "  --log FILE\n"
          "            append one CSV line per chip operation (auto, blank, program,\n"
          "            verify, read, copy, testcode-write) to FILE; without it, the\n"
@@ -198,6 +203,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     const auto interruption = [&] { return "interrupted by " + SignalName(signalled); };
 
     Session session(watch, pacer, opener, env.workingDir);
+    session.ctx().link.fastWaits = o.fast;
     const StartupResult startup = RunStartup(session.ctx());
     env.out.flush();
     bool failed = startup != StartupResult::Ready || !env.out;

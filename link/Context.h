@@ -55,6 +55,14 @@ struct Link {
     // How many bytes the last drain found, a flood that was thrown away
     // counted whole.
     int64_t lastAnswerBytes = 0;
+    // Waits end once the answer they wait for is whole (opt-in): the fixed
+    // wait stays the time-out.
+    bool fastWaits = false;
+    // What a fast wait took off the line before its drain; the drain hands
+    // it on first.
+    std::vector<uint8_t> early;
+    // Bytes of `early` beyond what it keeps (a flood), counted for the drain.
+    int64_t earlyDropped = 0;
 };
 
 struct Context {

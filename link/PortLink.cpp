@@ -175,9 +175,23 @@ void Resynchronise(Context& ctx, bool unasked) {
 void DiscardArrived(Context& ctx) {
     Link& link = ctx.link;
     if (!link.PortHandle) return;
-    const bool unasked = link.PortHandle->DiscardInput();
+    // Bytes a fast wait took that no drain handed on were not asked for either.
+    const bool takenEarly = !link.early.empty() || link.earlyDropped > 0;
+    link.early.clear();
+    link.earlyDropped = 0;
+    const bool unasked = link.PortHandle->DiscardInput() || takenEarly;
     if (link.answerIncomplete || unasked) Resynchronise(ctx, unasked);
     if (link.PortHandle) link.PortHandle->DiscardInput();
+}
+
+void TakeEarly(Context& ctx) {
+    if (!ctx.link.PortHandle) return;
+    const std::vector<uint8_t> bytes = ctx.link.PortHandle->TakeArrived();
+    std::vector<uint8_t>& early = ctx.link.early;
+    const size_t room = static_cast<size_t>(kReplyCapacity) + 1 - std::min(early.size(), size_t{kReplyCapacity} + 1);
+    const size_t kept = std::min(room, bytes.size());
+    early.insert(early.end(), bytes.begin(), bytes.begin() + static_cast<long>(kept));
+    ctx.link.earlyDropped += static_cast<int64_t>(bytes.size() - kept);
 }
 
 void DrainReply(Context& ctx) {
@@ -185,14 +199,22 @@ void DrainReply(Context& ctx) {
     s.ReplyLength = 0;
     s.ReplyBuffer[0] = 0;
     ctx.link.lastAnswerBytes = 0;
-    if (!ctx.link.PortHandle) return;
-    const std::vector<uint8_t> bytes = ctx.link.PortHandle->TakeArrived();
-    ctx.link.lastAnswerBytes = static_cast<int64_t>(bytes.size());
+    if (!ctx.link.PortHandle) {
+        ctx.link.early.clear();
+        ctx.link.earlyDropped = 0;
+        return;
+    }
+    TakeEarly(ctx);
+    const std::vector<uint8_t> bytes = std::move(ctx.link.early);
+    const int64_t count = static_cast<int64_t>(bytes.size()) + ctx.link.earlyDropped;
+    ctx.link.early.clear();
+    ctx.link.earlyDropped = 0;
+    ctx.link.lastAnswerBytes = count;
     ctx.link.lastDrainMs = ctx.pacer.NowMs();
-    ctx.link.receivedBytes += static_cast<int64_t>(bytes.size());
+    ctx.link.receivedBytes += count;
     // A flood is no answer: it is thrown away with whatever follows it, and
     // the reply is empty rather than the previous one.
-    if (bytes.size() > static_cast<size_t>(kReplyCapacity)) {
+    if (count > kReplyCapacity) {
         ctx.link.PortHandle->DiscardInput();
         AnswerIncomplete(ctx);
         return;

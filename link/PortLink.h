@@ -44,7 +44,11 @@ constexpr int kQuietMs = 1000;
 constexpr int kQuietLimitMs = 30000;
 // A line that never goes quiet (a flood) is given this much beyond the quiet needed.
 constexpr int kSettleLimitMs = 5000;
-// Moves everything that has arrived into ReplyBuffer. More than 8192 bytes
+// Takes what has arrived into the link's `early` bytes, for a fast wait that
+// watches its answer come in; the drain after it hands them on first. Past
+// the reply's capacity the bytes are only counted.
+void TakeEarly(Context& ctx);
+// Moves everything that has arrived (the early bytes first) into ReplyBuffer. More than 8192 bytes
 // are thrown away and give an empty reply. No open port: ReplyLength 0.
 // An empty reply counts as an incomplete answer.
 void DrainReply(Context& ctx);

@@ -18,17 +18,49 @@ void FoldIntoWords(WriterState& s, int count) {
             s.ReadBackBuffer[static_cast<size_t>(2 * i)] + 256 * s.ReadBackBuffer[static_cast<size_t>(2 * i + 1)];
 }
 
-void ProgressWait(Context& ctx, int ticks) {
+namespace {
+
+// Whether the answer that has arrived is whole: one of the `whole` lengths,
+// with nothing after it for the settle time, which is added to `waitedMs`.
+bool AnswerWhole(Context& ctx, std::initializer_list<int> whole, int& waitedMs) {
+    const auto isWhole = [&] {
+        const int64_t n = static_cast<int64_t>(ctx.link.early.size()) + ctx.link.earlyDropped;
+        return std::find(whole.begin(), whole.end(), n) != whole.end();
+    };
+    TakeEarly(ctx);
+    if (!isWhole()) return false;
+    const size_t before = ctx.link.early.size();
+    ctx.pacer.Sleep(kSettleAfterWholeMs);
+    waitedMs += kSettleAfterWholeMs;
+    TakeEarly(ctx);
+    return ctx.link.early.size() == before && isWhole();
+}
+
+// The wait of ProgressWait; `progress` shows it on the progress bar.
+void TickWait(Context& ctx, int ticks, std::initializer_list<int> whole, bool progress) {
     WaitUntilSent(ctx);
     ctx.link.lastWaitMs = int64_t{std::max(ticks, 0)} * 10;
-    ctx.view.SetProgressMax(std::max(ticks, 0));
-    ctx.view.ShowProgress(true);
-    for (int i = 0; i < ticks; ++i) {
-        ctx.view.SetProgressPosition(i);
-        ctx.pacer.Sleep(10);
+    if (progress) {
+        ctx.view.SetProgressMax(std::max(ticks, 0));
+        ctx.view.ShowProgress(true);
     }
-    ctx.view.ShowProgress(false);
+    const bool fast = ctx.link.fastWaits && whole.size() > 0;
+    constexpr int kSettleTicks = kSettleAfterWholeMs / 10;
+    for (int i = 0; i < ticks; ++i) {
+        if (progress) ctx.view.SetProgressPosition(i);
+        ctx.pacer.Sleep(10);
+        // The settle is part of the wait, never added to it.
+        if (!fast || i + 1 + kSettleTicks > ticks) continue;
+        int settledMs = 0;
+        if (AnswerWhole(ctx, whole, settledMs)) break;
+        i += settledMs / 10;
+    }
+    if (progress) ctx.view.ShowProgress(false);
 }
+
+}  // namespace
+
+void ProgressWait(Context& ctx, int ticks, std::initializer_list<int> whole) { TickWait(ctx, ticks, whole, true); }
 
 BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
     WriterState& s = ctx.state;
@@ -42,13 +74,8 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length) {
         out.Command(Cmd::BlockRead);
         for (uint8_t b : BlockReadRequest(area, a, d)) out.Send(b, 1);
         const int ticks = (d * 15) / 100 + d / 128 + 1;
-        if (ticks <= 10) {
-            WaitUntilSent(ctx);
-            ctx.link.lastWaitMs = 100;
-            ctx.pacer.Sleep(100);
-        } else {
-            ProgressWait(ctx, ticks);
-        }
+        // A short chunk waits 100 ms without the progress bar.
+        TickWait(ctx, std::max(ticks, 10), {d}, ticks > 10);
         DrainReply(ctx);
         // A reply longer than asked must still stay inside the buffer.
         const int base = a - start;

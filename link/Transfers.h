@@ -42,7 +42,14 @@ void FoldIntoWords(WriterState& s, int count);
 
 // Waits `ticks` steps of 10 ms with the progress bar: maximum `ticks`, the
 // panel shown, the position stepped from 0 to ticks - 1, the panel hidden.
-void ProgressWait(Context& ctx, int ticks);
+// With fast waits on, it ends as soon as the answer that arrived has one of
+// the `whole` lengths and no byte follows it for kSettleAfterWholeMs; with
+// no `whole` length it always waits its full time.
+void ProgressWait(Context& ctx, int ticks, std::initializer_list<int> whole = {});
+// How long a fast wait watches the line after an answer of a whole length:
+// ten byte times at 9600 baud and more, so that a longer answer is seen
+// as longer.
+constexpr int kSettleAfterWholeMs = 20;
 
 void WriteBodyInfo(Context& ctx);
 // mode 0 writes nothing, 1 to the upper pane, 2 to the lower.

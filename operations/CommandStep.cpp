@@ -17,10 +17,11 @@ void ReplyToReadBack(WriterState& s) {
         s.ReadBackBuffer[static_cast<size_t>(i)] = s.ReplyBuffer[static_cast<size_t>(i)];
 }
 
-void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, int ticks) {
+void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, int ticks,
+                 std::initializer_list<int> whole) {
     SendCommand(ctx, cmd);
     for (const std::string& line : lines) Line(ctx, line);
-    ProgressWait(ctx, ticks);
+    ProgressWait(ctx, ticks, whole);
     DrainReply(ctx);
     ReplyToReadBack(ctx.state);
 }

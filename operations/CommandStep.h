@@ -18,9 +18,11 @@ namespace otp {
 std::optional<int> BodyForWaits(Context& ctx);
 
 // Sends the command byte with its pause, appends `lines` to RichEdit2, waits
-// `ticks` x 10 ms with the progress bar, drains the reply and copies it into
+// `ticks` x 10 ms with the progress bar (with fast waits, until an answer of
+// a `whole` length is in), drains the reply and copies it into
 // ReadBackBuffer, one byte per element.
-void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, int ticks);
+void CommandStep(Context& ctx, Cmd cmd, const std::vector<std::string>& lines, int ticks,
+                 std::initializer_list<int> whole = {});
 
 // ReadBackBuffer[i] = ReplyBuffer[i] for every byte of the last drain.
 void ReplyToReadBack(WriterState& s);

@@ -63,7 +63,7 @@ Outcome Button5Click(Context& ctx) {
     ctx.view.SetFieldText(Control::Edit2, "");
     OpenPort(ctx);
     SendCommand(ctx, Cmd::Copy);
-    ProgressWait(ctx, s.CPY_DLY[static_cast<size_t>(*body)]);
+    ProgressWait(ctx, s.CPY_DLY[static_cast<size_t>(*body)], {1});
     DrainReply(ctx);
 
     Outcome outcome = Outcome::Done;

@@ -34,6 +34,12 @@ bool FinishProgram(Context& ctx) {
 
 Outcome Verdict(bool ok) { return ok ? Outcome::Done : Outcome::Failed; }
 
+// The length of a good program's answer: its status, after the rolling code
+// when that is on. A fast wait ends when it is in.
+int ProgramAnswerLength(const WriterState& s) {
+    return (s.BodyInfo[0][kBodyFlagsByte] & kFlagRollingOn) ? kRollingReplyLength : 1;
+}
+
 // A chip is programmed or verified only from an image the host has seen the
 // writer hold; otherwise the notice says what to do.
 bool ImageKnown(Context& ctx) {
@@ -85,13 +91,13 @@ namespace {
 // Blank Check, Program and Verify: the command goes out before its lines;
 // `judge` writes the verdict lines and tells whether they are OK.
 Outcome SingleCommand(Context& ctx, Cmd cmd, const std::vector<std::string>& lines,
-                      const std::array<int32_t, kMaxBodies>& waits, bool (*judge)(Context&)) {
+                      const std::array<int32_t, kMaxBodies>& waits, bool (*judge)(Context&), int answerLength) {
     const auto body = BodyForWaits(ctx);
     if (!body) return Outcome::Refused;
     if (cmd != Cmd::BlankCheck && !ImageKnown(ctx)) return Outcome::Refused;
     ctx.view.ClearPane(Control::RichEdit2);
     OpenPort(ctx);
-    CommandStep(ctx, cmd, lines, waits[static_cast<size_t>(*body)]);
+    CommandStep(ctx, cmd, lines, waits[static_cast<size_t>(*body)], {answerLength});
     const bool ok = judge(ctx);
     ClosePort(ctx);
     return Verdict(ok);
@@ -109,17 +115,17 @@ bool JudgeVerify(Context& ctx) {
 Outcome Button2Click(Context& ctx) {
     return SingleCommand(ctx, Cmd::BlankCheck,
                          {"Blank Check Command execution ................", "Blank Check ................"},
-                         ctx.state.BNK_DLY, JudgeBlankCheck);
+                         ctx.state.BNK_DLY, JudgeBlankCheck, 1);
 }
 
 Outcome Button3Click(Context& ctx) {
     return SingleCommand(ctx, Cmd::Program, {"Program Command execution ................", "Programming ................"},
-                         ctx.state.PRG_DLY, FinishProgram);
+                         ctx.state.PRG_DLY, FinishProgram, ProgramAnswerLength(ctx.state));
 }
 
 Outcome Button4Click(Context& ctx) {
     return SingleCommand(ctx, Cmd::Verify, {"Verify Command execution ................", "Verify ................"},
-                         ctx.state.VER_DLY, JudgeVerify);
+                         ctx.state.VER_DLY, JudgeVerify, 1);
 }
 
 Outcome Button1Click(Context& ctx) {
@@ -131,10 +137,11 @@ Outcome Button1Click(Context& ctx) {
     OpenPort(ctx);
     // Auto announces itself before it sends anything.
     Line(ctx, "Auto Command execution ................");
-    CommandStep(ctx, Cmd::BlankCheck, {"Blank Check ................"}, ctx.state.BNK_DLY[row]);
+    CommandStep(ctx, Cmd::BlankCheck, {"Blank Check ................"}, ctx.state.BNK_DLY[row], {1});
     bool ok = JudgeBlankCheck(ctx);
     if (ok) {
-        CommandStep(ctx, Cmd::Program, {"Programming ................"}, ctx.state.PRG_DLY[row]);
+        CommandStep(ctx, Cmd::Program, {"Programming ................"}, ctx.state.PRG_DLY[row],
+                    {ProgramAnswerLength(ctx.state)});
         ok = FinishProgram(ctx);
     }
     ClosePort(ctx);

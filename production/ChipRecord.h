@@ -24,6 +24,7 @@ struct ChipRecord {
     int64_t durationMs = 0;
     int chip = 0;             // running number of the line in its log
     std::string run;          // the run the record belongs to (RunId)
+    bool fastWaits = false;   // the waits ended once the answer was whole
 };
 
 // The record as one CSV line (RFC 4180, no line end); the time is local

@@ -61,6 +61,7 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     record.operation = operation;
     record.body = ctx.view.GetFieldText(Control::ComboBox1);
     record.run = runId_;
+    record.fastWaits = ctx.link.fastWaits;
     const int64_t received = ctx.link.receivedBytes;
     const int64_t startMs = ctx.pacer.NowMs();
     watch_.Begin();
