@@ -43,10 +43,12 @@ struct Bench {
     TracingView view{form, [this](const std::string& line) { trace.push_back(line); }};
     std::unique_ptr<Session> session;
 
-    Bench() {
+    // `fast`: the waits end once their answer is whole.
+    explicit Bench(bool fast = false) {
         dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
         dir.Write(kDemoRom, test::ReadSource("examples/" + kDemoRom));
         session = std::make_unique<Session>(view, pacer, opener, dir.path());
+        ctx().link.fastWaits = fast;
     }
     Context& ctx() { return session->ctx(); }
     WriterState& state() { return session->state(); }
@@ -270,9 +272,10 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
         b.form.ClearPane(Control::RichEdit2);
         b.ctx().findings.Clear();
     };
+    for (const bool fast : {false, true})
     for (const Scenario& sc : scenarios) {
-        SCOPED_TRACE(sc.name);
-        Bench b;
+        SCOPED_TRACE(std::string(sc.name) + (fast ? " (fast waits)" : ""));
+        Bench b(fast);
         prepare(b, sc);
         const Held before = Held::Of(b.state());
         for (const std::string& f : sc.faults) b.Fault(f);
@@ -299,7 +302,7 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
             // The panes show what the same run without the faults shows: all
             // of it when the operation saw through them, else no more than
             // the part before the fault and no line of its own.
-            Bench clean;
+            Bench clean(fast);
             prepare(clean, sc);
             RunOp(clean, sc.op);
             const std::vector<std::string> seen = b.Lines(), cleanLines = clean.Lines();
@@ -342,6 +345,7 @@ struct ConsoleRun {
     std::string log;  // the production log, when the run kept one as p.csv
     std::vector<std::string> faultReports;
     std::optional<emu::Ic> socket;  // the chip in the socket afterwards
+    int64_t ms = 0;                 // how long the run took on the test clock
 
     bool Shows(const std::string& line) const { return test::HasLine(out, line) || test::Contains(err, line); }
     const std::string& Last() const { return err.back(); }
@@ -371,6 +375,7 @@ ConsoleRun RunConsole(const std::vector<std::string>& args, const std::vector<st
     run.log = dir.Read("p.csv");
     run.faultReports = opener->Writer().FaultReports();
     if (const emu::Ic* ic = opener->Writer().Socket().Held()) run.socket = *ic;
+    run.ms = pacer.NowMs();
     return run;
 }
 
@@ -390,9 +395,12 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
             return bank0 == o.bank0 && options == o.options && bodyInfo == o.bodyInfo && locked == o.locked;
         }
     };
-    const auto run = [](const std::vector<std::string>& args, const std::string& rule, Chip& chip, std::string& out) {
+    int64_t runMs = 0;
+    const auto run = [&runMs](const std::vector<std::string>& args, const std::string& rule, Chip& chip,
+                              std::string& out) {
         const ConsoleRun r = RunConsole(args, rule.empty() ? std::vector<std::string>{} : std::vector<std::string>{rule},
                                         [&chip](emu::WriterEmulator&, test::TempDir&) { chip = Chip{}; });
+        runMs = r.ms;
         const emu::Ic* ic = r.socket ? &*r.socket : nullptr;
         chip = ic ? Chip{ic->banks[0], ic->options, ic->bodyInfo, ic->locked} : Chip{};
         out = r.out + ::testing::PrintToString(r.err);
@@ -409,11 +417,17 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
     for (int n = 1; n <= 17; ++n) targets.push_back("W#" + std::to_string(n));
     const char* kinds[] = {"silent",   "late=700", "tail=1,700", "truncate=1", "extra=2",  "flood=9000", "garbage",
                            "corrupt=0", "lose=0",  "lose=5",     "deaf=200",   "die",      "die=1",      "die-rx=3"};
-    for (const auto& args : runs) {
-        SCOPED_TRACE(args[1] + " " + args[2]);
+    std::vector<int64_t> fixedMs;  // each run's time with the fixed waits
+    for (const bool fast : {false, true})
+    for (size_t k = 0; k < std::size(runs); ++k) {
+        std::vector<std::string> args = runs[k];
+        if (fast) args.insert(args.begin(), "--fast");
+        SCOPED_TRACE(args[1] + " " + args[2] + (fast ? " (fast waits)" : ""));
         Chip golden;
         std::string out;
         ASSERT_EQ(run(args, "", golden, out), 0) << out;
+        if (!fast) fixedMs.push_back(runMs);
+        else EXPECT_LT(runMs, fixedMs[k] * 8 / 10);
         for (const std::string& target : targets) {
             for (const char* kind : kinds) {
                 const std::string rule = target + ":" + kind;
