@@ -19,12 +19,12 @@ protected:
             if (!firstUnused && isUsed) found = b;
         }
         if (found < 0) {
-            writer.Reply({kIcCellsWrong}, kBankSearchUs);
+            writer.Reply({kIcCellsWrong}, writer.WorkUs(kBankSearchUs));
             return;
         }
         const uint32_t bankByte = WriterEmulator::kBodyInfoAddr + 13;
         writer.Poke(bankByte, static_cast<uint8_t>((found << 5) | (writer.Peek(bankByte) & 0x1F)));
-        writer.Reply({kIcOk}, kBankSearchUs);
+        writer.Reply({kIcOk}, writer.WorkUs(kBankSearchUs));
     }
 };
 

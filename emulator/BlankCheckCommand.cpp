@@ -10,7 +10,7 @@ protected:
         const uint8_t status = ic.locked                            ? kIcLocked
                                : ic.BankBlank(body.bank, body.bytes) ? kIcOk
                                                                      : kIcCellsWrong;
-        writer.Reply({status}, kIcSetUpUs + body.count * kBlankCheckUsPerValue);
+        writer.Reply({status}, writer.WorkUs(kIcSetUpUs + body.count * kBlankCheckUsPerValue));
     }
 };
 

@@ -24,7 +24,7 @@ public:
         // The master describes itself once it has been programmed.
         const HeldBody own = master.usedBanks ? DescribeBody(master.bodyInfo) : body;
         if (master.BankBlank(body.bank, own.bytes)) {
-            writer.Reply({kIcCellsWrong}, kIcSetUpUs + own.count * kCopyUsPerValue);
+            writer.Reply({kIcCellsWrong}, writer.WorkUs(kIcSetUpUs + own.count * kCopyUsPerValue));
             return true;
         }
         const std::vector<uint8_t>& cells = master.banks[static_cast<size_t>(body.bank)];

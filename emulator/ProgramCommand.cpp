@@ -40,7 +40,7 @@ protected:
         if (body.lockOn) ic.locked = true;
         reply.push_back(same ? kIcOk : kIcCellsWrong);
 
-        const int64_t us = kIcSetUpUs + body.count * kProgramUsPerValue;
+        const int64_t us = writer.WorkUs(kIcSetUpUs + body.count * kProgramUsPerValue);
         writer.BusyFor(us);
         writer.Reply(reply, us);
     }

@@ -23,7 +23,7 @@ protected:
             const uint16_t sum = BankSum(ic, body.bank, body);
             reply = {static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum & 0xFF), kIcOk};
         }
-        writer.Reply(reply, kIcSetUpUs + body.count * kReadUsPerValue);
+        writer.Reply(reply, writer.WorkUs(kIcSetUpUs + body.count * kReadUsPerValue));
     }
 };
 

@@ -12,7 +12,7 @@ public:
             writer.Reply({kIcUnreachable}, kIcQuickUs);
             return true;
         }
-        writer.Reply(ic->testCode, kTestCodeReadUs);
+        writer.Reply(ic->testCode, writer.WorkUs(kTestCodeReadUs));
         return true;
     }
     bool Take(uint8_t, WriterEmulator&) override { return true; }

@@ -14,7 +14,7 @@ protected:
         for (size_t i = 0; i < code.size(); ++i) ic.testCode[i] &= code[i];
         if (!ic.bodyCode) ic.bodyCode = body.code;
         const bool written = std::equal(code.begin(), code.end(), ic.testCode.begin());
-        writer.Reply({written ? kIcOk : kIcCellsWrong}, kTestCodeWriteUs);
+        writer.Reply({written ? kIcOk : kIcCellsWrong}, writer.WorkUs(kTestCodeWriteUs));
     }
 };
 

@@ -7,7 +7,7 @@ namespace {
 class Verify : public SocketCommand {
 protected:
     void Answer(WriterEmulator& writer, const HeldBody& body, Ic& ic) override {
-        writer.Reply({BankMatchesImage(writer, ic, body) ? kIcOk : kIcCellsWrong}, kIcSetUpUs + body.count * kVerifyUsPerValue);
+        writer.Reply({BankMatchesImage(writer, ic, body) ? kIcOk : kIcCellsWrong}, writer.WorkUs(kIcSetUpUs + body.count * kVerifyUsPerValue));
     }
 };
 

@@ -231,6 +231,7 @@ void WriterEmulator::Reply(const std::vector<uint8_t>& bytes, int64_t delayUs) {
         lastUs = toHost_.Carry(atUs, lineTiming_);
         replies_.push_back({lastUs, answer.bytes[i]});
     }
+    if (!answer.bytes.empty()) lastAnswerEndUs_ = lastUs;
     if (answer.dies) Kill(lastUs);
 }
 

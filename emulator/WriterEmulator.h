@@ -148,6 +148,13 @@ public:
     // The writer is busy (storing, programming) for `durationUs` from NowUs():
     // bytes that arrive meanwhile are lost. Without line timing it is never busy.
     void BusyFor(int64_t durationUs);
+    // A chip operation's working time (set-up, blank check, programming,
+    // verify, read, copy, bank search, test code) at the writer's work
+    // percentage: 100 is the modelled time, less a faster writer.
+    int64_t WorkUs(int64_t us) const { return us * workPercent_ / 100; }
+    void SetWorkPercent(int percent) { workPercent_ = percent < 0 ? 0 : percent; }
+    // When the last byte of the last answer queued reaches the host.
+    int64_t LastAnswerEndUs() const { return lastAnswerEndUs_; }
     bool BusyAt(int64_t us) const { return lineTiming_ && us < busyUntilUs_; }
     // The version text of the running firmware: the low hex digit of each of
     // the 8 version bytes.
@@ -214,6 +221,8 @@ private:
     int64_t nowUs_ = 0;
     int64_t latestSentUs_ = 0;
     int64_t busyUntilUs_ = 0;
+    int64_t workPercent_ = 100;
+    int64_t lastAnswerEndUs_ = 0;
     bool lineTiming_ = true;
     LineRun toWriter_;
     LineRun toHost_;

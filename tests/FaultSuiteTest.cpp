@@ -548,3 +548,39 @@ TEST(FaultSuite, TheLastLineSaysWhatTheHostSawOfTheWriter) {
         EXPECT_TRUE(row.logHas.empty() || run.log.find(row.logHas) != std::string::npos) << run.log << run.out;
     }
 }
+
+// Fast waits end each wait once its answer is whole: the panes show what
+// the fixed waits show, every operation takes less time, and each ends
+// within 50 ms of the last answer byte the writer sent.
+TEST(FaultSuite, FastWaitsEndWithTheWholeAnswerAndShowTheSame) {
+    const auto programmed = [](Bench& b) { ASSERT_EQ(Button1Click(b.ctx()), Outcome::Done); };
+    const auto master = [](Bench& b) { emu::PutInSocket(*b.writer, emu::IcKind::Programmed); };
+    const struct {
+        Op op;
+        std::function<void(Bench&)> before;
+    } rows[] = {
+        {Op::Startup, nullptr}, {Op::Load, nullptr},     {Op::Blank, nullptr},  {Op::Program, nullptr},
+        {Op::Verify, programmed}, {Op::Auto, nullptr},   {Op::Upload, nullptr}, {Op::Copy, master},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.op));
+        int64_t took[2] = {0, 0};
+        std::vector<std::string> lines[2];
+        for (const bool fast : {false, true}) {
+            Bench b(fast);
+            if (row.op != Op::Startup) b.Ready();
+            if (row.before) row.before(b);
+            b.form.ClearPane(Control::RichEdit1);
+            b.form.ClearPane(Control::RichEdit2);
+            const int64_t t0 = b.pacer.NowMs();
+            EXPECT_EQ(RunOp(b, row.op), Outcome::Done);
+            took[fast] = b.pacer.NowMs() - t0;
+            lines[fast] = b.Lines();
+            if (fast) {
+                EXPECT_LE(b.ctx().link.lastDrainMs - b.writer->LastAnswerEndUs() / 1000, 50);
+            }
+        }
+        EXPECT_EQ(lines[true], lines[false]);
+        EXPECT_LT(took[true], took[false]);
+    }
+}

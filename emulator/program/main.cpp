@@ -48,6 +48,9 @@ const char kUsage[] =
     "  --no-pacing     answer at once instead of at 9600 baud line speed\n"
     "  --fault RULE    make the writer misbehave (repeatable; see Faults)\n"
     "  --seed N        seed of the faults' random bytes (default 1)\n"
+    "  --work PERCENT  the chip operations' working time, in percent of the\n"
+    "                  modelled one (default 100; 0 answers at once, 200 takes\n"
+    "                  twice as long)\n"
     "  --help          show this text\n"
     "  --version       show the program's version\n"
     "\n"
@@ -89,6 +92,7 @@ struct Options {
     bool pacing = true;
     std::vector<std::string> faults;
     uint32_t seed = otp::emu::FaultPlan::kDefaultSeed;
+    int workPercent = 100;
 };
 
 // Returns 0 when the program should go on, otherwise the exit status + 1.
@@ -116,7 +120,7 @@ int ParseArgs(int argc, char** argv, Options& opt) {
             continue;
         }
         if (arg == "--link" || arg == "--memory" || arg == "--dump" || arg == "--ic" || arg == "--fault" ||
-            arg == "--seed") {
+            arg == "--seed" || arg == "--work") {
             if (!hasValue) {
                 if (i + 1 >= argc) {
                     std::cerr << "writer-emulator: " << arg << " needs a value\n" << kUsage;
@@ -139,6 +143,14 @@ int ParseArgs(int argc, char** argv, Options& opt) {
             }
             if (arg == "--fault") {
                 opt.faults.push_back(value);
+                continue;
+            }
+            if (arg == "--work") {
+                if (value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos) {
+                    std::cerr << "writer-emulator: --work takes a percentage from 0 to 99999, not " << value << "\n";
+                    return 3;
+                }
+                opt.workPercent = std::stoi(value);
                 continue;
             }
             if (arg == "--seed") {
@@ -212,6 +224,7 @@ int main(int argc, char** argv) {
 
     otp::emu::WriterEmulator writer;
     writer.SetFaultSeed(opt.seed);
+    writer.SetWorkPercent(opt.workPercent);
     for (const std::string& rule : opt.faults) {
         std::string error;
         if (!writer.AddFault(rule, error)) {
