@@ -10,12 +10,13 @@ namespace {
 
 class CliRunner {
 public:
-    CliRunner(const WorkFolder& work, std::string link, std::string mode)
-        : work_(work), link_(std::move(link)), mode_(std::move(mode)) {}
+    CliRunner(const WorkFolder& work, std::string link, std::string mode, bool fast)
+        : work_(work), link_(std::move(link)), mode_(std::move(mode)), fast_(fast) {}
 
     // One run of otpwriter-cli; `log` is where its output went.
-    ChildUsage Run(const PlanStep& step, const std::vector<std::string>& args, std::string& log) {
+    ChildUsage Run(const PlanStep& step, std::vector<std::string> args, std::string& log) {
         log = work_.File(mode_ + "-" + step.operation + "-" + std::to_string(++count_) + ".log");
+        if (fast_) args.insert(args.begin(), "--fast");
         return RunChild({OTP_BINARY_DIR "/otpwriter-cli", args, work_.Path(), {{"OTPWRITER_COM1", link_}}, log});
     }
 
@@ -23,20 +24,21 @@ private:
     const WorkFolder& work_;
     std::string link_;
     std::string mode_;
+    bool fast_;
     int count_ = 0;
 };
 
 }  // namespace
 
-std::vector<StepRuns> RunPlanOnPty(const std::vector<PlanStep>& plan, bool pacing, int repeat, const WorkFolder& work,
-                                   std::string& error) {
-    const std::string mode = pacing ? "paced" : "no-pacing";
+std::vector<StepRuns> RunPlanOnPty(const std::vector<PlanStep>& plan, bool pacing, bool fast, int repeat,
+                                   const WorkFolder& work, std::string& error) {
+    const std::string mode = std::string(pacing ? "paced" : "no-pacing") + (fast ? "-fast" : "");
     const std::string link = work.File("writer-tty");
     std::vector<StepRuns> all(plan.size());
     EmulatorProcess emulator;
     if (!emulator.Start(OTP_BINARY_DIR "/writer-emulator", link, pacing, work.File(mode + "-emulator.log"), error))
         return {};
-    CliRunner cli(work, link, mode);
+    CliRunner cli(work, link, mode, fast);
     for (size_t i = 0; i < plan.size(); ++i) {
         const PlanStep& step = plan[i];
         StepRuns& runs = all[i];

@@ -28,7 +28,9 @@ struct StepRuns {
 // Runs every step until it has `repeat` good samples (the start-up at least
 // 3), with up to two attempts more for the failed ones: a loaded machine can
 // hold either program up past the writer's 50 ms idle timeout.
-std::vector<StepRuns> RunPlanOnPty(const std::vector<PlanStep>& plan, bool pacing, int repeat, const WorkFolder& work,
-                                   std::string& error);
+// `fast`: otpwriter-cli runs with --fast (its waits end once the answer is
+// whole).
+std::vector<StepRuns> RunPlanOnPty(const std::vector<PlanStep>& plan, bool pacing, bool fast, int repeat,
+                                   const WorkFolder& work, std::string& error);
 
 }  // namespace otp::bench

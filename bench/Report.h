@@ -11,7 +11,7 @@ namespace otp::bench {
 
 struct Row {
     std::string operation;
-    std::string mode;  // "paced" or "no-pacing"
+    std::string mode;  // "paced", "no-pacing" or "fast" (paced, --fast)
     int64_t mandatedMs = 0;
     double wallMs = 0;      // the operation's own: its run less the start-up
     double cpuPercent = 0;  // user + system of the whole run of otpwriter-cli, of its wall
@@ -27,6 +27,9 @@ inline constexpr double kCpuShareTarget = 2.0;
 inline constexpr double kWindowTargetMb = 60.0;
 
 void PrintTable(std::ostream& out, const std::vector<Row>& rows);
+// Per operation: mandated, the paced wall with fixed and with fast waits,
+// and their ratios.
+void PrintFastWaits(std::ostream& out, const std::vector<Row>& rows);
 void PrintWindow(std::ostream& out, const WindowMemory& window);
 void PrintTargets(std::ostream& out, const std::vector<Row>& rows, const WindowMemory& window);
 
