@@ -32,12 +32,16 @@ ProductionBar::ProductionBar(QWidget* parent)
       counts_(new QLabel(this)),
       log_(new QLabel(this)),
       demo_(new QLabel(this)),
+      waits_(new QLabel(QStringLiteral("Fast waits: each wait for the writer ends once its whole answer is in "
+                                       "(Options menu)."),
+                        this)),
       reset_(new QPushButton(QStringLiteral("Reset counts"), this)) {
     verdict_->setObjectName(QStringLiteral("Verdict"));
     detail_->setObjectName(QStringLiteral("VerdictDetail"));
     counts_->setObjectName(QStringLiteral("ChipCounts"));
     log_->setObjectName(QStringLiteral("ProductionLogName"));
     demo_->setObjectName(QStringLiteral("DemoNotice"));
+    waits_->setObjectName(QStringLiteral("WaitsNotice"));
     reset_->setObjectName(QStringLiteral("ResetCounts"));
 
     QFont big = verdict_->font();
@@ -52,6 +56,7 @@ ProductionBar::ProductionBar(QWidget* parent)
     counts_->setFont(bold);
     demo_->setStyleSheet(QStringLiteral("color:#8a4b00;font-weight:bold;"));
     demo_->hide();
+    waits_->hide();
     reset_->setFocusPolicy(Qt::NoFocus);
     connect(reset_, &QPushButton::clicked, this, &ProductionBar::resetRequested);
 
@@ -65,6 +70,7 @@ ProductionBar::ProductionBar(QWidget* parent)
     grid->addWidget(reset_, 1, 2, Qt::AlignRight);
     grid->addWidget(log_, 2, 1, 1, 2);
     grid->addWidget(demo_, 3, 0, 1, 3);
+    grid->addWidget(waits_, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     ShowCounts(otp::Tally{});
     ShowLog(QString());
@@ -95,6 +101,8 @@ void ProductionBar::ShowLog(const QString& path) {
     log_->setText(path.isEmpty() ? QStringLiteral("No production log is kept (--log FILE or PRODUCTION_LOG)")
                                  : QStringLiteral("Production log: ") + path);
 }
+
+void ProductionBar::ShowWaits(bool fast) { waits_->setVisible(fast); }
 
 void ProductionBar::ShowDemo(const QString& text) {
     demo_->setText(text);

@@ -3,7 +3,8 @@
 // verdict as a large word on its colour (PASS green, FAIL red, REFUSED
 // grey), the line that said what went wrong, the counts of this session
 // with the yield and a button that resets them, where the results are
-// logged, and in demo mode that the writer is only emulated.
+// logged, in demo mode that the writer is only emulated, and when the waits
+// are fast.
 #include <QWidget>
 
 #include "production/ChipRecorder.h"
@@ -24,6 +25,8 @@ public:
     // "" when no log is kept.
     void ShowLog(const QString& path);
     void ShowDemo(const QString& text);
+    // Whether the waits end once the writer's answer is whole.
+    void ShowWaits(bool fast);
 
 signals:
     void resetRequested();
@@ -34,5 +37,6 @@ private:
     QLabel* counts_;
     QLabel* log_;
     QLabel* demo_;
+    QLabel* waits_;
     QPushButton* reset_;
 };

@@ -68,6 +68,7 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
     ApplyFonts();
     BuildProductionBar();
     BuildHelpMenu();
+    BuildOptionsMenu();
     FitToControls();
     ConnectHandlers();
     setAcceptDrops(true);

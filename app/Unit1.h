@@ -75,6 +75,11 @@ public:
     // and read from it now, so that it outlives the run; without this call
     // it is kept for the run only.
     void RememberFoldersIn(QSettings& settings);
+    // Whether the waits end once the writer's answer is whole (the Options
+    // menu's "Fast waits") is kept in `settings` from now on and read from
+    // it now; off until then.
+    void RememberWaitsIn(QSettings& settings);
+    void SetFastWaits(bool on);
     otp::Pacer& pacer() { return *pacer_; }
     // True while a handler (or the start-up) runs.
     bool Busy() const { return running_; }
@@ -185,6 +190,8 @@ private:
 
     // The status bar below the panes (Unit1Production.cpp).
     void BuildProductionBar();
+    // The Options menu, before the "?" menu: "Fast waits".
+    void BuildOptionsMenu();
     void RunChipOperation(const char* chip, const otp::WindowOperation& operation);
 
     std::unique_ptr<Ui::TForm1> ui_;
@@ -210,6 +217,8 @@ private:
     // dropped); the working directory at first.
     QString dialogFolder_;
     QSettings* settings_ = nullptr;
+    QAction* fastWaits_ = nullptr;
+    QSettings* waitSettings_ = nullptr;
     // A file dropped on the window, which the Load that it starts takes as
     // the one chosen.
     std::optional<std::string> droppedFile_;

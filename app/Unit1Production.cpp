@@ -4,11 +4,16 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 #include <QStatusBar>
 
 #include "app/Latin1Text.h"
 #include "app/ProductionBar.h"
 #include "config/PathLookup.h"
+
+namespace {
+const QString kFastWaitsKey = QStringLiteral("waits/fast");
+}  // namespace
 
 void TForm1::BuildProductionBar() {
     bar_ = new ProductionBar(this);
@@ -39,6 +44,30 @@ void TForm1::UseProductionLog(const std::string& fromCommandLine) {
     bar_->ShowLog(otp::ToQ(path));
     if (!open)
         ShowErrorBox("Production log", error + "\nNo operation on a chip runs until the log can be written.", true);
+}
+
+void TForm1::BuildOptionsMenu() {
+    auto* options = new QMenu(QStringLiteral("Options"), menuBar());
+    options->setObjectName(QStringLiteral("OptionsMenu"));
+    menuBar()->insertMenu(helpMenu_->menuAction(), options);
+    fastWaits_ = options->addAction(QStringLiteral("Fast waits"));
+    fastWaits_->setObjectName(QStringLiteral("FastWaits1"));
+    fastWaits_->setCheckable(true);
+    fastWaits_->setToolTip(QStringLiteral("End each wait for the writer once its whole answer is in; the waits of "
+                                          "Writer.ini stay the time-outs"));
+    connect(fastWaits_, &QAction::toggled, this, [this](bool on) { SetFastWaits(on); });
+}
+
+void TForm1::SetFastWaits(bool on) {
+    session_->ctx().link.fastWaits = on;
+    bar_->ShowWaits(on);
+    if (fastWaits_->isChecked() != on) fastWaits_->setChecked(on);
+    if (waitSettings_ != nullptr) waitSettings_->setValue(kFastWaitsKey, on);
+}
+
+void TForm1::RememberWaitsIn(QSettings& settings) {
+    SetFastWaits(settings.value(kFastWaitsKey, false).toBool());
+    waitSettings_ = &settings;
 }
 
 void TForm1::EnableDemo(std::function<void()> nextChip) {

@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
     // The file dialogs' folder outlives the run: ~/.config/otpwriter/otpwriter.ini.
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, otp::ProgramName(), otp::ProgramName());
     form.RememberFoldersIn(settings);
+    form.RememberWaitsIn(settings);
     form.show();  // centred on the screen the first time it is shown
     if (!romFile.isEmpty()) {
         QMetaObject::invokeMethod(&form, [&form, romFile] { form.LoadGivenRomFile(romFile); }, Qt::QueuedConnection);

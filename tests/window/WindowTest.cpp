@@ -515,11 +515,11 @@ TEST_F(WindowTest, TabOrderFollowsTheForm) {
 TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
     QMenuBar* bar = form->menuBar();
     const QList<QAction*> entries = bar->actions();
-    // The "?" menu comes after the entries of the form.
+    // The Options and "?" menus come after the entries of the form.
     const QStringList texts = {"Load ROM File", "Save ROM File", "Upload ROM", "Version", "Update Writer",
-                               "Testcode", "Quit", "?"};
+                               "Testcode", "Quit", "Options", "?"};
     const QStringList names = {"LoadROMFile1", "SaveROMFile1", "UploadtoWriter1", "Version1", "UpdateWriter1",
-                               "Testcode1", "Quit1", "HelpMenu"};
+                               "Testcode1", "Quit1", "OptionsMenu", "HelpMenu"};
     ASSERT_EQ(entries.size(), texts.size());
     for (int i = 0; i < entries.size(); ++i) {
         SCOPED_TRACE(texts[i].toStdString());
@@ -528,7 +528,7 @@ TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
         EXPECT_FALSE(a->text().contains('&'));
         EXPECT_TRUE(a->isVisible());
         EXPECT_TRUE(a->isEnabled());
-        if (texts[i] == "Testcode" || texts[i] == "?") {
+        if (texts[i] == "Testcode" || texts[i] == "?" || texts[i] == "Options") {
             ASSERT_NE(a->menu(), nullptr);
             EXPECT_EQ(a->menu()->objectName(), names[i]);
         } else {
@@ -937,10 +937,12 @@ TEST_F(WindowTest, EveryListedHandlerRunsOnItsControlsSignalAndIsNamedAfterIt) {
     QStringList controls;
     for (QPushButton* button : Client()->findChildren<QPushButton*>()) controls << button->objectName();
     for (QComboBox* box : Client()->findChildren<QComboBox*>()) controls << box->objectName();
-    // The "?" menu's About is the window's own, outside the list of operations.
-    const QList<QAction*> help = Find<QMenu>("HelpMenu")->actions();
+    // The "?" menu's About and the Options menu's entries are the window's
+    // own, outside the list of operations.
+    QList<QAction*> own = Find<QMenu>("HelpMenu")->actions();
+    own << Find<QMenu>("OptionsMenu")->actions();
     for (QAction* action : form->findChildren<QAction*>())
-        if (!action->objectName().isEmpty() && action->menu() == nullptr && !help.contains(action))
+        if (!action->objectName().isEmpty() && action->menu() == nullptr && !own.contains(action))
             controls << action->objectName();
     controls.sort();
     listedControls.sort();
@@ -1649,6 +1651,34 @@ TEST_F(WindowTest, FileDialogsOpenWhereTheLastFileWasAndSaveOffersAName) {
         ASSERT_EQ(op.seen.size(), 1u);
         EXPECT_EQ(op.seen[0].directory, row.workingDirectory ? dir->path() : row.kept);
         settings.setValue("dialogs/folder", a);
+    }
+}
+
+// The Options menu's "Fast waits" sets the session's waits, says so in the
+// status bar and outlives the window in the settings.
+TEST_F(WindowTest, FastWaitsAreSetFromTheOptionsMenuAndRemembered) {
+    QTemporaryDir files;
+    QSettings settings(files.filePath("otpwriter.ini"), QSettings::IniFormat);
+    QAction* fast = Find<QAction>("FastWaits1");
+    ASSERT_NE(fast, nullptr);
+    const struct {
+        bool on;        // the operator's pick
+        bool reopened;  // a new window reads it from the settings
+    } picks[] = {{true, false}, {true, true}, {false, false}, {false, true}};
+    for (const auto& pick : picks) {
+        SCOPED_TRACE(std::string(pick.on ? "on" : "off") + (pick.reopened ? ", reopened" : ""));
+        if (pick.reopened) {
+            MakeForm(kIni);
+            form->RememberWaitsIn(settings);
+            fast = Find<QAction>("FastWaits1");
+        } else {
+            form->RememberWaitsIn(settings);
+            fast->setChecked(pick.on);
+            EXPECT_EQ(settings.value("waits/fast").toBool(), pick.on);
+        }
+        EXPECT_EQ(fast->isChecked(), pick.on);
+        EXPECT_EQ(form->session().ctx().link.fastWaits, pick.on);
+        EXPECT_EQ(Find<QLabel>("WaitsNotice")->isVisibleTo(form.get()), pick.on);
     }
 }
 
