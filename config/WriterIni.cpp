@@ -151,10 +151,14 @@ bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workin
                                           : ini + " in " + workingDir + " can not be read (" + error + ") !!!";
         return false;
     }
-    IniReader reader(state, view, workingDir);
-    while (auto line = lines->Next()) reader.Handle(*line);
-    state.PortProblem = reader.PortProblem();
+    ReadWriterIniLines(state, view, workingDir, *lines);
     return true;
+}
+
+void ReadWriterIniLines(WriterState& state, MainView& view, const std::string& workingDir, TextLines& lines) {
+    IniReader reader(state, view, workingDir);
+    while (auto line = lines.Next()) reader.Handle(*line);
+    state.PortProblem = reader.PortProblem();
 }
 
 bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir) {

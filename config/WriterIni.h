@@ -3,6 +3,7 @@
 // the table of IC bodies.
 #include <string>
 
+#include "config/TextLines.h"
 #include "config/WriterState.h"
 #include "view/MainView.h"
 
@@ -21,6 +22,9 @@ bool IsKnownPortName(const std::string& name);
 // says why.
 bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir, std::string& error);
 bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir);
+// The same reader over `lines` already read (from the file, or from memory
+// when fuzzing): fills the state and the view, and PortProblem.
+void ReadWriterIniLines(WriterState& state, MainView& view, const std::string& workingDir, TextLines& lines);
 
 // The Writer.ini of a working directory (found in any letter case).
 std::string IniPathFor(const std::string& workingDir);
