@@ -1,0 +1,219 @@
+// The host against a writer that misbehaves as the input says, in process on
+// the virtual clock. The input chooses up to three faults (a command, which
+// of its occurrences, what the writer does: answer short, long, late,
+// garbled, not at all, or die; each a rule of the fault suite) and up to
+// eight operations after the start-up. Whenever the host says an operation
+// succeeded, what it was about must be true in the emulated writer: the
+// oracle aborts otherwise, and so does an operation that does not end
+// within a bounded virtual time.
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/WriterState.h"
+#include "emulatedport/EmulatedPort.h"
+#include "emulator/IcAccess.h"
+#include "link/Pacer.h"
+#include "operations/CopyMaster.h"
+#include "operations/ProductionOps.h"
+#include "operations/Selectors.h"
+#include "operations/Session.h"
+#include "operations/Startup.h"
+#include "romfile/LoadRomFile.h"
+#include "romfile/UploadRom.h"
+#include "view/FormModel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using otp::emu::WriterEmulator;
+
+// The shipped Writer.ini and demo image in a folder of their own.
+struct Files {
+    Files() {
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        const fs::path base = fs::temp_directory_path() / ("otp-writer-fuzz-" + std::to_string(stamp));
+        fs::create_directories(base);
+        dir = base.string();
+        for (const char* name : {"Writer.ini", "demo-rx4400.rom"})
+            fs::copy_file(fs::path(OTP_SOURCE_DIR) / "examples" / name, base / name,
+                          fs::copy_options::overwrite_existing);
+    }
+    ~Files() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    std::string dir;
+};
+
+// Takes the input a byte at a time; zeros once it is used up.
+class Input {
+public:
+    Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    int Pick(int n) { return Byte() % n; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+[[noreturn]] void Finding(const std::string& what) {
+    std::fprintf(stderr, "writer fuzzer finding: %s\n", what.c_str());
+    std::abort();
+}
+
+const char* const kTargets[] = {"W", "u", "w", "m", "c", "e", "g", "k", "i", "*"};
+
+// A fault rule of the fault suite's grammar, as the input chooses it.
+std::string FaultRule(Input& in) {
+    std::string rule = kTargets[in.Pick(static_cast<int>(std::size(kTargets)))];
+    rule += "#" + std::to_string(1 + in.Pick(20)) + ":";
+    const int k = in.Byte();
+    switch (in.Pick(14)) {
+        case 0: return rule + "silent";
+        case 1: return rule + "late=" + std::to_string(k * 20);
+        case 2: return rule + "tail=" + std::to_string(k % 17) + "," + std::to_string(in.Byte() * 20);
+        case 3: return rule + "truncate=" + std::to_string(k % 17);
+        case 4: return rule + "extra=" + std::to_string(1 + k % 8);
+        case 5: return rule + "flood=" + std::to_string(100 + k * 40);
+        case 6: return rule + "garbage";
+        case 7: return rule + "corrupt=" + std::to_string(k % 17);
+        case 8: return rule + "lose=" + std::to_string(k % 6);
+        case 9: return rule + "deaf=" + std::to_string(k * 4);
+        case 10: return rule + "die=" + std::to_string(k % 17);
+        case 11: return rule + "die-rx=" + std::to_string(1 + k % 6);
+        default: return rule + "die";
+    }
+}
+
+enum class Op { Load, Auto, Blank, Program, Verify, Copy, Upload, LockOn, NextChip, MasterChip };
+constexpr int kOps = 10;
+
+// The image the host holds, as the writer's bytes: one a value, or two low first.
+std::vector<uint8_t> HostImageBytes(const otp::WriterState& s, int count) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < count; ++i) {
+        const int v = s.RomImage[static_cast<size_t>(i)];
+        bytes.push_back(static_cast<uint8_t>(v & 0xFF));
+        if (s.ValueDigits == 4) bytes.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+// The chip holds the host's verified image (the rolling-code place aside).
+bool ChipHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& s) {
+    const otp::emu::Ic* ic = writer.Socket().Held();
+    if (!ic) return false;
+    const otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+    const std::vector<uint8_t> image = HostImageBytes(s, body.count);
+    const std::vector<uint8_t>& bank = ic->banks[static_cast<size_t>(body.bank)];
+    for (size_t i = 0; i < body.bytes && i < image.size(); ++i) {
+        if (body.rollingOn && body.InRollingArea(i)) continue;
+        if (i >= bank.size() || bank[i] != image[i]) return false;
+    }
+    return true;
+}
+
+bool WriterHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& s) {
+    const int count = otp::BodyImageCount(s);
+    const std::vector<uint8_t> image = HostImageBytes(s, count);
+    return writer.ReadMemory(WriterEmulator::kImageAddr, image.size()) == image;
+}
+
+// What an operation that the host says succeeded must have done.
+void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::optional<otp::emu::Ic>& master) {
+    const otp::WriterState& s = ctx.state;
+    switch (op) {
+        case Op::Load:
+        case Op::Upload:
+            if (!WriterHoldsHostImage(writer, s)) Finding("the writer does not hold the image the host verified");
+            break;
+        case Op::Auto:
+        case Op::Program:
+        case Op::Verify:
+            if (!ctx.link.verifiedImage) Finding("a chip passed from an image the host never verified");
+            if (!ChipHoldsHostImage(writer, s)) Finding("a chip passed that does not hold the verified image");
+            break;
+        case Op::Blank: {
+            const otp::emu::Ic* ic = writer.Socket().Held();
+            const otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+            if (!ic || !ic->BankBlank(body.bank, body.bytes)) Finding("a chip passed its blank check that is not blank");
+            break;
+        }
+        case Op::Copy: {
+            const otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+            const std::vector<uint8_t> held = writer.ReadMemory(WriterEmulator::kImageAddr, body.bytes);
+            const std::vector<uint8_t>* bank = master ? &master->banks[static_cast<size_t>(body.bank)] : nullptr;
+            if (!bank || bank->size() < body.bytes || !std::equal(held.begin(), held.end(), bank->begin()))
+                Finding("a copy passed and the writer does not hold the master's image");
+            if (!WriterHoldsHostImage(writer, s)) Finding("a copy passed and the host holds another image");
+            break;
+        }
+        default: break;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const Files files;
+    Input in(data, size);
+    otp::VirtualPacer pacer;
+    auto opener = otp::emu::MakeDemoOpener(pacer);
+    WriterEmulator& writer = opener->Writer();
+    writer.SetFaultSeed(in.Byte());
+    otp::FormModel form;
+    otp::Session session(form, pacer, *opener, files.dir);
+    otp::Context& ctx = session.ctx();
+    ctx.link.fastWaits = in.Byte() & 1;
+
+    const int faults = in.Pick(4);
+    for (int i = 0; i < faults; ++i) {
+        std::string error;
+        if (!writer.AddFault(FaultRule(in), error)) Finding("a fault rule the writer refused: " + error);
+    }
+    if (otp::RunStartup(ctx) != otp::StartupResult::Ready) return 0;
+
+    const int steps = 1 + in.Pick(8);
+    for (int i = 0; i < steps; ++i) {
+        const Op op = static_cast<Op>(in.Pick(kOps));
+        std::optional<otp::emu::Ic> master;
+        if (const otp::emu::Ic* ic = writer.Socket().Held()) master = *ic;
+        const int64_t t0 = pacer.NowMs();
+        otp::Outcome outcome = otp::Outcome::Refused;
+        switch (op) {
+            case Op::Load:
+                form.openFiles.assign(1, files.dir + "/demo-rx4400.rom");
+                outcome = otp::LoadROMFile1Click(ctx);
+                break;
+            case Op::Auto: outcome = otp::Button1Click(ctx); break;
+            case Op::Blank: outcome = otp::Button2Click(ctx); break;
+            case Op::Program: outcome = otp::Button3Click(ctx); break;
+            case Op::Verify: outcome = otp::Button4Click(ctx); break;
+            case Op::Copy: outcome = otp::Button5Click(ctx); break;
+            case Op::Upload: outcome = otp::UploadtoWriter1Click(ctx); break;
+            case Op::LockOn:
+                form.SetSelection(otp::Control::ComboBox4, 1);
+                outcome = otp::ComboBox4Change(ctx);
+                break;
+            case Op::NextChip: otp::emu::PutInSocket(writer, otp::emu::IcKind::Blank); break;
+            case Op::MasterChip: otp::emu::PutInSocket(writer, otp::emu::IcKind::Programmed); break;
+        }
+        // No operation waits longer than its configured waits allow, by far.
+        if (pacer.NowMs() - t0 > 10 * 60 * 1000) Finding("an operation did not end within 10 minutes");
+        if (outcome == otp::Outcome::Done) CheckTruth(op, writer, ctx, master);
+    }
+    return 0;
+}
