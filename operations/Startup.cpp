@@ -70,8 +70,10 @@ StartupResult ConnectWriter(Context& ctx) {
 
     const HeldImage before = HeldImage::Of(s);
     s.ObjectLength = BodyImageCount(s);
-    BlockRead read = ReadOptionBytes(ctx, 0, false);
-    if (read.complete) read = ReadObjectBack(ctx, 0, false);
+    // The image the chips are programmed from is taken as verified only when
+    // two reads of it agree: the line has no parity.
+    BlockRead read = ReadOptionBytes(ctx, 0, false, Reads::Confirmed);
+    if (read.Taken()) read = ReadObjectBack(ctx, 0, false, Reads::Confirmed);
     if (!read.complete) {
         // Half of the writer's data is none of it.
         before.RestoreInto(s);
@@ -79,11 +81,18 @@ StartupResult ConnectWriter(Context& ctx) {
         Line(ctx, ShortReadLine("Connect", read.received, read.requested));
         return StartupResult::NoWriter;
     }
-    // The start-up total counts option bytes 0-7 only.
-    OptionChecksum(s, 8);
-    ObjectChecksum(s, s.ObjectLength);
-    ShowTotalChecksum(ctx);
-    NoteImageVerified(ctx, "");
+    if (!read.agreed) {
+        // The writer answers, but what it holds is not known: a Load makes
+        // it known; nothing is programmed from it until then.
+        before.RestoreInto(s);
+        ShowTotalChecksum(ctx);
+    } else {
+        // The start-up total counts option bytes 0-7 only.
+        OptionChecksum(s, 8);
+        ObjectChecksum(s, s.ObjectLength);
+        ShowTotalChecksum(ctx);
+        NoteImageVerified(ctx, "");
+    }
 
     const std::string version = ReadWriterVersion(ctx);
     if (version != s.IniVersion) {
