@@ -1867,19 +1867,19 @@ TEST_F(WindowTest, OnALineARomFromTheCommandLineLoadsAndAutoPassesIntoTheLog) {
     std::string boxes;
     for (const SeenDialog& d : op.seen) boxes += (d.title + ": " + d.text + "\n").toStdString();
     EXPECT_EQ(boxes, "");
-    EXPECT_TRUE(panes.contains(QStringLiteral("Connect OK !!!"))) << panes.toStdString();
-    EXPECT_EQ(Find<QLineEdit>("Edit1")->text(), "FE00");
-    EXPECT_EQ(Find<QLabel>("Verdict")->text(), "PASS") << panes.toStdString();
+    EXPECT_TRUE(panes.contains(QStringLiteral("OTP Verify OK !!!"))) << panes.toStdString();
+    EXPECT_EQ(Find<QLineEdit>("Edit1")->text().toStdString(), "FE5A");  // the image's and the options' sums
+    EXPECT_EQ(Find<QLabel>("Verdict")->text().toStdString(), "PASS") << panes.toStdString();
     QFile csv(log);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QStringList rows = QString::fromUtf8(csv.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 2) << rows.join('|').toStdString();  // the header and the chip
     const QStringList fields = rows[1].split(',');
     ASSERT_EQ(fields.size(), 10) << rows[1].toStdString();
-    EXPECT_EQ(fields[1], "Auto");
+    EXPECT_EQ(fields[1].toStdString(), "auto");
     EXPECT_TRUE(fields[3].endsWith(QStringLiteral("demo-rx4400.rom"))) << rows[1].toStdString();
-    EXPECT_EQ(fields[4], "FE00");
-    EXPECT_EQ(fields[6], "PASS");
+    EXPECT_EQ(fields[4].toStdString(), "FE5A");
+    EXPECT_EQ(fields[6].toStdString(), "pass");
 }
 
 }  // namespace
