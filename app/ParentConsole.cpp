@@ -3,7 +3,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include <cstdio>
+#include <fstream>
+#include <iostream>
 #endif
 
 namespace otp {
@@ -15,9 +16,13 @@ void ReachParentConsole() {
     const bool out = leadsNowhere(STD_OUTPUT_HANDLE);
     const bool err = leadsNowhere(STD_ERROR_HANDLE);
     if ((!out && !err) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
-    // std::cout and std::cerr write through stdout and stderr.
-    if (out) std::freopen("CONOUT$", "w", stdout);
-    if (err) std::freopen("CONOUT$", "w", stderr);
+    // The C runtime set its standard streams up on nothing, and freopen will
+    // not reopen those, so the C++ streams get a file of their own on the
+    // console. It is never destroyed: the streams are flushed at exit.
+    static auto* console = new std::ofstream("CONOUT$");
+    if (!*console) return;
+    if (out) std::cout.rdbuf(console->rdbuf());
+    if (err) std::cerr.rdbuf(console->rdbuf());
 #endif
 }
 
