@@ -596,9 +596,16 @@ TEST_F(WindowTest, StartUpSetsCaptionPortAndBodiesAndClearsThePanes) {
     EXPECT_FALSE(form->isVisible());  // shown by whoever made it
     // The port would not open: the box says which device, why, and the fix.
     ASSERT_FALSE(startupDialogs.empty());
+#ifdef _WIN32
+    // The Linux group's fix means nothing there; what Windows' own port
+    // adds is the Windows serial port's test.
+    EXPECT_TRUE(startupDialogs[0].text.startsWith("RS232 open error!!!\n/dev/ttyS1: Permission denied"))
+        << startupDialogs[0].text.toStdString();
+#else
     EXPECT_EQ(startupDialogs[0].text,
               "RS232 open error!!!\n/dev/ttyS1: Permission denied\n"
               "Let your user use serial ports: sudo usermod -aG dialout $USER, then log in again.");
+#endif
     // The start-up ran no handler and any box it raised was answerable.
     EXPECT_TRUE(handlersRun.empty());
     for (const SeenDialog& d : startupDialogs) {
