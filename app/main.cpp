@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/ParentConsole.h"
 #include "app/ProgramInfo.h"
 #include "app/Unit1.h"
 #include "config/PathLookup.h"
@@ -38,7 +39,8 @@ const char* const kUsage =
     "  --version show the program's version\n"
     "\n"
     "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
-    "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.\n";
+    "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1> on\n"
+    "Linux (COM1 is /dev/ttyS0) and \\\\.\\COMn on Windows.\n";
 
 }  // namespace
 
@@ -48,10 +50,12 @@ int main(int argc, char** argv) {
     // Help needs no display, so it is answered before the toolkit starts.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            otp::ReachParentConsole();
             std::cout << kUsage;
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
+            otp::ReachParentConsole();
             std::cout << "otpwriter " << otp::kProgramVersion << "\nBuilt " << otp::kBuildDate << ".\n";
             return 0;
         }
@@ -80,6 +84,7 @@ int main(int argc, char** argv) {
         } else if (!arg.empty() && arg[0] != '-' && romFile.isEmpty()) {
             romFile = QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
         } else {
+            otp::ReachParentConsole();
             std::cerr << "otpwriter: unknown option " << arg << "\nTry 'otpwriter --help'.\n";
             return 2;
         }
