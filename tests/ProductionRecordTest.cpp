@@ -256,6 +256,13 @@ struct RecordingBench {
     }
     Context& ctx() { return session->ctx(); }
     ChipResult Run(const std::string& name, Outcome (*op)(Context&)) { return recorder.Run(ctx(), name, op); }
+    // Keeps run.csv as the log and loads the demo image.
+    void LogAndLoad() {
+        std::string error;
+        ASSERT_TRUE(recorder.UseLog(dir.file("run.csv"), error)) << error;
+        form.openFiles.assign(1, dir.file("demo-rx4400.rom"));
+        ASSERT_EQ(LoadROMFile1Click(ctx()), Outcome::Done);
+    }
     std::vector<std::string> LogLines() const {
         std::vector<std::string> lines;
         std::istringstream in(dir.Read("run.csv"));
@@ -268,10 +275,7 @@ struct RecordingBench {
 
 TEST(ChipRecorder, EachRecordedOperationGetsItsVerdictCountAndLine) {
     RecordingBench b;
-    std::string error;
-    ASSERT_TRUE(b.recorder.UseLog(b.dir.file("run.csv"), error)) << error;
-    b.form.openFiles.assign(1, b.dir.file("demo-rx4400.rom"));
-    ASSERT_EQ(LoadROMFile1Click(b.ctx()), Outcome::Done);
+    b.LogAndLoad();
 
     const struct {
         const char* name;
@@ -393,10 +397,7 @@ TEST(ChipRecorder, AReadOfALockedOrBlankChipShowsWhatTheWriterReadAndLogsNoCheck
 // writer's own checksum field in Edit1, a save the saved file's name in Edit2.
 TEST(ChipRecorder, TheRecordNamesTheImageVerifiedInTheWriter) {
     RecordingBench b;
-    std::string error;
-    ASSERT_TRUE(b.recorder.UseLog(b.dir.file("run.csv"), error)) << error;
-    b.form.openFiles.assign(1, b.dir.file("demo-rx4400.rom"));
-    ASSERT_EQ(LoadROMFile1Click(b.ctx()), Outcome::Done);
+    b.LogAndLoad();
     const struct {
         const char* name;
         std::function<void(RecordingBench&)> before;
