@@ -30,6 +30,7 @@
 #include "operations/Session.h"
 #include "operations/Startup.h"
 #include "romfile/LoadRomFile.h"
+#include "romfile/SaveRomFile.h"
 #include "romfile/UploadRom.h"
 #include "view/FormModel.h"
 
@@ -98,8 +99,8 @@ std::string FaultRule(Input& in) {
     }
 }
 
-enum class Op { Load, Auto, Blank, Program, Verify, Copy, Upload, LockOn, NextChip, MasterChip };
-constexpr int kOps = 10;
+enum class Op { Load, Auto, Blank, Program, Verify, Copy, Upload, LockOn, NextChip, MasterChip, Save, RollingBody };
+constexpr int kOps = 12;
 
 // The image the host holds, as the writer's bytes: one a value, or two low first.
 std::vector<uint8_t> HostImageBytes(const otp::WriterState& s, int count) {
@@ -126,6 +127,21 @@ bool ChipHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& s)
     return true;
 }
 
+// With the rolling code on, the code the host showed is the chip's.
+bool ChipHoldsShownRollingCode(const WriterEmulator& writer, const otp::Context& ctx) {
+    const otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+    const otp::emu::Ic* ic = writer.Socket().Held();
+    if (!body.rollingOn || ctx.findings.rollingCodeNotReported || !ic) return true;
+    const std::vector<uint8_t>& bank = ic->banks[static_cast<size_t>(body.bank)];
+    for (int k = 0; k < 8; ++k) {
+        const size_t at = static_cast<size_t>((body.rollingBase + k) * body.bytesPerValue);
+        int word = at < bank.size() ? bank[at] : -1;
+        if (body.bytesPerValue == 2) word |= (at + 1 < bank.size() ? bank[at + 1] : 0) << 8;
+        if (word != ctx.state.ReadBackBuffer[static_cast<size_t>(k)]) return false;
+    }
+    return true;
+}
+
 bool WriterHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& s) {
     const int count = otp::BodyImageCount(s);
     const std::vector<uint8_t> image = HostImageBytes(s, count);
@@ -140,8 +156,15 @@ void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::opt
         case Op::Upload:
             if (!WriterHoldsHostImage(writer, s)) Finding("the writer does not hold the image the host verified");
             break;
+        case Op::Save:
+            // The file is the host's image; it must be the writer's.
+            if (ctx.link.verifiedImage && !WriterHoldsHostImage(writer, s))
+                Finding("a save passed with another image than the writer's");
+            break;
         case Op::Auto:
         case Op::Program:
+            if (!ChipHoldsShownRollingCode(writer, ctx)) Finding("a chip passed with another rolling code than shown");
+            [[fallthrough]];
         case Op::Verify:
             if (!ctx.link.verifiedImage) Finding("a chip passed from an image the host never verified");
             if (!ChipHoldsHostImage(writer, s)) Finding("a chip passed that does not hold the verified image");
@@ -207,6 +230,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case Op::LockOn:
                 form.SetSelection(otp::Control::ComboBox4, 1);
                 outcome = otp::ComboBox4Change(ctx);
+                break;
+            case Op::Save:
+                form.saveFiles.assign(1, files.dir + "/saved.rom");
+                outcome = otp::SaveROMFile1Click(ctx);
+                break;
+            case Op::RollingBody:
+                // RX4720 with its rolling code on.
+                form.SetSelection(otp::Control::ComboBox1, 1);
+                outcome = otp::ComboBox1Change(ctx);
+                form.SetSelection(otp::Control::ComboBox3, 1);
+                if (outcome == otp::Outcome::Done) outcome = otp::ComboBox3Change(ctx);
                 break;
             case Op::NextChip: otp::emu::PutInSocket(writer, otp::emu::IcKind::Blank); break;
             case Op::MasterChip: otp::emu::PutInSocket(writer, otp::emu::IcKind::Programmed); break;

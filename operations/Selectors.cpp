@@ -52,6 +52,10 @@ Outcome ComboBox1Change(Context& ctx) {
     OpenPort(ctx);
     Outcome outcome = Outcome::Refused;
     if (body) {
+        // The writer's image is read by the new body's layout and length from
+        // now on: the host's copy of it no longer describes it (a Load or an
+        // Upload makes it known again).
+        ctx.link.verifiedImage.reset();
         TakeBodyRow(s, *body);
         outcome = WriteAndCheck(ctx, 0, HostSetBits(), "the body description sent");
     } else {

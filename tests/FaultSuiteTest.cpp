@@ -501,6 +501,11 @@ TEST(FaultSuite, TheWriterIsJudgedByWhatItOwesNeverByWhatItOwns) {
         {"an image byte garbled in one of the start-up's reads: the two reads that agree are taken",
          {"--log", "p.csv", "program"}, {"W#4:corrupt=7"}, nullptr, 0, "  -----> OTP Verify OK !!!", "", "PASS",
          ",03F8,"},
+        // Found by the writer fuzzer: after a body change the host's image no
+        // longer described the writer's, and a Verify passed on it.
+        {"after a body change nothing is verified until the image is taken over",
+         {"--keep-going", "body", "RX4720", "verify", "upload", "verify"}, {}, nullptr, 1,
+         std::string(kApplicationTitle) + ": " + kImageNotVerified, "", "FAIL"},
         {"garbled in two of them: nothing is programmed until a load",
          {"--keep-going", "program", "load", kDemoRom, "program"}, {"W#4:corrupt=7", "W#5:corrupt=7"}, nullptr, 1,
          std::string(kApplicationTitle) + ": " + kImageNotVerified, "", "FAIL"},

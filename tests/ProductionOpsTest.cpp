@@ -4,6 +4,7 @@
 #include "operations/CopyMaster.h"
 #include "operations/ProductionOps.h"
 #include "operations/ReadOtp.h"
+#include "romfile/UploadRom.h"
 
 using namespace otp;
 using test::WireByte;
@@ -221,6 +222,8 @@ TEST_F(ProductionOpsTest, NoRollingCodeWithoutSeventeenBytesOrWithRollingCodeOff
 TEST_F(ProductionOpsTest, TheWriterHandsOutEightNewRollingCodeWordsPerIc) {
     PickBody(kRx4720);
     RollingOn();
+    // After the body change the writer's image is known again once taken over.
+    ASSERT_EQ(UploadtoWriter1Click(ctx()), Outcome::Done);
     EXPECT_EQ(Button1Click(ctx()), Outcome::Done);
     auto lines = Lower();
     ASSERT_EQ(lines.size(), 9u);

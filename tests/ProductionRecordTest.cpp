@@ -332,6 +332,7 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     ASSERT_EQ(ComboBox1Change(b.ctx()), Outcome::Done);
     b.form.SetSelection(Control::ComboBox3, 1);
     ASSERT_EQ(ComboBox3Change(b.ctx()), Outcome::Done);
+    ASSERT_EQ(UploadtoWriter1Click(b.ctx()), Outcome::Done);
     r = b.Run("program", Button3Click);
     EXPECT_EQ(r.verdict, Verdict::Pass) << r.failure;
 
@@ -344,8 +345,8 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     std::istringstream in(b.dir.Read("logs/run.csv"));
     for (std::string line; std::getline(in, line);) lines.push_back(line.substr(25, line.size() - 26));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], ",program,RX4720,,03F8,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed");
-    EXPECT_EQ(lines[2], ",blank,,,03F8,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed");
+    EXPECT_EQ(lines[1], ",program,RX4720,,0DF0,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed");
+    EXPECT_EQ(lines[2], ",blank,,,0DF0,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed");
     EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, yield 100.0 %");
 }
 
