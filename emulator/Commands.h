@@ -60,7 +60,9 @@ std::unique_ptr<WriterCommand> MakeBlankCheck();
 // values 0x1F8-0x1FF (byte 8 bit 4 set) or 0x3F8-0x3FF instead of the image's,
 // and the answer starts with them as 16 bytes, low byte first. The last
 // answer byte is the verify status: 0x00 when every value outside the
-// rolling code equals the image, else 0x02. A locked IC answers 0x01 alone.
+// rolling code equals the image and the rolling-code cells hold the words
+// just given (a chip programmed before keeps its zeros, so a second code
+// mixes with the first), else 0x02. A locked IC answers 0x01 alone.
 // 1 ms per value, during which the writer takes no bytes: a host that waits
 // less sees no answer.
 std::unique_ptr<WriterCommand> MakeProgram();

@@ -23,20 +23,28 @@ protected:
         ic.bodyInfo = body.info;
 
         std::vector<uint8_t> reply;
+        // A cell once programmed keeps its zeros: the rolling code of a chip
+        // programmed before mixes with the new one, which its verify sees.
+        bool rollingHeld = true;
         if (body.rollingOn) {
             const size_t first = static_cast<size_t>(body.rollingBase) * static_cast<size_t>(body.bytesPerValue);
+            const std::vector<uint8_t>& cells = ic.banks[static_cast<size_t>(body.bank)];
+            const auto program = [&](size_t at, uint8_t value) {
+                ic.ProgramCell(body.bank, at, value);
+                rollingHeld = rollingHeld && at < cells.size() && cells[at] == value;
+            };
             int k = 0;
             for (uint16_t word : writer.Socket().TakeRollingCode()) {
                 const size_t at = first + static_cast<size_t>(k++ * body.bytesPerValue);
-                ic.ProgramCell(body.bank, at, static_cast<uint8_t>(word & 0xFF));
-                if (body.bytesPerValue == 2) ic.ProgramCell(body.bank, at + 1, static_cast<uint8_t>(word >> 8));
+                program(at, static_cast<uint8_t>(word & 0xFF));
+                if (body.bytesPerValue == 2) program(at + 1, static_cast<uint8_t>(word >> 8));
                 reply.push_back(static_cast<uint8_t>(word & 0xFF));
                 reply.push_back(static_cast<uint8_t>(word >> 8));
             }
         }
 
-        // The verify pass of the same run.
-        const bool same = BankMatchesImage(writer, ic, body);
+        // The verify pass of the same run, the rolling code with it.
+        const bool same = BankMatchesImage(writer, ic, body) && rollingHeld;
         if (body.lockOn) ic.locked = true;
         reply.push_back(same ? kIcOk : kIcCellsWrong);
 

@@ -506,6 +506,11 @@ TEST(FaultSuite, TheWriterIsJudgedByWhatItOwesNeverByWhatItOwns) {
         {"after a body change nothing is verified until the image is taken over",
          {"--keep-going", "body", "RX4720", "verify", "upload", "verify"}, {}, nullptr, 1,
          std::string(kApplicationTitle) + ": " + kImageNotVerified, "", "FAIL"},
+        // Found by the writer fuzzer: a chip programmed a second time kept a
+        // mixture of two rolling codes, and the emulated writer passed it.
+        {"a rolling-code chip programmed twice fails the second time",
+         {"--keep-going", "load", "rx4720.rom", "rolling", "on", "program", "program"}, {}, nullptr, 1,
+         "  -----> OTP Verify Fail !!!", "", "FAIL"},
         {"garbled in two of them: nothing is programmed until a load",
          {"--keep-going", "program", "load", kDemoRom, "program"}, {"W#4:corrupt=7", "W#5:corrupt=7"}, nullptr, 1,
          std::string(kApplicationTitle) + ": " + kImageNotVerified, "", "FAIL"},
