@@ -2,6 +2,7 @@
 // The two text routines every reader of Writer.ini and of .rom files rests on.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace otp {
 
@@ -27,11 +28,11 @@ struct IniFields {
 };
 
 // Cuts a line into up to four fields. Only the blank (0x20) separates words.
-IniFields SplitIniLine(const std::string& line, uint8_t flags);
+IniFields SplitIniLine(std::string_view line, uint8_t flags);
 
 // Text to number: a leading "%", "&" or "$" selects base 2, 8 or 16; every
 // character that is not a digit of the base is skipped; 32-bit wrap-around.
-int32_t ParseNumber(const std::string& text, int base);
+int32_t ParseNumber(std::string_view text, int base);
 
 // Upper-cases the ASCII letters; other bytes stay as they are, so UTF-8
 // names pass through intact.

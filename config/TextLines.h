@@ -5,6 +5,7 @@
 // characters, so a longer line comes in several pieces.
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace otp {
 
@@ -20,8 +21,9 @@ public:
     explicit TextLines(std::string content);
 
     // The next piece, its line feed included when the piece reaches the
-    // line end; nothing at the end of the file.
-    std::optional<std::string> Next();
+    // line end; nothing at the end of the file. The piece is a view of the
+    // text held here: it lives as long as this object.
+    std::optional<std::string_view> Next();
 
 private:
     std::string text_;

@@ -15,7 +15,7 @@ class IniReader {
 public:
     IniReader(WriterState& s, MainView& v, std::string dir) : s_(s), view_(v), dir_(std::move(dir)) {}
 
-    void Handle(const std::string& line) {
+    void Handle(std::string_view line) {
         const IniFields f = SplitIniLine(line, 0xFF);
         const std::string& key = f.KeyField;
         if (!key.empty()) hasSettings_ = true;

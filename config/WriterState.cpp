@@ -1,6 +1,7 @@
 #include "config/WriterState.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace otp {
 
@@ -29,10 +30,11 @@ void OptionChecksum(WriterState& s, int n) {
 
 void ObjectChecksum(WriterState& s, int n) {
     n = std::clamp(n, 0, kRomImageSize);
-    uint32_t sum = 0;
-    for (int i = 0; i < n; ++i)
-        sum = (sum + static_cast<uint32_t>(s.RomImage[static_cast<size_t>(i)])) % 0x10000;
-    s.ObjectChecksum = static_cast<int>(sum);
+    // Sums of 32 bits wrap at a multiple of 0x10000: one cut at the end
+    // gives what a cut after every value would.
+    const uint32_t sum = std::accumulate(s.RomImage.begin(), s.RomImage.begin() + n, 0u,
+                                         [](uint32_t a, int32_t v) { return a + static_cast<uint32_t>(v); });
+    s.ObjectChecksum = static_cast<int>(sum % 0x10000);
 }
 
 int TotalChecksum(const WriterState& s) { return (s.ObjectChecksum + s.OptionChecksum) % 0x10000; }

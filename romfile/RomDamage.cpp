@@ -47,26 +47,35 @@ private:
     const WriterState& s_;
 };
 
+// A state to read sections into, holding the image parts of `s`: those a
+// reading uses and changes. The whole state is large, so each thread keeps
+// one and only those parts are copied.
+WriterState& ScratchFor(const WriterState& s) {
+    thread_local const auto scratch = std::make_unique<WriterState>();
+    HeldImage::Of(s).RestoreInto(*scratch);
+    return *scratch;
+}
+
 }  // namespace
 
 int RomFileLargestLength(TextLines rest, const WriterState& s) {
-    auto scratch = std::make_unique<WriterState>(s);
-    LengthFinder finder(*scratch);
-    ReadRomSections(rest, *scratch, finder);
+    WriterState& scratch = ScratchFor(s);
+    LengthFinder finder(scratch);
+    ReadRomSections(rest, scratch, finder);
     return finder.largest;
 }
 
 std::string RomFileDamage(TextLines rest, const WriterState& s) {
-    auto scratch = std::make_unique<WriterState>(s);
-    DamageFinder finder(*scratch);
+    WriterState& scratch = ScratchFor(s);
+    DamageFinder finder(scratch);
     // A LENGTH beyond the image is refused by the load itself, with its own notice.
-    if (!ReadRomSections(rest, *scratch, finder)) return {};
+    if (!ReadRomSections(rest, scratch, finder)) return {};
     if (finder.sections == 0) finder.findings.insert(finder.findings.begin(), "no LENGTH line");
     if (finder.optionSum) {
-        OptionChecksum(*scratch, 8);
-        if (*finder.optionSum != scratch->OptionChecksum)
+        OptionChecksum(scratch, 8);
+        if (*finder.optionSum != scratch.OptionChecksum)
             finder.findings.push_back("MORVIK_SUM " + FormatHex(*finder.optionSum, 4) + " but the option bytes sum to " +
-                                      FormatHex(scratch->OptionChecksum, 4));
+                                      FormatHex(scratch.OptionChecksum, 4));
     }
     std::string text;
     for (const std::string& f : finder.findings) text += (text.empty() ? "" : "; ") + f;

@@ -1,12 +1,14 @@
 #include "romfile/RomFormat.h"
 
+#include <string_view>
+
 #include "config/IniText.h"
 #include "view/HexText.h"
 
 namespace otp {
 namespace {
 
-constexpr const char* kDataEndMark = "CHECKSUM";
+constexpr std::string_view kDataEndMark = "CHECKSUM";
 
 // Takes the value into RomImage when its position is inside it.
 void StoreValue(WriterState& s, int64_t position, int32_t value, DataSection& section) {
@@ -24,11 +26,11 @@ int32_t Offset(int32_t first, int k) {
 }
 
 // The first word after the end mark, when it holds hex digits.
-std::optional<int32_t> SumAfterMark(const std::string& rest) {
+std::optional<int32_t> SumAfterMark(std::string_view rest) {
     const size_t start = rest.find_first_not_of(' ');
-    if (start == std::string::npos) return std::nullopt;
-    const std::string word = rest.substr(start, rest.find(' ', start) - start);
-    if (word.find_first_of("0123456789abcdefABCDEF") == std::string::npos) return std::nullopt;
+    if (start == std::string_view::npos) return std::nullopt;
+    const std::string_view word = rest.substr(start, rest.find(' ', start) - start);
+    if (word.find_first_of("0123456789abcdefABCDEF") == std::string_view::npos) return std::nullopt;
     return ParseNumber(word, 16);
 }
 
@@ -37,11 +39,11 @@ std::optional<int32_t> SumAfterMark(const std::string& rest) {
 DataSection ParseDataLines(TextLines& in, int32_t firstAddress, WriterState& s) {
     DataSection section;
     while (auto piece = in.Next()) {
-        const std::string& line = *piece;
+        const std::string_view line = *piece;
         const size_t mark = line.find(kDataEndMark);
-        if (mark != std::string::npos) {
+        if (mark != std::string_view::npos) {
             section.closed = true;
-            section.checksum = SumAfterMark(line.substr(mark + std::string(kDataEndMark).size()));
+            section.checksum = SumAfterMark(line.substr(mark + kDataEndMark.size()));
             break;
         }
         const size_t n = line.size();
@@ -55,7 +57,7 @@ DataSection ParseDataLines(TextLines& in, int32_t firstAddress, WriterState& s) 
             if (p >= n) break;
             const size_t start = p;
             while (p < n && line[p] != ' ') ++p;
-            const std::string token = line.substr(start, p - start);
+            const std::string_view token = line.substr(start, p - start);
             // The line feed after a trailing blank is the line end, not a value.
             if (token == "\n") break;
             StoreValue(s, position, ParseNumber(token, 16), section);
@@ -139,9 +141,12 @@ std::string FormatRomFile(const WriterState& s, const std::string& bodyName, int
            (byteMode ? " BYTE" : " WORD") + "\n";
     for (int row = 0; row * rowWidth < length; ++row) {
         if (marked) out += "@";
-        out += FormatHex(Offset(firstAddress, row * rowWidth), 4) + "  ";
-        for (int i = row * rowWidth; i < length && i < (row + 1) * rowWidth; ++i)
-            out += FormatHex(s.RomImage[static_cast<size_t>(i)], digits) + separator;
+        AppendHex(out, Offset(firstAddress, row * rowWidth), 4);
+        out += "  ";
+        for (int i = row * rowWidth; i < length && i < (row + 1) * rowWidth; ++i) {
+            AppendHex(out, s.RomImage[static_cast<size_t>(i)], digits);
+            out += separator;
+        }
         out += "\n";
     }
     out += "CHECKSUM " + FormatHex(s.ObjectChecksum, 4);

@@ -2,16 +2,16 @@
 
 namespace otp {
 
-std::string FormatHex(int32_t value, int digits) {
+void AppendHex(std::string& text, int32_t value, int digits) {
     static const char kDigits[] = "0123456789ABCDEF";
-    if (digits <= 0) return {};
     // Work on the unsigned bit pattern so that every value yields digits.
-    uint32_t v = static_cast<uint32_t>(value);
-    std::string text(static_cast<size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i) {
-        text[static_cast<size_t>(i)] = kDigits[v % 16];
-        v /= 16;
-    }
+    const uint32_t v = static_cast<uint32_t>(value);
+    for (int i = digits - 1; i >= 0; --i) text += kDigits[i < 8 ? (v >> (4 * i)) & 0xF : 0];
+}
+
+std::string FormatHex(int32_t value, int digits) {
+    std::string text;
+    AppendHex(text, value, digits);
     return text;
 }
 
@@ -23,9 +23,11 @@ void DumpValues(MainView& view, const int32_t* values, int count, int perRow, in
     for (int i = 0; i < count; ++i) {
         if (i % perRow == 0) {
             if (i > 0) view.AppendLine(pane, line);
-            line = FormatHex(start + i, 4) + ": ";
+            line.clear();
+            AppendHex(line, start + i, 4);
+            line += ": ";
         }
-        line += FormatHex(values[i], digits);
+        AppendHex(line, values[i], digits);
         line += ' ';
     }
     view.AppendLine(pane, line);

@@ -11,6 +11,8 @@ namespace otp {
 // Exactly `digits` upper-case hex digits of the low-order part of value,
 // zero-padded; digits <= 0 gives an empty text.
 std::string FormatHex(int32_t value, int digits);
+// The same digits appended to `text`.
+void AppendHex(std::string& text, int32_t value, int digits);
 
 // Appends rows "AAAA: vv vv ... " to the pane chosen by paneSelector (0 upper,
 // anything else lower). The entry shown at row position i is values[i]; a
