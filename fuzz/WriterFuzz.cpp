@@ -2,10 +2,11 @@
 // the virtual clock. The input chooses up to three faults (a command, which
 // of its occurrences, what the writer does: answer short, long, late,
 // garbled, not at all, or die; each a rule of the fault suite) and up to
-// eight operations after the start-up. Whenever the host says an operation
-// succeeded, what it was about must be true in the emulated writer: the
-// oracle aborts otherwise, and so does an operation that does not end
-// within a bounded virtual time.
+// eight operations after the start-up: the chip operations, the file
+// operations, the selectors, the test code and the firmware update. Whenever
+// the host says an operation succeeded, what it was about must be true in
+// the emulated writer: the oracle aborts otherwise, and so does an operation
+// that does not end within a bounded virtual time.
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
@@ -24,11 +25,14 @@
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "link/Pacer.h"
+#include "maintenance/UpdateWriter.h"
 #include "operations/CopyMaster.h"
 #include "operations/ProductionOps.h"
+#include "operations/ReadOtp.h"
 #include "operations/Selectors.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
+#include "operations/TestCode.h"
 #include "romfile/LoadRomFile.h"
 #include "romfile/SaveRomFile.h"
 #include "romfile/UploadRom.h"
@@ -49,12 +53,16 @@ struct Files {
         for (const char* name : {"Writer.ini", "demo-rx4400.rom"})
             fs::copy_file(fs::path(OTP_SOURCE_DIR) / "examples" / name, base / name,
                           fs::copy_options::overwrite_existing);
+        // The firmware Writer.ini names: a body of 300 bytes after the part never sent.
+        for (size_t i = 0; i < 1024 + 300; ++i) firmware.push_back(static_cast<char>(i * 7));
+        std::ofstream(base / "WRITER.BIN", std::ios::binary) << firmware;
     }
     ~Files() {
         std::error_code ec;
         fs::remove_all(dir, ec);
     }
     std::string dir;
+    std::string firmware;
 };
 
 // Takes the input a byte at a time; zeros once it is used up.
@@ -99,8 +107,13 @@ std::string FaultRule(Input& in) {
     }
 }
 
-enum class Op { Load, Auto, Blank, Program, Verify, Copy, Upload, LockOn, NextChip, MasterChip, Save, RollingBody };
-constexpr int kOps = 12;
+enum class Op {
+    Load, Auto, Blank, Program, Verify, Copy, Upload, LockOn, NextChip, MasterChip, Save, RollingBody,
+    Body, RollingOn, Bank, Read, TestCodeRead, TestCodeWrite, Update
+};
+constexpr int kOps = 19;
+// The bodies of the shipped Writer.ini.
+constexpr int kBodies = 4;
 
 // The image the host holds, as the writer's bytes: one a value, or two low first.
 std::vector<uint8_t> HostImageBytes(const otp::WriterState& s, int count) {
@@ -155,9 +168,31 @@ bool WriterHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& 
 }
 
 // What an operation that the host says succeeded must have done.
-void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::optional<otp::emu::Ic>& master) {
+void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::optional<otp::emu::Ic>& master,
+                const Files& files) {
     const otp::WriterState& s = ctx.state;
     switch (op) {
+        case Op::Bank: {
+            const otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+            if ((body.caps & otp::kCapBanks) && body.bank != otp::BodyBank(s.BodyInfo[0]))
+                Finding("a bank change passed and the writer uses another bank than shown");
+            break;
+        }
+        case Op::TestCodeWrite: {
+            const otp::emu::Ic* ic = writer.Socket().Held();
+            const std::vector<uint8_t> code = otp::emu::BodyTestCode(otp::emu::ReadHeldBody(writer).code);
+            if (!ic || ic->testCode.size() < code.size() || !std::equal(code.begin(), code.end(), ic->testCode.begin()))
+                Finding("a test code write passed and the chip does not hold the code");
+            break;
+        }
+        case Op::Update: {
+            const size_t n = files.firmware.size() - otp::kFirmwareBodyStart;
+            const std::vector<uint8_t> held = writer.ReadMemory(otp::kFirmwareBodyStart, n);
+            if (!std::equal(held.begin(), held.end(), files.firmware.begin() + otp::kFirmwareBodyStart,
+                            [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }))
+                Finding("a firmware update passed and the writer does not hold the file");
+            break;
+        }
         case Op::Load:
         case Op::Upload:
             if (!WriterHoldsHostImage(writer, s)) Finding("the writer does not hold the image the host verified");
@@ -194,6 +229,28 @@ void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::opt
     }
 }
 
+// What an operator can do, and only that: click an enabled button or menu
+// entry, pick an item of an enabled selector.
+struct Operator {
+    otp::FormModel& form;
+    otp::Context& ctx;
+
+    otp::Outcome Click(otp::Control button, otp::Outcome (*op)(otp::Context&)) {
+        return form.Enabled(button) ? op(ctx) : otp::Outcome::Refused;
+    }
+    // The Testcode menu, when it is shown; its Write entry when that is enabled.
+    otp::Outcome TestCode(bool write, otp::Outcome (*op)(otp::Context&)) {
+        const bool can = form.MenuVisible(otp::Control::Testcode1) && (!write || form.MenuEnabled(otp::Control::Write1));
+        return can ? op(ctx) : otp::Outcome::Refused;
+    }
+    otp::Outcome Pick(otp::Control selector, int index, otp::Outcome (*op)(otp::Context&)) {
+        const int items = static_cast<int>(form.Selector(selector).items.size());
+        if (!form.Enabled(selector) || items == 0) return otp::Outcome::Refused;
+        form.SetSelection(selector, index % items);
+        return op(ctx);
+    }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -204,9 +261,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriterEmulator& writer = opener->Writer();
     writer.SetFaultSeed(in.Byte());
     otp::FormModel form;
+    form.yesAnswer = true;  // the update and the test code write ask first
     otp::Session session(form, pacer, *opener, files.dir);
     otp::Context& ctx = session.ctx();
     ctx.link.fastWaits = in.Byte() & 1;
+    Operator person{form, ctx};
 
     const int faults = in.Pick(4);
     for (int i = 0; i < faults; ++i) {
@@ -222,38 +281,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (const otp::emu::Ic* ic = writer.Socket().Held()) master = *ic;
         const int64_t t0 = pacer.NowMs();
         otp::Outcome outcome = otp::Outcome::Refused;
+        using otp::Control;
         switch (op) {
             case Op::Load:
                 form.openFiles.assign(1, files.dir + "/demo-rx4400.rom");
                 outcome = otp::LoadROMFile1Click(ctx);
                 break;
-            case Op::Auto: outcome = otp::Button1Click(ctx); break;
-            case Op::Blank: outcome = otp::Button2Click(ctx); break;
-            case Op::Program: outcome = otp::Button3Click(ctx); break;
-            case Op::Verify: outcome = otp::Button4Click(ctx); break;
-            case Op::Copy: outcome = otp::Button5Click(ctx); break;
+            case Op::Auto: outcome = person.Click(Control::Button1, otp::Button1Click); break;
+            case Op::Blank: outcome = person.Click(Control::Button2, otp::Button2Click); break;
+            case Op::Program: outcome = person.Click(Control::Button3, otp::Button3Click); break;
+            case Op::Verify: outcome = person.Click(Control::Button4, otp::Button4Click); break;
+            case Op::Copy: outcome = person.Click(Control::Button5, otp::Button5Click); break;
+            case Op::Read: outcome = person.Click(Control::Button6, otp::Button6Click); break;
             case Op::Upload: outcome = otp::UploadtoWriter1Click(ctx); break;
-            case Op::LockOn:
-                form.SetSelection(otp::Control::ComboBox4, 1);
-                outcome = otp::ComboBox4Change(ctx);
-                break;
+            case Op::LockOn: outcome = person.Pick(Control::ComboBox4, 1, otp::ComboBox4Change); break;
             case Op::Save:
                 form.saveFiles.assign(1, files.dir + "/saved.rom");
                 outcome = otp::SaveROMFile1Click(ctx);
                 break;
             case Op::RollingBody:
                 // RX4720 with its rolling code on.
-                form.SetSelection(otp::Control::ComboBox1, 1);
-                outcome = otp::ComboBox1Change(ctx);
-                form.SetSelection(otp::Control::ComboBox3, 1);
-                if (outcome == otp::Outcome::Done) outcome = otp::ComboBox3Change(ctx);
+                outcome = person.Pick(Control::ComboBox1, 1, otp::ComboBox1Change);
+                if (outcome == otp::Outcome::Done) outcome = person.Pick(Control::ComboBox3, 1, otp::ComboBox3Change);
                 break;
             case Op::NextChip: otp::emu::PutInSocket(writer, otp::emu::IcKind::Blank); break;
             case Op::MasterChip: otp::emu::PutInSocket(writer, otp::emu::IcKind::Programmed); break;
+            case Op::Body: outcome = person.Pick(Control::ComboBox1, in.Pick(kBodies), otp::ComboBox1Change); break;
+            case Op::RollingOn: outcome = person.Pick(Control::ComboBox3, 1, otp::ComboBox3Change); break;
+            // A bank number or one of the two searches.
+            case Op::Bank: outcome = person.Pick(Control::ComboBox5, in.Pick(10), otp::ComboBox5Change); break;
+            case Op::TestCodeRead: outcome = person.TestCode(false, otp::Read1Click); break;
+            case Op::TestCodeWrite: outcome = person.TestCode(true, otp::Write1Click); break;
+            case Op::Update: outcome = otp::UpdateWriter1Click(ctx); break;
         }
         // No operation waits longer than its configured waits allow, by far.
         if (pacer.NowMs() - t0 > 10 * 60 * 1000) Finding("an operation did not end within 10 minutes");
-        if (outcome == otp::Outcome::Done) CheckTruth(op, writer, ctx, master);
+        if (outcome == otp::Outcome::Done) CheckTruth(op, writer, ctx, master, files);
     }
     return 0;
 }
