@@ -229,6 +229,22 @@ void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::opt
     }
 }
 
+const char* const kOpNames[] = {"load", "auto", "blank", "program", "verify", "copy", "upload",
+                                "lock on", "next chip", "master chip", "save", "rolling body",
+                                "body", "rolling on", "bank", "read", "test code read", "test code write",
+                                "update"};
+const char* const kOutcomeNames[] = {"done", "failed", "refused"};
+
+// With OTP_WRITER_FUZZ_SHOW set, each operation is shown with its outcome
+// and the lines of both panes: how an input is understood.
+void Show(const otp::FormModel& form, Op op, otp::Outcome outcome) {
+    static const bool show = std::getenv("OTP_WRITER_FUZZ_SHOW") != nullptr;
+    if (!show) return;
+    std::fprintf(stderr, "== %s: %s\n", kOpNames[static_cast<int>(op)], kOutcomeNames[static_cast<int>(outcome)]);
+    for (const otp::Control pane : {otp::Control::RichEdit1, otp::Control::RichEdit2})
+        for (const std::string& line : form.Lines(pane)) std::fprintf(stderr, "  %s\n", line.c_str());
+}
+
 // What an operator can do, and only that: click an enabled button or menu
 // entry, pick an item of an enabled selector.
 struct Operator {
@@ -316,6 +332,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // No operation waits longer than its configured waits allow, by far.
         if (pacer.NowMs() - t0 > 10 * 60 * 1000) Finding("an operation did not end within 10 minutes");
+        Show(form, op, outcome);
         if (outcome == otp::Outcome::Done) CheckTruth(op, writer, ctx, master, files);
     }
     return 0;
