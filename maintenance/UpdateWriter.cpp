@@ -98,7 +98,8 @@ bool RestoreBodyInfo(Context& ctx) {
         if (body) TakeBodyRow(s, *body);
         const BodyInfoRow sent = s.BodyInfo[0];
         WriteBodyInfo(ctx);
-        held = ReadBodyInfo(ctx, 2).complete && BodyInfoHeldAsSent(ctx, sent, HostSetBits());
+        // Read twice: the selectors follow the row, and the next change sends it back.
+        held = ReadBodyInfo(ctx, 2, Reads::Confirmed).Taken() && BodyInfoHeldAsSent(ctx, sent, HostSetBits());
         if (!held) Diagnose(ctx, "the writer does not hold the body description sent after the update");
     } else {
         ctx.view.ShowNotice(kBodyNotAvailable);

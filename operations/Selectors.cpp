@@ -18,9 +18,12 @@ namespace {
 
 void SetBit(uint8_t& byte, uint8_t bit, bool on) { byte = static_cast<uint8_t>(on ? (byte | bit) : (byte & ~bit)); }
 
-// A logged read-back; Failed when it came back short.
+// A logged read-back; Failed when it came back short or no two reads
+// agreed. The host takes the row as the writer's, and sends it back with
+// the next change: a byte the line changed on its way here would become
+// the writer's own, so it is read twice.
 Outcome LoggedReadBack(Context& ctx) {
-    return ReadBodyInfo(ctx, 2).complete ? Outcome::Done : Outcome::Failed;
+    return ReadBodyInfo(ctx, 2, Reads::Confirmed).Taken() ? Outcome::Done : Outcome::Failed;
 }
 
 // Writes row 0 and reads it back into the lower pane; Failed unless the

@@ -246,6 +246,15 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
         {"a lock change whose description comes back short sends nothing", {"W#1:truncate=5"}, Op::Lock,
          "  -----> Option error: 5 of 16 bytes received !!!", "", true},
         {"a byte of a lock change lost: the change fails", {"u:lose=3"}, Op::Lock, "", ""},
+        // The host takes a read-back row as the writer's and sends it back with
+        // the next change: a row garbled on the line once became the writer's
+        // (a writer-fuzzer finding: after an update, rolling code on a body without it).
+        {"a lock change's read-back garbled on the line: read again, the writer's row kept", {"W#3:garbage"},
+         Op::Lock, "", "", false, nullptr, true,
+         "two reads of the writer's body description at 7F90 differed; a third agreed with one of them"},
+        {"the description read after an update garbled on the line: read again, the update passes", {"W#2:garbage"},
+         Op::Update, "", "", false, firmware, true,
+         "two reads of the writer's body description at 7F90 differed; a third agreed with one of them"},
 
         {"start-up image read cut short: nothing is taken over", {"W#4:truncate=100"}, Op::Startup,
          "  -----> Connect error: 100 of 1024 bytes received !!!", "", true},

@@ -70,7 +70,8 @@ TEST_F(SelectorsTest, ABodyPickSendsItsRowAndShowsTheReadBack) {
     ClearRecords();
     EXPECT_EQ(ComboBox1Change(ctx()), Outcome::Done);
     const Bytes row = {0xA5, 0x01, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00, 0xD2, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    EXPECT_EQ(SentBytes(), Concat({{0x75}, row, BodyInfoRead()}));
+    // The read-back that becomes the host's row is read twice.
+    EXPECT_EQ(SentBytes(), Concat({{0x75}, row, BodyInfoRead(), BodyInfoRead()}));
     // 5 ms after the command byte, 1 ms after each row byte, then 100 ms.
     const int64_t t0 = T0();
     EXPECT_EQ(wire.sent[1].ms, t0 + 5);
@@ -136,8 +137,8 @@ TEST_F(SelectorsTest, ALockChangeRefreshesTheRowFirstPausesAndShowsTheWritersChe
     ClearRecords();
     ComboBox4Change(ctx());
     row[4] |= 0x40;
-    // The row that goes back is read twice first.
-    EXPECT_EQ(SentBytes(), Concat({BodyInfoRead(), BodyInfoRead(), {0x75}, row, BodyInfoRead()}));
+    // The row that goes back is read twice first, and twice after.
+    EXPECT_EQ(SentBytes(), Concat({BodyInfoRead(), BodyInfoRead(), {0x75}, row, BodyInfoRead(), BodyInfoRead()}));
     EXPECT_EQ(GapAfterRow(), 1 + 100 + 30);
     // Edit1 shows the checksum the writer keeps, as it now reads.
     const int sum = writer->HeldChecksum();
