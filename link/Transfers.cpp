@@ -132,6 +132,13 @@ BlockRead ReadBodyInfo(Context& ctx, int mode, Reads reads) {
     if (!read.agreed) return read;
     for (int i = 0; i < s.ReplyLength && i < kBodyInfoRowBytes; ++i)
         s.BodyInfo[0][static_cast<size_t>(i)] = static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]);
+    // A writer that now describes its memory by another layout or length
+    // (a byte of a change lost on the line, say) no longer holds the image
+    // the host verified, as the host reads it.
+    const BodyInfoRow& b = s.BodyInfo[0];
+    const std::optional<VerifiedImage>& image = ctx.link.verifiedImage;
+    if (image && (image->byteMode != (b[kBodyFlagsByte] & kFlagByteMode) || image->length != BodyObjectLength(b)))
+        ctx.link.verifiedImage.reset();
     if (mode == 0) return read;
     const int pane = mode == 1 ? 0 : 1;
     DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength, 16, 2, 0, pane);
@@ -227,7 +234,9 @@ int SelectedBodyOffset(Context& ctx) {
 void ShowTotalChecksum(Context& ctx) { ctx.view.SetFieldText(Control::Edit1, FormatHex(TotalChecksum(ctx.state), 4)); }
 
 void NoteImageVerified(Context& ctx, const std::string& file) {
-    ctx.link.verifiedImage = VerifiedImage{file, FormatHex(TotalChecksum(ctx.state), 4)};
+    const BodyInfoRow& b = ctx.state.BodyInfo[0];
+    ctx.link.verifiedImage = VerifiedImage{file, FormatHex(TotalChecksum(ctx.state), 4),
+                                           static_cast<uint8_t>(b[kBodyFlagsByte] & kFlagByteMode), BodyObjectLength(b)};
 }
 
 BlockRead ReadObjectBack(Context& ctx, int pane, bool compare, Reads reads) {

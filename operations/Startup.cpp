@@ -60,9 +60,11 @@ StartupResult ConnectWriter(Context& ctx) {
         Line(ctx, s.PortName + " Connect Error (1)!!!");
         return StartupResult::NoWriter;
     }
-    ReadBodyInfo(ctx, 1);
+    // The selectors follow the writer's description and the next change
+    // sends it back: read twice, as the image is.
+    const BlockRead body = ReadBodyInfo(ctx, 1, Reads::Confirmed);
     ApplyBodyInfo(s, view);
-    if (s.BodyInfo[0][0] != 0xA5 || s.ReplyLength != kBodyInfoWireBytes) {
+    if (!body.Taken() || s.BodyInfo[0][0] != 0xA5 || s.ReplyLength != kBodyInfoWireBytes) {
         Line(ctx, s.PortName + " Connect Error (2)!!!");
         return StartupResult::NoWriter;
     }

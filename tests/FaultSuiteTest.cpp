@@ -256,7 +256,7 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
          Op::Update, "", "", false, firmware, true,
          "two reads of the writer's body description at 7F90 differed; a third agreed with one of them"},
 
-        {"start-up image read cut short: nothing is taken over", {"W#4:truncate=100"}, Op::Startup,
+        {"start-up image read cut short: nothing is taken over", {"W#5:truncate=100"}, Op::Startup,
          "  -----> Connect error: 100 of 1024 bytes received !!!", "", true},
         {"the tail of a cut Read, still on its way, never answers the start-up that follows", {}, Op::Startup,
          "COM1 Connect OK !!!", "", false,
@@ -508,20 +508,26 @@ TEST(FaultSuite, TheWriterIsJudgedByWhatItOwesNeverByWhatItOwns) {
         // for the writer's programmed chips from an image it had not seen,
         // and logged another checksum than theirs.
         {"an image byte garbled in one of the start-up's reads: the two reads that agree are taken",
-         {"--log", "p.csv", "program"}, {"W#4:corrupt=7"}, nullptr, 0, "  -----> OTP Verify OK !!!", "", "PASS",
+         {"--log", "p.csv", "program"}, {"W#5:corrupt=7"}, nullptr, 0, "  -----> OTP Verify OK !!!", "", "PASS",
          ",03F8,"},
         // Found by the writer fuzzer: after a body change the host's image no
         // longer described the writer's, and a Verify passed on it.
         {"after a body change nothing is verified until the image is taken over",
          {"--keep-going", "body", "RX4720", "verify", "upload", "verify"}, {}, nullptr, 1,
          std::string(kApplicationTitle) + ": " + kImageNotVerified, "", "FAIL"},
+        // Found by the writer fuzzer: a byte of a lock change lost on the line
+        // left the writer describing its memory as words, and Auto passed a
+        // chip programmed from an image no one had read that way.
+        {"after a lock change the writer took with another layout, nothing is verified until a load",
+         {"--keep-going", "lock", "on", "auto"}, {"u#1:lose=4"}, nullptr, 1,
+         std::string(kApplicationTitle) + ": " + kImageNotVerified, "  -----> OTP Verify OK !!!", "FAIL"},
         // Found by the writer fuzzer: a chip programmed a second time kept a
         // mixture of two rolling codes, and the emulated writer passed it.
         {"a rolling-code chip programmed twice fails the second time",
          {"--keep-going", "load", "rx4720.rom", "rolling", "on", "program", "program"}, {}, nullptr, 1,
          "  -----> OTP Verify Fail !!!", "", "FAIL"},
         {"garbled in two of them: nothing is programmed until a load",
-         {"--keep-going", "program", "load", kDemoRom, "program"}, {"W#4:corrupt=7", "W#5:corrupt=7"}, nullptr, 1,
+         {"--keep-going", "program", "load", kDemoRom, "program"}, {"W#5:corrupt=7", "W#6:corrupt=7"}, nullptr, 1,
          std::string(kApplicationTitle) + ": " + kImageNotVerified, "", "FAIL"},
     };
     for (const Row& row : rows) {
@@ -557,9 +563,9 @@ TEST(FaultSuite, TheLastLineSaysWhatTheHostSawOfTheWriter) {
          "FAIL: OTP Blank Check Fail !!! (no answer from the writer within 5",
          ",pass,1 byte came after the host's wait for them had ended: the writer answered late (is the wait in "
          "Writer.ini too short for it?),"},
-        // the start-up reads four blocks; the fifth is the check of the line before the second blank check
+        // the start-up reads five blocks; the sixth is the check of the line before the second blank check
         {"a writer that stopped answering", {"--keep-going", "--log", "p.csv", "blank", "blank"},
-         {"c#1:silent", "W#7:silent"},
+         {"c#1:silent", "W#8:silent"},
          "FAIL: OTP Blank Check Fail !!! (no answer from the writer within 5",
          "the writer stopped answering: check the cable and the power"},
         {"an option byte lost in a load", {"load", kDemoRom}, {"w:lose=3"},

@@ -40,10 +40,10 @@ TEST_F(StartupTest, WorkingWriterIsTakenOver) {
     EXPECT_EQ(state().OptionBytes[15], 16);
     EXPECT_EQ(state().IniVersion, "12071000");
     EXPECT_FALSE(ctx().link.PortHandle);
-    // Open, 50 ms, then the block reads: body, options twice, image twice
+    // Open, 50 ms, then the block reads: body, options and image each twice
     // (1024: 162 ticks), version; each wait starts when the request has left
     // (9 ms).
-    EXPECT_EQ(wire.drains, (std::vector<int64_t>{159, 268, 377, 386 + 1620, 2015 + 1620, 3644 + 100}));
+    EXPECT_EQ(wire.drains, (std::vector<int64_t>{159, 268, 377, 486, 495 + 1620, 2124 + 1620, 3753 + 100}));
 }
 
 TEST_F(StartupTest, NoWriterAttached) {
