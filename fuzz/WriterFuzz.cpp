@@ -156,21 +156,26 @@ bool ChipHoldsShownRollingCode(const WriterEmulator& writer, const otp::Context&
     return true;
 }
 
-// The host's image is the writer's; with the rolling code on, the place of
-// the code aside: the host keeps there the words it showed for the last chip.
-bool WriterHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& s) {
-    const int count = otp::BodyImageCount(s);
-    const std::vector<uint8_t> image = HostImageBytes(s, count);
+// The image is the writer's, the place of the rolling code aside while the
+// code is on or once one was shown (`codeShown`): the host keeps there the
+// words it showed for the last chip.
+bool WriterHolds(const WriterEmulator& writer, const std::vector<uint8_t>& image, bool codeShown) {
     const std::vector<uint8_t> held = writer.ReadMemory(WriterEmulator::kImageAddr, image.size());
-    const otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+    otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+    body.rollingOn = body.rollingOn || codeShown;
     for (size_t i = 0; i < image.size(); ++i)
-        if (held[i] != image[i] && !(body.rollingOn && body.InRollingArea(i))) return false;
+        if (held[i] != image[i] && !body.InRollingArea(i)) return false;
     return true;
+}
+
+bool WriterHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& s, bool codeShown) {
+    return WriterHolds(writer, HostImageBytes(s, otp::BodyImageCount(s)), codeShown);
 }
 
 // The saved file, read back as a load reads it, holds the writer's image
 // (the rolling code's place aside, as above).
-bool SavedFileHoldsWriterImage(const WriterEmulator& writer, const otp::WriterState& s, const std::string& path) {
+bool SavedFileHoldsWriterImage(const WriterEmulator& writer, const otp::WriterState& s, const std::string& path,
+                               bool codeShown) {
     auto file = otp::TextLines::Open(path);
     if (!file || !otp::FindRomBody(*file)) return false;
     auto scratch = std::make_unique<otp::WriterState>();
@@ -178,17 +183,12 @@ bool SavedFileHoldsWriterImage(const WriterEmulator& writer, const otp::WriterSt
     otp::RomSectionEvents events;
     if (!otp::ReadRomSections(*file, *scratch, events)) return false;
     if (scratch->ObjectLength != otp::BodyImageCount(s) || scratch->ValueDigits != s.ValueDigits) return false;
-    const std::vector<uint8_t> image = HostImageBytes(*scratch, scratch->ObjectLength);
-    const std::vector<uint8_t> held = writer.ReadMemory(WriterEmulator::kImageAddr, image.size());
-    const otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
-    for (size_t i = 0; i < image.size(); ++i)
-        if (held[i] != image[i] && !(body.rollingOn && body.InRollingArea(i))) return false;
-    return true;
+    return WriterHolds(writer, HostImageBytes(*scratch, scratch->ObjectLength), codeShown);
 }
 
 // What an operation that the host says succeeded must have done.
 void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::optional<otp::emu::Ic>& master,
-                const Files& files) {
+                const Files& files, bool codeShown) {
     const otp::WriterState& s = ctx.state;
     switch (op) {
         case Op::Bank: {
@@ -214,12 +214,13 @@ void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::opt
         }
         case Op::Load:
         case Op::Upload:
-            if (!WriterHoldsHostImage(writer, s)) Finding("the writer does not hold the image the host verified");
+            if (!WriterHoldsHostImage(writer, s, codeShown))
+                Finding("the writer does not hold the image the host verified");
             break;
         case Op::Save:
             // The file is the host's image; once the host has verified one in
             // the writer, it must be the writer's.
-            if (ctx.link.verifiedImage && !SavedFileHoldsWriterImage(writer, s, files.dir + "/saved.rom"))
+            if (ctx.link.verifiedImage && !SavedFileHoldsWriterImage(writer, s, files.dir + "/saved.rom", codeShown))
                 Finding("a save passed and the file is not the writer's image");
             break;
         case Op::Auto:
@@ -242,7 +243,7 @@ void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::opt
             const std::vector<uint8_t>* bank = master ? &master->banks[static_cast<size_t>(body.bank)] : nullptr;
             if (!bank || bank->size() < body.bytes || !std::equal(held.begin(), held.end(), bank->begin()))
                 Finding("a copy passed and the writer does not hold the master's image");
-            if (!WriterHoldsHostImage(writer, s)) Finding("a copy passed and the host holds another image");
+            if (!WriterHoldsHostImage(writer, s, codeShown)) Finding("a copy passed and the host holds another image");
             break;
         }
         default: break;
@@ -310,6 +311,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (otp::RunStartup(ctx) != otp::StartupResult::Ready) return 0;
 
+    bool codeShown = false;
     const int steps = 1 + in.Pick(8);
     for (int i = 0; i < steps; ++i) {
         const Op op = static_cast<Op>(in.Pick(kOps));
@@ -353,7 +355,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // No operation waits longer than its configured waits allow, by far.
         if (pacer.NowMs() - t0 > 10 * 60 * 1000) Finding("an operation did not end within 10 minutes");
         Show(form, op, outcome);
-        if (outcome == otp::Outcome::Done) CheckTruth(op, writer, ctx, master, files);
+        if (outcome != otp::Outcome::Done) continue;
+        // An image taken over holds no rolling code; a chip with one shows it.
+        if (op == Op::Load || op == Op::Upload || op == Op::Copy) codeShown = false;
+        if ((op == Op::Auto || op == Op::Program) && otp::emu::ReadHeldBody(writer).rollingOn) codeShown = true;
+        CheckTruth(op, writer, ctx, master, files, codeShown);
     }
     return 0;
 }
