@@ -27,9 +27,20 @@ BlockRead ReadCopy(Context& ctx) {
     BlockRead read = ReadOptionBytes(ctx, 0, false, Reads::Confirmed);
     if (!read.Taken()) return read;
     // The image count is that of the description held before the copy.
+    const BodyInfoRow before = ctx.state.BodyInfo[0];
     read = ReadObjectBack(ctx, 0, false, Reads::Confirmed);
     if (!read.Taken()) return read;
-    return ReadBodyInfo(ctx, 0, Reads::Confirmed);
+    read = ReadBodyInfo(ctx, 0, Reads::Confirmed);
+    if (!read.Taken()) return read;
+    // A master that describes its image by another layout or length than
+    // that description has it read again by its own: else the host would
+    // take a part of it, or more, for the whole.
+    const BodyInfoRow& own = ctx.state.BodyInfo[0];
+    if (IsByteMode(own) != IsByteMode(before) || BodyObjectLength(own) != BodyObjectLength(before)) {
+        SetLayoutFromBodyInfo(ctx.state);
+        read = ReadObjectBack(ctx, 0, false, Reads::Confirmed);
+    }
+    return read;
 }
 
 // The writer's copy becomes the host's: options, image, body description,

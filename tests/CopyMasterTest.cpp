@@ -1,5 +1,7 @@
 // Copy: the reply table, the take-over of the writer's copy into the state
 // and the window, and the masters the socket can hold.
+#include <algorithm>
+
 #include "OtpFixture.h"
 #include "operations/CopyMaster.h"
 #include "WireRequests.h"
@@ -139,9 +141,13 @@ TEST_F(CopyMasterTest, TheSelectorsFollowTheCopiedDescription) {
     EXPECT_EQ(form.SelectedText(Control::ComboBox3), "ON");
     EXPECT_TRUE(form.MenuVisible(Control::Testcode1));
     EXPECT_EQ(state().ValueDigits, 4);
-    // The image was read with the count of the description held before: 1024 bytes.
-    EXPECT_EQ(Upper()[3 + 64], "Receiver Data Length = 1024 bytes");
-    EXPECT_EQ(state().RomImage[1], 3);
+    // The image was read with the count of the description held before
+    // (1024 bytes as bytes), then again as the master describes it: 512
+    // words, each two cells of i * 3, low first.
+    const std::vector<std::string> upper = Upper();
+    EXPECT_EQ(upper[3 + 64], "Receiver Data Length = 1024 bytes");
+    EXPECT_EQ(std::count(upper.begin(), upper.end(), "Receiver Data Length = 1024 bytes"), 2);
+    EXPECT_EQ(state().RomImage[1], 0x0906);
     EXPECT_EQ(state().ObjectLength, 1024);  // not taken from the copy
 
     // A two-bank master last programmed in bank 1.

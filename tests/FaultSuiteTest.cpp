@@ -238,6 +238,18 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
          "", true, copiedMaster, true,
          "two reads of the writer's image at 4000 differed; a third agreed with one of them"},
 
+        // Found by the writer fuzzer: a byte lost in an update's restore left
+        // the writer with a description of 4 values; a Copy then took 8 bytes
+        // of a 1024-byte master for the whole image.
+        {"a Copy from a master described by another length than the writer's reads it by its own", {}, Op::Copy,
+         "Receiver Data Length = 1024 bytes", "", false,
+         [&](Bench& b) {
+             emu::PutInSocket(*b.writer, emu::IcKind::Programmed);
+             firmware(b);
+             b.Fault("u#1:lose=1");
+             EXPECT_EQ(UpdateWriter1Click(b.ctx()), Outcome::Failed);
+         },
+         true},
         {"silent writer after a firmware stream of 0xFF bytes: update fails", {"W#1:silent"}, Op::Update,
          "  -----> Update error: 0 of 300 bytes received !!!", "", false, firmwareOfFF},
         {"a firmware byte lost on the line: update fails", {"o:lose=100"}, Op::Update, "", "", false, firmware},
