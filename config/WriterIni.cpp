@@ -13,7 +13,8 @@ namespace {
 
 class IniReader {
 public:
-    IniReader(WriterState& s, MainView& v, std::string dir) : s_(s), view_(v), dir_(std::move(dir)) {}
+    IniReader(WriterState& s, MainView& v, std::string dir, PathFinder findPath)
+        : s_(s), view_(v), dir_(std::move(dir)), findPath_(findPath) {}
 
     void Handle(std::string_view line) {
         const IniFields f = SplitIniLine(line, 0xFF);
@@ -32,7 +33,7 @@ public:
         } else if (key == "WRITER_DRIVER") {
             // A value "..\X" names X in the working directory itself.
             std::string path = f.ValueField.rfind("..", 0) == 0 ? dir_ + f.ValueField.substr(2) : f.ValueField;
-            s_.DriverPath = FindCaseInsensitive(ToPosixSeparators(path));
+            s_.DriverPath = findPath_(ToPosixSeparators(path));
         } else if (key == "PRODUCTION_LOG") {
             // A file name keeps its letter case; blanks inside it stay single.
             const IniFields raw = SplitIniLine(line, 0xFF & ~(kUpperValue | kUpperThird | kUpperFourth));
@@ -121,6 +122,7 @@ private:
     WriterState& s_;
     MainView& view_;
     std::string dir_;
+    PathFinder findPath_;
     bool inBodySection_ = false;
     int body_ = -1;  // combo index of the body the keys belong to, -1 for none
     int infoIndex_ = 0;
@@ -155,8 +157,9 @@ bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workin
     return true;
 }
 
-void ReadWriterIniLines(WriterState& state, MainView& view, const std::string& workingDir, TextLines& lines) {
-    IniReader reader(state, view, workingDir);
+void ReadWriterIniLines(WriterState& state, MainView& view, const std::string& workingDir, TextLines& lines,
+                        PathFinder findPath) {
+    IniReader reader(state, view, workingDir, findPath);
     while (auto line = lines.Next()) reader.Handle(*line);
     state.PortProblem = reader.PortProblem();
 }

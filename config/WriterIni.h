@@ -3,6 +3,7 @@
 // the table of IC bodies.
 #include <string>
 
+#include "config/PathLookup.h"
 #include "config/TextLines.h"
 #include "config/WriterState.h"
 #include "view/MainView.h"
@@ -22,9 +23,14 @@ bool IsKnownPortName(const std::string& name);
 // says why.
 bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir, std::string& error);
 bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir);
+// How the file the WRITER_DRIVER line names is looked up on the disk.
+using PathFinder = std::string (*)(const std::string& path);
 // The same reader over `lines` already read (from the file, or from memory
-// when fuzzing): fills the state and the view, and PortProblem.
-void ReadWriterIniLines(WriterState& state, MainView& view, const std::string& workingDir, TextLines& lines);
+// when fuzzing): fills the state and the view, and PortProblem. The driver's
+// path is looked up with `findPath`; a fuzz target keeps to memory with one
+// that leaves the path as it is.
+void ReadWriterIniLines(WriterState& state, MainView& view, const std::string& workingDir, TextLines& lines,
+                        PathFinder findPath = FindCaseInsensitive);
 
 // The Writer.ini of a working directory (found in any letter case).
 std::string IniPathFor(const std::string& workingDir);
