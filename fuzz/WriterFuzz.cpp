@@ -127,15 +127,17 @@ std::vector<uint8_t> HostImageBytes(const otp::WriterState& s, int count) {
     return bytes;
 }
 
-// The chip holds the host's verified image (the rolling-code place aside).
-bool ChipHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& s) {
+// The chip holds the host's verified image (the rolling-code place aside
+// while the code is on or once one was shown, as below).
+bool ChipHoldsHostImage(const WriterEmulator& writer, const otp::WriterState& s, bool codeShown) {
     const otp::emu::Ic* ic = writer.Socket().Held();
     if (!ic) return false;
-    const otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+    otp::emu::HeldBody body = otp::emu::ReadHeldBody(writer);
+    body.rollingOn = body.rollingOn || codeShown;
     const std::vector<uint8_t> image = HostImageBytes(s, body.count);
     const std::vector<uint8_t>& bank = ic->banks[static_cast<size_t>(body.bank)];
     for (size_t i = 0; i < body.bytes && i < image.size(); ++i) {
-        if (body.rollingOn && body.InRollingArea(i)) continue;
+        if (body.InRollingArea(i)) continue;
         if (i >= bank.size() || bank[i] != image[i]) return false;
     }
     return true;
@@ -243,7 +245,8 @@ void CheckTruth(Op op, WriterEmulator& writer, otp::Context& ctx, const std::opt
             [[fallthrough]];
         case Op::Verify:
             if (!ctx.link.verifiedImage) Finding("a chip passed from an image the host never verified");
-            if (!ChipHoldsHostImage(writer, s)) Finding("a chip passed that does not hold the verified image");
+            if (!ChipHoldsHostImage(writer, s, codeShown))
+                Finding("a chip passed that does not hold the verified image");
             break;
         case Op::Blank: {
             const otp::emu::Ic* ic = writer.Socket().Held();
