@@ -70,6 +70,10 @@ bool BodyAvailable(const WriterState& s, int body) {
     return true;
 }
 
+bool SameImageShape(const BodyInfoRow& a, const BodyInfoRow& b) {
+    return IsByteMode(a) == IsByteMode(b) && BodyObjectLength(a) == BodyObjectLength(b);
+}
+
 int BodyImageCount(const WriterState& s) { return std::min(BodyObjectLength(s.BodyInfo[0]), kRomImageSize); }
 
 int BodyBank(const BodyInfoRow& row) { return row[kBodyBankByte] >> kBankShift; }

@@ -139,6 +139,9 @@ void TakeBodyRow(WriterState& s, int body);
 
 // Bytes 5-6 of a BodyInfo row, low byte first.
 int BodyObjectLength(const BodyInfoRow& row);
+// Whether two descriptions lay the writer's memory out alike: the same
+// layout (byte 4 bit 7) and length (bytes 5-6).
+bool SameImageShape(const BodyInfoRow& a, const BodyInfoRow& b);
 // One operation wait of a configured body: its Writer.ini key and its ticks.
 struct BodyWait {
     const char* key;

@@ -21,10 +21,9 @@ struct VerifiedImage {
     std::string file;
     // The total checksum the host showed for it when it was verified.
     std::string checksum;
-    // The layout (byte 4 bit 7) and the length (bytes 5-6) of the body
-    // description it was read by: the writer reads its memory by them.
-    uint8_t byteMode = 0;
-    int length = 0;
+    // The body description it was read by: the writer reads its memory by
+    // that description's layout and length.
+    BodyInfoRow readBy{};
 };
 
 // The port side of the state: who opens ports, and the open one (if any).

@@ -135,10 +135,8 @@ BlockRead ReadBodyInfo(Context& ctx, int mode, Reads reads) {
     // A writer that now describes its memory by another layout or length
     // (a byte of a change lost on the line, say) no longer holds the image
     // the host verified, as the host reads it.
-    const BodyInfoRow& b = s.BodyInfo[0];
     const std::optional<VerifiedImage>& image = ctx.link.verifiedImage;
-    if (image && (image->byteMode != (b[kBodyFlagsByte] & kFlagByteMode) || image->length != BodyObjectLength(b)))
-        ctx.link.verifiedImage.reset();
+    if (image && !SameImageShape(image->readBy, s.BodyInfo[0])) ctx.link.verifiedImage.reset();
     if (mode == 0) return read;
     const int pane = mode == 1 ? 0 : 1;
     DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength, 16, 2, 0, pane);
@@ -234,9 +232,7 @@ int SelectedBodyOffset(Context& ctx) {
 void ShowTotalChecksum(Context& ctx) { ctx.view.SetFieldText(Control::Edit1, FormatHex(TotalChecksum(ctx.state), 4)); }
 
 void NoteImageVerified(Context& ctx, const std::string& file) {
-    const BodyInfoRow& b = ctx.state.BodyInfo[0];
-    ctx.link.verifiedImage = VerifiedImage{file, FormatHex(TotalChecksum(ctx.state), 4),
-                                           static_cast<uint8_t>(b[kBodyFlagsByte] & kFlagByteMode), BodyObjectLength(b)};
+    ctx.link.verifiedImage = VerifiedImage{file, FormatHex(TotalChecksum(ctx.state), 4), ctx.state.BodyInfo[0]};
 }
 
 BlockRead ReadObjectBack(Context& ctx, int pane, bool compare, Reads reads) {

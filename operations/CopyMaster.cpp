@@ -35,8 +35,7 @@ BlockRead ReadCopy(Context& ctx) {
     // A master that describes its image by another layout or length than
     // that description has it read again by its own: else the host would
     // take a part of it, or more, for the whole.
-    const BodyInfoRow& own = ctx.state.BodyInfo[0];
-    if (IsByteMode(own) != IsByteMode(before) || BodyObjectLength(own) != BodyObjectLength(before)) {
+    if (!SameImageShape(ctx.state.BodyInfo[0], before)) {
         SetLayoutFromBodyInfo(ctx.state);
         read = ReadObjectBack(ctx, 0, false, Reads::Confirmed);
     }
