@@ -38,6 +38,7 @@
 #include "romfile/SaveRomFile.h"
 #include "romfile/UploadRom.h"
 #include "view/FormModel.h"
+#include "view/HexText.h"
 
 namespace {
 
@@ -273,12 +274,25 @@ const char* const kOpNames[] = {"load", "auto", "blank", "program", "verify", "c
                                 "update"};
 const char* const kOutcomeNames[] = {"done", "failed", "refused"};
 
+template <typename Bytes>
+std::string HexBytes(const Bytes& bytes) {
+    std::string text;
+    for (const auto b : bytes) otp::AppendHex(text, b, 2);
+    return text;
+}
+
 // With OTP_WRITER_FUZZ_SHOW set, each operation is shown with its outcome
-// and the lines of both panes: how an input is understood.
-void Show(const otp::FormModel& form, Op op, otp::Outcome outcome) {
+// and the lines of both panes, and the faults the writer played during it:
+// how an input is understood.
+void Show(const otp::FormModel& form, const otp::Context& ctx, Op op, otp::Outcome outcome, const WriterEmulator& writer,
+          size_t reportsBefore) {
     static const bool show = std::getenv("OTP_WRITER_FUZZ_SHOW") != nullptr;
     if (!show) return;
     std::fprintf(stderr, "== %s: %s\n", kOpNames[static_cast<int>(op)], kOutcomeNames[static_cast<int>(outcome)]);
+    const std::vector<std::string>& reports = writer.FaultReports();
+    for (size_t i = reportsBefore; i < reports.size(); ++i) std::fprintf(stderr, "  fault: %s\n", reports[i].c_str());
+    std::fprintf(stderr, "  host's description:   %s\n  writer's description: %s\n",
+                 HexBytes(ctx.state.BodyInfo[0]).c_str(), HexBytes(otp::emu::ReadHeldBody(writer).info).c_str());
     for (const otp::Control pane : {otp::Control::RichEdit1, otp::Control::RichEdit2})
         for (const std::string& line : form.Lines(pane)) std::fprintf(stderr, "  %s\n", line.c_str());
 }
@@ -372,7 +386,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // No operation waits longer than its configured waits allow, by far.
         if (pacer.NowMs() - t0 > 10 * 60 * 1000) Finding("an operation did not end within 10 minutes");
-        Show(form, op, outcome);
+        Show(form, ctx, op, outcome, writer, reportsBefore);
         if (outcome != otp::Outcome::Done) continue;
         // An image taken over holds no rolling code; a chip with one shows it.
         if (op == Op::Load || op == Op::Upload || op == Op::Copy) codeShown = false;

@@ -130,13 +130,17 @@ BlockRead ReadBodyInfo(Context& ctx, int mode, Reads reads) {
     WriterState& s = ctx.state;
     const BlockRead read = ReadWriterArea(ctx, kAddrBodyInfo, kBodyInfoWireBytes, reads, "the writer's body description");
     if (!read.agreed) return read;
-    for (int i = 0; i < s.ReplyLength && i < kBodyInfoRowBytes; ++i)
-        s.BodyInfo[0][static_cast<size_t>(i)] = static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]);
-    // A writer that now describes its memory by another layout or length
-    // (a byte of a change lost on the line, say) no longer holds the image
-    // the host verified, as the host reads it.
-    const std::optional<VerifiedImage>& image = ctx.link.verifiedImage;
-    if (image && !SameImageShape(image->readBy, s.BodyInfo[0])) ctx.link.verifiedImage.reset();
+    // A confirmed description is taken whole or not at all: the bytes of a
+    // short answer may stand in other places than the writer keeps them.
+    if (reads == Reads::Once || read.complete) {
+        for (int i = 0; i < s.ReplyLength && i < kBodyInfoRowBytes; ++i)
+            s.BodyInfo[0][static_cast<size_t>(i)] = static_cast<uint8_t>(s.ReadBackBuffer[static_cast<size_t>(i)]);
+        // A writer that now describes its memory by another layout or length
+        // (a byte of a change lost on the line, say) no longer holds the image
+        // the host verified, as the host reads it.
+        const std::optional<VerifiedImage>& image = ctx.link.verifiedImage;
+        if (image && !SameImageShape(image->readBy, s.BodyInfo[0])) ctx.link.verifiedImage.reset();
+    }
     if (mode == 0) return read;
     const int pane = mode == 1 ? 0 : 1;
     DumpValues(ctx.view, s.ReadBackBuffer.data(), s.ReplyLength, 16, 2, 0, pane);

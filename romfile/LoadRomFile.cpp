@@ -113,8 +113,11 @@ Outcome DownloadToWriter(Context& ctx) {
     const BodyInfoRow sent = s.BodyInfo[0];
     WriteBodyInfo(ctx);
     // A body description the writer did not take whole would program chips
-    // with other options than the file's.
-    const bool bodyHeld = whole(ReadBodyInfo(ctx, 2)) && BodyInfoHeldAsSent(ctx, sent, HostSetBits());
+    // with other options than the file's. It is read as every description
+    // the host takes over: a read garbled on the line would otherwise fail
+    // the load and leave the window showing options no body has.
+    const BlockRead bodyRead = ReadBodyInfo(ctx, 2, Reads::Confirmed);
+    const bool bodyHeld = whole(bodyRead) && bodyRead.agreed && BodyInfoHeldAsSent(ctx, sent, HostSetBits());
     if (!bodyHeld) Diagnose(ctx, "the writer does not hold the body description sent");
     ok = bodyHeld && ok;
 

@@ -150,16 +150,17 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
         b.form.yesAnswer = true;
     };
     // W is counted from the moment the fault is added: a load reads back the
-    // body description (1st), the option bytes (2nd) and the image (3rd).
+    // body description (1st and 2nd, a third time when they differ), the
+    // option bytes (3rd) and the image (4th).
     const Scenario scenarios[] = {
-        {"writer silent to the image read-back: load fails", {"W#3:silent"}, Op::Load,
+        {"writer silent to the image read-back: load fails", {"W#4:silent"}, Op::Load,
          "  -----> Download error: 0 of 1024 bytes received !!!", ""},
-        {"image read-back cut short: load fails", {"W#3:truncate=100"}, Op::Load,
+        {"image read-back cut short: load fails", {"W#4:truncate=100"}, Op::Load,
          "  -----> Download error: 100 of 1024 bytes received !!!", ""},
-        {"image read-back with more bytes than asked: load fails", {"W#3:extra=3"}, Op::Load,
+        {"image read-back with more bytes than asked: load fails", {"W#4:extra=3"}, Op::Load,
          "  -----> Download error: 1027 of 1024 bytes received !!!", ""},
-        {"image read-back corrupted: load fails with the Download error box", {"W#3:corrupt=5"}, Op::Load, "", ""},
-        {"image read-back flooded: load fails", {"W#3:flood=9000"}, Op::Load,
+        {"image read-back corrupted: load fails with the Download error box", {"W#4:corrupt=5"}, Op::Load, "", ""},
+        {"image read-back flooded: load fails", {"W#4:flood=9000"}, Op::Load,
          "  -----> Download error: 0 of 1024 bytes received !!!", "", false, instantLine},
         {"an image byte lost on the line: load fails", {"m:lose=10"}, Op::Load, "", ""},
         {"writer deaf during the image stream: load fails", {"m:deaf=300"}, Op::Load, "", "", false,
@@ -168,6 +169,14 @@ TEST(FaultSuite, NoFailureIsReportedAsSuccess) {
         {"a byte of the body description lost: load fails", {"u:lose=5"}, Op::Load, "", ""},
         {"an option byte lost: load fails", {"w:lose=1"}, Op::Load, "", ""},
         {"body description read-back cut short: load fails", {"W#1:truncate=8"}, Op::Load, "", ""},
+        // Found by the writer fuzzer: the garbled row failed the load and the
+        // window followed it, with the rolling code offered for RX4400; the
+        // next change wrote that option into the writer.
+        {"body description read-back garbled on the line: read again, the load passes", {"W#1:garbage"},
+         Op::Load, "", "", false, nullptr, true,
+         "two reads of the writer's body description at 7F90 differed; a third agreed with one of them"},
+        {"body description garbled in two of its three reads: load fails, the row sent is kept",
+         {"W#1:garbage", "W#2:garbage"}, Op::Load, "", "", true},
 
         {"program answer lost: Auto fails", {"e:silent"}, Op::Auto, "  -----> OTP Verify Fail !!!",
          "  -----> OTP Verify OK !!!"},

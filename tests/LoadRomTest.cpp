@@ -105,6 +105,8 @@ TEST_F(LoadRomTest, DownloadPutsItsStepsOnTheWireWithTheirWaits) {
     Load("b32.rom", File32());
     std::vector<uint8_t> expected = {0x75, 0xA5, 0x01, 0x00, 0x00, 0xC0, 0x20, 0x00, 0x00,
                                      0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    // The description is read twice: the host takes it over.
+    Append(expected, BlockReadRequest(0x7F90, 16));
     Append(expected, BlockReadRequest(0x7F90, 16));
     Append(expected, {0x77, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0});
     Append(expected, BlockReadRequest(0x7F80, 16));
@@ -124,7 +126,7 @@ TEST_F(LoadRomTest, DownloadPutsItsStepsOnTheWireWithTheirWaits) {
     // Each wait before a drain starts when the bytes before it have left the
     // port: a block request takes 8.33 ms on the line, the 33 bytes of the
     // stream 34.4 ms.
-    EXPECT_EQ(drains, (std::vector<int64_t>{230, 406, 558, 667, 776}));
+    EXPECT_EQ(drains, (std::vector<int64_t>{230, 339, 515, 667, 776, 885}));
     EXPECT_EQ(wire.sent[17].ms - t0, 121);  // the first block read starts after the 100 ms
     EXPECT_EQ(wire.opens, 1);
 }
