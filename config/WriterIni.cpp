@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "config/IniText.h"
@@ -89,7 +90,7 @@ private:
             infoIndex_ = 0;
             return true;
         }
-        struct Table { const char* key; std::array<int32_t, kMaxBodies>* values; };
+        struct Table { std::string_view key; std::array<int32_t, kMaxBodies>* values; };
         const Table tables[] = {{"BNK_DLY", &s_.BNK_DLY}, {"PRG_DLY", &s_.PRG_DLY}, {"VER_DLY", &s_.VER_DLY},
                                 {"CPY_DLY", &s_.CPY_DLY}, {"OBJ_DLY", &s_.OBJ_DLY}, {"OFFSET", &s_.OFFSET}};
         for (const Table& t : tables) {
@@ -104,17 +105,17 @@ private:
         return false;
     }
 
-    void StoreInfoList(const std::string& list) {
+    void StoreInfoList(std::string_view list) {
         BodyInfoRow& row = s_.BodyInfo[static_cast<size_t>(body_ + 1)];
         size_t start = 0;
         while (start < list.size()) {
-            size_t comma = list.find(',', start);
-            const std::string element = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            const size_t comma = list.find(',', start);
+            const std::string_view element = list.substr(start, comma == std::string_view::npos ? comma : comma - start);
             if (infoIndex_ < kMaxInfoBytes)
                 row[static_cast<size_t>(infoIndex_)] = static_cast<uint8_t>(ParseNumber(element, 10) & 0xFF);
             ++infoIndex_;
             ++s_.InfoCount[static_cast<size_t>(body_)];
-            if (comma == std::string::npos) break;
+            if (comma == std::string_view::npos) break;
             start = comma + 1;
         }
     }

@@ -20,7 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const auto kept = std::make_unique<otp::WriterState>();
     kept->~WriterState();
     otp::WriterState* const state = new (kept.get()) otp::WriterState();
-    otp::FormModel view;
+    // One window for every input, emptied of what the last one left.
+    static otp::FormModel view;
+    view.ClearChoices(otp::Control::ComboBox1);
+    view.ClearPane(otp::Control::RichEdit1);
+    view.ClearPane(otp::Control::RichEdit2);
     otp::TextLines lines(text);
     // The driver's path stays as the text gives it: a lookup would list
     // whatever folders the input names, on the disk.
