@@ -21,13 +21,19 @@ public:
             writer.Reply({kIcLocked}, kIcQuickUs);
             return true;
         }
-        // The master describes itself once it has been programmed.
+        // The master describes itself once it has been programmed, with the
+        // bank it was last programmed in: that bank is the one read, so that
+        // the image and the description taken agree.
         const HeldBody own = master.usedBanks ? DescribeBody(master.bodyInfo) : body;
-        if (master.BankBlank(body.bank, own.bytes)) {
+        if (own.bank >= own.bankCount) {
+            writer.Reply({kIcUnreachable}, kIcQuickUs);  // no such bank on the master's package
+            return true;
+        }
+        if (master.BankBlank(own.bank, own.bytes)) {
             writer.Reply({kIcCellsWrong}, writer.WorkUs(kIcSetUpUs + own.count * kCopyUsPerValue));
             return true;
         }
-        const std::vector<uint8_t>& cells = master.banks[static_cast<size_t>(body.bank)];
+        const std::vector<uint8_t>& cells = master.banks[static_cast<size_t>(own.bank)];
         for (size_t i = 0; i < own.bytes; ++i) writer.Poke(WriterEmulator::kImageAddr + static_cast<uint32_t>(i), cells[i]);
         for (size_t i = 0; i < Ic::kOptionBytes; ++i)
             writer.Poke(WriterEmulator::kOptionAddr + static_cast<uint32_t>(i), master.options[i]);

@@ -37,9 +37,11 @@ protected:
         std::copy_n(state().BodyInfo[static_cast<size_t>(infoRow)].begin(), 16, ic.bodyInfo.begin());
         ic.bodyInfo[4] = flags;
         ic.bodyInfo[13] = bankByte;
-        for (size_t i = 0; i < 2048; ++i) ic.ProgramCell(0, i, static_cast<uint8_t>(i * 3));
+        // Programmed in the bank its description names.
+        const int bank = bankByte >> 5;
+        for (size_t i = 0; i < 2048; ++i) ic.ProgramCell(bank, i, static_cast<uint8_t>(i * 3));
         for (size_t i = 0; i < 16; ++i) ic.options[i] = static_cast<uint8_t>(i + 1);
-        ic.usedBanks = 0x01;
+        ic.usedBanks = static_cast<uint8_t>(1 << bank);
         writer->Socket().Insert(ic);
     }
 
