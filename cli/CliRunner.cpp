@@ -4,6 +4,8 @@
 #include <sstream>
 
 #include "cli/ChipLoop.h"
+#include "cli/CliOptions.h"
+#include "cli/StationRun.h"
 #include "cli/ConsoleView.h"
 #include "cli/InterruptCatcher.h"
 #include "cli/StepRunner.h"
@@ -18,71 +20,6 @@
 #include "view/TracingView.h"
 
 namespace otp {
-namespace {
-
-struct Options {
-    bool help = false;
-    bool version = false;
-    bool trace = false;
-    bool yes = false;
-    bool loadDamaged = false;
-    bool demo = false;
-    bool keepGoing = false;
-    bool fast = false;
-    std::string log;
-    int maxFails = 0;
-    std::vector<StepRequest> steps;      // before "loop", or all without it
-    std::vector<StepRequest> chipSteps;  // after "loop"
-    bool loop = false;
-};
-
-// A count of 1 to 1000000.
-bool ParseCount(const std::string& text, int& count) {
-    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    count = std::stoi(text);
-    return count > 0 && count <= 1000000;
-}
-
-// Empty when the arguments are good, else the complaint.
-std::string ParseArgs(const std::vector<std::string>& args, Options& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") o.help = true;
-        else if (a == "--version") o.version = true;
-        else if (a == "--trace") o.trace = true;
-        else if (a == "--yes") o.yes = true;
-        else if (a == "--load-damaged") o.loadDamaged = true;
-        else if (a == "--demo") o.demo = true;
-        else if (a == "--keep-going") o.keepGoing = true;
-        else if (a == "--fast") o.fast = true;
-        else if (a == "--log") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return "--log needs a FILE";
-            o.log = args[++i];
-        } else if (a == "--max-fails") {
-            if (i + 1 >= args.size() || !ParseCount(args[i + 1], o.maxFails))
-                return "--max-fails needs a count from 1 to 1000000";
-            ++i;
-        } else if (a.rfind("-", 0) == 0) return "unknown option '" + a + "'";
-        else if (a == "loop") {
-            if (o.loop) return "'loop' can be given only once";
-            o.loop = true;
-        } else {
-            const StepDef* def = FindStep(a);
-            if (!def) return "unknown step '" + a + "'";
-            std::string arg;
-            if (def->argName) {
-                if (i + 1 >= args.size()) return "step '" + a + "' needs " + def->argName;
-                arg = args[++i];
-            }
-            (o.loop ? o.chipSteps : o.steps).push_back({def, arg});
-        }
-    }
-    if (o.loop && o.chipSteps.empty()) return "'loop' needs the steps to repeat after it";
-    if (o.maxFails && !o.loop) return "--max-fails works only with 'loop'";
-    return {};
-}
-
-}  // namespace
 
 std::string CliUsage() {
     std::ostringstream u;
@@ -115,7 +52,14 @@ std::string CliUsage() {
          "            PRODUCTION_LOG of Writer.ini, if any. A log that cannot be\n"
          "            written stops the run: nothing runs unrecorded\n"
          "  --max-fails N\n"
-         "            end the chip loop after N failed chips in a row\n"
+         "            end the chip loop after N failed chips in a row (with several\n"
+         "            writers: stop that writer)\n"
+         "  --writers PORTS\n"
+         "            drive these writers (COM1 to COM256, separated by commas, e.g.\n"
+         "            COM1,COM2,COM3,COM4) instead of Writer.ini's RS232_PORT. With\n"
+         "            more than one, every step runs on every writer at once, each\n"
+         "            on its own thread (see Several writers below); with --demo,\n"
+         "            each port is an emulated writer with its own blank chip\n"
          "  --help    show this help\n"
          "  --version show the program's version\n"
          "\n"
@@ -139,10 +83,22 @@ std::string CliUsage() {
          "chip under way) finish and be recorded, then stop the run with exit status 1\n"
          "and a line saying so. A firmware update is never cut short.\n"
          "\n"
+         "Several writers: the start-up runs on every writer at once, Writer.ini read\n"
+         "once; then each step runs on every writer at once. In the loop, each Enter\n"
+         "starts one round, every socket at once, and each chip's verdict is printed\n"
+         "as it ends (\"COM2 chip 5: PASS\"). A writer that fails its start-up or a\n"
+         "step, stops answering, or reaches --max-fails is stopped and named, and\n"
+         "every round says so; the others go on, and the run's exit status is 1.\n"
+         "Pane lines go to stdout after their writer's port (\"COM2: ...\"), the\n"
+         "trace's after the port and a blank; on a terminal, stderr shows one live\n"
+         "line per writer. The log's writer column names the port, and the chip\n"
+         "numbers count per writer. A rolling code that an earlier chip was given\n"
+         "(any writer, this run or the log) fails the chip that reports it again.\n"
+         "\n"
          "Output: each pane line on stdout; message boxes on stderr as \"TITLE: text\";\n"
          "a progress bar on stderr during long waits when stderr is a terminal.\n"
          "\n"
-         "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
+         "Ports: Writer.ini names COM1 to COM4, --writers COM1 to COM256. COMn opens the device named by the\n"
          "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1> on\n"
          "Linux (COM1 is /dev/ttyS0) and \\\\.\\COMn on Windows.\n"
          "\n"
@@ -161,7 +117,7 @@ std::string CliUsage() {
 }
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
-    Options o;
+    CliOptions o;
     const std::string complaint = ParseArgs(args, o);
     if (!complaint.empty()) {
         env.err << "otpwriter-cli: " << complaint << "\nTry 'otpwriter-cli --help'.\n";
@@ -176,9 +132,12 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         return 0;
     }
 
+    if (o.writers.size() > 1) return RunStation(o, env);
+
     RealPacer realPacer;
     Pacer& pacer = env.pacer ? *env.pacer : realPacer;
-    SystemPortOpener realOpener;
+    // A port named with --writers may be any of COM1 to COM256.
+    SystemPortOpener realOpener(!o.writers.empty());
     std::unique_ptr<emu::EmulatedPortOpener> demoOpener;
     if (o.demo && !env.opener) demoOpener = emu::MakeDemoOpener(pacer);
     PortOpener& opener = env.opener ? *env.opener : demoOpener ? *demoOpener : static_cast<PortOpener&>(realOpener);
@@ -204,7 +163,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
 
     Session session(watch, pacer, opener, env.workingDir);
     session.ctx().link.fastWaits = o.fast;
-    const StartupResult startup = RunStartup(session.ctx());
+    const StartupResult startup =
+        RunStartup(session.ctx(), StartupPlan{nullptr, o.writers.empty() ? std::string() : o.writers[0]});
     env.out.flush();
     bool failed = startup != StartupResult::Ready || !env.out;
     // What the summary line names: the first line that said what went wrong.

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <functional>
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -12,6 +13,14 @@
 #include "link/SerialPort.h"
 
 namespace otp {
+
+// What a station's writer is reached through.
+struct WriterLine {
+    std::unique_ptr<PortOpener> opener;
+    std::unique_ptr<Pacer> pacer;
+    // Puts a fresh blank chip into its socket; empty when the operator does it.
+    std::function<void()> freshChip;
+};
 
 struct CliEnvironment {
     std::ostream& out;
@@ -30,6 +39,11 @@ struct CliEnvironment {
     std::function<void()> freshChip = nullptr;
     // Ctrl-C ends the chip loop after the current chip instead of the program.
     bool catchInterrupt = false;
+    // With several writers: stdout shares the terminal with stderr's live lines.
+    bool stdoutIsTerminal = false;
+    // With several writers, each writer's line and clock; left empty, real
+    // serial ports (or an emulated writer each with --demo) and real time.
+    std::function<WriterLine(const std::string& port)> writerLine = nullptr;
 };
 
 // Exit status: 0 when everything ran without a failure or refusal, 1 when

@@ -99,7 +99,7 @@ void InterruptCatcher::Catch(int sig) {
     if (first) caught_ = sig;
     Say("\notpwriter-cli: ");
     Say(Name(sig));
-    if (mustFinish_) {
+    if (mustFinish_.load() > 0) {
         Say(": the firmware update must finish first, and the writer must stay switched on; the run stops after it\n");
         return;
     }

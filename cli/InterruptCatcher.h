@@ -5,6 +5,7 @@
 // the operation under way finishes and is recorded, and the run stops after
 // it. They also interrupt a wait for the operator's input. Afterwards they do
 // what they did before.
+#include <atomic>
 #include <csignal>
 #include <string>
 
@@ -35,10 +36,10 @@ public:
     class MustFinish {
     public:
         explicit MustFinish(bool on) : on_(on) {
-            if (on_) mustFinish_ = 1;
+            if (on_) ++mustFinish_;
         }
         ~MustFinish() {
-            if (on_) mustFinish_ = 0;
+            if (on_) --mustFinish_;
         }
         MustFinish(const MustFinish&) = delete;
         MustFinish& operator=(const MustFinish&) = delete;
@@ -51,7 +52,9 @@ private:
     static void Catch(int sig);
 
     static inline volatile std::sig_atomic_t caught_ = 0;
-    static inline volatile std::sig_atomic_t mustFinish_ = 0;
+    // How many such works are under way: one per writer of a station. Lock-free,
+    // so the handler may read it.
+    static inline std::atomic<int> mustFinish_{0};
     static inline const char* volatile stopsAfter_ = "the step under way";
     bool active_;
 };

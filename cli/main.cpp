@@ -37,5 +37,6 @@ int main(int argc, char** argv) {
     env.in = &std::cin;
     env.inIsTerminal = isatty(STDIN_FILENO) != 0;
     env.catchInterrupt = true;
+    env.stdoutIsTerminal = isatty(STDOUT_FILENO) != 0;
     return otp::RunCli(args, env);
 }

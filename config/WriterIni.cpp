@@ -137,25 +137,46 @@ bool IsKnownPortName(const std::string& name) {
     return name == "COM1" || name == "COM2" || name == "COM3" || name == "COM4";
 }
 
+bool IsStationPortName(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 || name[3] == '0') return false;
+    if (name.find_first_not_of("0123456789", 3) != std::string::npos) return false;
+    return std::stoi(name.substr(3)) <= 256;
+}
+
 std::string IniPathFor(const std::string& workingDir) {
     return FindCaseInsensitive(workingDir + "/" + kIniFileName);
 }
 
-bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir, std::string& error) {
-    state.IniPath = IniPathFor(workingDir);
-    auto lines = TextLines::Open(state.IniPath, error);
-    if (!lines) {
+IniFile LoadWriterIni(const std::string& workingDir) {
+    IniFile file;
+    file.path = IniPathFor(workingDir);
+    file.lines = TextLines::Open(file.path, file.error);
+    if (!file.lines) {
         // A missing file is told apart from one that is there but unreadable.
         std::error_code ec;
-        static_cast<void>(std::filesystem::symlink_status(FsPath(state.IniPath), ec));
-        if (ec == std::errc::no_such_file_or_directory) error.clear();
+        static_cast<void>(std::filesystem::symlink_status(FsPath(file.path), ec));
+        if (ec == std::errc::no_such_file_or_directory) file.error.clear();
+    }
+    return file;
+}
+
+bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir, const IniFile& file) {
+    state.IniPath = file.path;
+    if (!file.lines) {
         const std::string ini = kIniFileName;
-        state.PortProblem = error.empty() ? ini + " not found in the working directory " + workingDir + " !!!"
-                                          : ini + " in " + workingDir + " can not be read (" + error + ") !!!";
+        state.PortProblem = file.error.empty() ? ini + " not found in the working directory " + workingDir + " !!!"
+                                               : ini + " in " + workingDir + " can not be read (" + file.error + ") !!!";
         return false;
     }
-    ReadWriterIniLines(state, view, workingDir, *lines);
+    TextLines lines = *file.lines;
+    ReadWriterIniLines(state, view, workingDir, lines);
     return true;
+}
+
+bool ReadWriterIni(WriterState& state, MainView& view, const std::string& workingDir, std::string& error) {
+    const IniFile file = LoadWriterIni(workingDir);
+    error = file.error;
+    return ReadWriterIni(state, view, workingDir, file);
 }
 
 void ReadWriterIniLines(WriterState& state, MainView& view, const std::string& workingDir, TextLines& lines,

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <utility>
@@ -32,7 +33,7 @@ int MsSince(Clock::time_point t) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
 
-class PosixSerialPort : public SerialPort {
+class PosixSerialPort : public SerialPort, private PortWake {
 public:
     explicit PosixSerialPort(int fd) : fd_(fd) {}
     ~PosixSerialPort() override {
@@ -120,7 +121,23 @@ public:
         }
     }
 
+    PortWake* Wake() override { return this; }
+
 private:
+    // The tty tells readable once a byte has passed the line discipline, so
+    // a byte it drops (a break, a framing error) wakes nobody.
+    bool AwaitByte(int timeoutMs) override {
+        pollfd p{fd_, POLLIN, 0};
+        const int n = poll(&p, 1, std::max(timeoutMs, 0));
+        if (n <= 0) return false;  // the time is out, or a signal came: the caller waits on
+        if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return (p.revents & POLLIN) != 0;
+        // A device that has gone away (a hang-up) stays ready, readable too,
+        // with nothing to read: the wait sleeps its time out rather than spin
+        // on it, and the drain after it finds what there is.
+        if (timeoutMs > 0) poll(nullptr, 0, timeoutMs);
+        return false;
+    }
+
     int fd_;
     bool stalled_ = false;
 };
@@ -143,12 +160,14 @@ bool MakeLineRaw(termios& tio) {
     return cfsetispeed(&tio, B9600) == 0 && cfsetospeed(&tio, B9600) == 0;
 }
 
-std::string DeviceForPort(const std::string& portName) {
-    if (!IsKnownPortName(portName)) return {};
-    const char n = portName[3];
+std::string DeviceForPort(const std::string& portName) { return DeviceForPort(portName, false); }
+
+std::string DeviceForPort(const std::string& portName, bool stationPorts) {
+    if (!(stationPorts ? IsStationPortName(portName) : IsKnownPortName(portName))) return {};
+    const std::string n = portName.substr(3);
     const std::string variable = "OTPWRITER_" + portName;
     if (const char* device = std::getenv(variable.c_str()); device && *device) return device;
-    return std::string("/dev/ttyS") + static_cast<char>(n - 1);
+    return "/dev/ttyS" + std::to_string(std::stoi(n) - 1);
 }
 
 OpenResult PosixPortOpener::Fail(OpenResult result, const std::string& device, int error, int fd,
@@ -161,11 +180,11 @@ OpenResult PosixPortOpener::Fail(OpenResult result, const std::string& device, i
 OpenResult PosixPortOpener::Open(const std::string& portName, std::unique_ptr<SerialPort>& port) {
     port.reset();
     failure_ = OpenFailure{};
-    const std::string device = DeviceForPort(portName);
+    const std::string device = DeviceForPort(portName, stationPorts_);
     if (device.empty())
         return Fail(OpenResult::OpenError, portName.empty() ? "(no port)" : portName, 0, -1,
                     std::string(portName.empty() ? "no port is named" : "no port of this program") + ": " +
-                        kKnownPorts + " are known");
+                        (stationPorts_ ? kStationPorts : kKnownPorts) + " are known");
     const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Fail(OpenResult::OpenError, device, errno);
     // Exclusive use: TIOCEXCL keeps other programs out (root excepted); the

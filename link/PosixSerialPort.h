@@ -19,10 +19,14 @@ bool MakeLineRaw(termios& tio);
 // The device a port name stands for: COMn is the device named by the
 // environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1>.
 // Empty for a name that is not COM1..COM4 (IsKnownPortName).
+// A station's opener (`stationPorts`) knows COM1..COM256 (IsStationPortName).
 std::string DeviceForPort(const std::string& portName);
+std::string DeviceForPort(const std::string& portName, bool stationPorts);
 
 class PosixPortOpener : public PortOpener {
 public:
+    // A station's opener knows COM1..COM256, a program's COM1..COM4.
+    explicit PosixPortOpener(bool stationPorts = false) : stationPorts_(stationPorts) {}
     OpenResult Open(const std::string& portName, std::unique_ptr<SerialPort>& port) override;
     // The device of the last failed open and the error of the call that failed.
     OpenFailure LastFailure() const override { return failure_; }
@@ -33,6 +37,7 @@ private:
                     std::string reason = {});
 
     OpenFailure failure_;
+    bool stationPorts_;
 };
 
 }  // namespace otp

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <vector>
 
 #include "config/WindowsText.h"
 #include "config/WriterIni.h"
@@ -22,11 +23,23 @@ constexpr std::chrono::milliseconds kMaxTakeTime{200};
 
 using Clock = std::chrono::steady_clock;
 
+// A read returns at once with what has arrived; a write of one byte may take
+// its line time (about 1 ms) and kStallMs beyond it.
+COMMTIMEOUTS NonWaitingTimeouts() {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 2;
+    timeouts.WriteTotalTimeoutConstant = kStallMs;
+    return timeouts;
+}
+
 int MsSince(Clock::time_point t) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
 
-class WindowsSerialPort : public SerialPort {
+class WindowsSerialPort : public SerialPort, private PortWake {
 public:
     // While a port is open the system's timer runs at 1 ms, so that the
     // link's 1 ms pauses last about 1 ms instead of a whole default tick.
@@ -74,7 +87,9 @@ public:
         // the queue has stayed empty for a moment, as on a tty. A line that
         // never falls silent (a flood) is cut off after a bounded count and
         // time, so a drain always ends.
-        std::vector<uint8_t> bytes;
+        // The byte a wait took to wake on comes first.
+        std::vector<uint8_t> bytes = std::move(held_);
+        held_.clear();
         uint8_t chunk[4096];
         int emptyReads = 0;
         const auto start = Clock::now();
@@ -103,7 +118,8 @@ public:
 
     bool DiscardInput() override {
         DWORD in = 0, out = 0;
-        bool any = Queues(in, out) && in > 0;
+        bool any = (Queues(in, out) && in > 0) || !held_.empty();
+        held_.clear();
         PurgeComm(port_, PURGE_RXABORT | PURGE_RXCLEAR);
         uint8_t chunk[4096];
         for (;;) {
@@ -116,7 +132,42 @@ public:
         return any;
     }
 
+    PortWake* Wake() override { return this; }
+
 private:
+    // A read that returns with the first byte or when the time is out
+    // (ReadIntervalTimeout and ReadTotalTimeoutMultiplier both MAXDWORD);
+    // the byte it brings is held for the next drain, and the reads go back
+    // to never waiting. The line errors that came with it stay with the
+    // driver until that drain asks for them.
+    bool AwaitByte(int timeoutMs) override {
+        if (!held_.empty()) return true;
+        DWORD in = 0, out = 0;
+        if (!Queues(in, out)) return SleepOut(timeoutMs);  // the device has gone away
+        if (in > 0) return true;
+        if (timeoutMs <= 0) return false;
+        COMMTIMEOUTS waiting = NonWaitingTimeouts();
+        waiting.ReadTotalTimeoutMultiplier = MAXDWORD;
+        waiting.ReadTotalTimeoutConstant = static_cast<DWORD>(timeoutMs);
+        if (!SetCommTimeouts(port_, &waiting)) return SleepOut(timeoutMs);
+        uint8_t byte = 0;
+        DWORD n = 0;
+        const BOOL ok = ReadFile(port_, &byte, 1, &n, nullptr);
+        COMMTIMEOUTS nonWaiting = NonWaitingTimeouts();
+        SetCommTimeouts(port_, &nonWaiting);
+        if (ok && n == 1) {
+            held_.push_back(byte);
+            return true;
+        }
+        return ok ? false : SleepOut(timeoutMs);
+    }
+    // A port that fails cannot wake anybody: the wait sleeps its time out
+    // rather than spin on it.
+    static bool SleepOut(int timeoutMs) {
+        if (timeoutMs > 0) Sleep(static_cast<DWORD>(timeoutMs));
+        return false;
+    }
+
     // What the driver holds: bytes waiting to be read, and bytes still to
     // send. False when the driver does not answer (the device has gone
     // away). Asking clears the driver's error flags, so they are kept here
@@ -134,6 +185,8 @@ private:
     HANDLE port_;
     bool stalled_ = false;
     DWORD lineErrors_ = 0;
+    // The byte a wait read to wake on, not yet drained.
+    std::vector<uint8_t> held_;
 };
 
 }  // namespace
@@ -169,9 +222,11 @@ bool LineErrorsSpoilAnswer(unsigned long errors) {
     return (errors & (CE_BREAK | CE_FRAME | CE_RXPARITY | CE_OVERRUN)) != 0;
 }
 
-std::string DeviceForPort(const std::string& portName) {
-    if (!IsKnownPortName(portName)) return {};
-    const char n = portName[3];
+std::string DeviceForPort(const std::string& portName) { return DeviceForPort(portName, false); }
+
+std::string DeviceForPort(const std::string& portName, bool stationPorts) {
+    if (!(stationPorts ? IsStationPortName(portName) : IsKnownPortName(portName))) return {};
+    const std::string n = portName.substr(3);
     const std::string variable = "OTPWRITER_" + portName;
     if (const char* device = std::getenv(variable.c_str()); device && *device) return device;
     return std::string("\\\\.\\COM") + n;
@@ -180,7 +235,7 @@ std::string DeviceForPort(const std::string& portName) {
 OpenResult WindowsPortOpener::Open(const std::string& portName, std::unique_ptr<SerialPort>& port) {
     port.reset();
     failure_ = OpenFailure{};
-    const std::string device = DeviceForPort(portName);
+    const std::string device = DeviceForPort(portName, stationPorts_);
     if (device.empty()) return OpenResult::OpenError;
     // Share mode 0: nobody else opens the port while we hold it.
     const HANDLE h = CreateFileW(WideFromUtf8(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -202,14 +257,7 @@ OpenResult WindowsPortOpener::Open(const std::string& portName, std::unique_ptr<
     // untouched both ways; a byte the line spoiled is seen by the drain.
     MakeLineRaw(dcb);
     if (!SetCommState(h, &dcb)) return settingError();
-    // A read returns at once with what has arrived; a write of one byte
-    // may take its line time (about 1 ms) and kStallMs beyond it.
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = 0;
-    timeouts.WriteTotalTimeoutMultiplier = 2;
-    timeouts.WriteTotalTimeoutConstant = kStallMs;
+    COMMTIMEOUTS timeouts = NonWaitingTimeouts();
     if (!SetCommTimeouts(h, &timeouts)) return settingError();
     port = std::make_unique<WindowsSerialPort>(h);
     return OpenResult::Ok;

@@ -31,16 +31,21 @@ bool LineErrorsSpoilAnswer(unsigned long errors);
 // defined for Windows): COMn is the device named by the environment variable
 // OTPWRITER_COMn when it is set, else \\.\COMn. Empty for a name that is not
 // COM1..COM4 (IsKnownPortName).
+// A station's opener (`stationPorts`) knows COM1..COM256 (IsStationPortName).
 std::string DeviceForPort(const std::string& portName);
+std::string DeviceForPort(const std::string& portName, bool stationPorts);
 
 class WindowsPortOpener : public PortOpener {
 public:
+    // A station's opener knows COM1..COM256, a program's COM1..COM4.
+    explicit WindowsPortOpener(bool stationPorts = false) : stationPorts_(stationPorts) {}
     OpenResult Open(const std::string& portName, std::unique_ptr<SerialPort>& port) override;
     // The device of the last failed open and why (PortOpenReason).
     OpenFailure LastFailure() const override { return failure_; }
 
 private:
     OpenFailure failure_;
+    bool stationPorts_;
 };
 
 }  // namespace otp

@@ -108,10 +108,18 @@ StartupResult ConnectWriter(Context& ctx) {
 
 }  // namespace
 
-StartupResult RunStartup(Context& ctx) {
+StartupResult RunStartup(Context& ctx, const StartupPlan& plan) {
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
-    const bool configured = ReadWriterIni(ctx.state, ctx.view, ctx.workingDir);
+    const bool configured = plan.ini ? ReadWriterIni(ctx.state, ctx.view, ctx.workingDir, *plan.ini)
+                                     : ReadWriterIni(ctx.state, ctx.view, ctx.workingDir);
+    // A port the operator named wins over Writer.ini's, and whatever was
+    // wrong with Writer.ini's is no matter then.
+    if (!plan.port.empty()) {
+        ctx.state.PortName = plan.port;
+        ctx.state.PortProblem.clear();
+        ctx.view.SetFieldText(Control::Edit3, plan.port);
+    }
     // A Writer.ini that gave no port says why here, and again in the box of the
     // open that fails for it.
     if (!ctx.state.PortProblem.empty()) Line(ctx, ctx.state.PortProblem);

@@ -22,15 +22,17 @@ struct ChipRecord {
     Verdict verdict = Verdict::Pass;
     std::string failure;      // the first line that says what went wrong; empty on a pass
     int64_t durationMs = 0;
-    int chip = 0;             // running number of the line in its log
+    int chip = 0;             // running number of the writer's records (in its log, when there is one)
     std::string run;          // the run the record belongs to (RunId)
     bool fastWaits = false;   // the waits ended once the answer was whole
+    std::string writer;       // the port of the writer that did it ("COM2")
 };
 
 // The record as one CSV line (RFC 4180, no line end); the time is local
 // ISO 8601 with its offset from UTC.
 std::string CsvLine(const ChipRecord& r);
-// The first line of a new log.
+// The first line of a new log. Columns are only ever added at its end, so
+// a log begun by an older version takes the new ones on its later lines.
 std::string CsvHeader();
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);

@@ -32,24 +32,20 @@ Verdict VerdictOf(Outcome outcome, bool portFailed, bool writerAnswered) {
 }
 
 ChipRecorder::ChipRecorder(OperationWatch& watch, std::string runId)
-    : watch_(watch), runId_(runId.empty() ? RunId(HostName(), std::time(nullptr)) : std::move(runId)) {}
+    : watch_(watch), ownLedger_(std::make_unique<ChipLedger>(std::move(runId))), ledger_(*ownLedger_) {}
 
-bool ChipRecorder::UseLog(const std::string& path, std::string& error) {
-    logPath_ = path;
-    log_.reset();
-    if (path.empty()) return true;
-    log_ = ProductionLog::Open(path, error);
-    return log_ != nullptr;
+ChipRecorder::ChipRecorder(OperationWatch& watch, ChipLedger& ledger, std::string writer)
+    : watch_(watch), ledger_(ledger), writer_(std::move(writer)) {}
+
+std::string SameRollingCodeFinding(const std::string& code, const EarlierChip& earlier) {
+    return "rolling code " + code + " was given before, to " + DescribeChip(earlier) + ": no two chips may have one";
 }
 
 ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
                              const std::function<Outcome(Context&)>& op) {
     ChipResult result;
     std::string error;
-    if (HasLog() && !log_) log_ = ProductionLog::Open(logPath_, error);
-    // A log removed or replaced meanwhile would take the record out of sight.
-    else if (log_ && !log_->StillInPlace(error)) log_.reset();
-    if (HasLog() && !log_) {
+    if (!ledger_.ReadyToRecord(error)) {
         result.verdict = Verdict::Refused;
         result.failure = error + ": nothing is run until it can be written";
         result.logError = error;
@@ -60,8 +56,9 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     record.when = std::time(nullptr);
     record.operation = operation;
     record.body = ctx.view.GetFieldText(Control::ComboBox1);
-    record.run = runId_;
+    record.run = ledger_.RunId();
     record.fastWaits = ctx.link.fastWaits;
+    record.writer = writer_.empty() ? ctx.state.PortName : writer_;
     const int64_t received = ctx.link.receivedBytes;
     const int64_t startMs = ctx.pacer.NowMs();
     watch_.Begin();
@@ -70,12 +67,10 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     const Outcome outcome = op(ctx);
 
     record.durationMs = ctx.pacer.NowMs() - startMs;
-    result.verdict = VerdictOf(outcome, ctx.state.PortFailed, ctx.link.receivedBytes != received);
-    const Findings& found = ctx.findings;
-    if (result.verdict != Verdict::Pass) result.failure = watch_.FailureWith(found);
-    else result.note = found.Text();
-    record.verdict = result.verdict;
-    record.failure = result.verdict != Verdict::Pass ? result.failure : result.note;
+    Verdict verdict = VerdictOf(outcome, ctx.state.PortFailed, ctx.link.receivedBytes != received);
+    Findings& found = ctx.findings;
+    if (watch_.RollingCodeShown()) record.rollingCode = RollingWords(ctx.state);
+    else if (found.rollingCodeNotReported) record.rollingCode = "not reported";
     // The image the chip was worked from, as verified in the writer (what
     // the fields show may have changed since: a lock change shows the
     // writer's own checksum field, an update the firmware file); values the
@@ -84,10 +79,19 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
         record.romFile = image->file;
         if (!found.notTheChipsValues) record.checksum = image->checksum;
     }
-    if (watch_.RollingCodeShown()) record.rollingCode = RollingWords(ctx.state);
-    else if (found.rollingCodeNotReported) record.rollingCode = "not reported";
+    result.logError = ledger_.Record(record, [&](const std::optional<EarlierChip>& earlier) {
+        // A code another chip has already: this one must not ship.
+        if (earlier) {
+            Diagnose(ctx, SameRollingCodeFinding(record.rollingCode, *earlier));
+            if (verdict == Verdict::Pass) verdict = Verdict::Fail;
+        }
+        result.verdict = record.verdict = verdict;
+        if (verdict != Verdict::Pass) result.failure = watch_.FailureWith(found);
+        else result.note = found.Text();
+        record.failure = verdict != Verdict::Pass ? result.failure : result.note;
+    });
+    result.chip = record.chip;
     tally_.Add(result.verdict);
-    if (log_ && !log_->Append(record, result.logError)) log_.reset();
     last_ = result;
     return result;
 }

@@ -11,8 +11,8 @@
 
 #include "link/Context.h"
 #include "link/Outcome.h"
+#include "production/ChipLedger.h"
 #include "production/OperationWatch.h"
-#include "production/ProductionLog.h"
 #include "production/Tally.h"
 
 namespace otp {
@@ -22,19 +22,24 @@ struct ChipResult {
     std::string failure;   // the first failure line, with the findings behind it; empty on a pass
     std::string note;      // on a pass, what the host could not confirm; empty when nothing
     std::string logError;  // why the log line could not be written; empty when it was
+    int chip = 0;          // the record's number among its writer's
 };
 
 class ChipRecorder {
 public:
-    // Every record names the run `runId`; by default this computer and now.
+    // A recorder with a ledger of its own. Every record names the run
+    // `runId`; by default this computer and now.
     explicit ChipRecorder(OperationWatch& watch, std::string runId = "");
+    // One writer of a station: records into the station's `ledger` under the
+    // writer's name.
+    ChipRecorder(OperationWatch& watch, ChipLedger& ledger, std::string writer);
 
     // Names the log (empty: none). It is opened at once; false with `error`
     // when it cannot be, and then every recorded operation is refused until
     // it can.
-    bool UseLog(const std::string& path, std::string& error);
-    bool HasLog() const { return !logPath_.empty(); }
-    const std::string& LogPath() const { return logPath_; }
+    bool UseLog(const std::string& path, std::string& error) { return ledger_.UseLog(path, error); }
+    bool HasLog() const { return ledger_.HasLog(); }
+    std::string LogPath() const { return ledger_.LogPath(); }
 
     // Runs `op` as one recorded operation named `operation` ("auto", ...).
     ChipResult Run(Context& ctx, const std::string& operation, const std::function<Outcome(Context&)>& op);
@@ -44,12 +49,16 @@ public:
 
 private:
     OperationWatch& watch_;
-    std::string logPath_;
-    std::unique_ptr<ProductionLog> log_;
+    std::unique_ptr<ChipLedger> ownLedger_;
+    ChipLedger& ledger_;
+    // The writer's port; empty: the port the session names when it records.
+    std::string writer_;
     Tally tally_;
     ChipResult last_;
-    std::string runId_;
 };
+
+// The finding of a chip whose rolling code an earlier chip was given.
+std::string SameRollingCodeFinding(const std::string& code, const EarlierChip& earlier);
 
 // Pass, fail or refused from an operation's outcome; a failure in which the
 // writer sent nothing at all (or the port did not open) is "no writer".

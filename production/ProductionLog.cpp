@@ -71,21 +71,32 @@ int SyncToDisk(int fd) { return fsync(fd); }
 void CloseFd(int fd) { ::close(fd); }
 #endif
 
-// The records an existing log holds, its lines after the header, read from
-// the start of `fd`; `endsOpen` tells whether the last line lacks its end.
-int CountRecords(int fd, bool& endsOpen) {
-    int lines = 0;
-    char last = '\n';
+// The records an existing log holds, read from the start of `fd`;
+// `endsOpen` tells whether the last line lacks its end.
+LogHistory ReadHistory(int fd, bool& endsOpen) {
+    LogHistory history;
+    CsvReader reader;
+    std::vector<std::vector<std::string>> rows;
+    bool headerSeen = false;
+    const auto take = [&] {
+        for (const std::vector<std::string>& row : rows) {
+            if (!headerSeen) history.Header(row);
+            else history.Row(row);
+            headerSeen = true;
+        }
+        rows.clear();
+    };
     char chunk[65536];
     for (;;) {
         const auto n = ReadSome(fd, chunk, sizeof chunk);
         if (n <= 0) break;
-        for (int i = 0; i < static_cast<int>(n); ++i) lines += chunk[i] == '\n';
-        last = chunk[n - 1];
+        reader.Feed(chunk, static_cast<size_t>(n), rows);
+        take();
     }
-    endsOpen = last != '\n';
-    if (endsOpen) ++lines;
-    return lines > 0 ? lines - 1 : 0;
+    endsOpen = reader.EndsOpen();
+    reader.Finish(rows);
+    take();
+    return history;
 }
 
 }  // namespace
@@ -105,9 +116,9 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
     }
     const int readFd = OpenToRead(path);
     bool endsOpen = false;
-    const int records = readFd >= 0 ? CountRecords(readFd, endsOpen) : 0;
+    LogHistory history = readFd >= 0 ? ReadHistory(readFd, endsOpen) : LogHistory{};
     if (readFd >= 0) CloseFd(readFd);
-    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, records, endsOpen));
+    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, std::move(history), endsOpen));
     if (st.st_size == 0 && !log->WriteWhole(CsvHeader() + "\r\n", error)) return nullptr;
     return log;
 }
@@ -115,12 +126,14 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
 ProductionLog::~ProductionLog() { CloseFd(fd_); }
 
 bool ProductionLog::Append(ChipRecord& record, std::string& error) {
+    record.chip = history_.Count(record.writer) + 1;
+    if (IsRollingCode(record.rollingCode))
+        history_.Given(record.rollingCode, EarlierChip{record.writer, record.chip, IsoLocalTime(record.when)});
     if (!StillInPlace(error)) return false;
-    record.chip = lines_ + 1;
     // A last line left without its end gets one, so the record is a line of its own.
     if (!WriteWhole((endsOpen_ ? "\r\n" : "") + CsvLine(record) + "\r\n", error)) return false;
     endsOpen_ = false;
-    ++lines_;
+    history_.Next(record.writer);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "production/ChipRecord.h"
+#include "production/LogHistory.h"
 
 namespace otp {
 
@@ -19,9 +20,12 @@ public:
     ProductionLog(const ProductionLog&) = delete;
     ProductionLog& operator=(const ProductionLog&) = delete;
 
-    // Numbers the record (the line after the log's last) and appends it;
-    // false with `error` when the line could not be written whole and synced.
+    // Numbers the record (its writer's next) and appends it; false with
+    // `error` when the line could not be written whole and synced. A code in
+    // its rolling_code is noted as given either way: the chip has it.
     bool Append(ChipRecord& record, std::string& error);
+    // The records the log holds, those of earlier runs included.
+    const LogHistory& History() const { return history_; }
     // Whether the file at the log's path is still the one opened: a log
     // removed, renamed or replaced meanwhile would take records nobody sees.
     // False with `error` saying so.
@@ -29,13 +33,13 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
-    ProductionLog(int fd, std::string path, int lines, bool endsOpen)
-        : fd_(fd), path_(std::move(path)), lines_(lines), endsOpen_(endsOpen) {}
+    ProductionLog(int fd, std::string path, LogHistory history, bool endsOpen)
+        : fd_(fd), path_(std::move(path)), history_(std::move(history)), endsOpen_(endsOpen) {}
     bool WriteWhole(const std::string& text, std::string& error);
 
     int fd_;
     std::string path_;
-    int lines_;      // records the file holds
+    LogHistory history_;
     bool endsOpen_;  // its last line has no line end yet
 };
 

@@ -58,6 +58,7 @@ ChipRecord Sample() {
     r.durationMs = 512;
     r.chip = 7;
     r.run = RunId("line-pc-3", 1796640000);
+    r.writer = "COM3";
     return r;
 }
 
@@ -83,10 +84,10 @@ TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
     ChipRecord r = Sample();
     r.romFile = "/lines/a,b.rom";
     r.rollingCode = "0100 0101";
-    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits");
+    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer");
     EXPECT_EQ(CsvLine(r),
               "2026-12-07T11:40:00+01:00,auto,RX4400,\"/lines/a,b.rom\",FE5A,0100 0101,fail,"
-              "OTP Blank Check Fail !!!,512,7,line-pc-3 2026-12-07T11:40:00+01:00,fixed");
+              "OTP Blank Check Fail !!!,512,7,line-pc-3 2026-12-07T11:40:00+01:00,fixed,COM3");
     // Offsets east and west of UTC, of half hours, across the date line of either side.
     const struct {
         const char* tz;
@@ -141,7 +142,7 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
     const std::string text = dir.Read("run.csv");
     EXPECT_EQ(text.rfind(CsvHeader() + "\r\n", 0), 0u);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
-    EXPECT_NE(text.find(",512,2," + Sample().run + ",fixed\r\n"), std::string::npos);
+    EXPECT_NE(text.find(",512,2," + Sample().run + ",fixed,COM3\r\n"), std::string::npos);
 
     const std::string unopenable[] = {dir.file("no/such/folder/run.csv"), dir.path()};
     for (const std::string& bad : unopenable) {
@@ -171,8 +172,9 @@ TEST(ProductionLog, NoRecordIsGluedLostOrWaitedFor) {
         {"a last line without its end gets one before the next record",
          [](test::TempDir& d) { d.Write("run.csv", CsvHeader() + "\r\nlast line"); }, nullptr, true, true,
          CsvHeader() + "\r\nlast line\r\n" + CsvLine([] {
+             // That line names no writer: the record is its writer's first.
              ChipRecord r = Sample();
-             r.chip = 2;
+             r.chip = 1;
              return r;
          }()) + "\r\n"},
         {"a log removed meanwhile takes no record", nullptr,
@@ -308,7 +310,7 @@ TEST(ChipRecorder, EachRecordedOperationGetsItsVerdictCountAndLine) {
         const std::vector<std::string> lines = b.LogLines();
         ASSERT_EQ(lines.size(), ++line + 0);
         const std::string& csv = lines.back();
-        EXPECT_EQ(csv.substr(25), row.line + ",line-pc-3 run,fixed");
+        EXPECT_EQ(csv.substr(25), row.line + ",line-pc-3 run,fixed,COM1");
     }
     EXPECT_EQ(b.recorder.tally().Summary(), expected.Summary());
 }
@@ -345,8 +347,8 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     std::istringstream in(b.dir.Read("logs/run.csv"));
     for (std::string line; std::getline(in, line);) lines.push_back(line.substr(25, line.size() - 26));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], ",program,RX4720,,0DF0,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed");
-    EXPECT_EQ(lines[2], ",blank,,,0DF0,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed");
+    EXPECT_EQ(lines[1], ",program,RX4720,,0DF0,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed,COM1");
+    EXPECT_EQ(lines[2], ",blank,,,0DF0,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed,COM1");
     EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, yield 100.0 %");
 }
 
@@ -389,7 +391,7 @@ TEST(ChipRecorder, AReadOfALockedOrBlankChipShowsWhatTheWriterReadAndLogsNoCheck
         lines.push_back("Receiver Data Length = 1024 bytes");
         lines.push_back("Object Checksum = " + row.objectSum);
         EXPECT_EQ(b.form.Lines(Control::RichEdit2), lines);
-        EXPECT_EQ(b.LogLines().back().substr(25), row.line + ",line-pc-3 run,fixed");
+        EXPECT_EQ(b.LogLines().back().substr(25), row.line + ",line-pc-3 run,fixed,COM1");
     }
 }
 

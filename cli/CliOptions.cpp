@@ -1,0 +1,81 @@
+#include "cli/CliOptions.h"
+
+#include "config/WriterIni.h"
+
+namespace otp {
+namespace {
+
+// A count of 1 to 1000000.
+bool ParseCount(const std::string& text, int& count) {
+    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    count = std::stoi(text);
+    return count > 0 && count <= 1000000;
+}
+
+}  // namespace
+
+std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") o.help = true;
+        else if (a == "--version") o.version = true;
+        else if (a == "--trace") o.trace = true;
+        else if (a == "--yes") o.yes = true;
+        else if (a == "--load-damaged") o.loadDamaged = true;
+        else if (a == "--demo") o.demo = true;
+        else if (a == "--keep-going") o.keepGoing = true;
+        else if (a == "--fast") o.fast = true;
+        else if (a == "--log") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return "--log needs a FILE";
+            o.log = args[++i];
+        } else if (a == "--max-fails") {
+            if (i + 1 >= args.size() || !ParseCount(args[i + 1], o.maxFails))
+                return "--max-fails needs a count from 1 to 1000000";
+            ++i;
+        } else if (a == "--writers") {
+            if (i + 1 >= args.size()) return "--writers needs PORTS, e.g. COM1,COM2";
+            const std::string complaint = ParseWriterPorts(args[++i], o.writers);
+            if (!complaint.empty()) return complaint;
+        } else if (a.rfind("-", 0) == 0) return "unknown option '" + a + "'";
+        else if (a == "loop") {
+            if (o.loop) return "'loop' can be given only once";
+            o.loop = true;
+        } else {
+            const StepDef* def = FindStep(a);
+            if (!def) return "unknown step '" + a + "'";
+            std::string arg;
+            if (def->argName) {
+                if (i + 1 >= args.size()) return "step '" + a + "' needs " + def->argName;
+                arg = args[++i];
+            }
+            (o.loop ? o.chipSteps : o.steps).push_back({def, arg});
+        }
+    }
+    if (o.loop && o.chipSteps.empty()) return "'loop' needs the steps to repeat after it";
+    if (o.maxFails && !o.loop) return "--max-fails works only with 'loop'";
+    // Every writer would save to the one file.
+    if (o.writers.size() > 1)
+        for (const auto* list : {&o.steps, &o.chipSteps})
+            for (const StepRequest& step : *list)
+                if (std::string(step.def->name) == "save")
+                    return "'save' works with one writer: name one with --writers, or none";
+    return {};
+}
+
+std::string ParseWriterPorts(const std::string& list, std::vector<std::string>& ports) {
+    ports.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = list.find(',', start);
+        const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!IsStationPortName(name))
+            return "--writers takes ports " + std::string(kStationPorts) + " separated by commas, not '" + name + "'";
+        for (const std::string& known : ports)
+            if (known == name) return "--writers names " + name + " twice";
+        ports.push_back(name);
+        if (comma == std::string::npos) return {};
+        start = comma + 1;
+    }
+}
+
+}  // namespace otp

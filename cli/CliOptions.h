@@ -1,0 +1,36 @@
+#pragma once
+// The console front end's command line: its options and its steps.
+#include <string>
+#include <vector>
+
+#include "cli/StepRunner.h"
+
+namespace otp {
+
+struct CliOptions {
+    bool help = false;
+    bool version = false;
+    bool trace = false;
+    bool yes = false;
+    bool loadDamaged = false;
+    bool demo = false;
+    bool keepGoing = false;
+    bool fast = false;
+    std::string log;
+    int maxFails = 0;
+    // --writers: the ports of a station's writers, in the order named; empty:
+    // the one writer of Writer.ini's RS232_PORT.
+    std::vector<std::string> writers;
+    std::vector<StepRequest> steps;      // before "loop", or all without it
+    std::vector<StepRequest> chipSteps;  // after "loop"
+    bool loop = false;
+};
+
+// Empty when the arguments are good, else the complaint.
+std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o);
+
+// Empty when `list` names ports for --writers (COM1..COM256, comma-separated,
+// each once), which go to `ports`; else the complaint.
+std::string ParseWriterPorts(const std::string& list, std::vector<std::string>& ports);
+
+}  // namespace otp

@@ -1,0 +1,320 @@
+#include "cli/StationRun.h"
+
+#include <istream>
+#include <mutex>
+#include <sstream>
+
+#include "cli/InterruptCatcher.h"
+#include "cli/StationConsole.h"
+#include "cli/StationView.h"
+#include "config/PathLookup.h"
+#include "emulatedport/EmulatedPort.h"
+#include "emulator/IcAccess.h"
+#include "link/SystemSerialPort.h"
+#include "station/Station.h"
+#include "view/TracingView.h"
+
+namespace otp {
+namespace {
+
+// What the console keeps of each writer beside the station's own.
+struct Seat {
+    StationWriter* writer = nullptr;
+    StationView* view = nullptr;  // none with --trace
+    std::unique_ptr<StepRunner> runner;
+    std::string firstFailure;
+    std::vector<std::string> notes;
+    std::vector<std::string> notRun;
+    bool failed = false;
+
+    void Activity(const std::string& text) {
+        if (view) view->SetActivity(text);
+    }
+    void Failure(const std::string& text) {
+        failed = true;
+        if (firstFailure.empty()) firstFailure = text;
+    }
+};
+
+// Emulated writers apart hand out rolling codes from apart, as writers that
+// left their factory one by one would.
+constexpr uint16_t kDemoRollingSpread = 0x2000;
+
+WriterLine LineFor(const std::string& port, bool demo, size_t index) {
+    WriterLine line;
+    line.pacer = std::make_unique<RealPacer>();
+    if (!demo) {
+        line.opener = std::make_unique<SystemPortOpener>(true);
+        return line;
+    }
+    std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(*line.pacer);
+    emu::WriterEmulator& writer = opener->Writer();
+    writer.Socket().SetNextRollingCode(
+        static_cast<uint16_t>(writer.Socket().NextRollingCode() + index * kDemoRollingSpread));
+    line.freshChip = [&writer] { emu::PutInSocket(writer, emu::IcKind::Blank); };
+    line.opener = std::move(opener);
+    (void)port;
+    return line;
+}
+
+// What goes wrong for the run as a whole, noted from any writer's thread.
+struct Trouble {
+    std::mutex mutex;
+    std::string logError;
+    void Log(const std::string& error) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (logError.empty()) logError = error;
+    }
+    std::string LogError() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return logError;
+    }
+};
+
+bool IsVersionStep(const StepRequest& step) {
+    const std::string name = step.def->name;
+    return name == "version" || name == "update";
+}
+
+// "COM2 (no writer answered at start-up), COM4 (...)".
+std::string StoppedList(const std::vector<Seat>& seats) {
+    std::string list;
+    for (const Seat& seat : seats)
+        if (seat.writer->Stopped())
+            list += (list.empty() ? "" : ", ") + seat.writer->Port() + " (" + seat.writer->StopReason() + ")";
+    return list;
+}
+
+bool NextRoundWanted(std::istream& in, std::ostream& err, bool inIsTerminal, const volatile std::sig_atomic_t* flag) {
+    err << "Put the next chips in the sockets and press Enter (q and Enter to stop): " << std::flush;
+    std::string answer;
+    if (!std::getline(in, answer) || *flag) {
+        err << "\n";
+        return false;
+    }
+    if (!inIsTerminal) err << answer << "\n";
+    return answer != "q" && answer != "Q";
+}
+
+}  // namespace
+
+int RunStation(const CliOptions& o, CliEnvironment& env) {
+    StationConsole console(env.out, env.err, env.stderrIsTerminal && !o.trace, env.stdoutIsTerminal, o.writers);
+    Station station;
+    std::vector<Seat> seats(o.writers.size());
+    for (size_t i = 0; i < o.writers.size(); ++i) {
+        const std::string& port = o.writers[i];
+        WriterLine line = env.writerLine ? env.writerLine(port) : LineFor(port, o.demo, i);
+        WriterParts parts;
+        parts.port = port;
+        parts.opener = std::move(line.opener);
+        parts.pacer = std::move(line.pacer);
+        parts.freshChip = std::move(line.freshChip);
+        if (o.trace) {
+            auto plain = std::make_unique<FormModel>();
+            parts.shown = std::make_unique<TracingView>(
+                *plain, [&console, port](const std::string& text) { console.Out(port + " " + text); });
+            parts.form = std::move(plain);
+        } else {
+            auto view = std::make_unique<StationView>(console, i, port);
+            seats[i].view = view.get();
+            parts.form = std::move(view);
+        }
+        parts.form->yesAnswer = o.yes;
+        parts.form->loadDamagedAnswer = o.loadDamaged;
+        StationWriter& w = station.Add(std::move(parts), env.workingDir);
+        w.ctx().link.fastWaits = o.fast;
+        seats[i].writer = &w;
+        seats[i].runner = std::make_unique<StepRunner>(w.session(), w.form(), w.watch(), w.recorder());
+    }
+    const auto seatOf = [&](StationWriter& w) -> Seat& {
+        for (Seat& seat : seats)
+            if (seat.writer == &w) return seat;
+        return seats.front();
+    };
+
+    // A signal lets every operation under way finish and be recorded; the
+    // run stops after them.
+    InterruptCatcher catcher(env.catchInterrupt, "the steps under way on every writer");
+    const volatile std::sig_atomic_t& signalled = *catcher.Flag();
+    const auto interruption = [&] { return "interrupted by " + SignalName(signalled); };
+
+    for (Seat& seat : seats) seat.Activity("start-up");
+    station.StartUp(env.workingDir);
+    for (Seat& seat : seats) {
+        StationWriter& w = *seat.writer;
+        if (w.Stopped()) {
+            seat.Failure(w.watch().FirstFailure());
+            seat.Activity("stopped: " + w.StopReason());
+            console.Err(w.Port() + ": stopped: " + w.StopReason());
+        } else {
+            seat.Activity(w.startup == StartupResult::Ready ? "ready" : "another version");
+        }
+    }
+    bool failed = false;
+    std::string stopReason;
+    if (signalled) stopReason = interruption();
+    else if (station.Running().empty()) stopReason = "no writer is running";
+
+    // One log for every writer: --log wins over Writer.ini's key, taken from
+    // the working directory. Writer.ini was read once, so any writer's state has it.
+    const std::string logName = !o.log.empty() ? o.log : seats.front().writer->ctx().state.ProductionLogPath;
+    if (!logName.empty() && stopReason.empty()) {
+        std::string error;
+        if (!station.ledger().UseLog(IsAbsolutePath(logName) ? logName : env.workingDir + "/" + logName, error)) {
+            stopReason = error;
+            failed = true;
+        }
+    }
+
+    Trouble trouble;
+    std::vector<std::string> notRun;
+    const auto runStep = [&](StationWriter& w, const StepRequest& step) {
+        Seat& seat = seatOf(w);
+        // A writer of another version runs only the steps that show and mend it.
+        if (!o.keepGoing && w.startup == StartupResult::OtherVersion && !IsVersionStep(step)) {
+            seat.notRun.push_back(step.Text());
+            return;
+        }
+        seat.Activity(step.Text());
+        const StepResult r = seat.runner->Run(step);
+        if (!r.note.empty()) seat.notes.push_back(r.note);
+        if (!r.logError.empty()) trouble.Log(r.logError);
+        if (r.outcome == Outcome::Done) {
+            seat.Activity(step.Text() + ": done");
+            return;
+        }
+        const std::string failure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
+        seat.Failure(failure);
+        if (!o.keepGoing) {
+            w.Stop("step '" + step.Text() + (r.outcome == Outcome::Refused ? "' was refused" : "' failed"));
+            seat.Activity("stopped: " + w.StopReason());
+        }
+    };
+    for (const StepRequest& step : o.steps) {
+        if (!stopReason.empty()) {
+            notRun.push_back(step.Text());
+            continue;
+        }
+        station.OnEveryWriter([&](StationWriter& w) { runStep(w, step); });
+        if (console.OutFailed()) stopReason = "the output can not be written after step '" + step.Text() + "'";
+        else if (!trouble.LogError().empty()) stopReason = trouble.LogError();
+        else if (signalled) stopReason = interruption();
+        else if (station.Running().empty()) stopReason = "every writer has stopped";
+    }
+
+    if (o.loop && !stopReason.empty()) notRun.push_back("loop");
+    if (o.loop && stopReason.empty()) {
+        for (Seat& seat : seats)
+            if (!o.keepGoing && seat.writer->startup == StartupResult::OtherVersion)
+                seat.writer->Stop("the writer's version differs from Writer.ini's");
+        InterruptCatcher::StopsAfter("the chips under way, if any");
+        std::istringstream noAnswers;
+        std::istream& in = env.in ? *env.in : noAnswers;
+        for (int round = 1;; ++round) {
+            const std::vector<StationWriter*> running = station.Running();
+            if (running.empty()) {
+                stopReason = "every writer has stopped";
+                break;
+            }
+            // Never fewer writers than were named without a word.
+            if (running.size() < seats.size())
+                console.Err("Round " + std::to_string(round) + ": " + std::to_string(running.size()) + " of " +
+                            std::to_string(seats.size()) + " writers; stopped: " + StoppedList(seats));
+            station.OnEveryWriter([&](StationWriter& w) {
+                Seat& seat = seatOf(w);
+                if (round > 1) w.FreshChip();
+                std::string failure;
+                std::string notes;
+                int chip = 0;
+                for (const StepRequest& step : o.chipSteps) {
+                    seat.Activity(step.Text());
+                    const StepResult r = seat.runner->Run(step);
+                    // The chip is told by its record's number, which the log shows.
+                    if (step.def->touchesChip && w.recorder().Last().chip > 0) chip = w.recorder().Last().chip;
+                    if (!r.note.empty()) notes += (notes.empty() ? ": " : "; ") + r.note;
+                    if (!r.logError.empty()) trouble.Log(r.logError);
+                    if (r.outcome != Outcome::Done) {
+                        failure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
+                        break;
+                    }
+                }
+                const Verdict verdict = failure.empty() ? Verdict::Pass : Verdict::Fail;
+                station.tally().Add(w.Port(), verdict);
+                const Tally mine = station.tally().Of(w.Port());
+                if (chip == 0) chip = mine.Chips();
+                if (!failure.empty()) seat.Failure(failure);
+                const std::string said = failure.empty() ? "PASS" + notes : "FAIL: " + failure;
+                console.Err(w.Port() + " chip " + std::to_string(chip) + ": " + said + " (" + mine.Summary() + ")");
+                seat.Activity("chip " + std::to_string(chip) + ": " + (failure.empty() ? "PASS" : "FAIL"));
+                // A writer that gave no sign of life is not asked again.
+                if (!failure.empty() && w.recorder().Last().verdict == Verdict::NoWriter)
+                    w.Stop("the writer does not answer");
+                else if (o.maxFails > 0 && mine.failsInARow >= o.maxFails)
+                    w.Stop("stopped after " + std::to_string(mine.failsInARow) + " failed chips in a row");
+                if (w.Stopped()) seat.Activity("stopped: " + w.StopReason());
+            });
+            console.Freeze();
+            if (!trouble.LogError().empty()) {
+                stopReason = trouble.LogError();
+                break;
+            }
+            if (console.OutFailed()) {
+                stopReason = "the output can not be written";
+                break;
+            }
+            if (signalled) break;
+            if (station.Running().empty()) {
+                stopReason = "every writer has stopped";
+                break;
+            }
+            if (!NextRoundWanted(in, env.err, env.inIsTerminal, catcher.Flag())) break;
+        }
+        if (signalled && stopReason.empty()) stopReason = interruption();
+        const Tally total = station.tally().Total();
+        env.err << "Chips: " << total.Chips() << " (" << total.Summary() << ")\n";
+        for (const Seat& seat : seats) {
+            const Tally mine = station.tally().Of(seat.writer->Port());
+            env.err << "  " << seat.writer->Port() << ": " << mine.Chips() << " (" << mine.Summary() << ")\n";
+        }
+    }
+    console.Freeze();
+
+    // What stopped, and why, once more at the end.
+    for (Seat& seat : seats) {
+        StationWriter& w = *seat.writer;
+        if (w.Stopped()) {
+            failed = true;
+            env.err << "otpwriter-cli: " << w.Port() << " stopped: " << w.StopReason() << "\n";
+        }
+        if (seat.failed) failed = true;
+        if (!seat.notRun.empty()) {
+            failed = true;
+            std::string list;
+            for (const std::string& s : seat.notRun) list += (list.empty() ? "" : ", ") + s;
+            env.err << "otpwriter-cli: " << w.Port() << ": the writer's version differs from Writer.ini's; not run: "
+                    << list << "\n";
+        }
+    }
+    if (signalled) failed = true;
+    if (!stopReason.empty()) {
+        failed = true;
+        std::string message = stopReason;
+        for (size_t i = 0; i < notRun.size(); ++i) message += (i == 0 ? "; not run: " : ", ") + notRun[i];
+        env.err << "otpwriter-cli: " << message << "\n";
+    }
+    std::string firstFailure;
+    for (const Seat& seat : seats)
+        if (firstFailure.empty() && !seat.firstFailure.empty())
+            firstFailure = seat.writer->Port() + ": " + seat.firstFailure;
+    if (failed && firstFailure.empty()) firstFailure = stopReason.empty() ? "a step did not pass" : stopReason;
+    std::string passLine = "PASS";
+    size_t noted = 0;
+    for (const Seat& seat : seats)
+        for (const std::string& note : seat.notes)
+            passLine += (noted++ == 0 ? ": " : "; ") + seat.writer->Port() + ": " + note;
+    env.err << (failed ? "FAIL: " + firstFailure : passLine) << "\n";
+    return failed ? 1 : 0;
+}
+
+}  // namespace otp

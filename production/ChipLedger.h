@@ -1,0 +1,50 @@
+#pragma once
+// What every writer of a station records into, behind one lock: the
+// production log (when one is named), the chip numbers of each writer, and
+// the rolling codes given so far (those in the log included), so that no
+// code passes twice. A program with one writer has one of its own.
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "production/ChipRecord.h"
+#include "production/LogHistory.h"
+#include "production/ProductionLog.h"
+
+namespace otp {
+
+class ChipLedger {
+public:
+    // Every record names the run `runId`; by default this computer and now.
+    explicit ChipLedger(std::string runId = "");
+
+    // Names the log (empty: none) and opens it at once; false with `error`
+    // when it cannot be, and then no record can be written until it can.
+    bool UseLog(const std::string& path, std::string& error);
+    bool HasLog() const;
+    std::string LogPath() const;
+    // Whether a record could be written now: a named log is open (opened
+    // again when it was not) and still in place. False with `error`.
+    bool ReadyToRecord(std::string& error);
+
+    // Under the lock: shows `judge` the chip that was given the record's
+    // rolling code before (any writer, this run or the log), so that it can
+    // fail this one, then numbers the record for its writer and appends it.
+    // Returns why the log could not take it; empty when it did (or there is
+    // no log).
+    std::string Record(ChipRecord& record, const std::function<void(const std::optional<EarlierChip>&)>& judge);
+
+    const std::string& RunId() const { return runId_; }
+
+private:
+    mutable std::mutex mutex_;
+    std::string runId_;
+    std::string logPath_;
+    std::unique_ptr<ProductionLog> log_;
+    // The records of a run without a log.
+    LogHistory unlogged_;
+};
+
+}  // namespace otp

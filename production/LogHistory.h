@@ -1,0 +1,75 @@
+#pragma once
+// What a production log already holds, as the next records need it: how many
+// records each writer has (its chip numbers run on) and which rolling codes
+// were given to which chip (no code may be given twice). Read once when the
+// log is opened, then kept up to date by the records added.
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace otp {
+
+// A chip that was given a rolling code.
+struct EarlierChip {
+    std::string writer;  // empty for a record of a log older than the writer column
+    int chip = 0;
+    std::string time;  // as the log has it
+};
+
+// "chip 3 of COM1 (2026-12-08T14:01:02+01:00)"; a record without a writer
+// says so.
+std::string DescribeChip(const EarlierChip& chip);
+
+// Reads CSV (RFC 4180: quoted fields may hold commas, quotes and line
+// breaks) in pieces as they come, handing on each row whole.
+class CsvReader {
+public:
+    // Takes the next piece; every row completed by it goes to `rows`.
+    void Feed(const char* data, size_t size, std::vector<std::vector<std::string>>& rows);
+    // The end of the text: a last row without its line end is handed on.
+    void Finish(std::vector<std::vector<std::string>>& rows);
+    // Whether the text so far ends in the middle of a line.
+    bool EndsOpen() const { return lineOpen_; }
+
+private:
+    void EndField();
+    void EndRow(std::vector<std::vector<std::string>>& rows);
+
+    std::vector<std::string> row_;
+    std::string field_;
+    bool quoted_ = false;     // inside a quoted field
+    bool quoteSeen_ = false;  // a quote inside a quoted field: its end, or the first of two
+    bool lineOpen_ = false;
+    bool afterCr_ = false;
+};
+
+class LogHistory {
+public:
+    // The header row names the columns; a column the header does not name
+    // (a log begun before it existed) is taken at its place in today's header.
+    void Header(const std::vector<std::string>& names);
+    void Row(const std::vector<std::string>& fields);
+
+    // Records of `writer` so far.
+    int Count(const std::string& writer) const;
+    // Numbers the next record of `writer`.
+    int Next(const std::string& writer) { return ++counts_[writer]; }
+    // The chip that was given `code` first; nothing when none was.
+    std::optional<EarlierChip> Holder(const std::string& code) const;
+    // `chip` was given `code`; the first chip keeps it.
+    void Given(const std::string& code, const EarlierChip& chip);
+
+private:
+    int Column(const char* name) const;
+    std::string Field(const std::vector<std::string>& fields, const char* name) const;
+
+    std::map<std::string, int> columns_;
+    std::map<std::string, int> counts_;
+    std::map<std::string, EarlierChip> codes_;
+};
+
+// Whether a rolling-code field names a code (not empty, not "not reported").
+bool IsRollingCode(const std::string& field);
+
+}  // namespace otp
