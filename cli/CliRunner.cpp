@@ -134,14 +134,20 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
 
     if (o.writers.size() > 1) return RunStation(o, env);
 
+    // One writer named with --writers comes the way a station's would.
+    WriterLine named;
+    if (o.writers.size() == 1 && env.writerLine) named = env.writerLine(o.writers[0]);
     RealPacer realPacer;
-    Pacer& pacer = env.pacer ? *env.pacer : realPacer;
+    Pacer& pacer = named.pacer ? *named.pacer : env.pacer ? *env.pacer : realPacer;
     // A port named with --writers may be any of COM1 to COM256.
     SystemPortOpener realOpener(!o.writers.empty());
     std::unique_ptr<emu::EmulatedPortOpener> demoOpener;
-    if (o.demo && !env.opener) demoOpener = emu::MakeDemoOpener(pacer);
-    PortOpener& opener = env.opener ? *env.opener : demoOpener ? *demoOpener : static_cast<PortOpener&>(realOpener);
-    std::function<void()> freshChip = env.freshChip;
+    if (o.demo && !env.opener && !named.opener) demoOpener = emu::MakeDemoOpener(pacer);
+    PortOpener& opener = named.opener  ? *named.opener
+                         : env.opener  ? *env.opener
+                         : demoOpener  ? *demoOpener
+                                       : static_cast<PortOpener&>(realOpener);
+    std::function<void()> freshChip = named.opener ? named.freshChip : env.freshChip;
     if (demoOpener) freshChip = [&demoOpener] { emu::PutInSocket(demoOpener->Writer(), emu::IcKind::Blank); };
 
     ConsoleView console(env.out, env.err, env.stderrIsTerminal && !o.trace);

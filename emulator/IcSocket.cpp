@@ -24,6 +24,12 @@ const char* IcKindName(IcKind kind) {
     return "none";
 }
 
+std::optional<uint16_t> ParseRollingCode(const std::string& text) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return std::nullopt;
+    return static_cast<uint16_t>(std::stoul(text, nullptr, 16));
+}
+
 std::optional<IcKind> ParseIcKind(const std::string& text) {
     for (const KindName& k : kKindNames)
         if (text == k.name) return k.kind;

@@ -31,6 +31,8 @@ const char* IcKindName(IcKind kind);
 inline constexpr const char* kIcKindList = "none|blank|programmed|locked|wrong-body|fault";
 // The kind named by `text`, or nothing for any other text.
 std::optional<IcKind> ParseIcKind(const std::string& text);
+// The next rolling code as a person writes it: 1 to 4 hex digits ("0100").
+std::optional<uint16_t> ParseRollingCode(const std::string& text);
 
 struct Ic {
     static constexpr int kBanks = 8;

@@ -217,6 +217,15 @@ void PtyServer::TakeLine(const std::string& line) {
         TakeFaultLine(Trim(line.substr(6)));
         return;
     }
+    // Where the writer's rolling-code counter stands: set back, the writer
+    // gives a code it gave before, as a writer whose counter was reset would.
+    if (line.rfind("rolling-code ", 0) == 0) {
+        if (const auto next = ParseRollingCode(Trim(line.substr(13)))) {
+            writer_.Socket().SetNextRollingCode(*next);
+            std::cout << SocketStatus(writer_) << std::endl;
+            return;
+        }
+    }
     if (line.rfind("ic ", 0) == 0) {
         if (const auto kind = ParseIcKind(Trim(line.substr(3)))) {
             PutInSocket(writer_, *kind);
@@ -225,7 +234,7 @@ void PtyServer::TakeLine(const std::string& line) {
         }
     }
     std::cerr << "writer-emulator: unknown line \"" << line << "\" (ic " << kIcKindList
-              << ", status, fault RULE, fault clear, quit)"
+              << ", rolling-code HEX, status, fault RULE, fault clear, quit)"
               << std::endl;
 }
 

@@ -51,12 +51,20 @@ const char kUsage[] =
     "  --work PERCENT  the chip operations' working time, in percent of the\n"
     "                  modelled one (default 100; 0 answers at once, 200 takes\n"
     "                  twice as long)\n"
+    "  --rolling-code HEX\n"
+    "                  the first word of the next rolling code the writer gives\n"
+    "                  (default 0100); each chip programmed with rolling code takes\n"
+    "                  eight words. Two writers given the same one give the same\n"
+    "                  codes, as writers whose counters were set alike would\n"
     "  --help          show this text\n"
     "  --version       show the program's version\n"
     "\n"
     "Lines on standard input:\n"
     "  ic KIND         put an IC into the socket (the next chip of a run), KIND as\n"
     "                  for --ic; answers with the status line\n"
+    "  rolling-code HEX\n"
+    "                  set the writer's next rolling code (set back, it gives a\n"
+    "                  code again); answers with the status line\n"
     "  status          print one line on what the socket holds\n"
     "  fault RULE      add a fault; answers \"fault added: RULE\"\n"
     "  fault clear     remove every fault; answers \"faults cleared\"\n"
@@ -93,6 +101,7 @@ struct Options {
     std::vector<std::string> faults;
     uint32_t seed = otp::emu::FaultPlan::kDefaultSeed;
     int workPercent = 100;
+    std::optional<uint16_t> rollingCode;
 };
 
 // Returns 0 when the program should go on, otherwise the exit status + 1.
@@ -120,7 +129,7 @@ int ParseArgs(int argc, char** argv, Options& opt) {
             continue;
         }
         if (arg == "--link" || arg == "--memory" || arg == "--dump" || arg == "--ic" || arg == "--fault" ||
-            arg == "--seed" || arg == "--work") {
+            arg == "--seed" || arg == "--work" || arg == "--rolling-code") {
             if (!hasValue) {
                 if (i + 1 >= argc) {
                     std::cerr << "writer-emulator: " << arg << " needs a value\n" << kUsage;
@@ -139,6 +148,14 @@ int ParseArgs(int argc, char** argv, Options& opt) {
                     return 3;
                 }
                 opt.ic = *kind;
+                continue;
+            }
+            if (arg == "--rolling-code") {
+                opt.rollingCode = otp::emu::ParseRollingCode(value);
+                if (!opt.rollingCode) {
+                    std::cerr << "writer-emulator: --rolling-code takes 1 to 4 hex digits, not " << value << "\n";
+                    return 3;
+                }
                 continue;
             }
             if (arg == "--fault") {
@@ -236,6 +253,7 @@ int main(int argc, char** argv) {
     writer.SetLineReporter([](const std::string& report) { std::cerr << "writer-emulator: " << report << std::endl; });
     if (!opt.memory.empty() && !LoadMemoryFile(opt.memory, writer)) return 1;
     otp::emu::PutInSocket(writer, opt.ic);
+    if (opt.rollingCode) writer.Socket().SetNextRollingCode(*opt.rollingCode);
 
     std::optional<otp::emu::DeviceLink> link;
     if (!opt.link.empty()) {
