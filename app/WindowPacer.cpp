@@ -26,6 +26,23 @@ void WindowPacer::WaitUntil(Clock::time_point end) {
     }
 }
 
+bool WindowPacer::SleepUntilArrival(int64_t deadlineMs, PortWake* wake) {
+    if (!wake) {
+        SleepUntil(deadlineMs);
+        return false;
+    }
+    InputGuard::Hold hold(guard_);
+    for (;;) {
+        pump_.RunIfDue();
+        const Clock::time_point now = Clock::now();
+        const Clock::time_point due = pump_.Due() > now ? pump_.Due() : now + EventPump::kInterval;
+        // The stretch's end on this clock, rounded up: it never ends before the pump is due.
+        const int64_t dueMs = (std::chrono::duration_cast<std::chrono::microseconds>(due - start_).count() + 999) / 1000;
+        if (dueMs >= deadlineMs) return Pacer::SleepUntilArrival(deadlineMs, wake);
+        if (Pacer::SleepUntilArrival(dueMs, wake)) return true;
+    }
+}
+
 int64_t WindowPacer::NowMs() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start_).count();
 }

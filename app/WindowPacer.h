@@ -23,6 +23,9 @@ public:
     // deadlines still lets a due run of the pump paint, and the deadline is
     // kept to the clock's tick rather than NowMs's whole milliseconds.
     void SleepUntil(int64_t deadlineMs) override;
+    // Waits on the port in stretches that end when the pump is due, and
+    // pumps between them, so a wait for an answer paints as a pause does.
+    bool SleepUntilArrival(int64_t deadlineMs, PortWake* wake) override;
     int64_t NowMs() const override;
 
 private:

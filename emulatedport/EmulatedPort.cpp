@@ -22,6 +22,20 @@ std::vector<uint8_t> EmulatedPort::TakeArrived() { return writer_->TakeReplies(N
 
 bool EmulatedPort::DiscardInput() { return !writer_->TakeReplies(NowUs()).empty(); }
 
+std::optional<int64_t> EmulatedPort::NextByteMs() {
+    // Answers are queued only when the host writes, so while it waits the
+    // queue tells every byte still to come. A byte due within a millisecond
+    // is there when the pacer's clock has passed it.
+    const std::optional<int64_t> us = writer_->NextReplyUs();
+    if (!us) return kNoByte;
+    return (*us + 999) / 1000;
+}
+
+bool EmulatedPort::AwaitByte(int) {
+    const std::optional<int64_t> us = writer_->NextReplyUs();
+    return us && *us <= NowUs();
+}
+
 EmulatedPortOpener::EmulatedPortOpener(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer)
     : writer_(std::move(writer)), pacer_(pacer) {}
 

@@ -5,6 +5,7 @@
 // time) and by the demo mode of the front ends (real time).
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@
 
 namespace otp::emu {
 
-class EmulatedPort : public SerialPort {
+class EmulatedPort : public SerialPort, private PortWake {
 public:
     // Answer bytes that reached the line end before the port was opened are
     // lost, as on a real line.
@@ -27,8 +28,13 @@ public:
     // writer delivers what went out before its death, then nothing.
     std::vector<uint8_t> TakeArrived() override;
     bool DiscardInput() override;
+    // The port signals its waiters by when the writer's next answer byte is
+    // due, so a wait jumps (virtual time) or sleeps (real time) to it.
+    PortWake* Wake() override { return this; }
 
 private:
+    std::optional<int64_t> NextByteMs() override;
+    bool AwaitByte(int timeoutMs) override;
     int64_t NowUs() const { return pacer_.NowMs() * 1000; }
 
     std::shared_ptr<WriterEmulator> writer_;

@@ -1,6 +1,8 @@
 #include "link/Pacer.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <thread>
 
 namespace otp {
@@ -11,6 +13,43 @@ int64_t SteadyNs() {
         .count();
 }
 }  // namespace
+
+bool Pacer::SleepUntilArrival(int64_t deadlineMs, PortWake* wake) {
+    if (!wake) {
+        SleepUntil(deadlineMs);
+        return false;
+    }
+    for (;;) {
+        if (const std::optional<int64_t> next = wake->NextByteMs()) {
+            if (*next > deadlineMs) {
+                SleepUntil(deadlineMs);
+                return false;
+            }
+            SleepUntil(*next);
+            return true;
+        }
+        // The port blocks; it may return before its time without a byte
+        // (a signal), and then blocks again for what is left.
+        const int64_t left = deadlineMs - NowMs();
+        if (left <= 0) return wake->AwaitByte(0);
+        if (wake->AwaitByte(static_cast<int>(std::min<int64_t>(left, INT_MAX)))) return true;
+    }
+}
+
+bool VirtualPacer::SleepUntilArrival(int64_t deadlineMs, PortWake* wake) {
+    if (wake) {
+        if (const std::optional<int64_t> next = wake->NextByteMs()) {
+            if (*next <= deadlineMs) {
+                SleepUntil(*next);
+                return true;
+            }
+        } else if (wake->AwaitByte(0)) {
+            return true;
+        }
+    }
+    SleepUntil(deadlineMs);
+    return false;
+}
 
 RealPacer::RealPacer() : startNs_(SteadyNs()) {}
 

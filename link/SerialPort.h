@@ -27,6 +27,10 @@ public:
     // answer taken is the one to the request that follows; true when there
     // was something to throw away.
     virtual bool DiscardInput() = 0;
+    // What a pacer's sleep waits on to wake when bytes arrive
+    // (Pacer::SleepUntilArrival); nothing for a port that cannot wake one,
+    // whose waits then sleep their full time. It lives as long as the port.
+    virtual PortWake* Wake() { return nullptr; }
 };
 
 enum class OpenResult { Ok, OpenError, SettingError };

@@ -1,8 +1,10 @@
 #include "link/Transfers.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
+#include "link/LineModel.h"
 #include "link/LogLine.h"
 #include "link/PortLink.h"
 #include "link/WriterCommands.h"
@@ -20,20 +22,93 @@ void FoldIntoWords(WriterState& s, int count) {
 
 namespace {
 
-// Whether the answer that has arrived is whole: one of the `whole` lengths,
-// with nothing after it for the settle time, which is added to `waitedMs`.
-bool AnswerWhole(Context& ctx, std::initializer_list<int> whole, int& waitedMs) {
-    const auto isWhole = [&] {
-        const int64_t n = static_cast<int64_t>(ctx.link.early.size()) + ctx.link.earlyDropped;
-        return std::find(whole.begin(), whole.end(), n) != whole.end();
-    };
-    TakeEarly(ctx);
-    if (!isWhole()) return false;
-    const size_t before = ctx.link.early.size();
-    ctx.pacer.Sleep(kSettleAfterWholeMs);
-    waitedMs += kSettleAfterWholeMs;
-    TakeEarly(ctx);
-    return ctx.link.early.size() == before && isWhole();
+// How long `bytes` bytes take on the line, in whole milliseconds.
+int64_t LineTimeMs(int64_t bytes) {
+    return (bytes * LineModel::kBitsPerByte * 1000 + LineModel::kBaud - 1) / LineModel::kBaud;
+}
+
+// The sleeps of one fast wait, none past its fixed end, with the progress
+// bar set from the time that has passed: at every wake, and every
+// kProgressMs of a longer sleep, so that the bar steps as a fixed wait's does.
+class WaitSleeps {
+public:
+    static constexpr int kProgressMs = 50;
+
+    WaitSleeps(Context& ctx, int ticks, bool progress)
+        : ctx_(ctx), ticks_(ticks), progress_(progress), startMs_(ctx.pacer.NowMs()),
+          endMs_(startMs_ + int64_t{ticks} * 10) {
+        Step();
+    }
+    int64_t EndMs() const { return endMs_; }
+    int64_t NowMs() const { return ctx_.pacer.NowMs(); }
+    // Sleeps until `untilMs` whatever arrives.
+    void Until(int64_t untilMs) { Sleep(untilMs, nullptr); }
+    // Sleeps until a byte can be taken from `wake` (true) or `untilMs` (false).
+    bool OnPort(int64_t untilMs, PortWake& wake) { return Sleep(untilMs, &wake); }
+
+private:
+    bool Sleep(int64_t untilMs, PortWake* wake) {
+        untilMs = std::min(untilMs, endMs_);
+        for (;;) {
+            const int64_t now = NowMs();
+            if (now >= untilMs) return false;
+            const int64_t stretch = progress_ ? std::min(untilMs, now + kProgressMs) : untilMs;
+            const bool woke = ctx_.pacer.SleepUntilArrival(stretch, wake);
+            Step();
+            if (woke) return true;
+        }
+    }
+    void Step() {
+        if (!progress_) return;
+        const int64_t tick = std::min<int64_t>(ticks_ - 1, (NowMs() - startMs_) / 10);
+        if (tick == shown_) return;
+        shown_ = tick;
+        ctx_.view.SetProgressPosition(static_cast<int>(tick));
+    }
+
+    Context& ctx_;
+    const int ticks_;
+    const bool progress_;
+    const int64_t startMs_;
+    const int64_t endMs_;
+    int64_t shown_ = -1;
+};
+
+// A fast wait: sleeps until bytes arrive, then the line time of those still
+// missing but the last, so it wakes a few times an answer rather than once a
+// byte, and the last byte itself ends the sleep. An answer of a `whole`
+// length ends the wait once no byte follows it for kSettleAfterWholeMs; a
+// settle that would run past the wait's end is not begun, so the wait takes
+// its full time then, as one whose answer is not whole does.
+void WholeAnswerWait(Context& ctx, int ticks, std::initializer_list<int> whole, bool progress) {
+    WaitSleeps sleeps(ctx, ticks, progress);
+    PortWake* wake = ctx.link.PortHandle ? ctx.link.PortHandle->Wake() : nullptr;
+    // A port that cannot wake a sleep has its answer drained when the fixed
+    // time is out.
+    if (!wake) return sleeps.Until(sleeps.EndMs());
+    const auto taken = [&ctx] { return static_cast<int64_t>(ctx.link.early.size()) + ctx.link.earlyDropped; };
+    int64_t seen = 0;
+    while (sleeps.OnPort(sleeps.EndMs(), *wake)) {
+        TakeEarly(ctx);
+        const int64_t n = taken();
+        if (std::find(whole.begin(), whole.end(), n) != whole.end()) {
+            const int64_t settleEnd = sleeps.NowMs() + kSettleAfterWholeMs;
+            if (settleEnd > sleeps.EndMs()) break;
+            // A byte in the settle: the answer is longer, and the wait goes on.
+            if (sleeps.OnPort(settleEnd, *wake)) continue;
+            TakeEarly(ctx);
+            if (taken() == n) return;
+            continue;
+        }
+        int64_t next = INT64_MAX;  // the shortest whole length still ahead
+        for (const int w : whole)
+            if (w > n) next = std::min<int64_t>(next, w);
+        // Longer than any whole length: more bytes cannot make it whole.
+        if (next == INT64_MAX) break;
+        if (n > seen && next - n > 1) sleeps.Until(sleeps.NowMs() + LineTimeMs(next - n - 1));
+        seen = n;
+    }
+    sleeps.Until(sleeps.EndMs());
 }
 
 // The wait of ProgressWait; `progress` shows it on the progress bar.
@@ -44,16 +119,13 @@ void TickWait(Context& ctx, int ticks, std::initializer_list<int> whole, bool pr
         ctx.view.SetProgressMax(std::max(ticks, 0));
         ctx.view.ShowProgress(true);
     }
-    const bool fast = ctx.link.fastWaits && whole.size() > 0;
-    constexpr int kSettleTicks = kSettleAfterWholeMs / 10;
-    for (int i = 0; i < ticks; ++i) {
-        if (progress) ctx.view.SetProgressPosition(i);
-        ctx.pacer.Sleep(10);
-        // The settle is part of the wait, never added to it.
-        if (!fast || i + 1 + kSettleTicks > ticks) continue;
-        int settledMs = 0;
-        if (AnswerWhole(ctx, whole, settledMs)) break;
-        i += settledMs / 10;
+    if (ctx.link.fastWaits && whole.size() > 0 && ticks > 0) {
+        WholeAnswerWait(ctx, ticks, whole, progress);
+    } else {
+        for (int i = 0; i < ticks; ++i) {
+            if (progress) ctx.view.SetProgressPosition(i);
+            ctx.pacer.Sleep(10);
+        }
     }
     if (progress) ctx.view.ShowProgress(false);
 }

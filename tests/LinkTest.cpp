@@ -402,3 +402,167 @@ TEST_F(TransferTest, ObjectReadBackNeverRunsPastTheImage) {
     EXPECT_EQ(Pane(Control::RichEdit1)[Pane(Control::RichEdit1).size() - 2 - 1].substr(0, 6), "1FF8: ");
     EXPECT_EQ(Pane(Control::RichEdit1)[Pane(Control::RichEdit1).size() - 2], "Receiver Data Length = 16384 bytes");
 }
+
+namespace {
+
+// A command of the emulated writer that answers in parts, each `delayUs`
+// after its command byte arrived.
+struct AnswerPart {
+    int64_t delayUs;
+    std::vector<uint8_t> bytes;
+};
+
+class PartsAnswer : public emu::WriterCommand {
+public:
+    PartsAnswer(std::vector<AnswerPart> parts, int64_t& startUs) : parts_(std::move(parts)), startUs_(startUs) {}
+    bool Start(emu::WriterEmulator& w) override {
+        startUs_ = w.NowUs();
+        for (const AnswerPart& part : parts_) w.Reply(part.bytes, part.delayUs);
+        return true;
+    }
+    bool Take(uint8_t, emu::WriterEmulator&) override { return true; }
+
+private:
+    std::vector<AnswerPart> parts_;
+    int64_t& startUs_;
+};
+
+constexpr uint8_t kPartsCommand = 0xEE;
+
+}  // namespace
+
+class FastWaitTest : public TransferTest {
+protected:
+    void SetUp() override {
+        TransferTest::SetUp();
+        ctx().link.fastWaits = true;
+    }
+    // Sends the command that answers `parts` and waits for them.
+    void AskAndWait(const std::vector<AnswerPart>& parts, int ticks, const std::vector<int>& whole) {
+        writer->SetCommand(kPartsCommand, [parts, this] { return std::make_unique<PartsAnswer>(parts, commandUs); });
+        WritePending(ctx(), kPartsCommand);
+        waitStartMs = (ctx().link.line.FreeUs() + 999) / 1000;
+        ClearRecords();
+        if (whole.size() == 1) ProgressWait(ctx(), ticks, {whole[0]});
+        if (whole.size() == 2) ProgressWait(ctx(), ticks, {whole[0], whole[1]});
+    }
+    // When the last byte of part `k` has reached the host, in whole ms.
+    int64_t PartEndMs(const std::vector<AnswerPart>& parts, size_t k) const {
+        const int64_t us = commandUs + parts[k].delayUs + emu::WriterEmulator::LineTimeUs(parts[k].bytes.size());
+        return (us + 999) / 1000;
+    }
+    int64_t commandUs = 0;
+    int64_t waitStartMs = 0;
+};
+
+// A fast wait ends 20 ms after the byte that made its answer whole, to the
+// millisecond; an answer that is not whole, or whose settle would run past
+// the wait, takes the full time. The progress bar shows as a fixed wait's.
+TEST_F(FastWaitTest, EndsTwentyMsAfterTheLastByteOfAWholeAnswer) {
+    const std::vector<uint8_t> sixteen(16, 0x5A), four096(4096, 0x11), fifteen(15, 0x22);
+    constexpr int kFull = -1;
+    const struct {
+        const char* name;
+        std::vector<AnswerPart> parts;
+        std::vector<int> whole;
+        int ticks;
+        int endsWithPart;  // the part whose last byte made the answer whole, or kFull
+    } rows[] = {
+        {"a status byte", {{123400, {0x00}}}, {1}, 50, 0},
+        {"the status and the rolling code in one", {{50000, std::vector<uint8_t>(17, 0x33)}}, {1, 17}, 50, 0},
+        {"the rolling code 15 ms behind the status", {{50000, {0x00}}, {66000, sixteen}}, {1, 17}, 50, 1},
+        {"a second part after the settle", {{50000, {0x00}}, {95000, sixteen}}, {1, 17}, 50, 0},
+        {"a long answer", {{2000, four096}}, {4096}, 647, 0},
+        {"longer than whole", {{50000, {0x00, 0x00}}}, {1}, 50, kFull},
+        {"a byte short", {{50000, fifteen}}, {16}, 50, kFull},
+        {"no answer", {}, {1}, 50, kFull},
+        {"whole too near the end to settle", {{88000, {0x00}}}, {1}, 10, kFull},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        AskAndWait(row.parts, row.ticks, row.whole);
+        const int64_t end = row.endsWithPart == kFull
+                                ? waitStartMs + row.ticks * 10
+                                : PartEndMs(row.parts, static_cast<size_t>(row.endsWithPart)) + kSettleAfterWholeMs;
+        EXPECT_EQ(pacer.NowMs(), end);
+        EXPECT_EQ(trace, (std::vector<std::string>{"SetProgressMax " + std::to_string(row.ticks), "ShowProgress on",
+                                                   "ShowProgress off"}));
+        EXPECT_EQ(form.ProgressPosition(), std::min<int64_t>(row.ticks - 1, (end - waitStartMs) / 10));
+        DrainReply(ctx());
+        pacer.Sleep(200);  // the second part of an early end, out of the way
+        DiscardArrived(ctx());
+    }
+}
+
+// A fast wait sleeps on the port: a silent line is not looked at during the
+// wait, and an answer is taken a few times, not once a tick or a byte. With
+// the progress bar the port is asked again every 50 ms, to step it.
+TEST_F(FastWaitTest, LooksAtTheLineAFewTimesAnAnswer) {
+    const struct {
+        const char* name;
+        int length;         // of the block read
+        const char* fault;  // of the writer, or ""
+        int takes;          // at most, the drain's own included
+        int portWaits;      // at most
+    } rows[] = {
+        {"16 bytes", 16, "", 5, 5},
+        {"a silent writer", 16, "W:silent", 1, 2},
+        {"4096 bytes", 4096, "", 5, 6470 / 50 + 5},
+        {"a silent writer, 4096 asked", 4096, "W:silent", 1, 6470 / 50 + 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        writer->ClearFaults();
+        std::string error;
+        if (*row.fault) {
+            ASSERT_TRUE(writer->AddFault(row.fault, error)) << error;
+        }
+        DiscardArrived(ctx());
+        ClearRecords();
+        const BlockRead read = ReadWriterBlock(ctx(), 1, 0x4000, row.length);
+        EXPECT_EQ(read.complete, !*row.fault);
+        EXPECT_LE(static_cast<int>(wire.drains.size()), row.takes);
+        EXPECT_LE(wire.portWaits, row.portWaits);
+        EXPECT_GE(wire.portWaits, 1);
+    }
+}
+
+// The emulated port tells when the writer's next byte is due: the test
+// clock jumps to it, the real one sleeps until it; either stops at the
+// deadline when that comes first or nothing is on its way.
+TEST(EmulatedPortWake, PacersSleepUntilTheWritersNextByte) {
+    const struct {
+        const char* name;
+        bool ask;    // the version bytes are asked for
+        int afterMs;  // the deadline, after the answer's first byte is due (asked) or after now
+        bool woke;
+    } rows[] = {
+        {"an answer due before the deadline", true, 1000, true},
+        {"the deadline before the answer", true, -2, false},
+        {"nothing asked", false, 100, false},
+    };
+    for (const bool real : {false, true})
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name) + (real ? " (real time)" : " (test time)"));
+        VirtualPacer testClock;
+        RealPacer realClock;
+        Pacer& pacer = real ? static_cast<Pacer&>(realClock) : testClock;
+        emu::EmulatedPortOpener opener(emu::MakeDemoWriter(), pacer);
+        std::unique_ptr<SerialPort> port;
+        ASSERT_EQ(opener.Open("COM1", port), OpenResult::Ok);
+        if (row.ask) {
+            port->WriteByte(static_cast<uint8_t>(Cmd::BlockRead));
+            for (const uint8_t b : BlockReadRequest(kArea, kAddrVersion, kVersionBytes)) port->WriteByte(b);
+        }
+        const std::optional<int64_t> dueUs = opener.Writer().NextReplyUs();
+        ASSERT_EQ(dueUs.has_value(), row.ask);
+        const int64_t deadline = (row.ask ? (*dueUs + 999) / 1000 : pacer.NowMs()) + row.afterMs;
+        const bool woke = pacer.SleepUntilArrival(deadline, port->Wake());
+        EXPECT_EQ(woke, row.woke);
+        const int64_t expected = woke ? (*dueUs + 999) / 1000 : deadline;
+        EXPECT_GE(pacer.NowMs(), expected);
+        // A loaded machine wakes late, never early.
+        EXPECT_LE(pacer.NowMs(), expected + (real ? 2000 : 0));
+        EXPECT_EQ(port->TakeArrived().empty(), !woke);
+    }
+}

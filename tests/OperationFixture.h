@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ public:
     int opens = 0;
     std::vector<WireByte> sent;
     std::vector<int64_t> drains;  // test time of every drain
+    int portWaits = 0;            // sleeps that asked a port when its next byte comes
 
 private:
     class Port : public SerialPort {
@@ -53,10 +55,28 @@ private:
         }
 
         bool DiscardInput() override { return inner_->DiscardInput(); }
+        PortWake* Wake() override {
+            wake_.inner = inner_->Wake();
+            return wake_.inner ? &wake_ : nullptr;
+        }
 
     private:
+        struct CountingWake : PortWake {
+            explicit CountingWake(RecordingOpener& r) : rec(r) {}
+            std::optional<int64_t> NextByteMs() override {
+                ++rec.portWaits;
+                return inner->NextByteMs();
+            }
+            bool AwaitByte(int timeoutMs) override {
+                ++rec.portWaits;
+                return inner->AwaitByte(timeoutMs);
+            }
+            RecordingOpener& rec;
+            PortWake* inner = nullptr;
+        };
         std::unique_ptr<SerialPort> inner_;
         RecordingOpener& rec_;
+        CountingWake wake_{rec_};
     };
 
     PortOpener& inner_;
@@ -97,6 +117,7 @@ protected:
         wire.sent.clear();
         wire.drains.clear();
         wire.opens = 0;
+        wire.portWaits = 0;
     }
 
     static std::string ExampleIni() {

@@ -46,6 +46,7 @@ private:
         }
 
         bool DiscardInput() override { return inner_->DiscardInput(); }
+        PortWake* Wake() override { return inner_->Wake(); }
 
     private:
         std::unique_ptr<SerialPort> inner_;

@@ -6,8 +6,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "link/PosixSerialPort.h"
 
@@ -216,4 +218,60 @@ TEST(PosixSerialPort, ALineThatStopsTakingBytesFailsTheWriteAndClosesAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(1));
     port.reset();  // closing does not wait for what cannot leave
     EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(2));
+}
+
+// A wait on the port sleeps until a byte comes or its time is out, and takes
+// nothing: the drain after it finds the byte. A port whose far end has gone
+// sleeps its time out instead of waking at once, again and again.
+TEST(PosixSerialPort, AWaitWakesOnAByteAndLeavesItForTheDrain) {
+    constexpr int kNever = -1;
+    constexpr int kBefore = 0;
+    const struct {
+        const char* name;
+        int byteAfterMs;  // when the far end writes a byte: kBefore the wait, or kNever
+        bool farEndGone;
+        int waitMs;
+        bool woke;
+    } rows[] = {
+        {"a byte 50 ms into the wait", 50, false, 10000, true},
+        {"a byte already there", kBefore, false, 10000, true},
+        {"a quiet line", kNever, false, 150, false},
+        {"the far end gone", kNever, true, 150, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PtyPair pty;
+        ASSERT_TRUE(pty.ok());
+        PosixPortOpener opener;
+        std::unique_ptr<SerialPort> port;
+        ASSERT_EQ(opener.Open("COM2", port), OpenResult::Ok);
+        ASSERT_NE(port->Wake(), nullptr);
+        const uint8_t byte = 0xA7;
+        if (row.byteAfterMs == kBefore) {
+            ASSERT_EQ(write(pty.master(), &byte, 1), 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (row.farEndGone) pty.CloseMaster();
+        std::thread farEnd;
+        if (row.byteAfterMs > 0)
+            farEnd = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(row.byteAfterMs));
+                (void)!write(pty.master(), &byte, 1);
+            });
+        RealPacer pacer;
+        const int64_t start = pacer.NowMs();
+        const bool woke = pacer.SleepUntilArrival(start + row.waitMs, port->Wake());
+        const int64_t took = pacer.NowMs() - start;
+        if (farEnd.joinable()) farEnd.join();
+        EXPECT_EQ(woke, row.woke);
+        // Generous bounds: a loaded machine wakes late, never early.
+        if (row.woke) {
+            EXPECT_GE(took, std::max(row.byteAfterMs - 1, 0));
+            EXPECT_LT(took, row.waitMs / 2);
+            EXPECT_EQ(port->TakeArrived(), std::vector<uint8_t>{byte});
+        } else {
+            EXPECT_GE(took, row.waitMs - 1);
+            EXPECT_TRUE(port->TakeArrived().empty());
+        }
+    }
 }
