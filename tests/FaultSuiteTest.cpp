@@ -7,12 +7,14 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "CliSupport.h"
 #include "OperationFixture.h"
+#include "StationSupport.h"
 #include "RomFixture.h"
 #include "emulator/IcAccess.h"
 #include "maintenance/UpdateWriter.h"
@@ -411,6 +413,17 @@ ConsoleRun RunConsole(const std::vector<std::string>& args, const std::vector<st
 
 }  // namespace
 
+// The commands a single fault of the sweep hits. Block reads are counted
+// from the start-up on: its six (options and image read twice), the load's
+// five, the Read's two, and the Copy's take-over (each area read twice).
+std::vector<std::string> SweepTargets() {
+    std::vector<std::string> targets = {"u", "w", "m", "c", "e", "g", "k", "i"};
+    for (int n = 1; n <= 19; ++n) targets.push_back("W#" + std::to_string(n));
+    return targets;
+}
+const char* const kSweepKinds[] = {"silent",    "late=700", "tail=1,700", "truncate=1", "extra=2", "flood=9000", "garbage",
+                                   "corrupt=0", "lose=0",   "lose=5",     "deaf=200",   "die",     "die=1",      "die-rx=3"};
+
 // A production run with any single fault: it either exits with 1, or the
 // chip in the socket is the one a run without faults makes. The runs cover a
 // plain body, one with the rolling code on and one locked after programming,
@@ -441,13 +454,7 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
         {"load", "rx4720.rom", "rolling", "on", "auto", "verify", "read", "copy"},
         {"load", kDemoRom, "lock", "on", "auto", "verify", "read"},
     };
-    // Block reads are counted from the start-up on: its six (options and
-    // image read twice), the load's five, the Read's two, and the Copy's
-    // take-over (each area read twice).
-    std::vector<std::string> targets = {"u", "w", "m", "c", "e", "g", "k", "i"};
-    for (int n = 1; n <= 19; ++n) targets.push_back("W#" + std::to_string(n));
-    const char* kinds[] = {"silent",   "late=700", "tail=1,700", "truncate=1", "extra=2",  "flood=9000", "garbage",
-                           "corrupt=0", "lose=0",  "lose=5",     "deaf=200",   "die",      "die=1",      "die-rx=3"};
+    const std::vector<std::string> targets = SweepTargets();
     std::vector<int64_t> fixedMs;  // each run's time with the fixed waits
     for (const bool fast : {false, true})
     for (size_t k = 0; k < std::size(runs); ++k) {
@@ -460,7 +467,7 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
         if (!fast) fixedMs.push_back(runMs);
         else EXPECT_LT(runMs, fixedMs[k] * 8 / 10);
         for (const std::string& target : targets) {
-            for (const char* kind : kinds) {
+            for (const char* kind : kSweepKinds) {
                 const std::string rule = target + ":" + kind;
                 SCOPED_TRACE(rule);
                 Chip chip;
@@ -638,5 +645,46 @@ TEST(FaultSuite, FastWaitsEndWithTheWholeAnswerAndShowTheSame) {
         }
         EXPECT_EQ(lines[true], lines[false]);
         EXPECT_LT(took[true], took[false]);
+    }
+}
+
+// The sweep's first run on a station of two writers, every single fault on
+// the second: the first writer's chip and rows are those of a run without
+// faults, whatever its neighbour does, and the second either fails or makes
+// the right chip.
+TEST(FaultSuite, AFaultOnOneWriterOfAStationLeavesTheOtherAlone) {
+    const std::vector<std::string> args = {"--writers", "COM1,COM2", "--log", "run.csv", "load", "demo.rom",
+                                           "auto",      "verify",    "read",  "copy"};
+    const auto chipOf = [](test::StationBench& b, const std::string& port) {
+        const emu::Ic* ic = b.Writer(port).Socket().Held();
+        return ic ? std::make_tuple(ic->banks[0], ic->options, ic->bodyInfo, ic->locked)
+                  : std::make_tuple(std::vector<uint8_t>{}, std::array<uint8_t, 16>{}, std::array<uint8_t, 16>{}, false);
+    };
+    const auto passedRows = [](const test::StationRun& run, const std::string& port) {
+        size_t passed = 0;
+        for (const std::string& line : run.log)
+            if (line.size() > port.size() && line.compare(line.size() - port.size() - 1, std::string::npos, "," + port) == 0 &&
+                line.find(",pass,") != std::string::npos)
+                ++passed;
+        return passed;
+    };
+    test::StationBench clean;
+    const test::StationRun golden = clean.Run(args);
+    ASSERT_EQ(golden.status, 0) << ::testing::PrintToString(golden.err);
+    const auto goldenChip = chipOf(clean, "COM1");
+    ASSERT_EQ(chipOf(clean, "COM2"), goldenChip);
+    ASSERT_EQ(passedRows(golden, "COM1"), 4u);
+    for (const std::string& target : SweepTargets()) {
+        for (const char* kind : kSweepKinds) {
+            const std::string rule = target + ":" + kind;
+            SCOPED_TRACE(rule);
+            test::StationBench bench;
+            bench.Fault("COM2", rule);
+            const test::StationRun run = bench.Run(args);
+            EXPECT_EQ(chipOf(bench, "COM1"), goldenChip);
+            EXPECT_EQ(passedRows(run, "COM1"), 4u) << ::testing::PrintToString(run.log);
+            EXPECT_TRUE(run.status == 1 || (run.status == 0 && chipOf(bench, "COM2") == goldenChip))
+                << "exit " << run.status << "\n" << ::testing::PrintToString(run.err);
+        }
     }
 }
