@@ -58,11 +58,9 @@ void StationConsole::Live(size_t index, const std::string& text, bool now) {
 
 void StationConsole::Freeze() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (drawn_) {
-        Erase();
-        Draw();
-    }
-    drawn_ = false;
+    // The verdicts above say what the live lines said last.
+    Erase();
+    err_.flush();
 }
 
 bool StationConsole::OutFailed() {

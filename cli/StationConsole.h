@@ -22,8 +22,8 @@ public:
     // The live line of writer `index`; drawn at once when `now`, else at most
     // every few tenths of a second.
     void Live(size_t index, const std::string& text, bool now);
-    // Leaves the live lines as they stand, as plain lines; the next Live
-    // draws new ones below (a prompt goes between).
+    // Takes the live lines away until the next Live draws them again (a
+    // prompt or the summary goes between).
     void Freeze();
     // Whether a write to stdout failed.
     bool OutFailed();
