@@ -91,7 +91,10 @@ namespace {
 
 // Waits until nothing has arrived for `quietMs`, counted from `quietFrom`;
 // a line that never goes quiet is given kSettleLimitMs beyond that.
-// Returns how many bytes came meanwhile.
+// Returns how many bytes came meanwhile. It looks every 20 ms rather than
+// sleeping on the port: it runs only after a fault, a late answer would wake
+// a sleep on the port once a byte, and the quiet it measures stays the one
+// the re-synchronisation has always waited for.
 int64_t WaitForQuiet(Context& ctx, int64_t quietFrom, int64_t quietMs) {
     Link& link = ctx.link;
     constexpr int kPollMs = 20;
