@@ -49,9 +49,17 @@ private:
 
 // A state to read sections into, holding the image parts of `s`: those a
 // reading uses and changes. The whole state is large, so each thread keeps
-// one and only those parts are copied.
-WriterState& ScratchFor(const WriterState& s) {
+// one and only those parts are copied. On Windows each reading makes its own
+// (`own`): mingw-w64's static runtime crashed when a station's writer thread
+// that held such a thread_local object ended.
+WriterState& ScratchFor(const WriterState& s, std::unique_ptr<WriterState>& own) {
+#ifdef _WIN32
+    own = std::make_unique<WriterState>();
+    WriterState* scratch = own.get();
+#else
+    (void)own;
     thread_local const auto scratch = std::make_unique<WriterState>();
+#endif
     HeldImage::Of(s).RestoreInto(*scratch);
     return *scratch;
 }
@@ -59,14 +67,16 @@ WriterState& ScratchFor(const WriterState& s) {
 }  // namespace
 
 int RomFileLargestLength(TextLines rest, const WriterState& s) {
-    WriterState& scratch = ScratchFor(s);
+    std::unique_ptr<WriterState> own;
+    WriterState& scratch = ScratchFor(s, own);
     LengthFinder finder(scratch);
     ReadRomSections(rest, scratch, finder);
     return finder.largest;
 }
 
 std::string RomFileDamage(TextLines rest, const WriterState& s) {
-    WriterState& scratch = ScratchFor(s);
+    std::unique_ptr<WriterState> own;
+    WriterState& scratch = ScratchFor(s, own);
     DamageFinder finder(scratch);
     // A LENGTH beyond the image is refused by the load itself, with its own notice.
     if (!ReadRomSections(rest, scratch, finder)) return {};
