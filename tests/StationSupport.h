@@ -2,6 +2,7 @@
 // The console front end with several writers, in this process: one demo
 // writer each on a test clock of its own, in a folder with the shipped
 // Writer.ini and demo .rom.
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -65,6 +66,7 @@ public:
         run.status = RunCli(args, env);
         run.out = out.str();
         run.err = Lines(err.str());
+        if (!std::filesystem::is_regular_file(dir.file("run.csv"))) return run;
         for (std::string line : Lines(dir.Read("run.csv"))) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             run.log.push_back(line);

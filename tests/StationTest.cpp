@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "StationSupport.h"
@@ -98,6 +99,23 @@ TEST(Station, EveryWriterRunsEveryStepAndKeepsItsTroubleToItself) {
         for (const std::string& line : test::Lines(run.out))
             EXPECT_TRUE(line.rfind("COM1: ", 0) == 0 || line.rfind("COM2: ", 0) == 0 || line.rfind("COM3: ", 0) == 0) << line;
     }
+}
+
+// A log that cannot be written stops every writer before its first step:
+// nothing runs unrecorded.
+TEST(Station, ALogThatCannotBeWrittenRunsNothing) {
+    test::StationBench bench;
+    ASSERT_TRUE(std::filesystem::create_directory(bench.dir.file("run.csv")));
+    const test::StationRun run = bench.Run({"--writers", "COM1,COM2", "--log", "run.csv", "load", "demo.rom", "auto"});
+    EXPECT_EQ(run.status, 1);
+    ASSERT_GE(run.err.size(), 2u);
+    const std::string& stop = run.err[run.err.size() - 2];
+    EXPECT_EQ(stop.rfind("otpwriter-cli: cannot open the production log ", 0), 0u) << stop;
+    EXPECT_NE(stop.find("; not run: load demo.rom, auto"), std::string::npos) << stop;
+    EXPECT_EQ(run.err.back().rfind("FAIL: cannot open the production log ", 0), 0u) << run.err.back();
+    EXPECT_EQ(run.out.find("Auto Command execution"), std::string::npos);
+    ASSERT_EQ(bench.writers.size(), 2u);
+    for (const auto& [port, writer] : bench.writers) EXPECT_TRUE(writer->Socket().Held()->BankBlank(0, 1024)) << port;
 }
 
 // A rolling code the writer reports that an earlier chip was given, by any
