@@ -41,7 +41,7 @@ struct ExecImage {
 
 }  // namespace
 
-pid_t StartChild(const ChildCommand& rule, int stdinFd, int stdoutFd) {
+pid_t StartChild(const ChildCommand& rule, int stdinFd, int stdoutFd, int stderrFd) {
     ExecImage image(rule);
     const std::string output = rule.outputFile.empty() ? "/dev/null" : rule.outputFile;
     const int outFd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -51,7 +51,7 @@ pid_t StartChild(const ChildCommand& rule, int stdinFd, int stdoutFd) {
         if (!rule.workingDir.empty() && chdir(rule.workingDir.c_str()) != 0) _exit(127);
         dup2(stdinFd >= 0 ? stdinFd : nullFd, STDIN_FILENO);
         dup2(stdoutFd >= 0 ? stdoutFd : outFd, STDOUT_FILENO);
-        dup2(outFd, STDERR_FILENO);
+        dup2(stderrFd >= 0 ? stderrFd : outFd, STDERR_FILENO);
         execve(image.argv[0], image.argv.data(), image.envp.data());
         _exit(127);
     }

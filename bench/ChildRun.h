@@ -23,10 +23,11 @@ struct ChildUsage {
     long peakRssKb = 0;
 };
 
-// Starts the child with its standard input on `stdinFd` and output on
-// `stdoutFd` when they are given (>= 0), else as ChildCommand says. Returns its
-// pid, or -1 when the fork failed (an exec failure ends the child with 127).
-pid_t StartChild(const ChildCommand& rule, int stdinFd = -1, int stdoutFd = -1);
+// Starts the child with its standard input on `stdinFd`, output on
+// `stdoutFd` and error on `stderrFd` when they are given (>= 0), else as
+// ChildCommand says. Returns its pid, or -1 when the fork failed (an exec
+// failure ends the child with 127).
+pid_t StartChild(const ChildCommand& rule, int stdinFd = -1, int stdoutFd = -1, int stderrFd = -1);
 
 // Waits for the child and takes its accounting; wallMs is left to the caller.
 ChildUsage WaitChild(pid_t pid);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,14 +57,17 @@ void EmulatorProcess::Stop() {
     if (pid_ > 0) {
         // A few seconds to quit, then it is made to.
         bool reaped = false;
+        rusage ru{};
         for (int i = 0; i < 300 && !reaped; ++i) {
-            reaped = waitpid(pid_, nullptr, WNOHANG) == pid_;
+            reaped = wait4(pid_, nullptr, WNOHANG, &ru) == pid_;
             if (!reaped) usleep(10000);
         }
         if (!reaped) {
             kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
+            wait4(pid_, nullptr, 0, &ru);
         }
+        cpuMs_ = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000.0 +
+                 static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000.0;
         pid_ = -1;
     }
     if (out_ >= 0) close(out_);

@@ -20,6 +20,9 @@ public:
     bool Start(const std::string& program, const std::string& link, bool pacing, const std::string& logFile,
                std::string& error);
 
+    // Its pid while it runs, else -1.
+    pid_t Pid() const { return pid_; }
+
     // Puts an IC of `kind` into the socket; false when the emulator did not
     // answer with its status line.
     bool PutIc(const std::string& kind);
@@ -27,12 +30,16 @@ public:
     // Asks it to quit and waits for it.
     void Stop();
 
+    // Its CPU time (user + system), known once it was stopped.
+    double CpuMs() const { return cpuMs_; }
+
 private:
     std::string ReadLine(int timeoutMs);
 
     pid_t pid_ = -1;
     int in_ = -1;
     int out_ = -1;
+    double cpuMs_ = 0;
 };
 
 }  // namespace otp::bench

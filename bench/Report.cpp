@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "bench/TextTable.h"
+
 namespace otp::bench {
 namespace {
 
@@ -12,31 +14,6 @@ double Ratio(const Row& r) {
     return r.mandatedMs > 0 ? std::round(1000.0 * r.wallMs / static_cast<double>(r.mandatedMs)) / 1000.0 : 0.0;
 }
 double Mb(long kb) { return static_cast<double>(kb) / 1024.0; }
-
-std::string Format(const char* format, double value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, format, value);
-    return buf;
-}
-
-// Columns of text: names and the note left-aligned, figures right-aligned.
-void PrintAligned(std::ostream& out, const std::vector<std::vector<std::string>>& cells) {
-    std::vector<size_t> width;
-    for (const auto& line : cells) {
-        width.resize(std::max(width.size(), line.size()), 0);
-        for (size_t c = 0; c < line.size(); ++c) width[c] = std::max(width[c], line[c].size());
-    }
-    for (const auto& line : cells) {
-        std::string text;
-        for (size_t c = 0; c < line.size(); ++c) {
-            const std::string pad(width[c] - line[c].size(), ' ');
-            const bool left = c < 2 || c + 1 == line.size();
-            text += (c == 0 ? "" : "  ") + (left ? line[c] + pad : pad + line[c]);
-        }
-        while (!text.empty() && text.back() == ' ') text.pop_back();
-        out << text << '\n';
-    }
-}
 
 }  // namespace
 

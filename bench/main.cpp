@@ -2,6 +2,7 @@
 // writer-emulator on a pty, paced and unpaced, next to the time the host's
 // protocol mandates for it; and the window's peak memory.
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "bench/Plan.h"
 #include "bench/Report.h"
 #include "bench/Rows.h"
+#include "bench/StationBench.h"
 #include "bench/WindowMemory.h"
 #include "bench/WorkFolder.h"
 
@@ -22,6 +24,7 @@ using namespace otp::bench;
 
 const char kUsage[] =
     "Usage: otp-bench [--repeat N] [--no-window]\n"
+    "       otp-bench --station [--chips N] [--writers LIST]\n"
     "Runs every operation of otpwriter-cli against writer-emulator on a pty, paced\n"
     "(9600-baud line time), with --no-pacing, and paced with otpwriter-cli --fast\n"
     "(mode fast), and prints per operation the time\n"
@@ -36,12 +39,42 @@ const char kUsage[] =
     "again, at most twice per operation, and counted in the table.\n"
     "\n"
     "  --repeat N    run each operation N times and take the median (default 1)\n"
-    "  --no-window   leave out the window\n";
+    "  --no-window   leave out the window\n"
+    "\n"
+    "--station runs a station instead: otpwriter-cli --writers COM1,...,COMn\n"
+    "load, then loop auto against n paced writer-emulators (one pty each), with\n"
+    "fixed and with fast waits; before each round the bench puts a fresh blank\n"
+    "chip into every emulator, then answers the prompt. Per writer count and mode\n"
+    "it prints chips per hour over the timed rounds (a first round, started by\n"
+    "the load's end, is not timed), their ratio to n times one writer's, and the\n"
+    "CPU and peak RSS of otpwriter-cli.\n"
+    "\n"
+    "  --chips N      timed chips per writer (default 20)\n"
+    "  --writers LIST writer counts, comma-separated (default 1,2,4,8)\n";
 
 struct Options {
     int repeat = 1;
     bool window = true;
+    bool station = false;
+    int chips = 20;
+    std::vector<int> writers = {1, 2, 4, 8};
 };
+
+// "1,2,4,8": counts from 1 to 256 (the ports COM1 to COM256).
+bool ParseCounts(const std::string& text, std::vector<int>& counts) {
+    counts.clear();
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        if (item.empty() || item.find_first_not_of("0123456789") != std::string::npos || item.size() > 3) return false;
+        const int n = std::stoi(item);
+        if (n < 1 || n > 256) return false;
+        counts.push_back(n);
+        if (comma == std::string::npos) return true;
+        from = comma + 1;
+    }
+}
 
 // Returns 0 to go on, else the exit status + 1.
 int ParseArgs(int argc, char** argv, Options& o) {
@@ -53,6 +86,12 @@ int ParseArgs(int argc, char** argv, Options& o) {
         }
         if (a == "--no-window") {
             o.window = false;
+        } else if (a == "--station") {
+            o.station = true;
+        } else if (a == "--chips" && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
+            o.chips = std::atoi(argv[++i]);
+        } else if (a == "--writers" && i + 1 < argc && ParseCounts(argv[i + 1], o.writers)) {
+            ++i;
         } else if (a == "--repeat" && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
             o.repeat = std::atoi(argv[++i]);
         } else {
@@ -68,6 +107,9 @@ int ParseArgs(int argc, char** argv, Options& o) {
 int main(int argc, char** argv) {
     Options o;
     if (const int parsed = ParseArgs(argc, argv, o)) return parsed - 1;
+    // A child that ended early must not end the bench with a write to its pipe.
+    signal(SIGPIPE, SIG_IGN);
+    if (o.station) return RunStationBench(o.writers, o.chips);
 
     WorkFolder work(OTP_SOURCE_DIR "/examples");
     if (!work.Ok()) {
