@@ -21,12 +21,11 @@ bool Pacer::SleepUntilArrival(int64_t deadlineMs, PortWake* wake) {
     }
     for (;;) {
         if (const std::optional<int64_t> next = wake->NextByteMs()) {
-            if (*next > deadlineMs) {
-                SleepUntil(deadlineMs);
-                return false;
-            }
-            SleepUntil(*next);
-            return true;
+            const int64_t until = std::min(*next, deadlineMs);
+            // A system's sleep may end a hair before the millisecond asked
+            // for (Windows), and the byte is not there before it.
+            while (NowMs() < until) SleepUntil(until);
+            return *next <= deadlineMs;
         }
         // The port blocks; it may return before its time without a byte
         // (a signal), and then blocks again for what is left.

@@ -135,10 +135,9 @@ public:
     PortWake* Wake() override { return this; }
 
 private:
-    // A read that returns with the first byte or when the time is out
-    // (ReadIntervalTimeout and ReadTotalTimeoutMultiplier both MAXDWORD);
-    // the byte it brings is held for the next drain, and the reads go back
-    // to never waiting. The line errors that came with it stay with the
+    // A read of one byte with a total time-out only: it returns with the
+    // first byte or when the time is out. The byte it brings is held for the
+    // next drain, and the reads go back to never waiting. The line errors that came with it stay with the
     // driver until that drain asks for them.
     bool AwaitByte(int timeoutMs) override {
         if (!held_.empty()) return true;
@@ -147,7 +146,8 @@ private:
         if (in > 0) return true;
         if (timeoutMs <= 0) return false;
         COMMTIMEOUTS waiting = NonWaitingTimeouts();
-        waiting.ReadTotalTimeoutMultiplier = MAXDWORD;
+        waiting.ReadIntervalTimeout = 0;
+        waiting.ReadTotalTimeoutMultiplier = 0;
         waiting.ReadTotalTimeoutConstant = static_cast<DWORD>(timeoutMs);
         if (!SetCommTimeouts(port_, &waiting)) return SleepOut(timeoutMs);
         uint8_t byte = 0;

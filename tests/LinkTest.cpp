@@ -563,6 +563,9 @@ TEST(EmulatedPortWake, PacersSleepUntilTheWritersNextByte) {
         EXPECT_GE(pacer.NowMs(), expected);
         // A loaded machine wakes late, never early.
         EXPECT_LE(pacer.NowMs(), expected + (real ? 2000 : 0));
-        EXPECT_EQ(port->TakeArrived().empty(), !woke);
+        // In real time the answer may have come by now even when the wait ended first.
+        if (woke || !real) {
+            EXPECT_EQ(port->TakeArrived().empty(), !woke);
+        }
     }
 }

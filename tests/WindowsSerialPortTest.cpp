@@ -1,8 +1,10 @@
 // The Win32 serial port (Windows builds only): the devices port names stand
 // for, the open's failures, and on a real line (scripts/test-windows maps a
 // COM port to writer-emulator's pty and names it in OTPWRITER_TEST_LINE and
-// OTPWRITER_TEST_STALLED_LINE) exclusive use, reads that never wait, and
-// bounded writes on a line that takes nothing.
+// OTPWRITER_TEST_STALLED_LINE, and while the writer answers
+// OTPWRITER_TEST_ANSWERING_LINE) exclusive use, reads that never wait, a
+// wait that wakes on the answer, and bounded writes on a line that takes
+// nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -168,4 +170,48 @@ TEST(WindowsSerialPortOnALine, ALineThatStopsTakingBytesFailsTheWriteAndClosesAt
     EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(1));
     port.reset();  // closing does not wait for what cannot leave
     EXPECT_LT(std::chrono::steady_clock::now() - stalled, std::chrono::seconds(2));
+}
+
+// A wait on the port sleeps until the writer's answer comes or its time is
+// out; the byte it woke on comes first in the drain, with the rest.
+TEST(WindowsSerialPortOnALine, AWaitWakesOnTheAnswerAndLeavesItForTheDrain) {
+    const char* line = std::getenv("OTPWRITER_TEST_ANSWERING_LINE");
+    if (!line || !*line) GTEST_SKIP() << "no COM port with an answering writer on it (OTPWRITER_TEST_ANSWERING_LINE)";
+    const struct {
+        const char* name;
+        bool ask;  // the 8 version bytes are asked for
+        int waitMs;
+    } rows[] = {
+        {"a quiet line", false, 300},
+        {"the version bytes asked", true, 10000},
+    };
+    SystemPortOpener opener;
+    std::unique_ptr<SerialPort> port;
+    ASSERT_EQ(opener.Open(line, port), OpenResult::Ok) << DeviceForPort(line);
+    ASSERT_NE(port->Wake(), nullptr);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        port->DiscardInput();
+        if (row.ask)
+            for (const uint8_t b : {0x57, 0x01, 0x00, 0x04, 0x08, 0x00, 0x00, 0x00}) port->WriteByte(b);
+        RealPacer pacer;
+        const int64_t start = pacer.NowMs();
+        const bool woke = pacer.SleepUntilArrival(start + row.waitMs, port->Wake());
+        const int64_t took = pacer.NowMs() - start;
+        EXPECT_EQ(woke, row.ask);
+        if (!row.ask) {
+            EXPECT_GE(took, row.waitMs - 1);
+            EXPECT_TRUE(port->TakeArrived().empty());
+            continue;
+        }
+        EXPECT_LT(took, row.waitMs / 2);
+        // The rest of the answer is on the line within its line time.
+        std::vector<uint8_t> got;
+        for (int i = 0; i < 100 && got.size() < 8; ++i) {
+            const std::vector<uint8_t> more = port->TakeArrived();
+            got.insert(got.end(), more.begin(), more.end());
+            Sleep(10);
+        }
+        EXPECT_EQ(got.size(), 8u);
+    }
 }
