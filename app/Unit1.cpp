@@ -67,6 +67,7 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
     for (QComboBox* box : {ui_->ComboBox1, ui_->ComboBox3, ui_->ComboBox4, ui_->ComboBox5}) pickOnly_.Guard(*box);
     ApplyFonts();
     BuildProductionBar();
+    BuildProductionKey();
     BuildHelpMenu();
     BuildOptionsMenu();
     FitToControls();

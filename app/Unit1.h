@@ -45,6 +45,9 @@ namespace Ui {
 class TForm1;
 }
 
+// The key that starts Auto on a production line (a foot switch sends it).
+inline constexpr Qt::Key kProductionKey = Qt::Key_F5;
+
 class TForm1 : public QMainWindow, public otp::MainView {
     Q_OBJECT
 public:
@@ -193,6 +196,8 @@ private:
     // The Options menu, before the "?" menu: "Fast waits".
     void BuildOptionsMenu();
     void RunChipOperation(const char* chip, const otp::WindowOperation& operation);
+    // F5, the production key: Auto, as a click on it.
+    void BuildProductionKey();
 
     std::unique_ptr<Ui::TForm1> ui_;
     otp::InputGuard guard_;

@@ -27,6 +27,7 @@ void TForm1::ShowAbout() {
     QStringList lines = {
         otp::ProgramName() + QLatin1Char(' ') + otp::ProgramVersion(),
         QStringLiteral("The host program of the OTP IC writer."),
+        QStringLiteral("F5 (or a foot switch that sends it) starts Auto."),
         QString(),
     };
     if (!built.isEmpty()) lines << QStringLiteral("Built: ") + built;

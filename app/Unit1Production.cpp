@@ -2,10 +2,15 @@
 // verdict and the counts, the production log, and demo mode's Next chip.
 #include "app/Unit1.h"
 
+#include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+
+#include "ui_unit1.h"
 
 #include "app/Latin1Text.h"
 #include "app/ProductionBar.h"
@@ -23,6 +28,22 @@ void TForm1::BuildProductionBar() {
         recorder_.tally().Reset();
         bar_->ShowCounts(recorder_.tally());
     });
+}
+
+void TForm1::BuildProductionKey() {
+    // A foot switch is a USB keyboard that sends a key: F5 starts Auto as a
+    // click on it does, only while it can be clicked.
+    auto* key = new QAction(this);
+    key->setObjectName(QStringLiteral("ProductionKey"));
+    key->setShortcut(QKeySequence(kProductionKey));
+    key->setShortcutContext(Qt::WindowShortcut);
+    // A key held down starts one chip, not one for each repeat of it.
+    key->setAutoRepeat(false);
+    addAction(key);
+    connect(key, &QAction::triggered, this, [this] {
+        if (ui_->Button1->isEnabled()) Button1Click();
+    });
+    ui_->Button1->setToolTip(QStringLiteral("Blank check, then program and verify the chip (F5)"));
 }
 
 void TForm1::RunChipOperation(const char* chip, const otp::WindowOperation& operation) {

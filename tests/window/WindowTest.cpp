@@ -985,6 +985,54 @@ TEST_F(WindowTest, ButtonsRunTheirHandlersWhenClicked) {
     EXPECT_FALSE(Find<QPushButton>("Button5")->text() == "Read");  // Read is Button6
 }
 
+// F5, the production key (a foot switch sends it), starts Auto as a click
+// does: once per press, never from a key held down, never while a handler
+// runs, and not while Auto cannot be clicked.
+TEST_F(WindowTest, TheProductionKeyStartsAutoOncePerPress) {
+    ShowForm();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QWidget* focus = Find<QPushButton>("Button4");
+    focus->setFocus();
+    const auto press = [&](bool repeat) {
+        QTest::simulateEvent(focus, true, kProductionKey, Qt::NoModifier, QString(), repeat);
+        QTest::simulateEvent(focus, false, kProductionKey, Qt::NoModifier, QString(), repeat);
+        QCoreApplication::processEvents();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        size_t autos;  // Button1Click runs after it
+    } rows[] = {
+        {"a press starts Auto", [&] { press(false); }, 1},
+        {"a key held down repeats, and starts nothing more", [&] { for (int i = 0; i < 5; ++i) press(true); }, 1},
+        {"a press during a handler starts nothing, then or later",
+         [&] {
+             form->handlerObserver = [&](const std::string& name) {
+                 handlersRun.push_back(name);
+                 if (name == "Button2Click") press(false);
+             };
+             QTest::mouseClick(Find<QPushButton>("Button2"), Qt::LeftButton);
+             QCoreApplication::processEvents();
+         },
+         1},
+        {"a press while Auto is disabled starts nothing",
+         [&] {
+             form->SetEnabled(Control::Button1, false);
+             press(false);
+             form->SetEnabled(Control::Button1, true);
+         },
+         1},
+        {"the next press starts the next chip", [&] { press(false); }, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.act();
+        EXPECT_EQ(static_cast<size_t>(std::count(handlersRun.begin(), handlersRun.end(), "Button1Click")), row.autos);
+    }
+    EXPECT_NE(Find<QPushButton>("Button1")->toolTip().indexOf(QStringLiteral("(F5)")), -1);
+}
+
 TEST_F(WindowTest, MenuEntriesRunTheirHandlersFromTheBarAndTheSubMenu) {
     ShowForm();
     QMenuBar* bar = form->menuBar();
