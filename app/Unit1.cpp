@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "operations/Startup.h"
+#include "app/MenuBarFit.h"
 #include "ui_unit1.h"
 
 namespace {
@@ -129,6 +130,7 @@ void TForm1::FitToControls() {
     // The window's own smallest size follows from its layout: the client
     // area's, the menu bar's and the status bar's, which grows when the bar
     // shows more.
+    otp::FitMenuBarEntries(*ui_->MainMenu1, designClient_.width());
     resize(designClient_.width(), designClient_.height() + ui_->MainMenu1->sizeHint().height() +
                                       statusBar()->sizeHint().height());
 }

@@ -563,6 +563,31 @@ TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
     EXPECT_EQ(help[0]->text(), "About");
 }
 
+// Every menu is in sight at the designed size, with the Demo menu too: the
+// menu bar's ">>" button hid "?" (About) with the default faces of Linux.
+TEST_F(WindowTest, EveryMenuIsInSightAtTheDesignedSize) {
+    for (const bool demo : {false, true}) {
+        SCOPED_TRACE(demo ? "with the Demo menu" : "as built");
+        MakeForm(kIni);
+        if (demo) form->EnableDemo([] {});
+        ShowForm();
+        QMenuBar* bar = form->menuBar();
+        EXPECT_EQ(form->width(), form->minimumSizeHint().width());
+        QStringList seen;
+        for (QAction* a : bar->actions()) {
+            if (!a->isVisible()) continue;
+            const QRect place = bar->actionGeometry(a);
+            EXPECT_FALSE(place.isEmpty()) << a->text().toStdString();
+            EXPECT_TRUE(bar->rect().contains(place)) << a->text().toStdString();
+            seen << a->text();
+        }
+        EXPECT_EQ(seen.last(), QStringLiteral("?"));
+        EXPECT_EQ(seen.contains(QStringLiteral("Demo")), demo);
+        const QWidget* more = bar->findChild<QWidget*>(QStringLiteral("qt_menubar_ext_button"));
+        EXPECT_TRUE(more == nullptr || !more->isVisible());
+    }
+}
+
 TEST_F(WindowTest, WindowFitsItsControlsBelowTheMenuBarAndOpensCentred) {
     ShowForm();
     EXPECT_EQ(Client()->size(), QSize(612, 517));
@@ -958,10 +983,11 @@ TEST_F(WindowTest, EveryListedHandlerRunsOnItsControlsSignalAndIsNamedAfterIt) {
     QStringList controls;
     for (QPushButton* button : Client()->findChildren<QPushButton*>()) controls << button->objectName();
     for (QComboBox* box : Client()->findChildren<QComboBox*>()) controls << box->objectName();
-    // The "?" menu's About and the Options menu's entries are the window's
-    // own, outside the list of operations.
+    // The "?" menu's About, the Options menu's entries and the production key
+    // (Auto's click by another way) are the window's own, outside the list
+    // of operations.
     QList<QAction*> own = Find<QMenu>("HelpMenu")->actions();
-    own << Find<QMenu>("OptionsMenu")->actions();
+    own << Find<QMenu>("OptionsMenu")->actions() << Find<QAction>("ProductionKey");
     for (QAction* action : form->findChildren<QAction*>())
         if (!action->objectName().isEmpty() && action->menu() == nullptr && !own.contains(action))
             controls << action->objectName();
