@@ -69,6 +69,7 @@ bool InputGuard::eventFilter(QObject* watched, QEvent* event) {
             if (event->type() == QEvent::Close) {
                 if (closePasses_ > 0) return false;
                 event->ignore();  // an accepted close would still close the window
+                closeAsked_ = true;
             }
             return true;
         }

@@ -59,6 +59,14 @@ public:
         InputGuard& guard_;
     };
 
+    // Whether the window was asked to close while guarded (the close box):
+    // the close it dropped is owed once the guard is down. Asking forgets it.
+    bool TakeCloseAsked() {
+        const bool asked = closeAsked_;
+        closeAsked_ = false;
+        return asked;
+    }
+
     // Mouse, key, wheel, touch, tablet, shortcut, context-menu, drop and
     // close events: what the guard drops.
     static bool IsInputEvent(const QEvent& event);
@@ -70,6 +78,7 @@ private:
     QObject* window_;
     int depth_ = 0;
     int closePasses_ = 0;
+    bool closeAsked_ = false;
     std::vector<QObject*> passes_;
 };
 

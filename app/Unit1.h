@@ -86,6 +86,9 @@ public:
     otp::Pacer& pacer() { return *pacer_; }
     // True while a handler (or the start-up) runs.
     bool Busy() const { return running_; }
+    // Closes the window now, or when the handler under way has ended (and
+    // the chip it worked on is recorded).
+    void CloseWhenIdle();
 
     // Runs one handler to its end. The window takes no operator input
     // meanwhile, yet keeps painting: what the handler changes is shown at
@@ -212,6 +215,8 @@ private:
     ProductionBar* bar_ = nullptr;
     std::unique_ptr<otp::Session> session_;
     bool running_ = false;
+    // A close asked for while a handler ran, owed when it ends.
+    bool closeOwed_ = false;
     bool centred_ = false;
     // The client area, the panes and the progress panel as unit1.ui lays
     // them out: the window's smallest size and where the panes grow from.

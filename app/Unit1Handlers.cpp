@@ -92,4 +92,18 @@ void TForm1::RunBusy(const std::function<void()>& body) {
         running_ = false;
     }
     if (failure) ShowFailure(*failure);
+    // A close that came meanwhile (the close box, a signal, the session's
+    // end) was held off; the handler's work is done and recorded now.
+    if (guard_.TakeCloseAsked() || closeOwed_) {
+        closeOwed_ = false;
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    }
+}
+
+void TForm1::CloseWhenIdle() {
+    if (running_) {
+        closeOwed_ = true;
+        return;
+    }
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/EndRequests.h"
 #include "app/ParentConsole.h"
 #include "app/ProgramInfo.h"
 #include "app/Unit1.h"
@@ -104,7 +105,11 @@ int main(int argc, char** argv) {
     otp::SystemPortOpener realOpener;
     otp::PortOpener& opener = demoOpener ? *demoOpener : static_cast<otp::PortOpener&>(realOpener);
 
+    // From here on a signal (or the session's end) closes the window between
+    // operations, never in the middle of one.
+    otp::EndRequests ends(std::cerr);
     TForm1 form(opener, otp::CurrentDirectory());
+    ends.Attach(form);
     if (demoOpener) {
         form.EnableDemo([&demoOpener] { otp::emu::PutInSocket(demoOpener->Writer(), otp::emu::IcKind::Blank); });
     }

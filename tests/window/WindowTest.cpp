@@ -45,11 +45,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -61,6 +63,7 @@
 #include "app/FileDialogFilter.h"
 #include "app/HandlerList.h"
 #include "app/Handlers.h"
+#include "app/EndRequests.h"
 #include "app/Unit1.h"
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
@@ -1185,7 +1188,6 @@ TEST_F(WindowTest, TypingAnOptionsNameIntoTheLockSelectorRunsItsHandler) {
 TEST_F(WindowTest, WhileAHandlerRunsTheWindowTakesNoInputButDialogsDo) {
     ShowForm();
     QPushButton* program = Find<QPushButton>("Button3");
-    bool closedDuringHandler = true;
     bool nestedRan = false;
     std::optional<std::string> chosen = "not asked";
     form->handlerObserver = [&](const std::string& name) {
@@ -1195,7 +1197,6 @@ TEST_F(WindowTest, WhileAHandlerRunsTheWindowTakesNoInputButDialogsDo) {
         PostClick(program);
         PostKey(Find<QComboBox>("ComboBox1"), Qt::Key_Down);
         PostKey(form->menuBar(), Qt::Key_Alt);
-        closedDuringHandler = form->windowHandle()->close();
         form->RunHandler("Nested", [&] { nestedRan = true; });
         form->pacer().Sleep(30);  // the window paints and sees the input meanwhile
         // Boxes and dialogs the handler raises are answered as usual, also
@@ -1212,7 +1213,6 @@ TEST_F(WindowTest, WhileAHandlerRunsTheWindowTakesNoInputButDialogsDo) {
 
     EXPECT_EQ(handlersRun, Strings({"Button2Click"}));
     EXPECT_FALSE(nestedRan);
-    EXPECT_FALSE(closedDuringHandler);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->GetSelection(Control::ComboBox1), 0);
     ASSERT_EQ(op.seen.size(), 3u);
@@ -1226,6 +1226,69 @@ TEST_F(WindowTest, WhileAHandlerRunsTheWindowTakesNoInputButDialogsDo) {
     PostClick(program);
     QCoreApplication::processEvents();
     EXPECT_EQ(handlersRun, Strings({"Button2Click", "Button3Click"}));
+}
+
+// The window ends only between operations: the close box, SIGTERM, SIGINT
+// or SIGHUP during Auto let it finish and write its row, then the window
+// closes; each signal is answered, a second one too; while idle it closes
+// at once.
+TEST_F(WindowTest, TheWindowEndsOnlyOnceTheOperationUnderWayIsRecorded) {
+#ifdef _WIN32
+    GTEST_SKIP() << "signals are POSIX's; the end of a Windows session is the session manager's";
+#else
+    const std::string busy = ": the window closes once the operation under way has ended and is recorded";
+    const struct {
+        const char* name;
+        std::function<void()> during;  // inside Auto
+        std::vector<std::string> said;
+    } rows[] = {
+        {"the close box", [&] { EXPECT_FALSE(form->windowHandle()->close()); }, {}},
+        {"SIGTERM", [] { raise(SIGTERM); }, {"otpwriter: SIGTERM" + busy}},
+        {"SIGINT twice", [] { raise(SIGINT); raise(SIGINT); },
+         {"otpwriter: SIGINT" + busy, "otpwriter: SIGINT" + busy + " (already asked)"}},
+        {"SIGHUP while idle", nullptr, {"otpwriter: SIGHUP: the window closes now"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        otp::VirtualPacer clock;
+        auto demo = otp::emu::MakeDemoOpener(clock);
+        std::ostringstream said;
+        form.reset();
+        otp::EndRequests ends(said);
+        form = std::make_unique<TForm1>(*demo, OTP_SOURCE_DIR "/examples", nullptr, &clock);
+        ends.Attach(*form);
+        const std::string log = dir->filePath("run.csv").toStdString();
+        std::remove(log.c_str());
+        form->UseProductionLog(log);
+        ShowForm();
+        bool closedDuring = false;
+        form->handlerObserver = [&](const std::string& name) {
+            if (name != "Button1Click" || !row.during) return;
+            row.during();
+            // What the window's pump does while an operation waits.
+            QCoreApplication::processEvents();
+            closedDuring = !form->isVisible();
+        };
+        if (row.during) {
+            QTest::mouseClick(Find<QPushButton>("Button1"), Qt::LeftButton);
+        } else {
+            raise(SIGHUP);
+        }
+        QTest::qWait(50);
+        EXPECT_FALSE(closedDuring);
+        EXPECT_FALSE(form->isVisible());
+        Strings lines;
+        for (const QString& line : QString::fromStdString(said.str()).split('\n', Qt::SkipEmptyParts))
+            lines.push_back(line.toStdString());
+        EXPECT_EQ(lines, row.said);
+        QFile file(QString::fromStdString(log));
+        const QStringList rowsWritten = file.open(QIODevice::ReadOnly)
+                                            ? QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                                            : QStringList();
+        EXPECT_EQ(rowsWritten.size(), row.during ? 2 : 1) << rowsWritten.join('|').toStdString();
+        if (row.during) EXPECT_TRUE(rowsWritten.back().contains(QStringLiteral(",auto,RX4400,")));
+    }
+#endif
 }
 
 // The image download's stream: a byte, a 1 ms pause, a progress step, over
