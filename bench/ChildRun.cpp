@@ -71,6 +71,7 @@ ChildUsage WaitChild(pid_t pid) {
     usage.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     usage.cpuMs = Ms(ru.ru_utime) + Ms(ru.ru_stime);
     usage.peakRssKb = ru.ru_maxrss;
+    usage.sleeps = ru.ru_nvcsw;
     return usage;
 }
 

@@ -21,6 +21,7 @@ struct ChildUsage {
     double wallMs = 0;
     double cpuMs = 0;  // user + system
     long peakRssKb = 0;
+    long sleeps = 0;  // voluntary context switches: how often it went to sleep
 };
 
 // Starts the child with its standard input on `stdinFd`, output on

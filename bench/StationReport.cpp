@@ -29,17 +29,18 @@ double TimedCpuPercent(const StationRun& r) { return r.timedMs > 0 ? 100.0 * r.t
 
 void PrintStationTable(std::ostream& out, const std::vector<StationRun>& runs) {
     std::vector<std::vector<std::string>> cells = {{"writers", "waits", "chips", "round", "chips/h", "/(N x one)",
-                                                    "CPU/wall (run)", "CPU (rounds)", "peak RSS", "emulators", ""}};
+                                                    "CPU/wall (run)", "CPU (rounds)", "sleeps/s", "peak RSS", "emulators", ""}};
     for (const StationRun& r : runs) {
         const std::string writers = std::to_string(r.writers);
         if (!r.measured) {
-            cells.push_back({writers, Waits(r), "-", "-", "-", "-", "-", "-", "-", "-", r.note});
+            cells.push_back({writers, Waits(r), "-", "-", "-", "-", "-", "-", "-", "-", "-", r.note});
             continue;
         }
         const double scale = Scale(runs, r);
         cells.push_back({writers, Waits(r), std::to_string(r.chipsPassed), Format("%.0f ms", r.timedMs / r.timedRounds),
                          Format("%.0f", r.ChipsPerHour()), scale > 0 ? Format("%.3f", scale) : "-",
                          Format("%.2f %%", RunCpuPercent(r)), Format("%.2f %%", TimedCpuPercent(r)),
+                         Format("%.0f", r.run.wallMs > 0 ? 1000.0 * static_cast<double>(r.run.sleeps) / r.run.wallMs : 0),
                          Format("%.1f MB", static_cast<double>(r.run.peakRssKb) / 1024.0),
                          Format("%.1f %%", r.run.wallMs > 0 ? 100.0 * r.emulatorCpuMs / r.run.wallMs : 0), r.note});
     }
@@ -49,8 +50,9 @@ void PrintStationTable(std::ostream& out, const std::vector<StationRun>& runs) {
            "blank chips put into every emulator before each Enter included. /(N x one): chips/h against N\n"
            "times one writer's in the same mode. CPU/wall (run): user + system of the whole run of\n"
            "otpwriter-cli (start-up and load included, from wait4) as a share of one core over its wall;\n"
-           "CPU (rounds): its CPU over the timed rounds alone (/proc, 10 ms ticks). peak RSS: of the whole\n"
-           "run. emulators: the writer-emulators' CPU together, as a share of one core over that wall.\n";
+           "CPU (rounds): its CPU over the timed rounds alone (/proc, 10 ms ticks). sleeps/s: its voluntary\n"
+           "context switches (all threads) per second of the whole run. peak RSS: of the whole run.\n"
+           "emulators: the writer-emulators' CPU together, as a share of one core over that wall.\n";
 }
 
 void PrintStationTargets(std::ostream& out, const std::vector<StationRun>& runs) {
