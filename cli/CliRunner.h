@@ -11,16 +11,9 @@
 
 #include "link/Pacer.h"
 #include "link/SerialPort.h"
+#include "station/StationWriter.h"
 
 namespace otp {
-
-// What a station's writer is reached through.
-struct WriterLine {
-    std::unique_ptr<PortOpener> opener;
-    std::unique_ptr<Pacer> pacer;
-    // Puts a fresh blank chip into its socket; empty when the operator does it.
-    std::function<void()> freshChip;
-};
 
 struct CliEnvironment {
     std::ostream& out;

@@ -9,7 +9,6 @@
 #include "cli/StationView.h"
 #include "config/PathLookup.h"
 #include "emulatedport/EmulatedPort.h"
-#include "emulator/IcAccess.h"
 #include "link/SystemSerialPort.h"
 #include "station/Station.h"
 #include "view/TracingView.h"
@@ -35,27 +34,6 @@ struct Seat {
         if (firstFailure.empty()) firstFailure = text;
     }
 };
-
-// Emulated writers apart hand out rolling codes from apart, as writers that
-// left their factory one by one would.
-constexpr uint16_t kDemoRollingSpread = 0x2000;
-
-WriterLine LineFor(const std::string& port, bool demo, size_t index) {
-    WriterLine line;
-    line.pacer = std::make_unique<RealPacer>();
-    if (!demo) {
-        line.opener = std::make_unique<SystemPortOpener>(true);
-        return line;
-    }
-    std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(*line.pacer);
-    emu::WriterEmulator& writer = opener->Writer();
-    writer.Socket().SetNextRollingCode(
-        static_cast<uint16_t>(writer.Socket().NextRollingCode() + index * kDemoRollingSpread));
-    line.freshChip = [&writer] { emu::PutInSocket(writer, emu::IcKind::Blank); };
-    line.opener = std::move(opener);
-    (void)port;
-    return line;
-}
 
 // What goes wrong for the run as a whole, noted from any writer's thread.
 struct Trouble {
@@ -104,7 +82,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
     std::vector<Seat> seats(o.writers.size());
     for (size_t i = 0; i < o.writers.size(); ++i) {
         const std::string& port = o.writers[i];
-        WriterLine line = env.writerLine ? env.writerLine(port) : LineFor(port, o.demo, i);
+        WriterLine line = env.writerLine ? env.writerLine(port) : o.demo ? emu::MakeDemoLine(i) : SystemWriterLine();
         WriterParts parts;
         parts.port = port;
         parts.opener = std::move(line.opener);

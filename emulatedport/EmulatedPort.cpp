@@ -69,4 +69,16 @@ std::unique_ptr<EmulatedPortOpener> MakeDemoOpener(const Pacer& pacer) {
     return std::make_unique<EmulatedPortOpener>(MakeDemoWriter(), pacer);
 }
 
+WriterLine MakeDemoLine(size_t index) {
+    constexpr uint16_t kRollingSpread = 0x2000;
+    WriterLine line;
+    line.pacer = std::make_unique<RealPacer>();
+    std::shared_ptr<WriterEmulator> writer = MakeDemoWriter();
+    IcSocket& socket = writer->Socket();
+    socket.SetNextRollingCode(static_cast<uint16_t>(socket.NextRollingCode() + index * kRollingSpread));
+    line.opener = std::make_unique<EmulatedPortOpener>(writer, *line.pacer);
+    line.freshChip = [writer] { PutInSocket(*writer, IcKind::Blank); };
+    return line;
+}
+
 }  // namespace otp::emu

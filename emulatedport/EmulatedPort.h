@@ -12,6 +12,7 @@
 #include "emulator/WriterEmulator.h"
 #include "link/Pacer.h"
 #include "link/SerialPort.h"
+#include "link/WriterLine.h"
 
 namespace otp::emu {
 
@@ -72,5 +73,9 @@ private:
 std::shared_ptr<WriterEmulator> MakeDemoWriter();
 // An opener on a fresh demo writer, stamped with `pacer`'s clock.
 std::unique_ptr<EmulatedPortOpener> MakeDemoOpener(const Pacer& pacer);
+// The `index`th emulated writer of a station, in real time, with a fresh
+// blank chip at every call of its freshChip. The writers' rolling-code
+// counters start apart, as writers set up one by one would.
+WriterLine MakeDemoLine(size_t index);
 
 }  // namespace otp::emu

@@ -9,6 +9,10 @@
 #include "link/PosixSerialPort.h"
 #endif
 
+#include <memory>
+
+#include "link/WriterLine.h"
+
 namespace otp {
 
 #ifdef _WIN32
@@ -16,5 +20,13 @@ using SystemPortOpener = WindowsPortOpener;
 #else
 using SystemPortOpener = PosixPortOpener;
 #endif
+
+// A writer of a station on a serial port of this system (COM1 to COM256), in real time.
+inline WriterLine SystemWriterLine() {
+    WriterLine line;
+    line.opener = std::make_unique<SystemPortOpener>(true);
+    line.pacer = std::make_unique<RealPacer>();
+    return line;
+}
 
 }  // namespace otp

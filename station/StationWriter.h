@@ -10,6 +10,7 @@
 
 #include "link/Pacer.h"
 #include "link/SerialPort.h"
+#include "link/WriterLine.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
 #include "production/ChipLedger.h"
