@@ -6,7 +6,7 @@
 
 #include <csignal>
 
-#include "app/Unit1.h"
+#include <QWidget>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -81,28 +81,30 @@ void EndRequests::TakeSignals() {
 #endif
 }
 
-void EndRequests::Attach(TForm1& form) {
-    form_ = &form;
-    if (asked_) form.CloseWhenIdle();
+void EndRequests::Attach(std::function<bool()> busy, std::function<void()> closeWhenIdle, QWidget* window) {
+    busy_ = std::move(busy);
+    closeWhenIdle_ = std::move(closeWhenIdle);
+    window_ = window;
+    if (asked_) closeWhenIdle_();
 }
 
 void EndRequests::Ask(const char* what) {
     const bool again = asked_;
     asked_ = true;
-    const bool busy = form_ == nullptr || form_->Busy();
+    const bool busy = !busy_ || busy_();
     err_ << "otpwriter: " << what << ": the window closes "
          << (busy ? "once the operation under way has ended and is recorded" : "now") << (again ? " (already asked)" : "")
          << std::endl;
-    if (form_ != nullptr) form_->CloseWhenIdle();
+    if (closeWhenIdle_) closeWhenIdle_();
 }
 
 #if QT_CONFIG(sessionmanager)
 void EndRequests::SessionEnds(QSessionManager& manager) {
-    if (form_ == nullptr || !form_->Busy()) return;
+    if (!busy_ || !busy_()) return;
     // The session waits for the chip under way: Windows shows why, and the
     // window closes, freeing it, once the chip's record is written.
 #ifdef _WIN32
-    ShutdownBlockReasonCreate(reinterpret_cast<HWND>(form_->winId()),
+    ShutdownBlockReasonCreate(reinterpret_cast<HWND>(window_->winId()),
                               L"A chip is being worked on; the window closes once its record is written.");
 #endif
     manager.cancel();

@@ -8,11 +8,12 @@
 #include <QObject>
 #include <QtGui/qtguiglobal.h>
 
+#include <functional>
 #include <ostream>
 
 class QSessionManager;
 class QSocketNotifier;
-class TForm1;
+class QWidget;
 
 namespace otp {
 
@@ -24,8 +25,9 @@ public:
     EndRequests(const EndRequests&) = delete;
     EndRequests& operator=(const EndRequests&) = delete;
 
-    // The window to end; an end asked for before it was given is passed on now.
-    void Attach(TForm1& form);
+    // The window to end: whether it is at work, and how it closes once it
+    // is not. An end asked for before it was given is passed on now.
+    void Attach(std::function<bool()> busy, std::function<void()> closeWhenIdle, QWidget* window);
     // An end asked for by `what` ("SIGTERM", "the end of the session").
     void Ask(const char* what);
 
@@ -36,7 +38,9 @@ private:
 #endif
 
     std::ostream& err_;
-    TForm1* form_ = nullptr;
+    std::function<bool()> busy_;
+    std::function<void()> closeWhenIdle_;
+    QWidget* window_ = nullptr;
     bool asked_ = false;
     QSocketNotifier* notifier_ = nullptr;
 };

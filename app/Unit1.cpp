@@ -53,7 +53,7 @@ QFont DumpFont(const QPlainTextEdit& pane, int largest) {
 
 }  // namespace
 
-TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent, otp::Pacer* pacer)
+TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent, otp::Pacer* pacer, std::string port)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TForm1>()),
       guard_(*this),
@@ -79,7 +79,7 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
     session_ = std::make_unique<otp::Session>(watch_, *pacer_, opener, std::move(workingDir));
 
     // The start-up runs inside the window's creation, before it is shown.
-    RunBusy([this] { otp::RunStartup(session_->ctx()); });
+    RunBusy([this, &port] { otp::RunStartup(session_->ctx(), otp::StartupPlan{nullptr, port}); });
 }
 
 TForm1::~TForm1() = default;

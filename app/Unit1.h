@@ -54,8 +54,9 @@ public:
     // Builds the window and runs the start-up (Writer.ini in workingDir, the
     // connection check through `opener`) before it is first shown. Pauses go
     // through `pacer` when given, else through the window's own pacer.
+    // `port`, when given (--writers with one port), replaces Writer.ini's.
     TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent = nullptr,
-           otp::Pacer* pacer = nullptr);
+           otp::Pacer* pacer = nullptr, std::string port = {});
     ~TForm1() override;
 
     otp::Session& session() { return *session_; }

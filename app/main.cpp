@@ -10,13 +10,16 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/EndRequests.h"
 #include "app/ParentConsole.h"
 #include "app/ProgramInfo.h"
+#include "app/StationWindow.h"
 #include "app/Unit1.h"
 #include "config/PathLookup.h"
 #include "config/StandardStreams.h"
+#include "config/WriterIni.h"
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "link/SystemSerialPort.h"
@@ -25,7 +28,7 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: otpwriter [--demo] [--log FILE] [--dir DIR] [FILE.rom]\n"
+    "Usage: otpwriter [--demo] [--log FILE] [--dir DIR] [--writers PORTS] [FILE.rom]\n"
     "The OTP writer's main window. Writer.ini is read from the working directory:\n"
     "DIR when given, else the folder of FILE.rom when given, else the current one.\n"
     "FILE.rom is loaded as Load ROM File would, once the window is up.\n"
@@ -36,10 +39,21 @@ const char* const kUsage =
     "            append one CSV line per operation on a chip (Auto, Blank Check,\n"
     "            Program, Verify, Read, Copy, Testcode > Write) to FILE; without\n"
     "            it, the PRODUCTION_LOG of Writer.ini, if any\n"
+    "  --writers PORTS\n"
+    "            drive these writers (COM1 to COM256, separated by commas) instead\n"
+    "            of Writer.ini's RS232_PORT. With more than one, the station window\n"
+    "            opens: a tile a writer, Load ROM File loads every writer, F5 (or\n"
+    "            Start all) starts Auto in every socket at once, a click on a tile\n"
+    "            or its key 1-8 one socket; with --demo each port is an emulated\n"
+    "            writer\n"
     "  --help    show this help\n"
     "  --version show the program's version\n"
     "\n"
-    "Ports: Writer.ini names COM1 to COM4. COMn opens the device named by the\n"
+    "F5 starts Auto, as a click on it does (a foot switch can send it).\n"
+    "A close, SIGINT, SIGTERM or SIGHUP, or the end of the session, lets the\n"
+    "operation under way finish and write its row before the window ends.\n"
+    "\n"
+    "Ports: Writer.ini names COM1 to COM4, --writers COM1 to COM256. COMn opens the device named by the\n"
     "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1> on\n"
     "Linux (COM1 is /dev/ttyS0) and \\\\.\\COMn on Windows.\n";
 
@@ -74,10 +88,18 @@ int main(int argc, char** argv) {
     std::string log;
     QString dir;
     QString romFile;
+    std::vector<std::string> writers;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--demo") {
             demo = true;
+        } else if (arg == "--writers" && i + 1 < argc) {
+            const std::string complaint = otp::ParseStationPorts(argv[++i], writers);
+            if (!complaint.empty()) {
+                otp::ReachParentConsole();
+                std::cerr << "otpwriter: " << complaint << "\nTry 'otpwriter --help'.\n";
+                return 2;
+            }
         } else if (arg == "--log" && i + 1 < argc && argv[i + 1][0] != '\0') {
             log = argv[++i];
         } else if (arg == "--dir" && i + 1 < argc && argv[i + 1][0] != '\0') {
@@ -97,25 +119,37 @@ int main(int argc, char** argv) {
         std::cerr << "otpwriter: cannot change into " << QFile::encodeName(dir).toStdString() << "\n";
         return 2;
     }
+    // From here on a signal (or the session's end) closes the window between
+    // operations, never in the middle of one.
+    otp::EndRequests ends(std::cerr);
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, otp::ProgramName(), otp::ProgramName());
+    if (writers.size() > 1) {
+        const auto line = [demo](const std::string&, size_t index) {
+            return demo ? otp::emu::MakeDemoLine(index) : otp::SystemWriterLine();
+        };
+        StationWindow station(writers, line, otp::CurrentDirectory(), log, demo);
+        ends.Attach([&station] { return station.Busy(); }, [&station] { station.CloseWhenIdle(); }, &station);
+        station.show();
+        if (!romFile.isEmpty())
+            QMetaObject::invokeMethod(&station, [&station, romFile] { station.LoadFile(romFile); }, Qt::QueuedConnection);
+        return app.exec();
+    }
     // The emulated writer stamps its answers with a steady clock, the same
     // time base the window's pauses run on.
     otp::RealPacer demoClock;
     std::unique_ptr<otp::emu::EmulatedPortOpener> demoOpener;
     if (demo) demoOpener = otp::emu::MakeDemoOpener(demoClock);
-    otp::SystemPortOpener realOpener;
+    // A port named with --writers may be any of COM1 to COM256.
+    otp::SystemPortOpener realOpener(!writers.empty());
     otp::PortOpener& opener = demoOpener ? *demoOpener : static_cast<otp::PortOpener&>(realOpener);
 
-    // From here on a signal (or the session's end) closes the window between
-    // operations, never in the middle of one.
-    otp::EndRequests ends(std::cerr);
-    TForm1 form(opener, otp::CurrentDirectory());
-    ends.Attach(form);
+    TForm1 form(opener, otp::CurrentDirectory(), nullptr, nullptr, writers.empty() ? std::string() : writers[0]);
+    ends.Attach([&form] { return form.Busy(); }, [&form] { form.CloseWhenIdle(); }, &form);
     if (demoOpener) {
         form.EnableDemo([&demoOpener] { otp::emu::PutInSocket(demoOpener->Writer(), otp::emu::IcKind::Blank); });
     }
     form.UseProductionLog(log);
     // The file dialogs' folder outlives the run: ~/.config/otpwriter/otpwriter.ini.
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, otp::ProgramName(), otp::ProgramName());
     form.RememberFoldersIn(settings);
     form.RememberWaitsIn(settings);
     form.show();  // centred on the screen the first time it is shown

@@ -34,7 +34,7 @@ std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
             ++i;
         } else if (a == "--writers") {
             if (i + 1 >= args.size()) return "--writers needs PORTS, e.g. COM1,COM2";
-            const std::string complaint = ParseWriterPorts(args[++i], o.writers);
+            const std::string complaint = ParseStationPorts(args[++i], o.writers);
             if (!complaint.empty()) return complaint;
         } else if (a.rfind("-", 0) == 0) return "unknown option '" + a + "'";
         else if (a == "loop") {
@@ -60,22 +60,6 @@ std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
                 if (std::string(step.def->name) == "save")
                     return "'save' works with one writer: name one with --writers, or none";
     return {};
-}
-
-std::string ParseWriterPorts(const std::string& list, std::vector<std::string>& ports) {
-    ports.clear();
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = list.find(',', start);
-        const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (!IsStationPortName(name))
-            return "--writers takes ports " + std::string(kStationPorts) + " separated by commas, not '" + name + "'";
-        for (const std::string& known : ports)
-            if (known == name) return "--writers names " + name + " twice";
-        ports.push_back(name);
-        if (comma == std::string::npos) return {};
-        start = comma + 1;
-    }
 }
 
 }  // namespace otp

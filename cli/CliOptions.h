@@ -29,8 +29,4 @@ struct CliOptions {
 // Empty when the arguments are good, else the complaint.
 std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o);
 
-// Empty when `list` names ports for --writers (COM1..COM256, comma-separated,
-// each once), which go to `ports`; else the complaint.
-std::string ParseWriterPorts(const std::string& list, std::vector<std::string>& ports);
-
 }  // namespace otp

@@ -143,6 +143,22 @@ bool IsStationPortName(const std::string& name) {
     return std::stoi(name.substr(3)) <= 256;
 }
 
+std::string ParseStationPorts(const std::string& list, std::vector<std::string>& ports) {
+    ports.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = list.find(',', start);
+        const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!IsStationPortName(name))
+            return "--writers takes ports " + std::string(kStationPorts) + " separated by commas, not '" + name + "'";
+        for (const std::string& known : ports)
+            if (known == name) return "--writers names " + name + " twice";
+        ports.push_back(name);
+        if (comma == std::string::npos) return {};
+        start = comma + 1;
+    }
+}
+
 std::string IniPathFor(const std::string& workingDir) {
     return FindCaseInsensitive(workingDir + "/" + kIniFileName);
 }

@@ -3,6 +3,7 @@
 // the table of IC bodies.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "config/PathLookup.h"
 #include "config/TextLines.h"
@@ -20,6 +21,9 @@ bool IsKnownPortName(const std::string& name);
 // on Windows. Writer.ini's RS232_PORT keeps to the known four.
 inline constexpr const char* kStationPorts = "COM1 to COM256";
 bool IsStationPortName(const std::string& name);
+// Empty when `list` names a station's ports (--writers: COM1..COM256,
+// comma-separated, each once), which go to `ports`; else the complaint.
+std::string ParseStationPorts(const std::string& list, std::vector<std::string>& ports);
 
 // Sets IniPath from the working directory, reads the file and fills the state,
 // ComboBox1, Edit3 and the caption. Returns false when the file cannot be read;

@@ -1256,7 +1256,7 @@ TEST_F(WindowTest, TheWindowEndsOnlyOnceTheOperationUnderWayIsRecorded) {
         form.reset();
         otp::EndRequests ends(said);
         form = std::make_unique<TForm1>(*demo, OTP_SOURCE_DIR "/examples", nullptr, &clock);
-        ends.Attach(*form);
+        ends.Attach([this] { return form->Busy(); }, [this] { form->CloseWhenIdle(); }, form.get());
         const std::string log = dir->filePath("run.csv").toStdString();
         std::remove(log.c_str());
         form->UseProductionLog(log);

@@ -1,0 +1,58 @@
+#pragma once
+// One writer's tile in the station window: its port, firmware version, body
+// and image checksum, a big verdict (PASS green, FAIL red, busy, no writer),
+// a progress bar, its passed/failed/yield and its last failure's finding.
+// A click on it starts Auto on that socket; "Panes" shows the writer's two
+// panes, read-only, so that nothing the operations say is lost.
+#include <QFrame>
+#include <QStringList>
+
+#include "production/ChipRecorder.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+class StationTile : public QFrame {
+    Q_OBJECT
+public:
+    StationTile(const QString& port, int key, QWidget* parent = nullptr);
+
+    void ShowBusy(const QString& what);
+    void ShowReady(const QString& version, const QString& body);
+    void ShowStopped(const QString& why);
+    void ShowResult(const otp::ChipResult& result, const otp::Tally& tally);
+    void ShowProgress(bool shown, int percent);
+    void ShowChecksum(const QString& checksum);
+    void ShowBody(const QString& body);
+    void ShowSaid(const QString& text);
+    // What a step off the chip (Load) ended with: its failure, or nothing.
+    void ShowStepEnd(bool passed, const QString& failure);
+
+    void ClearPane(int pane);
+    void AddLine(int pane, const QString& text);
+    const QStringList& PaneLines(int pane) const { return panes_[pane == 0 ? 0 : 1]; }
+    QString VerdictText() const;
+    QString Finding() const;
+
+signals:
+    void startRequested();
+    void panesRequested();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void SetVerdict(const QString& word, const char* style);
+
+    QLabel* port_;
+    QLabel* version_;
+    QLabel* body_;
+    QLabel* checksum_;
+    QLabel* verdict_;
+    QProgressBar* progress_;
+    QLabel* counts_;
+    QLabel* finding_;
+    QPushButton* panesButton_;
+    QStringList panes_[2];
+};

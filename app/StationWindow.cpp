@@ -1,0 +1,351 @@
+#include "app/StationWindow.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "app/FileDialogFilter.h"
+#include "app/Latin1Text.h"
+#include "app/ProgramInfo.h"
+#include "app/StationTile.h"
+#include "app/TileFeed.h"
+#include "app/Unit1.h"
+#include "config/PathLookup.h"
+#include "operations/ProductionOps.h"
+#include "operations/Startup.h"
+#include "romfile/LoadRomFile.h"
+
+namespace {
+
+// The production log Writer.ini names, from the text read once.
+std::string IniProductionLog(const otp::IniFile& ini, const std::string& workingDir) {
+    if (!ini.lines) return {};
+    auto state = std::make_unique<otp::WriterState>();
+    otp::FormModel scratch;
+    otp::ReadWriterIni(*state, scratch, workingDir, ini);
+    return state->ProductionLogPath;
+}
+
+QString BodyOf(otp::StationWriter& w) { return otp::ToQ(w.form().SelectedText(otp::Control::ComboBox1)); }
+
+QString ChecksumOf(otp::StationWriter& w) {
+    const auto& image = w.ctx().link.verifiedImage;
+    return image ? otp::ToQ(image->checksum) : QStringLiteral("not verified");
+}
+
+}  // namespace
+
+StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMaker& makeLine, std::string workingDir,
+                             const std::string& log, bool demo, QWidget* parent)
+    : QMainWindow(parent), workingDir_(std::move(workingDir)), demo_(demo) {
+    setObjectName(QStringLiteral("StationWindow"));
+    setWindowTitle(QStringLiteral("%1 - station of %2 writers").arg(otp::ToQ(otp::kApplicationTitle)).arg(ports.size()));
+    setWindowIcon(otp::ProgramIcon());
+    dialogFolder_ = QFile::decodeName(QByteArray::fromStdString(workingDir_));
+    ini_ = otp::LoadWriterIni(workingDir_);
+    station_ = std::make_unique<otp::Station>();
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    auto* bar = new QHBoxLayout;
+    auto* load = new QPushButton(QStringLiteral("Load ROM File"), central);
+    load->setObjectName(QStringLiteral("StationLoad"));
+    auto* start = new QPushButton(QStringLiteral("Start all (F5)"), central);
+    start->setObjectName(QStringLiteral("StartAll"));
+    start->setToolTip(QStringLiteral("Auto in every socket at once; a click on a tile, or its key 1-8, starts one"));
+    for (QPushButton* b : {load, start}) b->setFocusPolicy(Qt::NoFocus);
+    totals_ = new QLabel(central);
+    totals_->setObjectName(QStringLiteral("StationTotals"));
+    bar->addWidget(load);
+    bar->addWidget(start);
+    bar->addStretch(1);
+    bar->addWidget(totals_);
+    column->addLayout(bar);
+    auto* grid = new QGridLayout;
+    const int across = ports.size() <= 4 ? 2 : 4;
+    column->addLayout(grid, 1);
+    setCentralWidget(central);
+    connect(load, &QPushButton::clicked, this, [this] { ChooseAndLoad(); });
+    connect(start, &QPushButton::clicked, this, [this] { StartAll(); });
+
+    for (size_t i = 0; i < ports.size(); ++i) {
+        const int key = i < 8 ? static_cast<int>(i) + 1 : 0;
+        auto* tile = new StationTile(otp::ToQ(ports[i]), key, central);
+        grid->addWidget(tile, static_cast<int>(i) / across, static_cast<int>(i) % across);
+        tiles_.push_back(tile);
+        auto feed = std::make_unique<otp::TileFeed>();
+        feed->askLoadDamaged = [this](const std::string& text) { return AskLoadDamagedOnce(text); };
+        connect(feed.get(), &otp::TileFeed::paneCleared, tile, &StationTile::ClearPane);
+        connect(feed.get(), &otp::TileFeed::lineAdded, tile, &StationTile::AddLine);
+        connect(feed.get(), &otp::TileFeed::progressChanged, tile, &StationTile::ShowProgress);
+        connect(feed.get(), &otp::TileFeed::said, tile, &StationTile::ShowSaid);
+        connect(feed.get(), &otp::TileFeed::fieldChanged, tile, [tile](int control, const QString& text) {
+            if (control == static_cast<int>(otp::Control::Edit1)) tile->ShowChecksum(text);
+        });
+        connect(tile, &StationTile::startRequested, this, [this, i] { StartOne(i); });
+        connect(tile, &StationTile::panesRequested, this, [this, i] { ShowPanes(i); });
+        feeds_.push_back(feed.get());
+        otp::WriterLine line = makeLine(ports[i], i);
+        otp::WriterParts parts;
+        parts.port = ports[i];
+        parts.opener = std::move(line.opener);
+        parts.pacer = std::move(line.pacer);
+        parts.freshChip = std::move(line.freshChip);
+        parts.form = std::move(feed);
+        station_->Add(std::move(parts), workingDir_);
+        busy_.push_back(false);
+        stoppedShown_.push_back(false);
+    }
+
+    const std::string logName = !log.empty() ? log : IniProductionLog(ini_, workingDir_);
+    if (!logName.empty()) {
+        const std::string path = otp::IsAbsolutePath(logName) ? logName : workingDir_ + "/" + logName;
+        std::string error;
+        if (!station_->ledger().UseLog(path, error))
+            QMessageBox::critical(this, QStringLiteral("Production log"),
+                                  otp::ToQ(error) + QStringLiteral("\nNo operation on a chip runs until the log can be written."));
+    }
+    UpdateTotals();
+    resize(across * 330, ((static_cast<int>(ports.size()) + across - 1) / across) * 300 + 60);
+
+    // Every writer's start-up at once, Writer.ini read once above.
+    for (size_t i = 0; i < tiles_.size(); ++i) {
+        Run(i, QStringLiteral("start-up"), [this](otp::StationWriter& w) -> std::function<void()> {
+            w.startup = otp::RunStartup(w.ctx(), otp::StartupPlan{&ini_, w.Port()});
+            const std::string why = otp::StartupStopReason(w.startup);
+            if (!why.empty()) w.Stop(why);
+            const QString version = otp::ToQ(w.ctx().state.WriterVersion);
+            const QString body = BodyOf(w);
+            const QString checksum = ChecksumOf(w);
+            const QString failure = otp::ToQ(w.watch().FirstFailure());
+            StationTile* tile = nullptr;
+            for (size_t k = 0; k < tiles_.size(); ++k)
+                if (station_->Writers()[k].get() == &w) tile = tiles_[k];
+            return [tile, why, version, body, checksum, failure] {
+                if (!why.empty()) {
+                    tile->ShowStopped(otp::ToQ(why) + QStringLiteral(": ") + failure);
+                    return;
+                }
+                tile->ShowReady(version, body);
+                tile->ShowChecksum(checksum);
+            };
+        });
+    }
+}
+
+StationWindow::~StationWindow() {
+    closing_ = true;
+    // The writers finish what they do before the tiles they report to go.
+    station_.reset();
+}
+
+void StationWindow::Run(size_t index, const QString& busyWord,
+                        const std::function<std::function<void()>(otp::StationWriter&)>& job) {
+    otp::StationWriter& w = *station_->Writers()[index];
+    if (busy_[index] || w.Stopped()) return;
+    busy_[index] = true;
+    tiles_[index]->ShowBusy(busyWord);
+    w.Post([this, index, &w, job] {
+        std::function<void()> done = job(w);
+        QMetaObject::invokeMethod(
+            this,
+            [this, index, done] {
+                if (done) done();
+                Ended(index);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void StationWindow::Ended(size_t index) {
+    busy_[index] = false;
+    otp::StationWriter& w = *station_->Writers()[index];
+    // A stopped writer's tile says why, once; a chip's FAIL stays in sight.
+    if (w.Stopped() && !stoppedShown_[index]) {
+        stoppedShown_[index] = true;
+        StationTile* tile = tiles_[index];
+        if (tile->VerdictText() == QStringLiteral("FAIL"))
+            tile->ShowSaid(tile->Finding() + QStringLiteral("\nStopped: ") + otp::ToQ(w.StopReason()));
+        else if (tile->VerdictText() != QStringLiteral("no writer"))
+            tile->ShowStopped(otp::ToQ(w.StopReason()));
+        else
+            stoppedShown_[index] = true;
+    }
+    UpdateTotals();
+    if (closeOwed_ && !Busy()) {
+        closeOwed_ = false;
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    }
+}
+
+bool StationWindow::Busy() const {
+    for (bool b : busy_)
+        if (b) return true;
+    return false;
+}
+
+void StationWindow::CloseWhenIdle() {
+    if (Busy()) {
+        closeOwed_ = true;
+        return;
+    }
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+}
+
+void StationWindow::closeEvent(QCloseEvent* event) {
+    // A chip under way is finished and recorded first.
+    if (Busy()) {
+        closeOwed_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void StationWindow::LoadFile(const QString& file) {
+    {
+        const std::lock_guard<std::mutex> lock(askMutex_);
+        loadAnswer_.reset();
+    }
+    const std::string path = otp::FromQ(file);
+    for (size_t i = 0; i < tiles_.size(); ++i) {
+        Run(i, QStringLiteral("load"), [this, path](otp::StationWriter& w) -> std::function<void()> {
+            w.form().openFiles.assign(1, path);
+            w.watch().Begin();
+            w.ctx().findings.Clear();
+            const int64_t received = w.ctx().link.receivedBytes;
+            const otp::Outcome outcome = otp::LoadROMFile1Click(w.ctx());
+            w.form().openFiles.clear();
+            // A writer that gave no sign of life is not asked again.
+            if (otp::VerdictOf(outcome, w.ctx().state.PortFailed, w.ctx().link.receivedBytes != received) ==
+                otp::Verdict::NoWriter)
+                w.Stop("the writer does not answer");
+            const bool passed = outcome == otp::Outcome::Done;
+            const QString failure = passed ? otp::ToQ(w.ctx().findings.Text()) : otp::ToQ(w.watch().FailureWith(w.ctx().findings));
+            const QString body = BodyOf(w);
+            const QString checksum = ChecksumOf(w);
+            StationTile* tile = nullptr;
+            for (size_t k = 0; k < tiles_.size(); ++k)
+                if (station_->Writers()[k].get() == &w) tile = tiles_[k];
+            return [tile, passed, failure, body, checksum] {
+                tile->ShowStepEnd(passed, failure);
+                tile->ShowBody(body);
+                tile->ShowChecksum(checksum);
+            };
+        });
+    }
+}
+
+void StationWindow::ChooseAndLoad() {
+    if (Busy()) return;
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Load ROM File"), dialogFolder_,
+                                                      QStringLiteral("ROM files (*.rom);;All files (*)"));
+    if (file.isEmpty()) return;
+    dialogFolder_ = QFileInfo(file).absolutePath();
+    LoadFile(file);
+}
+
+bool StationWindow::AskLoadDamagedOnce(const std::string& text) {
+    // On a writer's thread; the first writer to ask waits for the operator,
+    // the others for the same answer.
+    const std::lock_guard<std::mutex> lock(askMutex_);
+    if (loadAnswer_) return *loadAnswer_;
+    bool yes = false;
+    if (!closing_) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, &text, &yes] {
+                QMessageBox box(QMessageBox::Warning, otp::ToQ(otp::kConfirmTitle), otp::ToQ(text),
+                                QMessageBox::Yes | QMessageBox::No, this);
+                box.setDefaultButton(QMessageBox::No);
+                yes = box.exec() == QMessageBox::Yes;
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    loadAnswer_ = yes;
+    return yes;
+}
+
+void StationWindow::StartAll() {
+    for (size_t i = 0; i < tiles_.size(); ++i) StartOne(i);
+}
+
+void StationWindow::StartOne(size_t index) {
+    if (index >= tiles_.size()) return;
+    Run(index, QStringLiteral("busy"), [this](otp::StationWriter& w) -> std::function<void()> {
+        StationTile* tile = nullptr;
+        for (size_t k = 0; k < tiles_.size(); ++k)
+            if (station_->Writers()[k].get() == &w) tile = tiles_[k];
+        // The operator can only start what the window would let him click.
+        if (!w.form().Enabled(otp::Control::Button1))
+            return [tile] { tile->ShowSaid(QStringLiteral("\"Auto\" is not available for this body")); };
+        if (demo_) w.FreshChip();
+        const otp::ChipResult result = w.recorder().Run(w.ctx(), "auto", otp::Button1Click);
+        const otp::Tally tally = w.recorder().tally();
+        station_->tally().Add(w.Port(), result.verdict);
+        // A writer that gave no sign of life is not asked again.
+        if (result.verdict == otp::Verdict::NoWriter) w.Stop("the writer does not answer");
+        const QString logError = otp::ToQ(result.logError);
+        return [this, tile, result, tally, logError] {
+            tile->ShowResult(result, tally);
+            if (!logError.isEmpty())
+                QMessageBox::critical(this, QStringLiteral("Production log"),
+                                      logError + QStringLiteral("\nNo operation on a chip runs until the log can be written."));
+        };
+    });
+}
+
+void StationWindow::keyPressEvent(QKeyEvent* event) {
+    // A key held down starts nothing more: one press, one chip a socket.
+    if (event->isAutoRepeat()) return;
+    if (event->key() == kProductionKey) {
+        StartAll();
+        return;
+    }
+    if (event->key() >= Qt::Key_1 && event->key() <= Qt::Key_8) {
+        StartOne(static_cast<size_t>(event->key() - Qt::Key_1));
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+QString StationWindow::Totals() const { return totals_->text(); }
+
+void StationWindow::UpdateTotals() {
+    const otp::Tally total = station_->tally().Total();
+    const size_t running = station_->Running().size();
+    totals_->setText(QString::fromStdString("Station: " + std::to_string(total.Chips()) + " chips, " + total.Summary() +
+                                            "; " + std::to_string(running) + " of " + std::to_string(tiles_.size()) +
+                                            " writers running"));
+}
+
+void StationWindow::ShowPanes(size_t index) {
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("StationPanes"));
+    dialog.setWindowTitle(QStringLiteral("Panes of ") + otp::ToQ(station_->Writers()[index]->Port()));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* split = new QSplitter(Qt::Vertical, &dialog);
+    for (int pane = 0; pane < 2; ++pane) {
+        auto* text = new QPlainTextEdit(split);
+        text->setObjectName(pane == 0 ? QStringLiteral("RichEdit1") : QStringLiteral("RichEdit2"));
+        text->setReadOnly(true);
+        text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        text->setPlainText(tiles_[index]->PaneLines(pane).join(QLatin1Char('\n')));
+    }
+    layout->addWidget(split);
+    dialog.resize(640, 560);
+    dialog.exec();
+}

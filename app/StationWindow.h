@@ -1,0 +1,86 @@
+#pragma once
+// The station window: several writers from one program, a tile each. Load ROM
+// loads the file into every writer at once (the damaged-file question asked
+// once), F5 or "Start all" starts Auto in every socket at once, a click on a
+// tile or the keys 1-8 one socket. Each writer works on its own thread with
+// its own context; the window stays responsive and shows each tile's
+// progress and verdict as the writers report them. The per-writer panes are
+// not shown; a tile's "Panes" opens them, read-only.
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/WriterIni.h"
+#include "link/WriterLine.h"
+#include "station/Station.h"
+
+class QLabel;
+class QPushButton;
+class StationTile;
+
+namespace otp {
+class TileFeed;
+}
+
+class StationWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // The line of the `index`th writer, on port `port`.
+    using LineMaker = std::function<otp::WriterLine(const std::string& port, size_t index)>;
+
+    // Starts every writer's start-up at once (Writer.ini of `workingDir`,
+    // read once); `log` (else Writer.ini's PRODUCTION_LOG) is every writer's
+    // production log. `demo`: each Auto puts a fresh blank chip in first.
+    StationWindow(const std::vector<std::string>& ports, const LineMaker& makeLine, std::string workingDir,
+                  const std::string& log, bool demo, QWidget* parent = nullptr);
+    ~StationWindow() override;
+
+    // Loads `file` into every running writer at once.
+    void LoadFile(const QString& file);
+    // Auto in every running socket that is not busy; one socket.
+    void StartAll();
+    void StartOne(size_t index);
+    // Some writer is at work.
+    bool Busy() const;
+    // Closes now, or once every writer's work under way has ended.
+    void CloseWhenIdle();
+
+    StationTile* Tile(size_t index) const { return tiles_[index]; }
+    size_t Writers() const { return tiles_.size(); }
+    QString Totals() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Runs `job` on writer `index`'s thread; `done`, with what the job
+    // returned, on the window's thread after it.
+    void Run(size_t index, const QString& busyWord, const std::function<std::function<void()>(otp::StationWriter&)>& job);
+    void Ended(size_t index);
+    void ChooseAndLoad();
+    void ShowPanes(size_t index);
+    bool AskLoadDamagedOnce(const std::string& text);
+    void UpdateTotals();
+
+    std::string workingDir_;
+    bool demo_;
+    otp::IniFile ini_;
+    std::unique_ptr<otp::Station> station_;
+    std::vector<StationTile*> tiles_;
+    std::vector<otp::TileFeed*> feeds_;
+    std::vector<bool> busy_;
+    std::vector<bool> stoppedShown_;
+    bool closeOwed_ = false;
+    bool closing_ = false;
+    QLabel* totals_ = nullptr;
+    QString dialogFolder_;
+    // The damaged-file question of the load under way, answered once.
+    std::mutex askMutex_;
+    std::optional<bool> loadAnswer_;
+};

@@ -1,0 +1,134 @@
+// The station window offscreen: four emulated writers on test clocks of their
+// own, one of them failing its chips; Load ROM File loads every writer, F5
+// starts every socket at once, each tile shows its verdict, and the log has
+// one row a chip with its writer.
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/StationTile.h"
+#include "app/StationWindow.h"
+#include "app/Unit1.h"
+#include "emulatedport/EmulatedPort.h"
+#include "emulator/IcAccess.h"
+
+namespace {
+
+struct Station4 {
+    QTemporaryDir dir;
+    std::map<std::string, std::shared_ptr<otp::emu::WriterEmulator>> writers;
+    std::unique_ptr<StationWindow> window;
+
+    explicit Station4(const std::map<std::string, std::string>& faults) {
+        for (const char* name : {"Writer.ini", "demo-rx4400.rom"}) {
+            QFile::copy(QStringLiteral(OTP_SOURCE_DIR "/examples/") + QLatin1String(name), dir.filePath(QLatin1String(name)));
+        }
+        const std::vector<std::string> ports = {"COM1", "COM2", "COM3", "COM4"};
+        for (const std::string& port : ports) {
+            writers[port] = otp::emu::MakeDemoWriter();
+            // Counters apart: no two chips get one rolling code.
+            writers[port]->Socket().SetNextRollingCode(static_cast<uint16_t>(0x1000 * (writers.size())));
+            const auto it = faults.find(port);
+            std::string error;
+            if (it != faults.end()) {
+                EXPECT_TRUE(writers[port]->AddFault(it->second, error)) << error;
+            }
+        }
+        const auto line = [this](const std::string& port, size_t) {
+            otp::WriterLine l;
+            auto pacer = std::make_unique<otp::VirtualPacer>();
+            l.opener = std::make_unique<otp::emu::EmulatedPortOpener>(writers[port], *pacer);
+            l.pacer = std::move(pacer);
+            return l;
+        };
+        window = std::make_unique<StationWindow>(ports, line, dir.path().toStdString(),
+                                                 dir.filePath(QStringLiteral("p.csv")).toStdString(), false);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        WaitIdle();
+    }
+    bool WaitIdle() { return QTest::qWaitFor([this] { return !window->Busy(); }, 30000); }
+    std::vector<QString> Verdicts() const {
+        std::vector<QString> v;
+        for (size_t i = 0; i < window->Writers(); ++i) v.push_back(window->Tile(i)->VerdictText());
+        return v;
+    }
+    QStringList Log() const {
+        QFile f(dir.filePath(QStringLiteral("p.csv")));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    }
+    void Key(int key, bool repeat = false) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat);
+        QApplication::sendEvent(window.get(), &press);
+    }
+};
+
+}  // namespace
+
+TEST(StationWindow, F5PassesEveryGoodSocketAndAFailingOneSaysWhy) {
+    Station4 s(std::map<std::string, std::string>{{"COM3", "e:corrupt=0"}});
+    EXPECT_EQ(s.Verdicts(), std::vector<QString>(4, QStringLiteral("ready")));
+    s.window->LoadFile(s.dir.filePath(QStringLiteral("demo-rx4400.rom")));
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_EQ(s.Verdicts(), std::vector<QString>(4, QStringLiteral("ready")));
+
+    s.Key(kProductionKey);
+    // Pressed again at once, and held: nothing more is started or queued.
+    s.Key(kProductionKey, true);
+    ASSERT_TRUE(s.WaitIdle());
+    s.Key(kProductionKey, true);
+    QTest::qWait(20);
+    EXPECT_FALSE(s.window->Busy());
+    EXPECT_EQ(s.Verdicts(), (std::vector<QString>{"PASS", "PASS", "FAIL", "PASS"}));
+    EXPECT_TRUE(s.window->Tile(2)->Finding().startsWith(QStringLiteral("OTP Verify Fail !!!")))
+        << s.window->Tile(2)->Finding().toStdString();
+    EXPECT_TRUE(s.window->Totals().startsWith(QStringLiteral("Station: 4 chips, passed 3, failed 1, yield 75.0 %")))
+        << s.window->Totals().toStdString();
+    const QStringList log = s.Log();
+    ASSERT_EQ(log.size(), 5) << log.join('\n').toStdString();
+    QStringList writers;
+    for (int i = 1; i < log.size(); ++i) writers << log[i].section(QLatin1Char(','), -1);
+    writers.sort();
+    EXPECT_EQ(writers, QStringList({"COM1", "COM2", "COM3", "COM4"}));
+    EXPECT_TRUE(s.window->grab().save(QStringLiteral(OTP_BINARY_DIR "/station-window.png")));
+
+    // One socket by its key: only that writer works a chip.
+    for (auto& [port, writer] : s.writers) otp::emu::PutInSocket(*writer, otp::emu::IcKind::Blank);
+    s.Key(Qt::Key_2);
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_EQ(s.Log().size(), 6);
+    EXPECT_TRUE(s.Log().last().endsWith(QStringLiteral(",COM2")));
+    EXPECT_FALSE(s.window->Tile(1)->PaneLines(1).isEmpty());
+}
+
+TEST(StationWindow, AWriterThatDoesNotAnswerIsStoppedAndItsTileSaysWhy) {
+    Station4 s(std::map<std::string, std::string>{});
+    // The writers answered their start-up; one dies before the first chip.
+    std::string error;
+    ASSERT_TRUE(s.writers["COM4"]->AddFault("*:die-rx=1", error)) << error;
+    s.window->LoadFile(s.dir.filePath(QStringLiteral("demo-rx4400.rom")));
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_EQ(s.Verdicts()[3], QStringLiteral("FAIL"));
+    s.Key(kProductionKey);
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_EQ(s.Verdicts(), (std::vector<QString>{"PASS", "PASS", "PASS", "FAIL"}));
+    EXPECT_TRUE(s.window->Tile(3)->Finding().contains(QStringLiteral("Stopped: the writer does not answer")))
+        << s.window->Tile(3)->Finding().toStdString();
+    EXPECT_TRUE(s.window->Totals().endsWith(QStringLiteral("3 of 4 writers running"))) << s.window->Totals().toStdString();
+    s.Key(kProductionKey);
+    ASSERT_TRUE(s.WaitIdle());
+    // The stopped writer is left out: three chips more, three rows.
+    EXPECT_EQ(s.Log().size(), 1 + 3 + 3);
+}
