@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@
 #include "app/Unit1.h"
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
+#include "config/WriterIni.h"
+#include "link/SystemSerialPort.h"
 
 namespace {
 
@@ -131,4 +134,39 @@ TEST(StationWindow, AWriterThatDoesNotAnswerIsStoppedAndItsTileSaysWhy) {
     ASSERT_TRUE(s.WaitIdle());
     // The stopped writer is left out: three chips more, three rows.
     EXPECT_EQ(s.Log().size(), 1 + 3 + 3);
+}
+
+// The station window on two serial lines with a writer on each, as on a line:
+// OTPWRITER_TEST_STATION_LINES names the ports ("COM1,COM2";
+// tests/wine/window-com-port-run maps wine's COM1 and COM2 to two
+// writer-emulators' ptys). Load ROM File and F5 pass both chips, two rows.
+TEST(StationWindow, OnTwoLinesLoadAndF5PassBothChips) {
+    const char* lines = std::getenv("OTPWRITER_TEST_STATION_LINES");
+    if (lines == nullptr) GTEST_SKIP() << "OTPWRITER_TEST_STATION_LINES names no ports with writers on them";
+    std::vector<std::string> ports;
+    ASSERT_EQ(otp::ParseStationPorts(lines, ports), "");
+    QTemporaryDir dir;
+    for (const char* name : {"Writer.ini", "demo-rx4400.rom"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(OTP_SOURCE_DIR "/examples/") + QLatin1String(name),
+                                dir.filePath(QLatin1String(name))));
+    const QString log = dir.filePath(QStringLiteral("p.csv"));
+    StationWindow window(
+        ports, [](const std::string&, size_t) { return otp::SystemWriterLine(); }, dir.path().toStdString(),
+        log.toStdString(), false);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto idle = [&window] { return QTest::qWaitFor([&window] { return !window.Busy(); }, 120000); };
+    ASSERT_TRUE(idle());
+    window.LoadFile(dir.filePath(QStringLiteral("demo-rx4400.rom")));
+    ASSERT_TRUE(idle());
+    QKeyEvent press(QEvent::KeyPress, kProductionKey, Qt::NoModifier);
+    QApplication::sendEvent(&window, &press);
+    ASSERT_TRUE(idle());
+    for (size_t i = 0; i < ports.size(); ++i)
+        EXPECT_EQ(window.Tile(i)->VerdictText().toStdString(), "PASS") << ports[i] << ": "
+                                                                         << window.Tile(i)->Finding().toStdString();
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    EXPECT_EQ(rows.size(), static_cast<int>(ports.size()) + 1) << rows.join('\n').toStdString();
 }
