@@ -106,7 +106,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
         parts.freshChip = std::move(line.freshChip);
         parts.form = std::move(feed);
         station_->Add(std::move(parts), workingDir_);
-        busy_.push_back(false);
+        busy_.push_back(0);
         stoppedShown_.push_back(false);
     }
 
@@ -153,10 +153,11 @@ StationWindow::~StationWindow() {
 }
 
 void StationWindow::Run(size_t index, const QString& busyWord,
-                        const std::function<std::function<void()>(otp::StationWriter&)>& job) {
+                        const std::function<std::function<void()>(otp::StationWriter&)>& job, bool queue) {
     otp::StationWriter& w = *station_->Writers()[index];
-    if (busy_[index] || w.Stopped()) return;
-    busy_[index] = true;
+    // A key held down or pressed again queues no chip; a load waits its turn.
+    if ((busy_[index] > 0 && !queue) || w.Stopped()) return;
+    ++busy_[index];
     tiles_[index]->ShowBusy(busyWord);
     w.Post([this, index, &w, job] {
         std::function<void()> done = job(w);
@@ -171,7 +172,7 @@ void StationWindow::Run(size_t index, const QString& busyWord,
 }
 
 void StationWindow::Ended(size_t index) {
-    busy_[index] = false;
+    --busy_[index];
     otp::StationWriter& w = *station_->Writers()[index];
     // A stopped writer's tile says why, once; a chip's FAIL stays in sight.
     if (w.Stopped() && !stoppedShown_[index]) {
@@ -192,8 +193,8 @@ void StationWindow::Ended(size_t index) {
 }
 
 bool StationWindow::Busy() const {
-    for (bool b : busy_)
-        if (b) return true;
+    for (int jobs : busy_)
+        if (jobs > 0) return true;
     return false;
 }
 
@@ -245,7 +246,7 @@ void StationWindow::LoadFile(const QString& file) {
                 tile->ShowBody(body);
                 tile->ShowChecksum(checksum);
             };
-        });
+        }, true);
     }
 }
 

@@ -40,7 +40,7 @@ public:
                   const std::string& log, bool demo, QWidget* parent = nullptr);
     ~StationWindow() override;
 
-    // Loads `file` into every running writer at once.
+    // Loads `file` into every running writer at once, after what each does now.
     void LoadFile(const QString& file);
     // Auto in every running socket that is not busy; one socket.
     void StartAll();
@@ -61,7 +61,10 @@ protected:
 private:
     // Runs `job` on writer `index`'s thread; `done`, with what the job
     // returned, on the window's thread after it.
-    void Run(size_t index, const QString& busyWord, const std::function<std::function<void()>(otp::StationWriter&)>& job);
+    // `queue`: after what the writer does now (a load given on the command
+    // line waits for the start-up); else nothing when it is at work.
+    void Run(size_t index, const QString& busyWord, const std::function<std::function<void()>(otp::StationWriter&)>& job,
+             bool queue = false);
     void Ended(size_t index);
     void ChooseAndLoad();
     void ShowPanes(size_t index);
@@ -74,7 +77,7 @@ private:
     std::unique_ptr<otp::Station> station_;
     std::vector<StationTile*> tiles_;
     std::vector<otp::TileFeed*> feeds_;
-    std::vector<bool> busy_;
+    std::vector<int> busy_;  // jobs posted and not ended, per writer
     std::vector<bool> stoppedShown_;
     bool closeOwed_ = false;
     bool closing_ = false;
