@@ -21,8 +21,10 @@ bool AllInSight(QMenuBar& bar) {
 }  // namespace
 
 bool FitMenuBarEntries(QMenuBar& bar, int width) {
-    bar.resize(width, bar.height());
     bar.setStyleSheet(QString());
+    // Measured with the face and style the bar is shown with.
+    bar.ensurePolished();
+    bar.resize(width, bar.sizeHint().height());
     if (AllInSight(bar)) return true;
     const QFont font = bar.font();
     const int pixels = font.pixelSize() > 0 ? font.pixelSize() : 13;
@@ -36,6 +38,9 @@ bool FitMenuBarEntries(QMenuBar& bar, int width) {
             if (AllInSight(bar)) return true;
         }
     }
+    // Nothing fits: the bar stays as the platform draws it.
+    bar.setStyleSheet(QString());
+    bar.resize(width, bar.sizeHint().height());
     return false;
 }
 
