@@ -4,11 +4,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace otp::bench {
 
 TimedLines::TimedLines(int fd, const std::string& copyFile, std::string prompt)
     : fd_(fd), copy_(copyFile), prompt_(std::move(prompt)) {}
+
+void TimedLines::Copy(const std::string& text, Clock::time_point at) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%10.3f  ", std::chrono::duration<double>(at - begun_).count());
+    copy_ << stamp << text << '\n';
+    copy_.flush();
+}
 
 bool TimedLines::PromptWaiting() const {
     return !promptTold_ && pending_.find('\n') == std::string::npos && pending_.rfind(prompt_, 0) == 0;
@@ -23,12 +31,14 @@ TimedLines::Got TimedLines::Next(int timeoutMs, std::string& line, Clock::time_p
             pending_.erase(0, newline + 1);
             promptTold_ = false;
             at = lastRead_;
+            Copy(line, at);
             return Got::Line;
         }
         if (PromptWaiting()) {
             promptTold_ = true;
             line = pending_;
             at = lastRead_;
+            Copy(line, at);
             return Got::Prompt;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
@@ -43,8 +53,6 @@ TimedLines::Got TimedLines::Next(int timeoutMs, std::string& line, Clock::time_p
         if (n <= 0) return Got::End;
         lastRead_ = Clock::now();
         pending_.append(buf, static_cast<size_t>(n));
-        copy_.write(buf, n);
-        copy_.flush();
     }
 }
 

@@ -12,7 +12,8 @@ public:
     using Clock = std::chrono::steady_clock;
     enum class Got { Line, Prompt, End, Timeout };
 
-    // Reads `fd` (kept open by the caller), copying every byte to `copyFile`.
+    // Reads `fd` (kept open by the caller), copying every line to `copyFile`
+    // after the seconds since this reader began.
     TimedLines(int fd, const std::string& copyFile, std::string prompt);
 
     // The next whole line, or the prompt once it stands unanswered at the
@@ -22,6 +23,7 @@ public:
 
 private:
     bool PromptWaiting() const;
+    void Copy(const std::string& text, Clock::time_point at);
 
     int fd_;
     std::ofstream copy_;
@@ -29,6 +31,7 @@ private:
     std::string pending_;
     bool promptTold_ = false;
     Clock::time_point lastRead_{};
+    const Clock::time_point begun_ = Clock::now();
 };
 
 }  // namespace otp::bench
