@@ -118,6 +118,17 @@ TEST(StationWindow, F5PassesEveryGoodSocketAndAFailingOneSaysWhy) {
     EXPECT_EQ(s.Log().size(), 6);
     EXPECT_TRUE(s.Log().last().endsWith(QStringLiteral(",COM2")));
     EXPECT_FALSE(s.window->Tile(1)->PaneLines(1).isEmpty());
+
+    // A close while the sockets work is owed: every chip under way ends and
+    // is recorded, then the window closes.
+    for (auto& [port, writer] : s.writers) otp::emu::PutInSocket(*writer, otp::emu::IcKind::Blank);
+    s.Key(kProductionKey);
+    EXPECT_TRUE(s.window->Busy());
+    EXPECT_FALSE(s.window->close());
+    EXPECT_TRUE(s.window->isVisible());
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.window->isVisible(); }, 5000));
+    EXPECT_EQ(s.Log().size(), 10);
 }
 
 TEST(StationWindow, AWriterThatDoesNotAnswerIsStoppedAndItsTileSaysWhy) {
