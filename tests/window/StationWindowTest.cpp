@@ -6,9 +6,11 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -149,6 +151,45 @@ TEST(StationWindow, AWriterThatDoesNotAnswerIsStoppedAndItsTileSaysWhy) {
     ASSERT_TRUE(s.WaitIdle());
     // The stopped writer is left out: three chips more, three rows.
     EXPECT_EQ(s.Log().size(), 1 + 3 + 3);
+}
+
+// A damaged file is asked about once for every writer: No leaves every
+// writer as it was, Yes loads it into each.
+TEST(StationWindow, ADamagedFileIsAskedAboutOnceForAllWriters) {
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        Station4 s(std::map<std::string, std::string>{});
+        QFile good(s.dir.filePath(QStringLiteral("demo-rx4400.rom")));
+        ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+        QByteArray text = good.readAll();
+        const int at = text.indexOf("CHECKSUM ");
+        ASSERT_GE(at, 0);
+        text[at + 9] = text[at + 9] == '0' ? '1' : '0';  // the sum no longer matches the data
+        QFile damaged(s.dir.filePath(QStringLiteral("damaged.rom")));
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(text);
+        damaged.close();
+        int asked = 0;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            ++asked;
+            box->done(yes ? QMessageBox::Yes : QMessageBox::No);
+        });
+        answer.start(5);
+        s.window->LoadFile(damaged.fileName());
+        ASSERT_TRUE(s.WaitIdle());
+        answer.stop();
+        EXPECT_EQ(asked, 1);
+        s.Key(kProductionKey);
+        ASSERT_TRUE(s.WaitIdle());
+        // Auto runs from the damaged file's image only when it was loaded.
+        const QStringList log = s.Log();
+        ASSERT_EQ(log.size(), 5);
+        for (int i = 1; i < log.size(); ++i)
+            EXPECT_EQ(log[i].contains(QStringLiteral(",damaged.rom,")), yes) << log[i].toStdString();
+    }
 }
 
 // The station window on two serial lines with a writer on each, as on a line:
