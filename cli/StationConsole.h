@@ -25,6 +25,8 @@ public:
     // Takes the live lines away until the next Live draws them again (a
     // prompt or the summary goes between).
     void Freeze();
+    // Whether stderr shows the live lines at all.
+    bool ShowsLive() const { return live_; }
     // Whether a write to stdout failed.
     bool OutFailed();
 

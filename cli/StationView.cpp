@@ -8,6 +8,8 @@ void StationView::SetActivity(const std::string& activity) {
 }
 
 void StationView::ShowLive(bool now) {
+    // Nothing is drawn where stderr is no terminal: no line is made for it.
+    if (!console_.ShowsLive()) return;
     console_.Live(index_, LiveLine(writer_, activity_, ProgressPosition(), ProgressMax(), ProgressShown()), now);
 }
 
