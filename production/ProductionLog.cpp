@@ -14,7 +14,9 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace otp {
 namespace {
@@ -72,16 +74,21 @@ void CloseFd(int fd) { ::close(fd); }
 #endif
 
 // The records an existing log holds, read from the start of `fd`;
-// `endsOpen` tells whether the last line lacks its end.
-LogHistory ReadHistory(int fd, bool& endsOpen) {
+// `endsOpen` tells whether the last line lacks its end; `header` gets the
+// first row's fields.
+LogHistory ReadHistory(int fd, bool& endsOpen, std::vector<std::string>& header) {
     LogHistory history;
     CsvReader reader;
     std::vector<std::vector<std::string>> rows;
     bool headerSeen = false;
     const auto take = [&] {
         for (const std::vector<std::string>& row : rows) {
-            if (!headerSeen) history.Header(row);
-            else history.Row(row);
+            if (!headerSeen) {
+                history.Header(row);
+                header = row;
+            } else {
+                history.Row(row);
+            }
             headerSeen = true;
         }
         rows.clear();
@@ -97,6 +104,32 @@ LogHistory ReadHistory(int fd, bool& endsOpen) {
     reader.Finish(rows);
     take();
     return history;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& n : names) text += (text.empty() ? "" : ", ") + (n.empty() ? std::string("(empty)") : n);
+    return text;
+}
+
+// What sets a log's columns apart from the ones this program writes; empty
+// when they are the same.
+std::string HeaderDifference(const std::vector<std::string>& held, const std::vector<std::string>& written) {
+    if (held == written) return {};
+    const auto without = [](const std::vector<std::string>& a, const std::vector<std::string>& b) {
+        std::vector<std::string> rest;
+        for (const std::string& x : a)
+            if (std::find(b.begin(), b.end(), x) == b.end()) rest.push_back(x);
+        return rest;
+    };
+    const std::vector<std::string> lacks = without(written, held);
+    const std::vector<std::string> more = without(held, written);
+    const auto columns = [](size_t n) { return std::to_string(n) + (n == 1 ? " column" : " columns"); };
+    std::string text = "it has " + columns(held.size()) + ", this program writes " + std::to_string(written.size());
+    if (!lacks.empty()) text += "; it lacks " + Joined(lacks);
+    if (!more.empty()) text += "; it has " + Joined(more) + ", which this program does not write";
+    if (lacks.empty() && more.empty()) text += "; its columns stand in another order";
+    return text;
 }
 
 }  // namespace
@@ -116,8 +149,24 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
     }
     const int readFd = OpenToRead(path);
     bool endsOpen = false;
-    LogHistory history = readFd >= 0 ? ReadHistory(readFd, endsOpen) : LogHistory{};
+    std::vector<std::string> header;
+    LogHistory history = readFd >= 0 ? ReadHistory(readFd, endsOpen, header) : LogHistory{};
     if (readFd >= 0) CloseFd(readFd);
+    // Rows of another width under its header would leave a file no
+    // spreadsheet reads right.
+    if (st.st_size > 0) {
+        std::vector<std::vector<std::string>> ours;
+        CsvReader reader;
+        const std::string line = CsvHeader() + "\n";
+        reader.Feed(line.data(), line.size(), ours);
+        const std::string difference = HeaderDifference(header, ours.front());
+        if (!difference.empty()) {
+            error = "the production log " + path + " was begun for other columns (" + difference +
+                    "): name a new file for the log, and keep this one as it is";
+            CloseFd(fd);
+            return nullptr;
+        }
+    }
     std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, std::move(history), endsOpen));
     if (st.st_size == 0 && !log->WriteWhole(CsvHeader() + "\r\n", error)) return nullptr;
     return log;

@@ -151,6 +151,42 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
     }
 }
 
+// A log begun for other columns (an earlier version's, another program's)
+// is not appended to with rows of another width: the open says how its
+// columns differ and what to do, and the file stays as it was.
+TEST(ProductionLog, ALogOfOtherColumnsIsRefusedAndLeftAsItIs) {
+    const std::string today = CsvHeader();
+    const std::string older = today.substr(0, today.rfind(",writer"));
+    const struct {
+        const char* name;
+        std::string text;
+        std::string difference;  // empty: opens
+    } rows[] = {
+        {"today's columns", today + "\r\nt,auto,B,,,,pass,,1,1,r,fixed,COM1\r\n", ""},
+        {"an earlier version's", older + "\r\nt,auto,B,,,,pass,,1,1,r,fixed\r\n",
+         "it has 12 columns, this program writes 13; it lacks writer"},
+        {"one more column", today + ",lot\r\n", "it has 14 columns, this program writes 13; it has lot, which this program does not write"},
+        {"another order", "operation,time" + today.substr(today.find(",body")) + "\r\n",
+         "it has 13 columns, this program writes 13; its columns stand in another order"},
+        {"someone else's notes", "buy milk\r\n",
+         "it has 1 column, this program writes 13; it lacks time, operation, body, rom_file, checksum, rolling_code, "
+         "verdict, failure, duration_ms, chip, run, waits, writer; it has buy milk, which this program does not write"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TempDir dir;
+        dir.Write("run.csv", row.text);
+        std::string error;
+        auto log = ProductionLog::Open(dir.file("run.csv"), error);
+        EXPECT_EQ(static_cast<bool>(log), row.difference.empty()) << error;
+        if (!row.difference.empty()) {
+            EXPECT_EQ(error, "the production log " + dir.file("run.csv") + " was begun for other columns (" + row.difference +
+                                 "): name a new file for the log, and keep this one as it is");
+        }
+        EXPECT_EQ(dir.Read("run.csv"), row.text);
+    }
+}
+
 // What may happen to a log file on a line PC: a FIFO named as the log, a
 // last line some other program left without its end, the log removed or
 // replaced while the program runs. No record is glued to another, none goes

@@ -142,13 +142,6 @@ TEST(Station, ARollingCodeGivenBeforeFailsTheChipThatReportsItAgain) {
                                         ",pass,,4010,7,earlier run,fixed,COM2\r\n");
          },
          1, 0, 1, "to chip 7 of COM2 (2026-12-07T09:00:00+01:00): no two chips may have one"},
-        {"a code of a log older than the writer column names no writer", "COM1",
-         [&code](test::StationBench& b) {
-             b.dir.Write("run.csv", "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,"
-                                    "waits\r\n2026-12-07T09:00:00+01:00,program,RX4720,,0DF0,\"" + code +
-                                        "\",pass,\"a, b\",4010,3,earlier run,fixed\r\n");
-         },
-         1, 0, 1, "to chip 3 (no writer recorded) (2026-12-07T09:00:00+01:00)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
