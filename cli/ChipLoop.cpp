@@ -25,18 +25,22 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
     for (int chip = 1;; ++chip) {
         std::string failure;
         std::string notes;
+        bool refused = false;
         for (const StepRequest& step : steps) {
             const StepResult r = runner.Run(step);
             if (!r.note.empty()) notes += (notes.empty() ? ": " : "; ") + r.note;
             if (!r.logError.empty()) end.stopReason = r.logError;
             if (r.outcome != Outcome::Done) {
                 failure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
+                refused = r.outcome == Outcome::Refused;
                 break;
             }
         }
-        end.chips.Add(failure.empty() ? Verdict::Pass : Verdict::Fail);
+        // A chip refused before anything was sent to it is no failed chip.
+        end.chips.Add(failure.empty() ? Verdict::Pass : refused ? Verdict::Refused : Verdict::Fail);
         if (!failure.empty() && end.firstFailure.empty()) end.firstFailure = failure;
-        s.err << "chip " << chip << ": " << (failure.empty() ? "PASS" + notes : "FAIL: " + failure) << " ("
+        s.err << "chip " << chip << ": "
+              << (failure.empty() ? "PASS" + notes : (refused ? "REFUSED: " : "FAIL: ") + failure) << " ("
               << end.chips.Summary() << ")\n";
         if (!end.stopReason.empty()) break;
         if (s.maxFails > 0 && end.chips.failsInARow >= s.maxFails) {

@@ -238,7 +238,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
             settings.interrupted = catcher.Flag();
             const ChipLoopEnd end = RunChipLoop(runner, o.chipSteps, settings);
             env.out.flush();
-            if (end.chips.failed > 0 || !end.stopReason.empty() || !env.out) failed = true;
+            // A refused chip is no failed one, but the run did not do what it was asked.
+            if (end.chips.failed > 0 || end.chips.refused > 0 || !end.stopReason.empty() || !env.out) failed = true;
             if (firstFailure.empty()) firstFailure = end.firstFailure;
             if (!end.stopReason.empty()) {
                 stopReason = end.stopReason;

@@ -204,6 +204,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                 if (round > 1) w.FreshChip();
                 std::string failure;
                 std::string notes;
+                bool refused = false;
                 int chip = 0;
                 for (const StepRequest& step : o.chipSteps) {
                     seat.Activity(step.Text());
@@ -214,17 +215,20 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                     if (!r.logError.empty()) trouble.Log(r.logError);
                     if (r.outcome != Outcome::Done) {
                         failure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
+                        refused = r.outcome == Outcome::Refused;
                         break;
                     }
                 }
-                const Verdict verdict = failure.empty() ? Verdict::Pass : Verdict::Fail;
+                // A chip refused before anything was sent to it is no failed chip.
+                const Verdict verdict = failure.empty() ? Verdict::Pass : refused ? Verdict::Refused : Verdict::Fail;
                 station.tally().Add(w.Port(), verdict);
                 const Tally mine = station.tally().Of(w.Port());
-                if (chip == 0) chip = mine.Chips();
+                if (chip == 0) chip = mine.Chips() + mine.refused;
                 if (!failure.empty()) seat.Failure(failure);
-                const std::string said = failure.empty() ? "PASS" + notes : "FAIL: " + failure;
+                const std::string word = failure.empty() ? "PASS" : refused ? "REFUSED" : "FAIL";
+                const std::string said = failure.empty() ? word + notes : word + ": " + failure;
                 console.Err(w.Port() + " chip " + std::to_string(chip) + ": " + said + " (" + mine.Summary() + ")");
-                seat.Activity("chip " + std::to_string(chip) + ": " + (failure.empty() ? "PASS" : "FAIL"));
+                seat.Activity("chip " + std::to_string(chip) + ": " + word);
                 // A writer that gave no sign of life is not asked again.
                 if (!failure.empty() && w.recorder().Last().verdict == Verdict::NoWriter)
                     w.Stop("the writer does not answer");

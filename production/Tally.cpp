@@ -5,7 +5,10 @@
 namespace otp {
 
 void Tally::Add(Verdict v) {
-    if (v == Verdict::Refused) return;
+    if (v == Verdict::Refused) {
+        ++refused;
+        return;
+    }
     if (v == Verdict::Pass) {
         ++passed;
         failsInARow = 0;
@@ -22,7 +25,8 @@ std::string Tally::Summary() const {
         std::snprintf(text, sizeof text, "%.1f %%", 100.0 * passed / Chips());
         yield = text;
     }
-    return "passed " + std::to_string(passed) + ", failed " + std::to_string(failed) + ", yield " + yield;
+    return "passed " + std::to_string(passed) + ", failed " + std::to_string(failed) +
+           (refused > 0 ? ", refused " + std::to_string(refused) : std::string()) + ", yield " + yield;
 }
 
 }  // namespace otp

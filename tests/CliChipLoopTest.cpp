@@ -39,6 +39,10 @@ LoopRun RunLoop(const std::vector<std::string>& args, const std::string& answers
 }
 
 const std::string kPrompt = "Put the next chip in the socket and press Enter (q and Enter to stop): ";
+const std::string kNotice = "Morvik OTP Writer Version 2: ";
+const std::string kNotVerified =
+    "The writer's image is not verified (a load, copy or update did not end well, or the start-up did not read it): "
+    "load the ROM file again !!!";
 
 }  // namespace
 
@@ -72,6 +76,13 @@ TEST(CliChipLoop, EachChipGetsItsVerdictAndTheRunItsTotals) {
              "Stopped after 2 failed chips in a row.\n"
              "Chips: 3 (passed 1, failed 2, yield 33.3 %)\nFAIL: OTP Blank Check Fail !!!\n",
          5},
+        {"a chip refused before anything was sent to it is counted apart, not failed",
+         {"loop", "body", "RX4720", "auto"}, "\nq\n", true, 1,
+         kNotice + kNotVerified + "\nchip 1: REFUSED: " + kNotVerified + " (passed 0, failed 0, refused 1, yield -)\n" +
+             kPrompt + "\n" + kNotice + kNotVerified + "\nchip 2: REFUSED: " + kNotVerified +
+             " (passed 0, failed 0, refused 2, yield -)\n" + kPrompt +
+             "q\nChips: 0 (passed 0, failed 0, refused 2, yield -)\nFAIL: " + kNotVerified + "\n",
+         3},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -117,8 +117,9 @@ TEST(ProductionRecord, TheTallyCountsChipsAndFailuresInARow) {
     } rows[] = {
         {{}, "passed 0, failed 0, yield -", 0},
         {{Verdict::Pass, Verdict::Pass, Verdict::Fail}, "passed 2, failed 1, yield 66.7 %", 1},
-        {{Verdict::Fail, Verdict::NoWriter, Verdict::Refused}, "passed 0, failed 2, yield 0.0 %", 2},
-        {{Verdict::Fail, Verdict::Pass, Verdict::Refused}, "passed 1, failed 1, yield 50.0 %", 0},
+        {{Verdict::Fail, Verdict::NoWriter, Verdict::Refused}, "passed 0, failed 2, refused 1, yield 0.0 %", 2},
+        {{Verdict::Fail, Verdict::Pass, Verdict::Refused}, "passed 1, failed 1, refused 1, yield 50.0 %", 0},
+        {{Verdict::Refused, Verdict::Refused}, "passed 0, failed 0, refused 2, yield -", 0},
     };
     for (const auto& row : rows) {
         Tally t;
@@ -385,7 +386,7 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], ",program,RX4720,,0DF0,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed,COM1");
     EXPECT_EQ(lines[2], ",blank,,,0DF0,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed,COM1");
-    EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, yield 100.0 %");
+    EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, refused 1, yield 100.0 %");
 }
 
 // A chip that answers Read with its status alone, locked (01) or blank (02),
