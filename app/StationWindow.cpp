@@ -49,7 +49,8 @@ QString ChecksumOf(otp::StationWriter& w) {
 }  // namespace
 
 StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMaker& makeLine, std::string workingDir,
-                             const std::string& log, bool demo, QWidget* parent)
+                             const std::string& log, bool demo, const std::string& lot,
+                             const std::string& operatorName, QWidget* parent)
     : QMainWindow(parent), workingDir_(std::move(workingDir)), demo_(demo) {
     setObjectName(QStringLiteral("StationWindow"));
     setWindowTitle(QStringLiteral("%1 - station of %2 writers").arg(otp::ToQ(otp::kApplicationTitle)).arg(ports.size()));
@@ -57,6 +58,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
     dialogFolder_ = QFile::decodeName(QByteArray::fromStdString(workingDir_));
     ini_ = otp::LoadWriterIni(workingDir_);
     station_ = std::make_unique<otp::Station>();
+    station_->ledger().SetBatch(lot, operatorName);
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);

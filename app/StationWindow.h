@@ -37,7 +37,8 @@ public:
     // read once); `log` (else Writer.ini's PRODUCTION_LOG) is every writer's
     // production log. `demo`: each Auto puts a fresh blank chip in first.
     StationWindow(const std::vector<std::string>& ports, const LineMaker& makeLine, std::string workingDir,
-                  const std::string& log, bool demo, QWidget* parent = nullptr);
+                  const std::string& log, bool demo, const std::string& lot = {},
+                  const std::string& operatorName = {}, QWidget* parent = nullptr);
     ~StationWindow() override;
 
     // Loads `file` into every running writer at once, after what each does now.

@@ -39,6 +39,8 @@ const char* const kUsage =
     "            append one CSV line per operation on a chip (Auto, Blank Check,\n"
     "            Program, Verify, Read, Copy, Testcode > Write) to FILE; without\n"
     "            it, the PRODUCTION_LOG of Writer.ini, if any\n"
+    "  --lot LOT, --operator NAME\n"
+    "            name the lot and the operator in every record of the log\n"
     "  --writers PORTS\n"
     "            drive these writers (COM1 to COM256, separated by commas) instead\n"
     "            of Writer.ini's RS232_PORT. With more than one, the station window\n"
@@ -89,10 +91,13 @@ int main(int argc, char** argv) {
     QString dir;
     QString romFile;
     std::vector<std::string> writers;
+    std::string lot, operatorName;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--demo") {
             demo = true;
+        } else if ((arg == "--lot" || arg == "--operator") && i + 1 < argc && argv[i + 1][0] != '\0') {
+            (arg == "--lot" ? lot : operatorName) = argv[++i];
         } else if (arg == "--writers" && i + 1 < argc) {
             const std::string complaint = otp::ParseStationPorts(argv[++i], writers);
             if (!complaint.empty()) {
@@ -127,7 +132,7 @@ int main(int argc, char** argv) {
         const auto line = [demo](const std::string&, size_t index) {
             return demo ? otp::emu::MakeDemoLine(index) : otp::SystemWriterLine();
         };
-        StationWindow station(writers, line, otp::CurrentDirectory(), log, demo);
+        StationWindow station(writers, line, otp::CurrentDirectory(), log, demo, lot, operatorName);
         ends.Attach([&station] { return station.Busy(); }, [&station] { station.CloseWhenIdle(); }, &station);
         station.show();
         if (!romFile.isEmpty())
@@ -148,6 +153,7 @@ int main(int argc, char** argv) {
     if (demoOpener) {
         form.EnableDemo([&demoOpener] { otp::emu::PutInSocket(demoOpener->Writer(), otp::emu::IcKind::Blank); });
     }
+    form.recorder().ledger().SetBatch(lot, operatorName);
     form.UseProductionLog(log);
     // The file dialogs' folder outlives the run: ~/.config/otpwriter/otpwriter.ini.
     form.RememberFoldersIn(settings);

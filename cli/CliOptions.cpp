@@ -32,6 +32,9 @@ std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
             if (i + 1 >= args.size() || !ParseCount(args[i + 1], o.maxFails))
                 return "--max-fails needs a count from 1 to 1000000";
             ++i;
+        } else if (a == "--lot" || a == "--operator") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return a + (a == "--lot" ? " needs a LOT" : " needs a NAME");
+            (a == "--lot" ? o.lot : o.operatorName) = args[++i];
         } else if (a == "--writers") {
             if (i + 1 >= args.size()) return "--writers needs PORTS, e.g. COM1,COM2";
             const std::string complaint = ParseStationPorts(args[++i], o.writers);

@@ -17,6 +17,8 @@ struct CliOptions {
     bool keepGoing = false;
     bool fast = false;
     std::string log;
+    std::string lot;       // --lot: every record names it
+    std::string operatorName;  // --operator
     int maxFails = 0;
     // --writers: the ports of a station's writers, in the order named; empty:
     // the one writer of Writer.ini's RS232_PORT.

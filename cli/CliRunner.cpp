@@ -51,6 +51,8 @@ std::string CliUsage() {
          "            verify, read, copy, testcode-write) to FILE; without it, the\n"
          "            PRODUCTION_LOG of Writer.ini, if any. A log that cannot be\n"
          "            written stops the run: nothing runs unrecorded\n"
+         "  --lot LOT, --operator NAME\n"
+         "            name the lot and the operator in every record of the log\n"
          "  --max-fails N\n"
          "            end the chip loop after N failed chips in a row (with several\n"
          "            writers: stop that writer)\n"
@@ -160,6 +162,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     TracingView tracing(plain, [&env](const std::string& line) { env.out << line << '\n'; });
     OperationWatch watch(o.trace ? static_cast<MainView&>(tracing) : console);
     ChipRecorder recorder(watch);
+    recorder.ledger().SetBatch(o.lot, o.operatorName);
 
     // A signal lets the operation under way finish and be recorded; the run
     // stops after it.

@@ -79,6 +79,7 @@ bool NextRoundWanted(std::istream& in, std::ostream& err, bool inIsTerminal, con
 int RunStation(const CliOptions& o, CliEnvironment& env) {
     StationConsole console(env.out, env.err, env.stderrIsTerminal && !o.trace, env.stdoutIsTerminal, o.writers);
     Station station;
+    station.ledger().SetBatch(o.lot, o.operatorName);
     std::vector<Seat> seats(o.writers.size());
     for (size_t i = 0; i < o.writers.size(); ++i) {
         const std::string& port = o.writers[i];

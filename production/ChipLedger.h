@@ -37,10 +37,27 @@ public:
     std::string Record(ChipRecord& record, const std::function<void(const std::optional<EarlierChip>&)>& judge);
 
     const std::string& RunId() const { return runId_; }
+    // The lot and the operator every record of the run names (--lot,
+    // --operator); set before the first record.
+    void SetBatch(std::string lot, std::string operatorName) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        lot_ = std::move(lot);
+        operator_ = std::move(operatorName);
+    }
+    std::string Lot() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return lot_;
+    }
+    std::string Operator() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return operator_;
+    }
 
 private:
     mutable std::mutex mutex_;
     std::string runId_;
+    std::string lot_;
+    std::string operator_;
     std::string logPath_;
     std::unique_ptr<ProductionLog> log_;
     // The records of a run without a log.

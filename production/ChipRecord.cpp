@@ -83,14 +83,15 @@ std::string HostName() {
 }
 
 std::string CsvHeader() {
-    return "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer";
+    return "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator";
 }
 
 std::string CsvLine(const ChipRecord& r) {
     const std::string fields[] = {IsoLocalTime(r.when), r.operation,  r.body,
                                   r.romFile,            r.checksum,   r.rollingCode,
                                   VerdictWord(r.verdict), r.failure,  std::to_string(r.durationMs),
-                                  std::to_string(r.chip), r.run, r.fastWaits ? "fast" : "fixed", r.writer};
+                                  std::to_string(r.chip), r.run, r.fastWaits ? "fast" : "fixed", r.writer,
+                                  r.lot, r.operatorName};
     std::string line;
     for (size_t i = 0; i < std::size(fields); ++i) line += (i ? "," : "") + CsvField(fields[i]);
     return line;

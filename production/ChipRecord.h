@@ -26,6 +26,8 @@ struct ChipRecord {
     std::string run;          // the run the record belongs to (RunId)
     bool fastWaits = false;   // the waits ended once the answer was whole
     std::string writer;       // the port of the writer that did it ("COM2")
+    std::string lot;          // the lot the chips belong to, as the operator named it; empty when none
+    std::string operatorName; // who ran the station, as named; empty when none
 };
 
 // The record as one CSV line (RFC 4180, no line end); the time is local

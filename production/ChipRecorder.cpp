@@ -57,6 +57,8 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     record.operation = operation;
     record.body = ctx.view.GetFieldText(Control::ComboBox1);
     record.run = ledger_.RunId();
+    record.lot = ledger_.Lot();
+    record.operatorName = ledger_.Operator();
     record.fastWaits = ctx.link.fastWaits;
     record.writer = writer_.empty() ? ctx.state.PortName : writer_;
     const int64_t received = ctx.link.receivedBytes;

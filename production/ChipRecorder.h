@@ -40,6 +40,7 @@ public:
     bool UseLog(const std::string& path, std::string& error) { return ledger_.UseLog(path, error); }
     bool HasLog() const { return ledger_.HasLog(); }
     std::string LogPath() const { return ledger_.LogPath(); }
+    ChipLedger& ledger() { return ledger_; }
 
     // Runs `op` as one recorded operation named `operation` ("auto", ...).
     ChipResult Run(Context& ctx, const std::string& operation, const std::function<Outcome(Context&)>& op);

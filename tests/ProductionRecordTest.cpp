@@ -84,10 +84,12 @@ TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
     ChipRecord r = Sample();
     r.romFile = "/lines/a,b.rom";
     r.rollingCode = "0100 0101";
-    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer");
+    r.lot = "lot 7, night";
+    r.operatorName = "Ana";
+    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator");
     EXPECT_EQ(CsvLine(r),
               "2026-12-07T11:40:00+01:00,auto,RX4400,\"/lines/a,b.rom\",FE5A,0100 0101,fail,"
-              "OTP Blank Check Fail !!!,512,7,line-pc-3 2026-12-07T11:40:00+01:00,fixed,COM3");
+              "OTP Blank Check Fail !!!,512,7,line-pc-3 2026-12-07T11:40:00+01:00,fixed,COM3,\"lot 7, night\",Ana");
     // Offsets east and west of UTC, of half hours, across the date line of either side.
     const struct {
         const char* tz;
@@ -143,7 +145,7 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
     const std::string text = dir.Read("run.csv");
     EXPECT_EQ(text.rfind(CsvHeader() + "\r\n", 0), 0u);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
-    EXPECT_NE(text.find(",512,2," + Sample().run + ",fixed,COM3\r\n"), std::string::npos);
+    EXPECT_NE(text.find(",512,2," + Sample().run + ",fixed,COM3,,\r\n"), std::string::npos);
 
     const std::string unopenable[] = {dir.file("no/such/folder/run.csv"), dir.path()};
     for (const std::string& bad : unopenable) {
@@ -157,21 +159,21 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
 // columns differ and what to do, and the file stays as it was.
 TEST(ProductionLog, ALogOfOtherColumnsIsRefusedAndLeftAsItIs) {
     const std::string today = CsvHeader();
-    const std::string older = today.substr(0, today.rfind(",writer"));
+    const std::string older = today.substr(0, today.rfind(",writer"));  // twelve columns, before the writer
     const struct {
         const char* name;
         std::string text;
         std::string difference;  // empty: opens
     } rows[] = {
-        {"today's columns", today + "\r\nt,auto,B,,,,pass,,1,1,r,fixed,COM1\r\n", ""},
+        {"today's columns", today + "\r\nt,auto,B,,,,pass,,1,1,r,fixed,COM1,,\r\n", ""},
         {"an earlier version's", older + "\r\nt,auto,B,,,,pass,,1,1,r,fixed\r\n",
-         "it has 12 columns, this program writes 13; it lacks writer"},
-        {"one more column", today + ",lot\r\n", "it has 14 columns, this program writes 13; it has lot, which this program does not write"},
+         "it has 12 columns, this program writes 15; it lacks writer, lot, operator"},
+        {"one more column", today + ",station\r\n", "it has 16 columns, this program writes 15; it has station, which this program does not write"},
         {"another order", "operation,time" + today.substr(today.find(",body")) + "\r\n",
-         "it has 13 columns, this program writes 13; its columns stand in another order"},
+         "it has 15 columns, this program writes 15; its columns stand in another order"},
         {"someone else's notes", "buy milk\r\n",
-         "it has 1 column, this program writes 13; it lacks time, operation, body, rom_file, checksum, rolling_code, "
-         "verdict, failure, duration_ms, chip, run, waits, writer; it has buy milk, which this program does not write"},
+         "it has 1 column, this program writes 15; it lacks time, operation, body, rom_file, checksum, rolling_code, "
+         "verdict, failure, duration_ms, chip, run, waits, writer, lot, operator; it has buy milk, which this program does not write"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -347,7 +349,7 @@ TEST(ChipRecorder, EachRecordedOperationGetsItsVerdictCountAndLine) {
         const std::vector<std::string> lines = b.LogLines();
         ASSERT_EQ(lines.size(), ++line + 0);
         const std::string& csv = lines.back();
-        EXPECT_EQ(csv.substr(25), row.line + ",line-pc-3 run,fixed,COM1");
+        EXPECT_EQ(csv.substr(25), row.line + ",line-pc-3 run,fixed,COM1,,");
     }
     EXPECT_EQ(b.recorder.tally().Summary(), expected.Summary());
 }
@@ -384,8 +386,8 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     std::istringstream in(b.dir.Read("logs/run.csv"));
     for (std::string line; std::getline(in, line);) lines.push_back(line.substr(25, line.size() - 26));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], ",program,RX4720,,0DF0,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed,COM1");
-    EXPECT_EQ(lines[2], ",blank,,,0DF0,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed,COM1");
+    EXPECT_EQ(lines[1], ",program,RX4720,,0DF0,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed,COM1,,");
+    EXPECT_EQ(lines[2], ",blank,,,0DF0,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed,COM1,,");
     EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, refused 1, yield 100.0 %");
 }
 
@@ -428,7 +430,7 @@ TEST(ChipRecorder, AReadOfALockedOrBlankChipShowsWhatTheWriterReadAndLogsNoCheck
         lines.push_back("Receiver Data Length = 1024 bytes");
         lines.push_back("Object Checksum = " + row.objectSum);
         EXPECT_EQ(b.form.Lines(Control::RichEdit2), lines);
-        EXPECT_EQ(b.LogLines().back().substr(25), row.line + ",line-pc-3 run,fixed,COM1");
+        EXPECT_EQ(b.LogLines().back().substr(25), row.line + ",line-pc-3 run,fixed,COM1,,");
     }
 }
 

@@ -19,7 +19,8 @@ namespace {
 // The log rows of `port` (the last column), after their time and operation.
 std::vector<std::string> RowsOf(const test::StationRun& run, const std::string& port) {
     std::vector<std::string> rows;
-    const std::string tail = "," + port;
+    // The writer, then the lot and the operator (none here) end the row.
+    const std::string tail = "," + port + ",,";
     for (size_t i = 1; i < run.log.size(); ++i) {
         const std::string& line = run.log[i];
         if (line.size() < tail.size() || line.compare(line.size() - tail.size(), std::string::npos, tail) != 0) continue;
@@ -101,6 +102,24 @@ TEST(Station, EveryWriterRunsEveryStepAndKeepsItsTroubleToItself) {
     }
 }
 
+// The lot and the operator named for the run end every row, with one writer
+// and with several.
+TEST(Station, EveryRowNamesTheLotAndTheOperator) {
+    for (const std::string writers : {"COM1", "COM1,COM2"}) {
+        SCOPED_TRACE(writers);
+        test::StationBench bench;
+        const test::StationRun run = bench.Run({"--writers", writers, "--log", "run.csv", "--lot", "L-7, night",
+                                                "--operator", "Ana", "load", "demo.rom", "auto"});
+        EXPECT_EQ(run.status, 0);
+        ASSERT_EQ(run.log.size(), writers.size() == 4 ? 2u : 3u);
+        const std::string tail = ",\"L-7, night\",Ana";
+        for (size_t i = 1; i < run.log.size(); ++i) {
+            EXPECT_NE(run.log[i].find(",pass,"), std::string::npos) << run.log[i];
+            EXPECT_EQ(run.log[i].rfind(tail), run.log[i].size() - tail.size()) << run.log[i];
+        }
+    }
+}
+
 // A log that cannot be written stops every writer before its first step:
 // nothing runs unrecorded.
 TEST(Station, ALogThatCannotBeWrittenRunsNothing) {
@@ -139,7 +158,7 @@ TEST(Station, ARollingCodeGivenBeforeFailsTheChipThatReportsItAgain) {
         {"a code the log holds from an earlier run fails the one writer's chip", "COM5",
          [&code](test::StationBench& b) {
              b.dir.Write("run.csv", CsvHeader() + "\r\n2026-12-07T09:00:00+01:00,program,RX4720,,0DF0," + code +
-                                        ",pass,,4010,7,earlier run,fixed,COM2\r\n");
+                                        ",pass,,4010,7,earlier run,fixed,COM2,,\r\n");
          },
          1, 0, 1, "to chip 7 of COM2 (2026-12-07T09:00:00+01:00): no two chips may have one"},
     };
@@ -189,6 +208,8 @@ TEST(Station, WriterPortsAreCheckedWhenNamed) {
         {{"--writers"}, "--writers needs PORTS, e.g. COM1,COM2", {}},
         {{"--writers", "COM1,COM2", "save", "x.rom"}, "'save' works with one writer: name one with --writers, or none", {}},
         {{"--writers", "COM1", "save", "x.rom"}, "", {"COM1"}},
+        {{"--lot"}, "--lot needs a LOT", {}},
+        {{"--operator", ""}, "--operator needs a NAME", {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
