@@ -125,7 +125,8 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
 
     // Every writer's start-up at once, Writer.ini read once above.
     for (size_t i = 0; i < tiles_.size(); ++i) {
-        Run(i, QStringLiteral("start-up"), [this](otp::StationWriter& w) -> std::function<void()> {
+        StationTile* tile = tiles_[i];
+        Run(i, QStringLiteral("start-up"), [this, tile](otp::StationWriter& w) -> std::function<void()> {
             w.startup = otp::RunStartup(w.ctx(), otp::StartupPlan{&ini_, w.Port()});
             const std::string why = otp::StartupStopReason(w.startup);
             if (!why.empty()) w.Stop(why);
@@ -133,9 +134,6 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
             const QString body = BodyOf(w);
             const QString checksum = ChecksumOf(w);
             const QString failure = otp::ToQ(w.watch().FirstFailure());
-            StationTile* tile = nullptr;
-            for (size_t k = 0; k < tiles_.size(); ++k)
-                if (station_->Writers()[k].get() == &w) tile = tiles_[k];
             return [tile, why, version, body, checksum, failure] {
                 if (!why.empty()) {
                     tile->ShowStopped(otp::ToQ(why) + QStringLiteral(": ") + failure);
@@ -225,7 +223,8 @@ void StationWindow::LoadFile(const QString& file) {
     }
     const std::string path = otp::FromQ(file);
     for (size_t i = 0; i < tiles_.size(); ++i) {
-        Run(i, QStringLiteral("load"), [this, path](otp::StationWriter& w) -> std::function<void()> {
+        StationTile* tile = tiles_[i];
+        Run(i, QStringLiteral("load"), [path, tile](otp::StationWriter& w) -> std::function<void()> {
             w.form().openFiles.assign(1, path);
             w.watch().Begin();
             w.ctx().findings.Clear();
@@ -240,9 +239,6 @@ void StationWindow::LoadFile(const QString& file) {
             const QString failure = passed ? otp::ToQ(w.ctx().findings.Text()) : otp::ToQ(w.watch().FailureWith(w.ctx().findings));
             const QString body = BodyOf(w);
             const QString checksum = ChecksumOf(w);
-            StationTile* tile = nullptr;
-            for (size_t k = 0; k < tiles_.size(); ++k)
-                if (station_->Writers()[k].get() == &w) tile = tiles_[k];
             return [tile, passed, failure, body, checksum] {
                 tile->ShowStepEnd(passed, failure);
                 tile->ShowBody(body);
@@ -288,10 +284,8 @@ void StationWindow::StartAll() {
 
 void StationWindow::StartOne(size_t index) {
     if (index >= tiles_.size()) return;
-    Run(index, QStringLiteral("busy"), [this](otp::StationWriter& w) -> std::function<void()> {
-        StationTile* tile = nullptr;
-        for (size_t k = 0; k < tiles_.size(); ++k)
-            if (station_->Writers()[k].get() == &w) tile = tiles_[k];
+    StationTile* tile = tiles_[index];
+    Run(index, QStringLiteral("busy"), [this, tile](otp::StationWriter& w) -> std::function<void()> {
         // The operator can only start what the window would let him click.
         if (!w.form().Enabled(otp::Control::Button1))
             return [tile] { tile->ShowSaid(QStringLiteral("\"Auto\" is not available for this body")); };

@@ -86,6 +86,20 @@ std::string CsvHeader() {
     return "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator";
 }
 
+const std::vector<std::string>& CsvHeaderFields() {
+    static const std::vector<std::string> fields = [] {
+        std::vector<std::string> names;
+        const std::string header = CsvHeader();
+        for (size_t start = 0;;) {
+            const size_t comma = header.find(',', start);
+            names.push_back(header.substr(start, comma - start));
+            if (comma == std::string::npos) return names;
+            start = comma + 1;
+        }
+    }();
+    return fields;
+}
+
 std::string CsvLine(const ChipRecord& r) {
     const std::string fields[] = {IsoLocalTime(r.when), r.operation,  r.body,
                                   r.romFile,            r.checksum,   r.rollingCode,

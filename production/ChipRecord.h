@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace otp {
 
@@ -36,6 +37,8 @@ std::string CsvLine(const ChipRecord& r);
 // The first line of a new log. Columns are only ever added at its end, so
 // a log begun by an older version takes the new ones on its later lines.
 std::string CsvHeader();
+// Its column names, in order.
+const std::vector<std::string>& CsvHeaderFields();
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);
 // Local ISO 8601 time with offset, e.g. "2026-12-07T14:55:02+01:00".

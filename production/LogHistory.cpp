@@ -1,5 +1,7 @@
 #include "production/LogHistory.h"
 
+#include <algorithm>
+
 #include "production/ChipRecord.h"
 
 namespace otp {
@@ -76,12 +78,9 @@ void LogHistory::Header(const std::vector<std::string>& names) {
 int LogHistory::Column(const char* name) const {
     if (const auto it = columns_.find(name); it != columns_.end()) return it->second;
     // Today's header, for a column an older log does not name.
-    std::vector<std::vector<std::string>> header;
-    CsvReader reader;
-    const std::string today = CsvHeader() + "\n";
-    reader.Feed(today.data(), today.size(), header);
-    for (size_t i = 0; !header.empty() && i < header[0].size(); ++i)
-        if (header[0][i] == name) return static_cast<int>(i);
+    const std::vector<std::string>& today = CsvHeaderFields();
+    const auto at = std::find(today.begin(), today.end(), name);
+    if (at != today.end()) return static_cast<int>(at - today.begin());
     return -1;
 }
 

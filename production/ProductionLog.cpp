@@ -155,11 +155,7 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
     // Rows of another width under its header would leave a file no
     // spreadsheet reads right.
     if (st.st_size > 0) {
-        std::vector<std::vector<std::string>> ours;
-        CsvReader reader;
-        const std::string line = CsvHeader() + "\n";
-        reader.Feed(line.data(), line.size(), ours);
-        const std::string difference = HeaderDifference(header, ours.front());
+        const std::string difference = HeaderDifference(header, CsvHeaderFields());
         if (!difference.empty()) {
             error = "the production log " + path + " was begun for other columns (" + difference +
                     "): name a new file for the log, and keep this one as it is";
