@@ -8,6 +8,7 @@
 #include "cli/StationRun.h"
 #include "cli/ConsoleView.h"
 #include "cli/InterruptCatcher.h"
+#include "cli/ReportCommand.h"
 #include "cli/StepRunner.h"
 #include "cli/Steps.h"
 #include "emulatedport/EmulatedPort.h"
@@ -24,6 +25,7 @@ namespace otp {
 std::string CliUsage() {
     std::ostringstream u;
     u << "Usage: otpwriter-cli [OPTIONS] [STEP...]\n"
+         "       otpwriter-cli report [OPTIONS] SOURCE...\n"
          "\n"
          "Runs the writer host without its window, in the working directory: reads\n"
          "Writer.ini there, checks the writer on the configured port, then runs the\n"
@@ -112,6 +114,12 @@ std::string CliUsage() {
          "before any step; one that finds a writer of another version than\n"
          "Writer.ini's runs only the steps version and update, which show and mend it.\n"
          "\n"
+         "Reports: 'otpwriter-cli report [--from TIME] [--to TIME] [--html FILE]\n"
+         "SOURCE...' counts the chips of production logs (or the record server)\n"
+         "without a writer: yield by hour, station, writer and body, failures by\n"
+         "cause, rolling codes held by more than one chip; as text, and with --html\n"
+         "as one HTML page with charts. 'otpwriter-cli report --help' tells more.\n"
+         "\n"
          "Exit status: 0 when everything ran and nothing failed or was refused\n"
          "(in a loop: every chip passed), 1 when something failed or was refused\n"
          "(or the output or the log could not be written), 2 for a usage error.\n";
@@ -119,6 +127,9 @@ std::string CliUsage() {
 }
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
+    // A report reads logs and opens no writer.
+    if (!args.empty() && args[0] == "report")
+        return RunReport(std::vector<std::string>(args.begin() + 1, args.end()), env, ReadNoRecordServer);
     CliOptions o;
     const std::string complaint = ParseArgs(args, o);
     if (!complaint.empty()) {

@@ -29,6 +29,8 @@ struct ChipRecord {
     std::string writer;       // the port of the writer that did it ("COM2")
     std::string lot;          // the lot the chips belong to, as the operator named it; empty when none
     std::string operatorName; // who ran the station, as named; empty when none
+    std::string station;      // the computer that ran the writer (the record server's column; the
+                              // CSV log has it as the first word of `run`)
 };
 
 // The record as one CSV line (RFC 4180, no line end); the time is local

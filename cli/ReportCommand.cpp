@@ -1,0 +1,158 @@
+#include "cli/ReportCommand.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "config/PathLookup.h"
+#include "report/ReportFigures.h"
+#include "report/ReportHtml.h"
+#include "report/ReportInput.h"
+#include "report/ReportText.h"
+#include "report/ReportTime.h"
+
+namespace otp {
+namespace {
+
+struct ReportOptions {
+    bool help = false;
+    TimeWindow window;
+    std::string from, to, html;
+    std::vector<std::string> sources;
+};
+
+std::string ParseReportArgs(const std::vector<std::string>& args, ReportOptions& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--from" || a == "--to") {
+            if (i + 1 >= args.size()) return a + " needs a TIME, e.g. 2026-12-08T10:00";
+            const std::string& text = args[++i];
+            std::time_t t;
+            if (!ParseLocalTime(text, t))
+                return a + " takes a local time as 2026-12-08T10:00, \"2026-12-08 10:00\" or 2026-12-08, not '" +
+                       text + "'";
+            (a == "--from" ? o.from : o.to) = text;
+            (a == "--from" ? o.window.from : o.window.to) = t;
+        } else if (a == "--html") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return "--html needs a FILE";
+            o.html = args[++i];
+        } else if (a.rfind("-", 0) == 0 && a.size() > 1) {
+            return "unknown option '" + a + "'";
+        } else {
+            o.sources.push_back(a);
+        }
+    }
+    if (o.help) return {};
+    if (o.sources.empty()) return "report needs a SOURCE: a production log or a postgresql:// URL";
+    if (o.window.from && o.window.to && *o.window.from >= *o.window.to)
+        return "--from " + o.from + " is not before --to " + o.to;
+    return {};
+}
+
+}  // namespace
+
+std::string ReportUsage() {
+    return "Usage: otpwriter-cli report [--from TIME] [--to TIME] [--html FILE] SOURCE...\n"
+           "\n"
+           "Counts the chips of production logs, without a writer: chips, passed,\n"
+           "failed, refused and yield by hour, by station, by writer and by body;\n"
+           "failures by cause; and the rolling codes held by more than one chip. The\n"
+           "tables go to stdout.\n"
+           "\n"
+           "SOURCE: a production log (CSV of any version of this program; its header\n"
+           "names the columns) or the record server as a postgresql:// or postgres://\n"
+           "URL. A relative FILE is taken from the working directory.\n"
+           "\n"
+           "Options:\n"
+           "  --from TIME  count the chips from TIME on (TIME included)\n"
+           "  --to TIME    count the chips before TIME (TIME not included). TIME is\n"
+           "               this computer's local time: 2026-12-08T10:00,\n"
+           "               \"2026-12-08 10:00\" or 2026-12-08 (its midnight)\n"
+           "  --html FILE  also write the report to FILE as one HTML page: the tables\n"
+           "               and three charts (yield per hour, chips per writer,\n"
+           "               failures by cause); it fetches nothing and runs no script\n"
+           "  --help       show this help\n"
+           "\n"
+           "Counting: each row of a log is one chip. chips = passed + failed; a\n"
+           "refused chip (nothing was sent to it) is counted apart and never lowers\n"
+           "the yield; a chip whose writer did not answer (\"no writer\") counts as\n"
+           "failed. Yield = passed / (passed + failed). The hour is this computer's\n"
+           "local hour. The station is the text of the run column before its last\n"
+           "blank (the computer's name), \"unknown\" without a run; a writer is named\n"
+           "with its station, \"unknown\" in a log without the writer column.\n"
+           "\n"
+           "Cause of a failed chip: its failure text before the first ':', '(', ','\n"
+           "or ';', less the words that hold a digit or are four hex digits (a port,\n"
+           "a chip number, a rolling code), without blanks and '!' at its ends; so\n"
+           "\"COM3 Connect Error (1)!!!\" is \"Connect Error\". With no text left, the\n"
+           "verdict (\"fail\", \"no writer\").\n"
+           "\n"
+           "Rolling codes: a code in the rows of more than one chip, with each\n"
+           "holder's station, writer, chip, time and verdict.\n"
+           "\n"
+           "Bad input: a row of another width than the header's, or whose time,\n"
+           "verdict or numbers do not read, is left out with a warning on stderr\n"
+           "naming the file and the line, and the report says how many were. A\n"
+           "source that cannot be read (missing, no regular file, no production\n"
+           "log's header, the record server not answering) stops the report: each\n"
+           "is named on stderr, and no report is written.\n"
+           "\n"
+           "Exit status: 0 when the report was written, 1 when a source could not be\n"
+           "read or the report not written, 2 for a usage error.\n";
+}
+
+bool ReadNoRecordServer(const std::string&, std::vector<ChipRecord>&, std::string& error) {
+    error = "this build reads no record server";
+    return false;
+}
+
+int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& readRecord) {
+    ReportOptions o;
+    const std::string complaint = ParseReportArgs(args, o);
+    if (!complaint.empty()) {
+        env.err << "otpwriter-cli report: " << complaint << "\nTry 'otpwriter-cli report --help'.\n";
+        return 2;
+    }
+    if (o.help) {
+        env.out << ReportUsage();
+        return env.out ? 0 : 1;
+    }
+
+    const ReportInput input = ReadSources(o.sources, env.workingDir, readRecord);
+    for (const std::string& warning : input.warnings) env.err << "otpwriter-cli report: warning: " << warning << "\n";
+    for (const std::string& error : input.errors) env.err << "otpwriter-cli report: " << error << "\n";
+    if (!input.errors.empty()) {
+        env.err << "otpwriter-cli report: no report: " << input.errors.size()
+                << (input.errors.size() == 1 ? " source" : " sources") << " could not be read\n";
+        return 1;
+    }
+
+    ReportHeading heading{{}, o.from, o.to, input.warnings};
+    for (const std::string& source : o.sources)
+        heading.sources.push_back(IsRecordServerUrl(source) ? UrlWithoutPassword(source) : source);
+    const Figures figures = CountFigures(input.records, o.window);
+    // The page first: a text cut short by a closed pipe (| head) still leaves it.
+    if (!o.html.empty()) {
+        const std::string path = IsAbsolutePath(o.html) || env.workingDir.empty() ? o.html : env.workingDir + "/" + o.html;
+        errno = 0;
+        std::ofstream page(FsPath(path), std::ios::binary | std::ios::trunc);
+        page << ReportHtml(figures, heading);
+        page.close();
+        if (!page) {
+            const std::string why = errno ? std::strerror(errno) : "the write failed";
+            env.err << "otpwriter-cli report: cannot write the page " << o.html << ": " << why << "\n";
+            return 1;
+        }
+    }
+    WriteReportText(figures, heading, env.out);
+    env.out.flush();
+    if (!env.out) {
+        env.err << "otpwriter-cli report: the output can not be written\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace otp

@@ -1,0 +1,22 @@
+#pragma once
+// otpwriter-cli report: the figures of production logs and the record
+// server, as text on stdout and, when asked, as an HTML page.
+#include <string>
+#include <vector>
+
+#include "cli/CliRunner.h"
+#include "report/RecordReader.h"
+
+namespace otp {
+
+// `args` are those after "report". Exit status: 0 when the report was
+// written, 1 when a source could not be read or the page not written, 2 for
+// a usage error.
+int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& readRecord);
+
+std::string ReportUsage();
+
+// The reader of a build without the record server's: it reads nothing.
+bool ReadNoRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error);
+
+}  // namespace otp

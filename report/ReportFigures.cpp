@@ -1,0 +1,88 @@
+#include "report/ReportFigures.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <sstream>
+
+#include "production/LogHistory.h"
+#include "report/ReportTime.h"
+
+namespace otp {
+namespace {
+
+std::string OrUnknown(const std::string& name) { return name.empty() ? kUnknown : name; }
+
+bool Counted(Verdict v) { return v == Verdict::Fail || v == Verdict::NoWriter; }
+
+// A word that tells one chip's failure from another's rather than the kind
+// of failure: a port ("COM3"), a chip number, a rolling-code word ("FFFF").
+bool ParticularWord(const std::string& word) {
+    if (word.find_first_of("0123456789") != std::string::npos) return true;
+    return word.size() == 4 && word.find_first_not_of("ABCDEF") == std::string::npos;
+}
+
+using Groups = std::map<std::vector<std::string>, Tally>;
+
+FigureTable Table(std::string title, std::vector<std::string> keyColumns, const Groups& groups) {
+    FigureTable table{std::move(title), std::move(keyColumns), {}};
+    for (const auto& [key, tally] : groups) table.rows.push_back({key, tally});
+    return table;
+}
+
+}  // namespace
+
+std::string FailureCause(const std::string& failure, Verdict verdict) {
+    std::istringstream words(failure.substr(0, failure.find_first_of(":(;,")));
+    std::string cause;
+    for (std::string word; words >> word;)
+        if (!ParticularWord(word)) cause += (cause.empty() ? "" : " ") + word;
+    const size_t end = cause.find_last_not_of(" !");
+    cause.erase(end == std::string::npos ? 0 : end + 1);
+    const size_t start = cause.find_first_not_of(" !");
+    cause.erase(0, start == std::string::npos ? cause.size() : start);
+    return cause.empty() ? VerdictWord(verdict) : cause;
+}
+
+std::string YieldText(const Tally& t) {
+    if (t.Chips() == 0) return "-";
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f %%", 100.0 * t.passed / t.Chips());
+    return text;
+}
+
+Figures CountFigures(const std::vector<ChipRecord>& records, const TimeWindow& window) {
+    Figures f;
+    Groups hours, stations, writers, bodies;
+    std::map<std::string, int> causes;
+    std::map<std::string, std::vector<CodeHolder>> codes;
+    bool any = false;
+    for (const ChipRecord& r : records) {
+        if (!window.Holds(r.when)) continue;
+        f.first = any ? std::min(f.first, r.when) : r.when;
+        f.last = any ? std::max(f.last, r.when) : r.when;
+        any = true;
+        const std::string station = OrUnknown(r.station), writer = OrUnknown(r.writer);
+        for (Tally* t : {&f.all, &hours[{LocalHour(r.when)}], &stations[{station}], &writers[{station, writer}],
+                         &bodies[{r.body.empty() ? "(none)" : r.body}]})
+            t->Add(r.verdict);
+        if (Counted(r.verdict)) ++causes[FailureCause(r.failure, r.verdict)];
+        if (IsRollingCode(r.rollingCode)) codes[r.rollingCode].push_back({station, writer, r.chip, r.when, r.verdict});
+    }
+    f.byHour = Table("By hour", {"hour"}, hours);
+    f.byStation = Table("By station", {"station"}, stations);
+    f.byWriter = Table("By writer", {"station", "writer"}, writers);
+    f.byBody = Table("By body", {"body"}, bodies);
+    for (const auto& [cause, chips] : causes) f.causes.push_back({cause, chips});
+    std::stable_sort(f.causes.begin(), f.causes.end(),
+                     [](const CauseRow& a, const CauseRow& b) { return a.chips > b.chips; });
+    for (auto& [code, holders] : codes) {
+        if (holders.size() < 2) continue;
+        std::stable_sort(holders.begin(), holders.end(),
+                         [](const CodeHolder& a, const CodeHolder& b) { return a.when < b.when; });
+        f.duplicates.push_back({code, holders});
+    }
+    return f;
+}
+
+}  // namespace otp

@@ -1,0 +1,74 @@
+#pragma once
+// The counting of a report: chips, passed, failed, refused and yield by
+// hour, station, writer and body; failures by cause; rolling codes held by
+// more than one chip. A chip counts as the console's tally counts it: a
+// refused one apart (it never lowers the yield), one whose writer did not
+// answer as failed.
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "production/ChipRecord.h"
+#include "production/Tally.h"
+
+namespace otp {
+
+// The records a report takes: from `from` on, before `to`.
+struct TimeWindow {
+    std::optional<std::time_t> from, to;
+    bool Holds(std::time_t t) const { return (!from || t >= *from) && (!to || t < *to); }
+};
+
+struct FigureRow {
+    std::vector<std::string> key;  // one field per key column
+    Tally tally;
+};
+
+struct FigureTable {
+    std::string title;
+    std::vector<std::string> keyColumns;
+    std::vector<FigureRow> rows;  // in the order of their keys
+};
+
+struct CauseRow {
+    std::string cause;
+    int chips = 0;
+};
+
+struct CodeHolder {
+    std::string station, writer;
+    int chip = 0;
+    std::time_t when = 0;
+    Verdict verdict = Verdict::Pass;
+};
+
+struct DuplicateCode {
+    std::string code;
+    std::vector<CodeHolder> holders;  // earliest first
+};
+
+struct Figures {
+    Tally all;
+    std::time_t first = 0, last = 0;  // the earliest and latest record counted
+    FigureTable byHour, byStation, byWriter, byBody;
+    std::vector<CauseRow> causes;  // the most chips first
+    std::vector<DuplicateCode> duplicates;
+    bool Empty() const { return all.passed + all.failed + all.refused == 0; }
+};
+
+Figures CountFigures(const std::vector<ChipRecord>& records, const TimeWindow& window);
+
+// A failed chip's cause: its failure text before the first ':', '(', ';' or
+// ',' (what follows names the particulars of that chip), without the words
+// that hold a digit (a port, a code, a chip number) and without blanks and
+// '!' at its ends; the verdict's word when nothing is left.
+std::string FailureCause(const std::string& failure, Verdict verdict);
+
+// "75.0 %"; "-" with no chip passed or failed.
+std::string YieldText(const Tally& t);
+
+// A station or writer the record does not name.
+inline constexpr char kUnknown[] = "unknown";
+
+}  // namespace otp
