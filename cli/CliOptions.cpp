@@ -32,6 +32,13 @@ std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
             if (i + 1 >= args.size() || !ParseCount(args[i + 1], o.maxFails))
                 return "--max-fails needs a count from 1 to 1000000";
             ++i;
+        } else if (a == "--record") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return "--record needs a URL, e.g. postgresql://otp@server/line";
+            o.record = args[++i];
+        } else if (a == "--station") {
+            if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1].find_first_of(" \t") != std::string::npos)
+                return "--station needs a NAME without blanks";
+            o.station = args[++i];
         } else if (a == "--lot" || a == "--operator") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return a + (a == "--lot" ? " needs a LOT" : " needs a NAME");
             (a == "--lot" ? o.lot : o.operatorName) = args[++i];

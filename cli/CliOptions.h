@@ -19,6 +19,8 @@ struct CliOptions {
     std::string log;
     std::string lot;       // --lot: every record names it
     std::string operatorName;  // --operator
+    std::string record;    // --record: the line's record server (a libpq URL)
+    std::string station;   // --station: the name the records give this computer
     int maxFails = 0;
     // --writers: the ports of a station's writers, in the order named; empty:
     // the one writer of Writer.ini's RS232_PORT.

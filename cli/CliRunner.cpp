@@ -17,6 +17,8 @@
 #include "link/SystemSerialPort.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
+#include "record/LineRecord.h"
+#include "record/RecordServer.h"
 #include "version/ProgramVersion.h"
 #include "view/TracingView.h"
 
@@ -55,6 +57,20 @@ std::string CliUsage() {
          "            written stops the run: nothing runs unrecorded\n"
          "  --lot LOT, --operator NAME\n"
          "            name the lot and the operator in every record of the log\n"
+         "  --record URL\n"
+         "            write every record to the line's record server too, a\n"
+         "            PostgreSQL database named by a libpq URL such as\n"
+         "            postgresql://otp@server/line; without it, the\n"
+         "            PRODUCTION_RECORD of Writer.ini, if any. A server that cannot\n"
+         "            be reached at the start stops the run; one that goes away\n"
+         "            later gets the records kept in otpwriter-record.spool in the\n"
+         "            working directory first when it is back, and no chip starts\n"
+         "            until then (\"waiting for the record server\"). With the\n"
+         "            rolling code on, a chip whose code a passed chip of any\n"
+         "            station holds in the record fails\n"
+         "  --station NAME\n"
+         "            the name the records give this computer (default: its host\n"
+         "            name)\n"
          "  --max-fails N\n"
          "            end the chip loop after N failed chips in a row (with several\n"
          "            writers: stop that writer)\n"
@@ -126,10 +142,18 @@ std::string CliUsage() {
     return u.str();
 }
 
+bool OpenRecordServer(const CliOptions& o, const WriterState& state, CliEnvironment& env, ChipLedger& ledger,
+                      std::string& error) {
+    const std::string url = !o.record.empty() ? o.record : state.ProductionRecordUrl;
+    if (url.empty()) return true;
+    env.err << "otpwriter-cli: connecting to the record server " << RedactedUrl(url) << "\n" << std::flush;
+    return UseRecordServer(ledger, url, env.workingDir, error);
+}
+
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     // A report reads logs and opens no writer.
     if (!args.empty() && args[0] == "report")
-        return RunReport(std::vector<std::string>(args.begin() + 1, args.end()), env, ReadNoRecordServer);
+        return RunReport(std::vector<std::string>(args.begin() + 1, args.end()), env, ReadRecordServer);
     CliOptions o;
     const std::string complaint = ParseArgs(args, o);
     if (!complaint.empty()) {
@@ -174,6 +198,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     OperationWatch watch(o.trace ? static_cast<MainView&>(tracing) : console);
     ChipRecorder recorder(watch);
     recorder.ledger().SetBatch(o.lot, o.operatorName);
+    if (!o.station.empty()) recorder.ledger().SetStation(o.station);
 
     // A signal lets the operation under way finish and be recorded; the run
     // stops after it.
@@ -205,6 +230,10 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
             failed = logFailed = true;
         }
     }
+    if (stopReason.empty() && !OpenRecordServer(o, session.state(), env, recorder.ledger(), stopReason))
+        failed = logFailed = true;
+    recorder.OnRecordWait([&env](const std::string& news) { env.err << "otpwriter-cli: " << news << "\n"; },
+                          [&signalled] { return signalled != 0; });
     // A writer of another version runs only the steps that show and mend it.
     const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
     StepRunner runner(session, form, watch, recorder);

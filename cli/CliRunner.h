@@ -45,4 +45,12 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
 
 std::string CliUsage();
 
+struct CliOptions;
+class ChipLedger;
+struct WriterState;
+// Every record goes to the record server too when --record or Writer.ini's
+// PRODUCTION_RECORD names one; false with `error` when it cannot be reached.
+bool OpenRecordServer(const CliOptions& o, const WriterState& state, CliEnvironment& env, ChipLedger& ledger,
+                      std::string& error);
+
 }  // namespace otp

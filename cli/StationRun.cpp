@@ -80,6 +80,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
     StationConsole console(env.out, env.err, env.stderrIsTerminal && !o.trace, env.stdoutIsTerminal, o.writers);
     Station station;
     station.ledger().SetBatch(o.lot, o.operatorName);
+    if (!o.station.empty()) station.ledger().SetStation(o.station);
     std::vector<Seat> seats(o.writers.size());
     for (size_t i = 0; i < o.writers.size(); ++i) {
         const std::string& port = o.writers[i];
@@ -144,6 +145,15 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             stopReason = error;
             failed = true;
         }
+    }
+
+    if (stopReason.empty() && !OpenRecordServer(o, seats.front().writer->ctx().state, env, station.ledger(), stopReason))
+        failed = true;
+    for (Seat& seat : seats) {
+        const std::string port = seat.writer->Port();
+        seat.writer->recorder().OnRecordWait(
+            [&console, port](const std::string& news) { console.Err(port + ": " + news); },
+            [&signalled] { return signalled != 0; });
     }
 
     Trouble trouble;

@@ -42,6 +42,11 @@ public:
             for (const std::string* more : {&raw.ThirdField, &raw.FourthField})
                 if (!more->empty()) path += " " + *more;
             s_.ProductionLogPath = path;
+        } else if (key == "PRODUCTION_RECORD") {
+            // A URL keeps its letter case and its "//"; a comment after it is
+            // a word of its own.
+            s_.ProductionRecordUrl =
+                SplitIniLine(line, kCutSemicolon | kTrimLeading | kTrimTrailing | kUpperKey).ValueField;
         } else if (inBodySection_ && HandleBodyKey(f)) {
             // handled
         } else if (key == "IC_BODY_START") {

@@ -96,6 +96,8 @@ struct WriterState {
     std::string DriverPath;
     // The production log Writer.ini names (PRODUCTION_LOG), as written there.
     std::string ProductionLogPath;
+    // The line's record server Writer.ini names (PRODUCTION_RECORD), a libpq URL.
+    std::string ProductionRecordUrl;
     std::string IniVersion;
     // The version the writer last gave whole (start-up, version query), ""
     // before it has.

@@ -6,7 +6,16 @@
 namespace otp {
 
 ChipLedger::ChipLedger(std::string runId)
-    : runId_(runId.empty() ? otp::RunId(HostName(), std::time(nullptr)) : std::move(runId)) {}
+    : start_(std::time(nullptr)),
+      runNamed_(!runId.empty()),
+      runId_(runNamed_ ? std::move(runId) : otp::RunId(HostName(), start_)),
+      station_(HostName()) {}
+
+void ChipLedger::SetStation(const std::string& station) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    station_ = station;
+    if (!runNamed_) runId_ = otp::RunId(station, start_);
+}
 
 bool ChipLedger::UseLog(const std::string& path, std::string& error) {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -27,13 +36,31 @@ std::string ChipLedger::LogPath() const {
     return logPath_;
 }
 
-bool ChipLedger::ReadyToRecord(std::string& error) {
+void ChipLedger::UseStore(std::unique_ptr<ChipStore> store) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (logPath_.empty()) return true;
-    if (!log_) log_ = ProductionLog::Open(logPath_, error);
-    // A log removed or replaced meanwhile would take the record out of sight.
-    else if (!log_->StillInPlace(error)) log_.reset();
-    return log_ != nullptr;
+    store_ = std::move(store);
+}
+
+bool ChipLedger::HasStore() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return store_ != nullptr;
+}
+
+bool ChipLedger::ReadyToRecord(std::string& error, bool& waiting) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    waiting = false;
+    if (!logPath_.empty()) {
+        if (!log_) log_ = ProductionLog::Open(logPath_, error);
+        // A log removed or replaced meanwhile would take the record out of sight.
+        else if (!log_->StillInPlace(error)) log_.reset();
+        if (!log_) return false;
+    }
+    return !store_ || store_->Ready(error, waiting);
+}
+
+std::vector<std::string> ChipLedger::TakeNotices() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return store_ ? store_->TakeNotices() : std::vector<std::string>{};
 }
 
 std::string ChipLedger::Record(ChipRecord& record,
@@ -43,16 +70,29 @@ std::string ChipLedger::Record(ChipRecord& record,
     // Another writer's record may have found the log gone meanwhile.
     if (!logPath_.empty() && !log_) log_ = ProductionLog::Open(logPath_, error);
     const LogHistory& history = log_ ? log_->History() : unlogged_;
-    judge(IsRollingCode(record.rollingCode) ? history.Holder(record.rollingCode) : std::nullopt);
+    record.station = station_;
+    // The number the log gives it, known before the store writes it.
+    record.chip = history.Count(record.writer) + 1;
+    bool judged = false;
+    const auto judgeOnce = [&](const std::optional<EarlierChip>& earlier) {
+        if (judged) return;
+        judged = true;
+        judge(earlier);
+    };
+    if (IsRollingCode(record.rollingCode))
+        if (const std::optional<EarlierChip> earlier = history.Holder(record.rollingCode)) judgeOnce(earlier);
+    std::string storeError;
+    if (store_) storeError = store_->Keep(record, judgeOnce);
+    judgeOnce(std::nullopt);
     if (log_) {
         if (!log_->Append(record, error)) log_.reset();
-        return error;
+        return !storeError.empty() ? storeError : error;
     }
-    if (!logPath_.empty()) return error;
-    record.chip = unlogged_.Next(record.writer);
+    if (!logPath_.empty()) return !storeError.empty() ? storeError : error;
+    unlogged_.Next(record.writer);
     if (IsRollingCode(record.rollingCode))
-        unlogged_.Given(record.rollingCode, EarlierChip{record.writer, record.chip, IsoLocalTime(record.when)});
-    return {};
+        unlogged_.Given(record.rollingCode, EarlierChip{record.writer, record.chip, IsoLocalTime(record.when), {}});
+    return storeError;
 }
 
 }  // namespace otp

@@ -3,13 +3,16 @@
 // production log (when one is named), the chip numbers of each writer, and
 // the rolling codes given so far (those in the log included), so that no
 // code passes twice. A program with one writer has one of its own.
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "production/ChipRecord.h"
+#include "production/ChipStore.h"
 #include "production/LogHistory.h"
 #include "production/ProductionLog.h"
 
@@ -25,18 +28,34 @@ public:
     bool UseLog(const std::string& path, std::string& error);
     bool HasLog() const;
     std::string LogPath() const;
+    // Every record goes to `store` too (the line's record server), before
+    // the log; none: the log only.
+    void UseStore(std::unique_ptr<ChipStore> store);
+    bool HasStore() const;
     // Whether a record could be written now: a named log is open (opened
-    // again when it was not) and still in place. False with `error`.
-    bool ReadyToRecord(std::string& error);
+    // again when it was not) and still in place, and the store has every
+    // record kept so far. False with `error`; `waiting` when it is the
+    // store that is away for now.
+    bool ReadyToRecord(std::string& error, bool& waiting);
+    bool ReadyToRecord(std::string& error) {
+        bool waiting = false;
+        return ReadyToRecord(error, waiting);
+    }
+    // What the store had to say of records written late; said once.
+    std::vector<std::string> TakeNotices();
 
     // Under the lock: shows `judge` the chip that was given the record's
-    // rolling code before (any writer, this run or the log), so that it can
-    // fail this one, then numbers the record for its writer and appends it.
-    // Returns why the log could not take it; empty when it did (or there is
-    // no log).
+    // rolling code before (any writer, this run or the log; any station's
+    // passed chip in the store), so that it can fail this one, then numbers
+    // the record for its writer and hands it to the store and the log.
+    // Returns why the store or the log could not take it; empty when they
+    // did.
     std::string Record(ChipRecord& record, const std::function<void(const std::optional<EarlierChip>&)>& judge);
 
-    const std::string& RunId() const { return runId_; }
+    std::string RunId() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return runId_;
+    }
     // The lot and the operator every record of the run names (--lot,
     // --operator); set before the first record.
     void SetBatch(std::string lot, std::string operatorName) {
@@ -52,12 +71,23 @@ public:
         const std::lock_guard<std::mutex> lock(mutex_);
         return operator_;
     }
+    // The computer every record names, and its run; this one's name unless
+    // set (--station).
+    void SetStation(const std::string& station);
+    std::string Station() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return station_;
+    }
 
 private:
     mutable std::mutex mutex_;
+    std::time_t start_;
+    bool runNamed_;  // the run was named when made, not after the station
     std::string runId_;
     std::string lot_;
     std::string operator_;
+    std::string station_;
+    std::unique_ptr<ChipStore> store_;
     std::string logPath_;
     std::unique_ptr<ProductionLog> log_;
     // The records of a run without a log.

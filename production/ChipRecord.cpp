@@ -21,6 +21,15 @@ const char* VerdictWord(Verdict v) {
     return "fail";
 }
 
+bool VerdictFromWord(const std::string& word, Verdict& v) {
+    for (Verdict each : {Verdict::Pass, Verdict::Fail, Verdict::Refused, Verdict::NoWriter})
+        if (word == VerdictWord(each)) {
+            v = each;
+            return true;
+        }
+    return false;
+}
+
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string out = "\"";

@@ -12,6 +12,8 @@ enum class Verdict { Pass, Fail, Refused, NoWriter };
 
 // "pass", "fail", "refused", "no writer": the log's and the console's word.
 const char* VerdictWord(Verdict v);
+// The verdict a word of VerdictWord's names; false for any other word.
+bool VerdictFromWord(const std::string& word, Verdict& v);
 
 struct ChipRecord {
     std::time_t when = 0;     // when the operation started

@@ -41,11 +41,30 @@ std::string SameRollingCodeFinding(const std::string& code, const EarlierChip& e
     return "rolling code " + code + " was given before, to " + DescribeChip(earlier) + ": no two chips may have one";
 }
 
+void ChipRecorder::PassOnNotices() {
+    for (const std::string& notice : ledger_.TakeNotices())
+        if (recordNews_) recordNews_(notice);
+}
+
+bool ChipRecorder::ReadyToRecord(Context& ctx, std::string& error) {
+    bool waiting = false;
+    std::string shown;
+    while (!ledger_.ReadyToRecord(error, waiting)) {
+        PassOnNotices();
+        if (!waiting || !stopWaiting_ || stopWaiting_()) return false;
+        if (error != shown && recordNews_) recordNews_(error);
+        shown = error;
+        ctx.pacer.Sleep(1000);
+    }
+    PassOnNotices();
+    return true;
+}
+
 ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
                              const std::function<Outcome(Context&)>& op) {
     ChipResult result;
     std::string error;
-    if (!ledger_.ReadyToRecord(error)) {
+    if (!ReadyToRecord(ctx, error)) {
         result.verdict = Verdict::Refused;
         result.failure = error + ": nothing is run until it can be written";
         result.logError = error;
@@ -93,6 +112,7 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
         record.failure = verdict != Verdict::Pass ? result.failure : result.note;
     });
     result.chip = record.chip;
+    PassOnNotices();
     tally_.Add(result.verdict);
     last_ = result;
     return result;

@@ -45,11 +45,27 @@ public:
     // Runs `op` as one recorded operation named `operation` ("auto", ...).
     ChipResult Run(Context& ctx, const std::string& operation, const std::function<Outcome(Context&)>& op);
 
+    // While the record server is away no chip starts: the recorder waits,
+    // saying so through `news` (each new line of the wait, and whatever the
+    // record has to tell of records written late), until the server has every
+    // record or `stop` says to give up (the chip is refused then). Without
+    // `stop` it does not wait.
+    void OnRecordWait(std::function<void(const std::string&)> news, std::function<bool()> stop) {
+        recordNews_ = std::move(news);
+        stopWaiting_ = std::move(stop);
+    }
+
     Tally& tally() { return tally_; }
     const ChipResult& Last() const { return last_; }
 
 private:
+    // Whether a chip may start, after waiting for the record server if need be.
+    bool ReadyToRecord(Context& ctx, std::string& error);
+    void PassOnNotices();
+
     OperationWatch& watch_;
+    std::function<void(const std::string&)> recordNews_;
+    std::function<bool()> stopWaiting_;
     std::unique_ptr<ChipLedger> ownLedger_;
     ChipLedger& ledger_;
     // The writer's port; empty: the port the session names when it records.

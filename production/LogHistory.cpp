@@ -8,7 +8,8 @@ namespace otp {
 
 std::string DescribeChip(const EarlierChip& chip) {
     const std::string whose = chip.writer.empty() ? " (no writer recorded)" : " of " + chip.writer;
-    return "chip " + std::to_string(chip.chip) + whose + (chip.time.empty() ? "" : " (" + chip.time + ")");
+    const std::string where = chip.station.empty() ? "" : " at " + chip.station;
+    return "chip " + std::to_string(chip.chip) + whose + where + (chip.time.empty() ? "" : " (" + chip.time + ")");
 }
 
 void CsvReader::EndField() {
@@ -96,7 +97,7 @@ void LogHistory::Row(const std::vector<std::string>& fields) {
     const std::string number = Field(fields, "chip");
     const bool numeric = !number.empty() && number.size() < 10 && number.find_first_not_of("0123456789") == std::string::npos;
     const std::string code = Field(fields, "rolling_code");
-    if (IsRollingCode(code)) Given(code, EarlierChip{writer, numeric ? std::stoi(number) : counted, Field(fields, "time")});
+    if (IsRollingCode(code)) Given(code, EarlierChip{writer, numeric ? std::stoi(number) : counted, Field(fields, "time"), {}});
 }
 
 int LogHistory::Count(const std::string& writer) const {

@@ -15,10 +15,11 @@ struct EarlierChip {
     std::string writer;  // empty for a record of a log older than the writer column
     int chip = 0;
     std::string time;  // as the log has it
+    std::string station;  // the computer, when the record server named it; empty in a log
 };
 
-// "chip 3 of COM1 (2026-12-08T14:01:02+01:00)"; a record without a writer
-// says so.
+// "chip 3 of COM1 (2026-12-08T14:01:02+01:00)", "chip 3 of COM1 at line-pc-2
+// (...)" for another station's; a record without a writer says so.
 std::string DescribeChip(const EarlierChip& chip);
 
 // Reads CSV (RFC 4180: quoted fields may hold commas, quotes and line

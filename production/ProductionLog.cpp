@@ -173,7 +173,7 @@ ProductionLog::~ProductionLog() { CloseFd(fd_); }
 bool ProductionLog::Append(ChipRecord& record, std::string& error) {
     record.chip = history_.Count(record.writer) + 1;
     if (IsRollingCode(record.rollingCode))
-        history_.Given(record.rollingCode, EarlierChip{record.writer, record.chip, IsoLocalTime(record.when)});
+        history_.Given(record.rollingCode, EarlierChip{record.writer, record.chip, IsoLocalTime(record.when), {}});
     if (!StillInPlace(error)) return false;
     // A last line left without its end gets one, so the record is a line of its own.
     if (!WriteWhole((endsOpen_ ? "\r\n" : "") + CsvLine(record) + "\r\n", error)) return false;

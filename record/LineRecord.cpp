@@ -1,0 +1,134 @@
+#include "record/LineRecord.h"
+
+#include "production/ChipLedger.h"
+#include "production/ChipRecorder.h"
+
+namespace otp {
+namespace {
+
+std::string Records(size_t n) { return std::to_string(n) + (n == 1 ? " record" : " records"); }
+
+}  // namespace
+
+std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::string& spoolPath,
+                                             std::string& error) {
+    std::unique_ptr<LineRecord> record(new LineRecord(url, spoolPath));
+    if (!record->spool_.Load(error)) return nullptr;
+    if (record->spool_.Torn())
+        record->notices_.push_back("the record spool " + spoolPath +
+                                   " ended in a record cut short (the program ended while writing it); it was "
+                                   "taken off: its chip was never counted as recorded");
+    std::string why;
+    record->server_ = RecordServer::Connect(url, why);
+    if (!record->server_) {
+        error = record->Name() + " cannot be reached: " + why;
+        return nullptr;
+    }
+    if (!record->SendSpool()) {
+        error = record->Waiting();
+        return nullptr;
+    }
+    return record;
+}
+
+std::string LineRecord::Waiting() const {
+    std::string text = "waiting for the record server " + RedactedUrl(url_) + " (" + awayReason_ + ")";
+    if (!spool_.Empty())
+        text += "; " + Records(spool_.Records().size()) + " kept in " + spool_.Path() + " go to it first";
+    return text;
+}
+
+void LineRecord::WentAway(const std::string& why) {
+    if (server_ && !server_->Connected()) server_.reset();
+    if (awayReason_.empty())
+        notices_.push_back(Name() + " went away (" + why + "): the records are kept in " + spool_.Path() +
+                           ", and no chip starts until they are in");
+    awayReason_ = why;
+}
+
+bool LineRecord::Reconnect() {
+    if (server_) return true;
+    std::string why;
+    server_ = RecordServer::Connect(url_, why);
+    if (!server_) awayReason_ = why;
+    return server_ != nullptr;
+}
+
+bool LineRecord::SendSpool() {
+    if (spool_.Empty()) return true;
+    for (const SpooledRecord& kept : spool_.Records()) {
+        SpooledRecord sent = kept;
+        ChipRecord& r = sent.record;
+        const ChipStore::Judge judge = [&](const std::optional<EarlierChip>& earlier) {
+            // The chip left the socket as passed: the operator must hear of it.
+            if (!earlier || r.verdict != Verdict::Pass) return;
+            const std::string finding = SameRollingCodeFinding(r.rollingCode, *earlier);
+            r.verdict = Verdict::Fail;
+            r.failure = finding + " (found when its record reached the record server late)";
+            notices_.push_back(DescribeChip(EarlierChip{r.writer, r.chip, IsoLocalTime(r.when), r.station}) +
+                               ", recorded while the record server was away, passed with rolling code " +
+                               r.rollingCode + ", which " + DescribeChip(*earlier) +
+                               " has: it is failed in the record; set that chip apart");
+        };
+        bool already = false;
+        std::string why;
+        if (!server_->Write(r, sent.key, judge, already, why)) {
+            WentAway(why);
+            return false;
+        }
+    }
+    std::string error;
+    if (!spool_.Clear(error)) {
+        notices_.push_back(error);
+        return false;
+    }
+    notices_.push_back(awayReason_.empty() ? "the records an earlier run kept in " + spool_.Path() + " are in " + Name()
+                                           : Name() + " is back: the kept records are in it");
+    awayReason_.clear();
+    return true;
+}
+
+bool LineRecord::Ready(std::string& error, bool& waiting) {
+    waiting = false;
+    if (server_ && !server_->Connected()) WentAway("the connection was lost");
+    if (spool_.Empty() && server_) return true;
+    if (Reconnect() && SendSpool()) return true;
+    error = Waiting();
+    waiting = true;
+    return false;
+}
+
+std::string LineRecord::Keep(ChipRecord& record, const Judge& judge) {
+    SpooledRecord kept{NewRecordKey(), {}};
+    if (server_ && spool_.Empty()) {
+        bool already = false;
+        std::string why;
+        if (server_->Write(record, kept.key, judge, already, why)) return {};
+        WentAway(why);
+    }
+    // Judged by what the log knows; the server judges again when it takes it.
+    judge(std::nullopt);
+    kept.record = record;
+    std::string error;
+    if (!spool_.Add(kept, error)) return Name() + " is away and " + error;
+    return {};
+}
+
+std::vector<std::string> LineRecord::TakeNotices() {
+    std::vector<std::string> taken;
+    taken.swap(notices_);
+    return taken;
+}
+
+}  // namespace otp
+
+namespace otp {
+
+bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error) {
+    std::unique_ptr<LineRecord> record = LineRecord::Open(url, workingDir + "/" + kRecordSpoolName, error);
+    if (!record) return false;
+    ledger.UseStore(std::move(record));
+    return true;
+}
+
+}  // namespace otp

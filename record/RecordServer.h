@@ -1,0 +1,60 @@
+#pragma once
+// The line's record server: one PostgreSQL database that every station
+// writes its chips into, table `chips`. The schema is made when missing and
+// carries its version; a newer one is refused. Each record is written in a
+// transaction of its own that first locks its rolling code, so that two
+// stations cannot both pass one code.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "production/ChipRecord.h"
+#include "production/ChipStore.h"
+
+struct pg_conn;
+
+namespace otp {
+
+// The version of the schema this program makes and writes.
+constexpr int kRecordSchemaVersion = 1;
+
+class RecordServer {
+public:
+    // Connects to the libpq URI `url` and makes the schema when it is
+    // missing (a reader only checks it is there); nullptr with `error`
+    // saying why.
+    enum class Use { Write, Read };
+    static std::unique_ptr<RecordServer> Connect(const std::string& url, std::string& error, Use use = Use::Write);
+    ~RecordServer();
+    RecordServer(const RecordServer&) = delete;
+    RecordServer& operator=(const RecordServer&) = delete;
+
+    // Writes `record` under `key`, which no other record has. `judge` is
+    // shown the passed chip of another record that holds the rolling code
+    // (locked until the record is in), then the record goes in as it left
+    // `record`. A key already written is not written again: true, and
+    // `already` says so. False with `error` when the server could not take
+    // it (gone away, refused): nothing of it was written.
+    bool Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge, bool& already,
+               std::string& error);
+    // Every record between `from` and `to` (seconds since 1970; 0: open end),
+    // in the order of their time.
+    bool Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error);
+    // Whether the connection still stands, as the last exchange left it.
+    bool Connected() const;
+
+private:
+    explicit RecordServer(pg_conn* conn) : conn_(conn) {}
+    pg_conn* conn_;
+};
+
+// Appends every record the server at `url` holds to `rows` (a report's
+// source); false with `error` naming the server and why.
+bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error);
+
+// `url` without its password, for messages.
+std::string RedactedUrl(const std::string& url);
+// A new record key: 32 hex digits from the system's random source.
+std::string NewRecordKey();
+
+}  // namespace otp
