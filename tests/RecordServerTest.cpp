@@ -1,0 +1,273 @@
+// The line's record on a real PostgreSQL server: what a run finds at its
+// start, the rolling code checked across stations, two stations at once, and
+// a server that goes away in the middle of a loop.
+#include <sys/stat.h>
+
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "CliSupport.h"
+#include "RecordServerSupport.h"
+#include "RomFixture.h"
+#include "cli/CliRunner.h"
+#include "emulatedport/EmulatedPort.h"
+#include "production/LogHistory.h"
+#include "record/RecordSpool.h"
+
+namespace otp {
+namespace {
+
+using test::RecordServerProcess;
+
+// A folder with the shipped Writer.ini and demo .rom, and the console run in
+// this process on a demo writer of its own (a fresh one each run).
+struct Bench {
+    test::TempDir dir;
+    std::string out, err;
+    Bench() {
+        dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
+        dir.Write("demo.rom", test::ReadSource("examples/demo-rx4400.rom"));
+    }
+    int Run(const std::vector<std::string>& args) {
+        VirtualPacer pacer;
+        const std::unique_ptr<emu::EmulatedPortOpener> opener = emu::MakeDemoOpener(pacer);
+        std::ostringstream o, e;
+        CliEnvironment env{o, e, dir.path()};
+        env.opener = opener.get();
+        env.pacer = &pacer;
+        const int status = RunCli(args, env);
+        out = o.str();
+        err = e.str();
+        return status;
+    }
+    std::string LastErrLine() const {
+        const std::vector<std::string> lines = test::Lines(err);
+        return lines.empty() ? "" : lines.back();
+    }
+    std::vector<std::string> LogRows(const std::string& name) const {
+        std::vector<std::string> rows = test::Lines(dir.Read(name));
+        if (!rows.empty()) rows.erase(rows.begin());
+        return rows;
+    }
+};
+
+SpooledRecord Kept(const std::string& key, int chip) {
+    SpooledRecord s;
+    s.key = key;
+    s.record.when = 1765180800 + chip;  // 2025-12-08T08:00:00Z and on
+    s.record.operation = "auto";
+    s.record.body = "RX4400";
+    s.record.romFile = "demo.rom";
+    s.record.checksum = "FE5A";
+    s.record.durationMs = 1200;
+    s.record.chip = chip;
+    s.record.run = "earlier 2025-12-08T08:00:00+00:00";
+    s.record.writer = "COM1";
+    s.record.station = "earlier";
+    s.record.failure = "text, with \"quotes\"\nand a second line";
+    return s;
+}
+
+// What a run finds at its start: no chip runs unless every record can
+// reach the server, and what an earlier run left is sent first, once.
+TEST(RecordServer, WhatARunFindsAtItsStart) {
+    RecordServerProcess server;
+    ASSERT_TRUE(server.Started());
+    const std::string spoolKey1(32, 'a'), spoolKey2(32, 'b');
+    const struct {
+        const char* name;
+        std::function<std::string(Bench&)> setUp;  // gives the URL
+        int status;
+        std::string lastLine;       // the start of the last line on stderr
+        std::string errHas;         // a piece of some line on stderr; empty: none
+        size_t chipRows;            // rows the run wrote to the log
+        std::string query, answer;  // what the record holds afterwards
+    } rows[] = {
+        {"a server that cannot be reached: nothing runs, and its password is not shown",
+         [](Bench&) { return std::string("postgresql://otpwriter:secret@/otprecord?host=/nonexistent&port=5432"); }, 1,
+         "FAIL: the record server postgresql://otpwriter:...@/otprecord?host=/nonexistent&port=5432 cannot be "
+         "reached: connection to server on socket \"/nonexistent/.s.PGSQL.5432\" failed",
+         "not run: load demo.rom, auto", 0, "", ""},
+        {"a record a newer program made is refused",
+         [&](Bench&) {
+             server.Query("CREATE TABLE otpwriter_schema (version integer); INSERT INTO otpwriter_schema VALUES (2)");
+             return server.Url();
+         },
+         1, "FAIL: the record server " + server.Url() + " is refused: its record is of version 2, newer than "
+                "this program's (1): record with the program that made it, or a newer one",
+         "", 0, "SELECT count(*) FROM otpwriter_schema", "1"},
+        {"a fresh database gets the schema and the chip", [&](Bench&) { return server.Url(); }, 0, "PASS", "", 1,
+         "SELECT version FROM otpwriter_schema; SELECT station, writer, chip, verdict, rom_file, checksum, waits, "
+         "rolling_code IS NULL, lot FROM chips",
+         "1\nnear|COM1|1|pass|demo.rom|FE5A|fixed|t|L7"},
+        {"records an earlier run kept are sent first, a line cut short left out",
+         [&](Bench& b) {
+             std::string error;
+             RecordSpool spool(b.dir.file("otpwriter-record.spool"));
+             EXPECT_TRUE(spool.Add(Kept(spoolKey1, 1), error)) << error;
+             EXPECT_TRUE(spool.Add(Kept(spoolKey2, 2), error)) << error;
+             std::ofstream(b.dir.file("otpwriter-record.spool"), std::ios::app) << "cccc,17651";
+             return server.Url();
+         },
+         0, "PASS", "ended in a record cut short (the program ended while writing it); it was taken off", 1,
+         "SELECT record_key, chip, station, failure FROM chips WHERE station = 'earlier' ORDER BY chip",
+         spoolKey1 + "|1|earlier|text, with \"quotes\"\nand a second line\n" + spoolKey2 +
+             "|2|earlier|text, with \"quotes\"\nand a second line"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        server.Query("DROP TABLE IF EXISTS chips, otpwriter_schema");
+        Bench bench;
+        const std::string url = row.setUp(bench);
+        const int status = bench.Run({"--record", url, "--station", "near", "--lot", "L7", "--log", "p.csv", "load",
+                                      "demo.rom", "auto"});
+        EXPECT_EQ(status, row.status) << bench.err;
+        EXPECT_EQ(bench.LastErrLine().substr(0, row.lastLine.size()), row.lastLine) << bench.err;
+        if (!row.errHas.empty()) EXPECT_NE(bench.err.find(row.errHas), std::string::npos) << bench.err;
+        EXPECT_EQ(bench.err.find("secret"), std::string::npos);
+        EXPECT_EQ(bench.LogRows("p.csv").size(), row.chipRows);
+        EXPECT_FALSE(std::filesystem::exists(bench.dir.file("otpwriter-record.spool")));
+        if (!row.query.empty()) EXPECT_EQ(server.Query(row.query), row.answer);
+    }
+    // A spool sent again (the program ended before it could remove it) adds nothing.
+    Bench again;
+    RecordSpool spool(again.dir.file("otpwriter-record.spool"));
+    std::string error;
+    EXPECT_TRUE(spool.Add(Kept(spoolKey1, 1), error) && spool.Add(Kept(spoolKey2, 2), error)) << error;
+    EXPECT_EQ(again.Run({"--record", server.Url(), "version"}), 0) << again.err;
+    EXPECT_EQ(server.Query("SELECT count(*) FROM chips WHERE station = 'earlier'"), "2");
+}
+
+// With the rolling code on, a chip whose code a passed chip of another
+// station holds in the record fails, and names that chip; both are recorded.
+TEST(RecordServer, ARollingCodeAnotherStationPassedFailsTheChip) {
+    RecordServerProcess server;
+    ASSERT_TRUE(server.Started());
+    const std::vector<std::string> steps = {"body", "RX4720", "rolling", "on", "upload", "program"};
+    Bench far, near;
+    std::vector<std::string> args = {"--record", server.Url(), "--station", "far", "--log", "far.csv"};
+    args.insert(args.end(), steps.begin(), steps.end());
+    ASSERT_EQ(far.Run(args), 0) << far.err;
+    // The second station's log knows nothing of the first: only the record does.
+    args[3] = "near";
+    args[5] = "near.csv";
+    EXPECT_EQ(near.Run(args), 1);
+    const std::string code = "0100 0101 0102 0103 0104 0105 0106 0107";
+    const std::string farTime =
+        IsoLocalTime(std::stoll(server.Query("SELECT extract(epoch FROM \"time\")::bigint FROM chips")));
+    const std::string finding = "rolling code " + code + " was given before, to chip 1 of COM1 at far (" + farTime;
+    EXPECT_EQ(near.LastErrLine().substr(0, 6 + finding.size()), "FAIL: " + finding) << near.err;
+    EXPECT_EQ(server.Query("SELECT station, rolling_code, verdict, failure LIKE '" + finding +
+                           "%' FROM chips ORDER BY id"),
+              "far|" + code + "|pass|\nnear|" + code + "|fail|t");
+    // The log says what the record says.
+    const std::vector<std::string> nearRows = near.LogRows("near.csv");
+    ASSERT_EQ(nearRows.size(), 1u);
+    EXPECT_NE(nearRows[0].find(",fail,\"" + finding), std::string::npos)
+        << nearRows[0];
+}
+
+// The console program as a station of two demo writers in `dir`, its steps
+// after the options; stdout to out.txt, stderr to err.txt.
+std::string StationCommand(const std::string& dir, const std::string& station, const std::string& url) {
+    return "cd " + test::ShellQuoted(dir) + " && printf '\\n\\nq\\n' | " +
+           test::ShellQuoted(std::string(OTP_BINARY_DIR) + "/otpwriter-cli") +
+           " --demo --fast --writers COM1,COM2 --station " + station + " --record " + test::ShellQuoted(url) +
+           " --log p.csv body RX4720 rolling on upload loop program >out.txt 2>err.txt";
+}
+
+// Two stations of two writers each record at once, their writers' counters
+// standing alike: every chip is in the record once, as its station's log
+// has it, and of each rolling code one chip passed, the other failed naming it.
+TEST(RecordServer, TwoStationsAtOnceRecordEveryChipOnce) {
+    RecordServerProcess server;
+    ASSERT_TRUE(server.Started());
+    Bench east, west;
+    const std::string both = "(" + StationCommand(east.dir.path(), "east", server.Url()) + ") & (" +
+                             StationCommand(west.dir.path(), "west", server.Url()) + ") & wait";
+    ASSERT_EQ(std::system(both.c_str()), 0);
+    std::multiset<std::string> logged;
+    for (Bench* b : {&east, &west}) {
+        const std::string station = b == &east ? "east" : "west";
+        const std::vector<std::string> rows = b->LogRows("p.csv");
+        EXPECT_EQ(rows.size(), 6u) << b->dir.Read("err.txt");
+        // run, writer, chip and verdict, as the log has them.
+        std::vector<std::vector<std::string>> fields;
+        CsvReader reader;
+        const std::string text = b->dir.Read("p.csv");
+        reader.Feed(text.data(), text.size(), fields);
+        for (size_t i = 1; i < fields.size(); ++i)
+            logged.insert(station + "|" + fields[i][12] + "|" + fields[i][9] + "|" + fields[i][6] + "|" + fields[i][5]);
+    }
+    const std::vector<std::string> recorded = test::Lines(
+        server.Query("SELECT station, writer, chip, verdict, rolling_code FROM chips ORDER BY station, writer, chip"));
+    EXPECT_EQ(std::multiset<std::string>(recorded.begin(), recorded.end()), logged);
+    EXPECT_EQ(server.Query("SELECT count(*), count(DISTINCT record_key) FROM chips"), "12|12");
+    // Each code twice: once passed, once failed by the record's check.
+    EXPECT_EQ(server.Query("SELECT count(*) FROM (SELECT rolling_code FROM chips GROUP BY rolling_code HAVING "
+                           "count(*) = 2 AND count(*) FILTER (WHERE verdict = 'pass') = 1 AND count(*) FILTER "
+                           "(WHERE failure LIKE 'rolling code % was given before, to chip _ of COM_ at %') = 1) c"),
+              "6");
+}
+
+// The server goes away between two chips and comes back while the next
+// waits: the chip under way finishes and its record is kept in the spool,
+// the next one starts only once the server has it, and it arrives once.
+TEST(RecordServer, AServerAwayMidLoopGetsTheKeptRecordOnceAndNoChipRunsMeanwhile) {
+    RecordServerProcess server;
+    ASSERT_TRUE(server.Started());
+    Bench b;
+    test::ChildProcess cli;
+    ASSERT_TRUE(cli.Start("/bin/sh",
+                          {"-c", "cd " + test::ShellQuoted(b.dir.path()) + " && exec " +
+                                     test::ShellQuoted(std::string(OTP_BINARY_DIR) + "/otpwriter-cli") +
+                                     " --demo --fast --record " + test::ShellQuoted(server.Url()) +
+                                     " --log p.csv load demo.rom loop auto >/dev/null"},
+                          true));
+    // The lines on stderr up to the one that starts with `start`, which is returned.
+    std::vector<std::string> seen;
+    const auto until = [&](const std::string& start) {
+        for (const auto t0 = test::Clock::now(); test::MsSince(t0) < 60000;) {
+            std::string line = cli.ReadErrorLine(60000);
+            const size_t prompt = line.find("(q and Enter to stop): ");
+            if (prompt != std::string::npos) line = line.substr(prompt + 23);
+            seen.push_back(line);
+            if (line.rfind(start, 0) == 0) return line;
+        }
+        return std::string("(nothing)");
+    };
+    EXPECT_EQ(until("chip 1: "), "chip 1: PASS (passed 1, failed 0, yield 100.0 %)");
+    server.Stop();
+    cli.Say("\n");
+    EXPECT_EQ(until("chip 2: "), "chip 2: PASS (passed 2, failed 0, yield 100.0 %)");
+    const std::string spool = b.dir.file("otpwriter-record.spool");
+    EXPECT_EQ(test::Lines(b.dir.Read("otpwriter-record.spool")).size(), 2u);
+    cli.Say("\n");
+    const std::string waiting = until("otpwriter-cli: waiting for the record server ");
+    EXPECT_NE(waiting.find("; 1 record kept in " + spool + " go to it first"), std::string::npos) << waiting;
+    // No chip while it is away: nothing more is said.
+    EXPECT_EQ(cli.ReadErrorLine(3000), "");
+    const std::time_t back = std::time(nullptr);
+    server.Resume();
+    EXPECT_EQ(until("chip 3: "), "chip 3: PASS (passed 3, failed 0, yield 100.0 %)");
+    cli.Say("q\n");
+    EXPECT_EQ(cli.WaitExit(30000), 0);
+    EXPECT_TRUE(test::Contains(seen, "otpwriter-cli: the record server " + server.Url() +
+                                         " is back: the kept records are in it"));
+    EXPECT_FALSE(std::filesystem::exists(spool));
+    EXPECT_EQ(server.Query("SELECT chip, verdict FROM chips ORDER BY chip"), "1|pass\n2|pass\n3|pass");
+    EXPECT_EQ(server.Query("SELECT count(*) FROM chips WHERE chip = 3 AND \"time\" >= to_timestamp(" +
+                           std::to_string(back) + ")"),
+              "1");
+    EXPECT_EQ(b.LogRows("p.csv").size(), 3u);
+}
+
+}  // namespace
+}  // namespace otp
