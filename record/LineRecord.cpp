@@ -21,7 +21,7 @@ std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::
     std::string why;
     record->server_ = RecordServer::Connect(url, why);
     if (!record->server_) {
-        error = record->Name() + " cannot be reached: " + why;
+        error = record->Name() + " " + why;
         return nullptr;
     }
     if (!record->SendSpool()) {

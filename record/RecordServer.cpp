@@ -47,10 +47,14 @@ const char* const kSchema[] = {
 // The server's message on one line.
 std::string OneLine(const char* text) {
     std::string line = text ? text : "";
-    while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
-    for (char& c : line)
+    // One blank for every run of blanks, tabs and line ends.
+    std::string oneLine;
+    for (char c : line) {
         if (c == '\n' || c == '\t') c = ' ';
-    return line.empty() ? "no reason given" : line;
+        if (c != ' ' || (!oneLine.empty() && oneLine.back() != ' ')) oneLine += c;
+    }
+    while (!oneLine.empty() && oneLine.back() == ' ') oneLine.pop_back();
+    return oneLine.empty() ? "no reason given" : oneLine;
 }
 
 // One statement's result, cleared when it goes.
@@ -165,11 +169,15 @@ std::unique_ptr<RecordServer> RecordServer::Connect(const std::string& url, std:
     }
     std::unique_ptr<RecordServer> server(new RecordServer(conn));
     if (PQstatus(conn) != CONNECTION_OK) {
-        error = OneLine(PQerrorMessage(conn));
+        error = "cannot be reached: " + OneLine(PQerrorMessage(conn));
         return nullptr;
     }
     // A write never waits long on a server that stopped answering.
-    if (!Step(conn, "SET statement_timeout = 15000", error) || !MakeSchema(conn, use, error)) return nullptr;
+    std::string why;
+    if (!Step(conn, "SET statement_timeout = 15000", why) || !MakeSchema(conn, use, why)) {
+        error = (why.rfind("its record is of version", 0) == 0 ? "is refused: " : "cannot be used: ") + why;
+        return nullptr;
+    }
     return server;
 }
 
@@ -274,7 +282,11 @@ namespace otp {
 bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error) {
     std::string why;
     const std::unique_ptr<RecordServer> server = RecordServer::Connect(url, why, RecordServer::Use::Read);
-    if (!server || !server->Read(0, 0, rows, why)) {
+    if (!server) {
+        error = "the record server " + RedactedUrl(url) + " " + why;
+        return false;
+    }
+    if (!server->Read(0, 0, rows, why)) {
         error = "the record server " + RedactedUrl(url) + " cannot be read: " + why;
         return false;
     }

@@ -22,7 +22,7 @@ class RecordServer {
 public:
     // Connects to the libpq URI `url` and makes the schema when it is
     // missing (a reader only checks it is there); nullptr with `error`
-    // saying why.
+    // saying why, as words after the server's name ("cannot be reached: ...").
     enum class Use { Write, Read };
     static std::unique_ptr<RecordServer> Connect(const std::string& url, std::string& error, Use use = Use::Write);
     ~RecordServer();
