@@ -24,19 +24,20 @@
 #include "app/TileFeed.h"
 #include "app/Unit1.h"
 #include "config/PathLookup.h"
+#include "record/LineRecord.h"
 #include "operations/ProductionOps.h"
 #include "operations/Startup.h"
 #include "romfile/LoadRomFile.h"
 
 namespace {
 
-// The production log Writer.ini names, from the text read once.
-std::string IniProductionLog(const otp::IniFile& ini, const std::string& workingDir) {
-    if (!ini.lines) return {};
+// What Writer.ini says, from the text read once: its production log and record server.
+std::unique_ptr<otp::WriterState> IniState(const otp::IniFile& ini, const std::string& workingDir) {
     auto state = std::make_unique<otp::WriterState>();
+    if (!ini.lines) return state;
     otp::FormModel scratch;
     otp::ReadWriterIni(*state, scratch, workingDir, ini);
-    return state->ProductionLogPath;
+    return state;
 }
 
 QString BodyOf(otp::StationWriter& w) { return otp::ToQ(w.form().SelectedText(otp::Control::ComboBox1)); }
@@ -112,7 +113,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
         stoppedShown_.push_back(false);
     }
 
-    const std::string logName = !log.empty() ? log : IniProductionLog(ini_, workingDir_);
+    const std::string logName = !log.empty() ? log : IniState(ini_, workingDir_)->ProductionLogPath;
     if (!logName.empty()) {
         const std::string path = otp::IsAbsolutePath(logName) ? logName : workingDir_ + "/" + logName;
         std::string error;
@@ -144,6 +145,15 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
             };
         });
     }
+}
+
+void StationWindow::UseRecordServer(const std::string& url) {
+    const std::string name = !url.empty() ? url : IniState(ini_, workingDir_)->ProductionRecordUrl;
+    if (name.empty()) return;
+    std::string error;
+    if (!otp::UseRecordServer(station_->ledger(), name, workingDir_, error, true))
+        QMessageBox::critical(this, QStringLiteral("Record server"),
+                              otp::ToQ(error) + QStringLiteral("\nNo operation on a chip runs until every record can reach it."));
 }
 
 StationWindow::~StationWindow() {

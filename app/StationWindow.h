@@ -41,6 +41,11 @@ public:
                   const std::string& operatorName = {}, QWidget* parent = nullptr);
     ~StationWindow() override;
 
+    // Every record goes to the line's record server too: `url` (--record),
+    // else Writer.ini's PRODUCTION_RECORD. One that cannot be reached is
+    // named in a box, and no chip starts until it can be.
+    void UseRecordServer(const std::string& url);
+    otp::ChipLedger& ledger() { return station_->ledger(); }
     // Loads `file` into every running writer at once, after what each does now.
     void LoadFile(const QString& file);
     // Auto in every running socket that is not busy; one socket.

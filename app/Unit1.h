@@ -67,6 +67,10 @@ public:
     // that cannot be opened is said in a box, and the operations on the chip
     // are refused until it can be.
     void UseProductionLog(const std::string& fromCommandLine);
+    // Every record goes to the line's record server too: `fromCommandLine`
+    // (--record), else Writer.ini's PRODUCTION_RECORD. One that cannot be
+    // reached is named in a box, and no chip starts until it can be.
+    void UseRecordServer(const std::string& fromCommandLine);
     // Demo mode: the status bar says that the writer is emulated, and the
     // Demo menu's "Next chip" runs `nextChip` (a fresh blank chip in the
     // emulated socket).

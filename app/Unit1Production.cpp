@@ -16,6 +16,7 @@
 #include "app/MenuBarFit.h"
 #include "app/ProductionBar.h"
 #include "config/PathLookup.h"
+#include "record/LineRecord.h"
 
 namespace {
 const QString kFastWaitsKey = QStringLiteral("waits/fast");
@@ -66,6 +67,14 @@ void TForm1::UseProductionLog(const std::string& fromCommandLine) {
     bar_->ShowLog(otp::ToQ(path));
     if (!open)
         ShowErrorBox("Production log", error + "\nNo operation on a chip runs until the log can be written.", true);
+}
+
+void TForm1::UseRecordServer(const std::string& fromCommandLine) {
+    const std::string url = !fromCommandLine.empty() ? fromCommandLine : session_->state().ProductionRecordUrl;
+    if (url.empty()) return;
+    std::string error;
+    if (!otp::UseRecordServer(recorder_.ledger(), url, session_->ctx().workingDir, error, true))
+        ShowErrorBox("Record server", error + "\nNo operation on a chip runs until every record can reach it.", true);
 }
 
 void TForm1::BuildOptionsMenu() {

@@ -28,7 +28,7 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: otpwriter [--demo] [--log FILE] [--dir DIR] [--writers PORTS] [FILE.rom]\n"
+    "Usage: otpwriter [--demo] [--log FILE] [--record URL] [--dir DIR] [--writers PORTS] [FILE.rom]\n"
     "The OTP writer's main window. Writer.ini is read from the working directory:\n"
     "DIR when given, else the folder of FILE.rom when given, else the current one.\n"
     "FILE.rom is loaded as Load ROM File would, once the window is up.\n"
@@ -41,6 +41,14 @@ const char* const kUsage =
     "            it, the PRODUCTION_LOG of Writer.ini, if any\n"
     "  --lot LOT, --operator NAME\n"
     "            name the lot and the operator in every record of the log\n"
+    "  --record URL\n"
+    "            write every record to the line's record server too, a PostgreSQL\n"
+    "            database named by a libpq URL (postgresql://otp@server/line);\n"
+    "            without it, the PRODUCTION_RECORD of Writer.ini, if any. While it\n"
+    "            cannot be reached no chip starts, and the records it has not got\n"
+    "            are kept in otpwriter-record.spool in the working directory\n"
+    "  --station NAME\n"
+    "            the name the records give this computer (default: its host name)\n"
     "  --writers PORTS\n"
     "            drive these writers (COM1 to COM256, separated by commas) instead\n"
     "            of Writer.ini's RS232_PORT. With more than one, the station window\n"
@@ -91,13 +99,15 @@ int main(int argc, char** argv) {
     QString dir;
     QString romFile;
     std::vector<std::string> writers;
-    std::string lot, operatorName;
+    std::string lot, operatorName, record, stationName;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--demo") {
             demo = true;
         } else if ((arg == "--lot" || arg == "--operator") && i + 1 < argc && argv[i + 1][0] != '\0') {
             (arg == "--lot" ? lot : operatorName) = argv[++i];
+        } else if ((arg == "--record" || arg == "--station") && i + 1 < argc && argv[i + 1][0] != '\0') {
+            (arg == "--record" ? record : stationName) = argv[++i];
         } else if (arg == "--writers" && i + 1 < argc) {
             const std::string complaint = otp::ParseStationPorts(argv[++i], writers);
             if (!complaint.empty()) {
@@ -133,6 +143,8 @@ int main(int argc, char** argv) {
             return demo ? otp::emu::MakeDemoLine(index) : otp::SystemWriterLine();
         };
         StationWindow station(writers, line, otp::CurrentDirectory(), log, demo, lot, operatorName);
+        if (!stationName.empty()) station.ledger().SetStation(stationName);
+        station.UseRecordServer(record);
         ends.Attach([&station] { return station.Busy(); }, [&station] { station.CloseWhenIdle(); }, &station);
         station.show();
         if (!romFile.isEmpty())
@@ -154,7 +166,9 @@ int main(int argc, char** argv) {
         form.EnableDemo([&demoOpener] { otp::emu::PutInSocket(demoOpener->Writer(), otp::emu::IcKind::Blank); });
     }
     form.recorder().ledger().SetBatch(lot, operatorName);
+    if (!stationName.empty()) form.recorder().ledger().SetStation(stationName);
     form.UseProductionLog(log);
+    form.UseRecordServer(record);
     // The file dialogs' folder outlives the run: ~/.config/otpwriter/otpwriter.ini.
     form.RememberFoldersIn(settings);
     form.RememberWaitsIn(settings);

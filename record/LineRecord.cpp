@@ -11,7 +11,7 @@ std::string Records(size_t n) { return std::to_string(n) + (n == 1 ? " record" :
 }  // namespace
 
 std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::string& spoolPath,
-                                             std::string& error) {
+                                             std::string& error, bool mayWait) {
     std::unique_ptr<LineRecord> record(new LineRecord(url, spoolPath));
     if (!record->spool_.Load(error)) return nullptr;
     if (record->spool_.Torn())
@@ -22,11 +22,12 @@ std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::
     record->server_ = RecordServer::Connect(url, why);
     if (!record->server_) {
         error = record->Name() + " " + why;
-        return nullptr;
+        record->awayReason_ = why;
+        return mayWait ? std::move(record) : nullptr;
     }
     if (!record->SendSpool()) {
         error = record->Waiting();
-        return nullptr;
+        return mayWait ? std::move(record) : nullptr;
     }
     return record;
 }
@@ -124,11 +125,12 @@ std::vector<std::string> LineRecord::TakeNotices() {
 
 namespace otp {
 
-bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error) {
-    std::unique_ptr<LineRecord> record = LineRecord::Open(url, workingDir + "/" + kRecordSpoolName, error);
+bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error,
+                     bool mayWait) {
+    std::unique_ptr<LineRecord> record = LineRecord::Open(url, workingDir + "/" + kRecordSpoolName, error, mayWait);
     if (!record) return false;
     ledger.UseStore(std::move(record));
-    return true;
+    return error.empty();
 }
 
 }  // namespace otp

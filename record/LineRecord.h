@@ -20,8 +20,11 @@ class LineRecord : public ChipStore {
 public:
     // Connects to `url` and reads the spool at `spoolPath`; what an earlier
     // run left there is sent at once. nullptr with `error` naming the server
-    // and why when it cannot be reached, or the spool not read or sent.
-    static std::unique_ptr<LineRecord> Open(const std::string& url, const std::string& spoolPath, std::string& error);
+    // and why when it cannot be reached, or the spool not read or sent;
+    // with `mayWait` (the window, which stays open) a record whose server
+    // is away, to be tried again before each chip, with `error` saying so.
+    static std::unique_ptr<LineRecord> Open(const std::string& url, const std::string& spoolPath, std::string& error,
+                                            bool mayWait = false);
 
     bool Ready(std::string& error, bool& waiting) override;
     std::string Keep(ChipRecord& record, const Judge& judge) override;
@@ -52,7 +55,10 @@ class ChipLedger;
 
 // Every record of `ledger` goes to the record server at `url` too, its spool
 // in `workingDir`. False with `error` when the server cannot be reached (or
-// the spool an earlier run left cannot be sent): then nothing may run.
-bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error);
+// the spool an earlier run left cannot be sent): then nothing may run. With
+// `mayWait` the server is tried again before each chip, and none starts
+// until it is there; false with `error` only when the spool is unreadable.
+bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error,
+                     bool mayWait = false);
 
 }  // namespace otp
