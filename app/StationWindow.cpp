@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -150,6 +151,16 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
 void StationWindow::UseRecordServer(const std::string& url) {
     const std::string name = !url.empty() ? url : IniState(ini_, workingDir_)->ProductionRecordUrl;
     if (name.empty()) return;
+    // What the record has to say (the server went away, came back, a kept
+    // record found a code given twice), from any writer's thread, in the
+    // status bar.
+    for (const auto& w : station_->Writers())
+        w->recorder().OnRecordWait(
+            [this](const std::string& news) {
+                QMetaObject::invokeMethod(
+                    this, [this, text = otp::ToQ(news)] { statusBar()->showMessage(text); }, Qt::QueuedConnection);
+            },
+            nullptr);
     std::string error;
     if (!otp::UseRecordServer(station_->ledger(), name, workingDir_, error, true))
         QMessageBox::critical(this, QStringLiteral("Record server"),

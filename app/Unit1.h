@@ -217,6 +217,8 @@ private:
     // recorder asks what an operation showed.
     otp::OperationWatch watch_{*this};
     otp::ChipRecorder recorder_{watch_};
+    // What the record server said during the last chip, shown after it.
+    std::vector<std::string> recordNews_;
     ProductionBar* bar_ = nullptr;
     std::unique_ptr<otp::Session> session_;
     bool running_ = false;

@@ -52,6 +52,12 @@ void TForm1::RunChipOperation(const char* chip, const otp::WindowOperation& oper
     const otp::ChipResult result = recorder_.Run(session_->ctx(), chip, operation);
     bar_->ShowResult(result, recorder_.tally());
     ShowNow(bar_);
+    if (!recordNews_.empty()) {
+        std::string news;
+        for (const std::string& line : recordNews_) news += (news.empty() ? "" : "\n") + line;
+        recordNews_.clear();
+        ShowErrorBox("Record server", news, true);
+    }
     if (!result.logError.empty()) {
         ShowErrorBox("Production log", result.logError + "\nNo operation on a chip runs until the log can be written.",
                      true);
@@ -72,6 +78,9 @@ void TForm1::UseProductionLog(const std::string& fromCommandLine) {
 void TForm1::UseRecordServer(const std::string& fromCommandLine) {
     const std::string url = !fromCommandLine.empty() ? fromCommandLine : session_->state().ProductionRecordUrl;
     if (url.empty()) return;
+    // What the record has to say (the server went away, came back, a kept
+    // record found a code given twice) is shown after the chip.
+    recorder_.OnRecordWait([this](const std::string& news) { recordNews_.push_back(news); }, nullptr);
     std::string error;
     if (!otp::UseRecordServer(recorder_.ledger(), url, session_->ctx().workingDir, error, true))
         ShowErrorBox("Record server", error + "\nNo operation on a chip runs until every record can reach it.", true);

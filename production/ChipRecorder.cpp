@@ -46,8 +46,7 @@ void ChipRecorder::PassOnNotices() {
         if (recordNews_) recordNews_(notice);
 }
 
-bool ChipRecorder::ReadyToRecord(Context& ctx, std::string& error) {
-    bool waiting = false;
+bool ChipRecorder::ReadyToRecord(Context& ctx, std::string& error, bool& waiting) {
     std::string shown;
     while (!ledger_.ReadyToRecord(error, waiting)) {
         PassOnNotices();
@@ -64,10 +63,12 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
                              const std::function<Outcome(Context&)>& op) {
     ChipResult result;
     std::string error;
-    if (!ReadyToRecord(ctx, error)) {
+    bool waiting = false;
+    if (!ReadyToRecord(ctx, error, waiting)) {
         result.verdict = Verdict::Refused;
         result.failure = error + ": nothing is run until it can be written";
-        result.logError = error;
+        // A record server that is only away refuses this chip, not the run.
+        if (!waiting) result.logError = error;
         last_ = result;
         return result;
     }

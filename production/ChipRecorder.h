@@ -60,7 +60,7 @@ public:
 
 private:
     // Whether a chip may start, after waiting for the record server if need be.
-    bool ReadyToRecord(Context& ctx, std::string& error);
+    bool ReadyToRecord(Context& ctx, std::string& error, bool& waiting);
     void PassOnNotices();
 
     OperationWatch& watch_;

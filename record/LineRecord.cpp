@@ -40,7 +40,8 @@ std::string LineRecord::Waiting() const {
 }
 
 void LineRecord::WentAway(const std::string& why) {
-    if (server_ && !server_->Connected()) server_.reset();
+    // A fresh connection for the next try: this one failed, whatever libpq thinks of it.
+    server_.reset();
     if (awayReason_.empty())
         notices_.push_back(Name() + " went away (" + why + "): the records are kept in " + spool_.Path() +
                            ", and no chip starts until they are in");
@@ -91,7 +92,10 @@ bool LineRecord::SendSpool() {
 
 bool LineRecord::Ready(std::string& error, bool& waiting) {
     waiting = false;
-    if (server_ && !server_->Connected()) WentAway("the connection was lost");
+    // A server that went away since the last record is found before a chip
+    // starts, not after it.
+    std::string why;
+    if (server_ && !server_->Answers(why)) WentAway(why);
     if (spool_.Empty() && server_) return true;
     if (Reconnect() && SendSpool()) return true;
     error = Waiting();

@@ -183,7 +183,7 @@ std::unique_ptr<RecordServer> RecordServer::Connect(const std::string& url, std:
 
 RecordServer::~RecordServer() { PQfinish(conn_); }
 
-bool RecordServer::Connected() const { return PQstatus(conn_) == CONNECTION_OK; }
+bool RecordServer::Answers(std::string& error) { return Step(conn_, "SELECT 1", error); }
 
 bool RecordServer::Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge, bool& already,
                          std::string& error) {

@@ -40,8 +40,9 @@ public:
     // Every record between `from` and `to` (seconds since 1970; 0: open end),
     // in the order of their time.
     bool Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error);
-    // Whether the connection still stands, as the last exchange left it.
-    bool Connected() const;
+    // Asks the server whether it is there (one short round trip); false with
+    // `error` when it is not.
+    bool Answers(std::string& error);
 
 private:
     explicit RecordServer(pg_conn* conn) : conn_(conn) {}

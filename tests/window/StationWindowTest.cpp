@@ -27,6 +27,7 @@
 #include "emulator/IcAccess.h"
 #include "config/WriterIni.h"
 #include "link/SystemSerialPort.h"
+#include "../RecordServerSupport.h"
 
 namespace {
 
@@ -225,4 +226,34 @@ TEST(StationWindow, OnTwoLinesLoadAndF5PassBothChips) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList rows = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     EXPECT_EQ(rows.size(), static_cast<int>(ports.size()) + 1) << rows.join('\n').toStdString();
+}
+
+// With the line's record: every chip reaches the server; while it is away no
+// chip starts, each tile says why, and once it is back the chips run again.
+TEST(StationWindow, RecordsEveryChipAndStartsNoneWhileTheServerIsAway) {
+    otp::test::RecordServerProcess server;
+    ASSERT_TRUE(server.Started());
+    Station4 s({}, "demo-rx4400.rom");
+    s.window->ledger().SetStation("bench");
+    s.window->UseRecordServer(server.Url());
+    s.Key(kProductionKey);
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_EQ(s.Verdicts(), std::vector<QString>(4, QStringLiteral("PASS")));
+    EXPECT_EQ(server.Query("SELECT writer, chip, verdict FROM chips WHERE station = 'bench' ORDER BY writer"),
+              "COM1|1|pass\nCOM2|1|pass\nCOM3|1|pass\nCOM4|1|pass");
+
+    server.Stop();
+    for (auto& [port, writer] : s.writers) otp::emu::PutInSocket(*writer, otp::emu::IcKind::Blank);
+    s.Key(kProductionKey);
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_EQ(s.Verdicts(), std::vector<QString>(4, QStringLiteral("REFUSED")));
+    EXPECT_TRUE(s.window->Tile(0)->Finding().startsWith(QStringLiteral("waiting for the record server ")))
+        << s.window->Tile(0)->Finding().toStdString();
+    EXPECT_EQ(s.Log().size(), 5);
+
+    server.Resume();
+    s.Key(kProductionKey);
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_EQ(s.Verdicts(), std::vector<QString>(4, QStringLiteral("PASS")));
+    EXPECT_EQ(server.Query("SELECT count(*), count(DISTINCT record_key) FROM chips"), "8|8");
 }
