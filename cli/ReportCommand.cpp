@@ -8,6 +8,7 @@
 #include "report/ReportFigures.h"
 #include "report/ReportHtml.h"
 #include "report/ReportInput.h"
+#include "report/ReportPage.h"
 #include "report/ReportText.h"
 #include "report/ReportTime.h"
 
@@ -103,11 +104,6 @@ std::string ReportUsage() {
            "read or the report not written, 2 for a usage error.\n";
 }
 
-bool ReadNoRecordServer(const std::string&, std::vector<ChipRecord>&, std::string& error) {
-    error = "this build reads no record server";
-    return false;
-}
-
 int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& readRecord) {
     ReportOptions o;
     const std::string complaint = ParseReportArgs(args, o);
@@ -120,7 +116,8 @@ int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const R
         return env.out ? 0 : 1;
     }
 
-    const ReportInput input = ReadSources(o.sources, env.workingDir, readRecord);
+    const Report report = MakeReport(o.sources, env.workingDir, readRecord, o.window, o.from, o.to);
+    const ReportInput& input = report.input;
     for (const std::string& warning : input.warnings) env.err << "otpwriter-cli report: warning: " << warning << "\n";
     for (const std::string& error : input.errors) env.err << "otpwriter-cli report: " << error << "\n";
     if (!input.errors.empty()) {
@@ -129,24 +126,16 @@ int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const R
         return 1;
     }
 
-    ReportHeading heading{{}, o.from, o.to, input.warnings};
-    for (const std::string& source : o.sources)
-        heading.sources.push_back(IsRecordServerUrl(source) ? UrlWithoutPassword(source) : source);
-    const Figures figures = CountFigures(input.records, o.window);
     // The page first: a text cut short by a closed pipe (| head) still leaves it.
     if (!o.html.empty()) {
         const std::string path = IsAbsolutePath(o.html) || env.workingDir.empty() ? o.html : env.workingDir + "/" + o.html;
-        errno = 0;
-        std::ofstream page(FsPath(path), std::ios::binary | std::ios::trunc);
-        page << ReportHtml(figures, heading);
-        page.close();
-        if (!page) {
-            const std::string why = errno ? std::strerror(errno) : "the write failed";
-            env.err << "otpwriter-cli report: cannot write the page " << o.html << ": " << why << "\n";
+        std::string error;
+        if (!WriteReportPage(report, path, error)) {
+            env.err << "otpwriter-cli report: cannot write the page " << o.html << ": " << error << "\n";
             return 1;
         }
     }
-    WriteReportText(figures, heading, env.out);
+    WriteReportText(report.figures, report.heading, env.out);
     env.out.flush();
     if (!env.out) {
         env.err << "otpwriter-cli report: the output can not be written\n";

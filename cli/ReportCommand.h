@@ -16,7 +16,4 @@ int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const R
 
 std::string ReportUsage();
 
-// The reader of a build without the record server's: it reads nothing.
-bool ReadNoRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error);
-
 }  // namespace otp

@@ -283,11 +283,11 @@ bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std
     std::string why;
     const std::unique_ptr<RecordServer> server = RecordServer::Connect(url, why, RecordServer::Use::Read);
     if (!server) {
-        error = "the record server " + RedactedUrl(url) + " " + why;
+        error = why;
         return false;
     }
     if (!server->Read(0, 0, rows, why)) {
-        error = "the record server " + RedactedUrl(url) + " cannot be read: " + why;
+        error = "cannot be read: " + why;
         return false;
     }
     return true;

@@ -50,7 +50,7 @@ private:
 };
 
 // Appends every record the server at `url` holds to `rows` (a report's
-// source); false with `error` naming the server and why.
+// source); false with `error` saying why ("cannot be reached: ...").
 bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error);
 
 // `url` without its password, for messages.

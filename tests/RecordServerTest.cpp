@@ -218,6 +218,22 @@ TEST(RecordServer, TwoStationsAtOnceRecordEveryChipOnce) {
                            "count(*) = 2 AND count(*) FILTER (WHERE verdict = 'pass') = 1 AND count(*) FILTER "
                            "(WHERE failure LIKE 'rolling code % was given before, to chip _ of COM_ at %') = 1) c"),
               "6");
+    // The report of the record is the report of the two logs.
+    const auto report = [](const std::vector<std::string>& args) {
+        std::ostringstream out, err;
+        CliEnvironment env{out, err, "/"};
+        EXPECT_EQ(RunCli(args, env), 0) << err.str();
+        const std::string text = out.str();
+        return text.substr(std::min(text.find("\nChips: "), text.size()));
+    };
+    // (Two holders of one code in one second may be listed in either order.)
+    const std::string fromRecord = report({"report", server.Url()});
+    const std::string fromLogs = report({"report", east.dir.file("p.csv"), west.dir.file("p.csv")});
+    EXPECT_NE(fromRecord.find("Chips: 12 (passed 6, failed 6, yield 50.0 %)"), std::string::npos) << fromRecord;
+    const size_t codes = fromRecord.find("\nRolling codes held");
+    EXPECT_EQ(fromRecord.substr(0, codes), fromLogs.substr(0, codes));
+    EXPECT_EQ(test::Lines(fromRecord.substr(codes)).size(), 2 + 1 + 12u) << fromRecord.substr(codes);
+    EXPECT_EQ(test::Lines(fromLogs.substr(codes)).size(), 2 + 1 + 12u) << fromLogs.substr(codes);
 }
 
 // The server goes away between two chips and comes back while the next

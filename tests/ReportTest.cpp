@@ -242,8 +242,12 @@ TEST_F(ReportTest, TheRecordServerIsReadThroughTheReaderHandedIn) {
         {"postgres://db/otp", &serving, 0, "", "line-pc-8  COM5        1       1       0        0  100.0 %"},
         {"postgresql://ann:secret@db:5432/otp", &refusing, 1,
          "otpwriter-cli report: postgresql://ann:***@db:5432/otp: connection refused\n" + noReport, ""},
-        {"postgresql://db/otp", nullptr, 1,
-         "otpwriter-cli report: postgresql://db/otp: this build reads no record server\n" + noReport, ""},
+        {"postgresql://otp@/line?host=/nonexistent", nullptr, 1,
+         "otpwriter-cli report: postgresql://otp@/line?host=/nonexistent: cannot be reached: connection to server on "
+         "socket \"/nonexistent/.s.PGSQL.5432\" failed: No such file or directory Is the server running locally and "
+         "accepting connections on that socket?\n" +
+             noReport,
+         ""},
     };
     for (const auto& row : rows) {
         out.str("");

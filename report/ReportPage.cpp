@@ -1,0 +1,34 @@
+#include "report/ReportPage.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "config/PathLookup.h"
+#include "report/ReportHtml.h"
+
+namespace otp {
+
+Report MakeReport(const std::vector<std::string>& sources, const std::string& workingDir,
+                  const RecordReader& readRecord, const TimeWindow& window, const std::string& from,
+                  const std::string& to) {
+    Report report;
+    report.input = ReadSources(sources, workingDir, readRecord);
+    report.heading = ReportHeading{{}, from, to, report.input.warnings};
+    for (const std::string& source : sources)
+        report.heading.sources.push_back(IsRecordServerUrl(source) ? UrlWithoutPassword(source) : source);
+    report.figures = CountFigures(report.input.records, window);
+    return report;
+}
+
+bool WriteReportPage(const Report& report, const std::string& path, std::string& error) {
+    errno = 0;
+    std::ofstream page(FsPath(path), std::ios::binary | std::ios::trunc);
+    page << ReportHtml(report.figures, report.heading);
+    page.close();
+    if (page) return true;
+    error = errno ? std::strerror(errno) : "the write failed";
+    return false;
+}
+
+}  // namespace otp
