@@ -146,7 +146,7 @@ bool OpenRecordServer(const CliOptions& o, const WriterState& state, CliEnvironm
                       std::string& error) {
     const std::string url = !o.record.empty() ? o.record : state.ProductionRecordUrl;
     if (url.empty()) return true;
-    env.err << "otpwriter-cli: connecting to the record server " << RedactedUrl(url) << "\n" << std::flush;
+    env.err << "otpwriter-cli: connecting to the record server " << UrlWithoutPassword(url) << "\n" << std::flush;
     return UseRecordServer(ledger, url, env.workingDir, error);
 }
 

@@ -33,7 +33,7 @@ std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::
 }
 
 std::string LineRecord::Waiting() const {
-    std::string text = "waiting for the record server " + RedactedUrl(url_) + " (" + awayReason_ + ")";
+    std::string text = "waiting for the record server " + UrlWithoutPassword(url_) + " (" + awayReason_ + ")";
     if (!spool_.Empty())
         text += "; " + Records(spool_.Records().size()) + " kept in " + spool_.Path() + " go to it first";
     return text;

@@ -29,7 +29,7 @@ public:
     bool Ready(std::string& error, bool& waiting) override;
     std::string Keep(ChipRecord& record, const Judge& judge) override;
     std::vector<std::string> TakeNotices() override;
-    std::string Name() const override { return "the record server " + RedactedUrl(url_); }
+    std::string Name() const override { return "the record server " + UrlWithoutPassword(url_); }
 
 private:
     LineRecord(std::string url, std::string spoolPath) : url_(std::move(url)), spool_(std::move(spoolPath)) {}

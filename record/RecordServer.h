@@ -10,6 +10,7 @@
 
 #include "production/ChipRecord.h"
 #include "production/ChipStore.h"
+#include "production/RecordUrl.h"
 
 struct pg_conn;
 
@@ -53,8 +54,6 @@ private:
 // source); false with `error` saying why ("cannot be reached: ...").
 bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error);
 
-// `url` without its password, for messages.
-std::string RedactedUrl(const std::string& url);
 // A new record key: 32 hex digits from the system's random source.
 std::string NewRecordKey();
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "production/ChipRecord.h"
+#include "production/RecordUrl.h"
 
 namespace otp {
 
@@ -13,11 +14,5 @@ namespace otp {
 // when they could not be read.
 using RecordReader = std::function<bool(const std::string& url, std::vector<ChipRecord>& rows, std::string& error)>;
 
-// Whether a report's source names the record server (postgresql://,
-// postgres://) rather than a log file.
-bool IsRecordServerUrl(const std::string& source);
-
-// The URL as messages may show it: a password in it is left out.
-std::string UrlWithoutPassword(const std::string& url);
 
 }  // namespace otp

@@ -95,7 +95,7 @@ TEST(RecordServer, WhatARunFindsAtItsStart) {
     } rows[] = {
         {"a server that cannot be reached: nothing runs, and its password is not shown",
          [](Bench&) { return std::string("postgresql://otpwriter:secret@/otprecord?host=/nonexistent&port=5432"); }, 1,
-         "FAIL: the record server postgresql://otpwriter:...@/otprecord?host=/nonexistent&port=5432 cannot be "
+         "FAIL: the record server postgresql://otpwriter:***@/otprecord?host=/nonexistent&port=5432 cannot be "
          "reached: connection to server on socket \"/nonexistent/.s.PGSQL.5432\" failed",
          "not run: load demo.rom, auto", 0, "", ""},
         {"a record a newer program made is refused",
