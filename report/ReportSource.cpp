@@ -15,16 +15,6 @@ namespace {
 const char* const kFirstColumns[] = {"time",    "operation", "body",        "rom_file", "checksum",
                                      "rolling_code", "verdict", "failure", "duration_ms", "chip"};
 
-bool ReadVerdict(const std::string& word, Verdict& v) {
-    for (Verdict each : {Verdict::Pass, Verdict::Fail, Verdict::Refused, Verdict::NoWriter}) {
-        if (word == VerdictWord(each)) {
-            v = each;
-            return true;
-        }
-    }
-    return false;
-}
-
 template <typename Number>
 bool ReadNumber(const std::string& text, Number& n) {
     if (text.empty() || text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -57,7 +47,7 @@ ChipRecord ToRecord(const Columns& c, const std::vector<std::string>& row, std::
     const std::string& chip = c.Field(row, "chip");
     const std::string& duration = c.Field(row, "duration_ms");
     if (!ParseLogTime(time, r.when)) why = "time '" + time + "' is no ISO 8601 time with its offset";
-    else if (!ReadVerdict(verdict, r.verdict)) why = "verdict '" + verdict + "' is none of pass, fail, refused, no writer";
+    else if (!VerdictFromWord(verdict, r.verdict)) why = "verdict '" + verdict + "' is none of pass, fail, refused, no writer";
     else if (!ReadNumber(chip, r.chip)) why = "chip '" + chip + "' is no number";
     else if (!ReadNumber(duration, r.durationMs)) why = "duration_ms '" + duration + "' is no number";
     r.operation = c.Field(row, "operation");
