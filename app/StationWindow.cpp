@@ -23,6 +23,7 @@
 #include "app/ProgramInfo.h"
 #include "app/StationTile.h"
 #include "app/TileFeed.h"
+#include "app/ProductionReport.h"
 #include "app/Unit1.h"
 #include "config/PathLookup.h"
 #include "record/LineRecord.h"
@@ -70,11 +71,15 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
     auto* start = new QPushButton(QStringLiteral("Start all (F5)"), central);
     start->setObjectName(QStringLiteral("StartAll"));
     start->setToolTip(QStringLiteral("Auto in every socket at once; a click on a tile, or its key 1-8, starts one"));
-    for (QPushButton* b : {load, start}) b->setFocusPolicy(Qt::NoFocus);
+    auto* report = new QPushButton(QStringLiteral("Report"), central);
+    report->setObjectName(QStringLiteral("StationReport"));
+    report->setToolTip(QStringLiteral("The figures of the production log and the record server as a page in the browser"));
+    for (QPushButton* b : {load, start, report}) b->setFocusPolicy(Qt::NoFocus);
     totals_ = new QLabel(central);
     totals_->setObjectName(QStringLiteral("StationTotals"));
     bar->addWidget(load);
     bar->addWidget(start);
+    bar->addWidget(report);
     bar->addStretch(1);
     bar->addWidget(totals_);
     column->addLayout(bar);
@@ -84,6 +89,8 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
     setCentralWidget(central);
     connect(load, &QPushButton::clicked, this, [this] { ChooseAndLoad(); });
     connect(start, &QPushButton::clicked, this, [this] { StartAll(); });
+    connect(report, &QPushButton::clicked, this,
+            [this] { otp::OpenProductionReport(this, station_->ledger().LogPath(), recordUrl_, workingDir_); });
 
     for (size_t i = 0; i < ports.size(); ++i) {
         const int key = i < 8 ? static_cast<int>(i) + 1 : 0;
@@ -151,6 +158,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
 void StationWindow::UseRecordServer(const std::string& url) {
     const std::string name = !url.empty() ? url : IniState(ini_, workingDir_)->ProductionRecordUrl;
     if (name.empty()) return;
+    recordUrl_ = name;
     // What the record has to say (the server went away, came back, a kept
     // record found a code given twice), from any writer's thread, in the
     // status bar.

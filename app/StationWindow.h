@@ -81,6 +81,8 @@ private:
     bool demo_;
     otp::IniFile ini_;
     std::unique_ptr<otp::Station> station_;
+    // The record server named (--record, PRODUCTION_RECORD); empty: none.
+    std::string recordUrl_;
     std::vector<StationTile*> tiles_;
     std::vector<otp::TileFeed*> feeds_;
     std::vector<int> busy_;  // jobs posted and not ended, per writer

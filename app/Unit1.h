@@ -219,6 +219,8 @@ private:
     otp::ChipRecorder recorder_{watch_};
     // What the record server said during the last chip, shown after it.
     std::vector<std::string> recordNews_;
+    // The record server named (--record, PRODUCTION_RECORD); empty: none.
+    std::string recordUrl_;
     ProductionBar* bar_ = nullptr;
     std::unique_ptr<otp::Session> session_;
     bool running_ = false;

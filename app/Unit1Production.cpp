@@ -15,6 +15,7 @@
 #include "app/Latin1Text.h"
 #include "app/MenuBarFit.h"
 #include "app/ProductionBar.h"
+#include "app/ProductionReport.h"
 #include "config/PathLookup.h"
 #include "record/LineRecord.h"
 
@@ -78,6 +79,7 @@ void TForm1::UseProductionLog(const std::string& fromCommandLine) {
 void TForm1::UseRecordServer(const std::string& fromCommandLine) {
     const std::string url = !fromCommandLine.empty() ? fromCommandLine : session_->state().ProductionRecordUrl;
     if (url.empty()) return;
+    recordUrl_ = url;
     // What the record has to say (the server went away, came back, a kept
     // record found a code given twice) is shown after the chip.
     recorder_.OnRecordWait([this](const std::string& news) { recordNews_.push_back(news); }, nullptr);
@@ -96,6 +98,12 @@ void TForm1::BuildOptionsMenu() {
     fastWaits_->setToolTip(QStringLiteral("End each wait for the writer once its whole answer is in; the waits of "
                                           "Writer.ini stay the time-outs"));
     connect(fastWaits_, &QAction::toggled, this, [this](bool on) { SetFastWaits(on); });
+    QAction* report = options->addAction(QStringLiteral("Production report"));
+    report->setObjectName(QStringLiteral("ProductionReport1"));
+    report->setToolTip(QStringLiteral("The figures of the production log and the record server as a page in the browser"));
+    connect(report, &QAction::triggered, this, [this] {
+        otp::OpenProductionReport(this, recorder_.LogPath(), recordUrl_, session_->ctx().workingDir);
+    });
 }
 
 void TForm1::SetFastWaits(bool on) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/StationTile.h"
+#include "app/ProductionReport.h"
 #include "app/StationWindow.h"
 #include "app/Unit1.h"
 #include "emulatedport/EmulatedPort.h"
@@ -261,5 +262,15 @@ TEST(StationWindow, RecordsEveryChipAndStartsNoneWhileTheServerIsAway) {
     ASSERT_TRUE(s.WaitIdle());
     EXPECT_EQ(s.Verdicts(), std::vector<QString>(4, QStringLiteral("PASS")));
     EXPECT_EQ(server.Query("SELECT count(*), count(DISTINCT record_key) FROM chips"), "8|8");
+
+    // The report of the log and the record: the 8 chips of each (the refused
+    // ones were never begun, and are in neither).
+    const std::string page = otp::OpenProductionReport(s.window.get(), s.window->ledger().LogPath(), server.Url(),
+                                                       s.dir.path().toStdString(), false);
+    QFile html(QString::fromStdString(page));
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly)) << page;
+    const QString text = QString::fromUtf8(html.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("id=\"chips-per-writer\""))) << page;
+    EXPECT_TRUE(text.contains(QStringLiteral("Chips: 16 (passed 16, failed 0, yield 100.0 %)"))) << text.left(3000).toStdString();
 }
 #endif
