@@ -234,6 +234,8 @@ TEST(RecordServer, TwoStationsAtOnceRecordEveryChipOnce) {
     EXPECT_EQ(fromRecord.substr(0, codes), fromLogs.substr(0, codes));
     EXPECT_EQ(test::Lines(fromRecord.substr(codes)).size(), 2 + 1 + 12u) << fromRecord.substr(codes);
     EXPECT_EQ(test::Lines(fromLogs.substr(codes)).size(), 2 + 1 + 12u) << fromLogs.substr(codes);
+    // A chip the record and its log both hold counts once.
+    EXPECT_EQ(report({"report", server.Url(), east.dir.file("p.csv")}).substr(0, codes), fromRecord.substr(0, codes));
 }
 
 // The server goes away between two chips and comes back while the next

@@ -168,6 +168,7 @@ TEST_F(ReportTest, UsageErrorsExitWith2AndSayWhatIsWanted) {
 TEST_F(ReportTest, BadInputIsNamedByFileAndLine) {
     const std::string header = test::kHeaderOnly;
     const std::string good = "2026-12-08T10:05:00+01:00,auto,RX4400,,,,pass,,512,1,pc 2026-12-08T10:00:00+01:00,fast,COM1,,\n";
+    const std::string second = "2026-12-08T10:07:00+01:00,auto,RX4400,,,,pass,,512,2,pc 2026-12-08T10:00:00+01:00,fast,COM1,,\n";
     const std::string noReport = "otpwriter-cli report: no report: 1 source could not be read\n";
     const std::string warning = "otpwriter-cli report: warning: log.csv: line ";
     const struct {
@@ -182,7 +183,7 @@ TEST_F(ReportTest, BadInputIsNamedByFileAndLine) {
          "rom_file, checksum, rolling_code, verdict, failure, duration_ms, chip\n" + noReport, ""},
         {"\n\n", 1, "otpwriter-cli report: log.csv: empty, not a production log (its first line names the columns)\n" + noReport,
          ""},
-        {header + good + "2026-12-08T10:06:00+01:00,auto,RX4400\n" + good, 0,
+        {header + good + "2026-12-08T10:06:00+01:00,auto,RX4400\n" + second, 0,
          warning + "3: 3 fields where the header names 15; row left out\n", "Chips: 2 (passed 2, failed 0, yield 100.0 %)"},
         {header + "2026-12-08 10:05,auto,RX4400,,,,pass,,512,1,pc 2026,fast,COM1,,\n" + good, 0,
          warning + "2: time '2026-12-08 10:05' is no ISO 8601 time with its offset; row left out\n",

@@ -263,14 +263,14 @@ TEST(StationWindow, RecordsEveryChipAndStartsNoneWhileTheServerIsAway) {
     EXPECT_EQ(s.Verdicts(), std::vector<QString>(4, QStringLiteral("PASS")));
     EXPECT_EQ(server.Query("SELECT count(*), count(DISTINCT record_key) FROM chips"), "8|8");
 
-    // The report of the log and the record: the 8 chips of each (the refused
-    // ones were never begun, and are in neither).
+    // The report of the log and the record: the 8 chips both hold, once (the
+    // refused ones were never begun, and are in neither).
     const std::string page = otp::OpenProductionReport(s.window.get(), s.window->ledger().LogPath(), server.Url(),
                                                        s.dir.path().toStdString(), false);
     QFile html(QString::fromStdString(page));
     ASSERT_TRUE(html.open(QIODevice::ReadOnly)) << page;
     const QString text = QString::fromUtf8(html.readAll());
     EXPECT_TRUE(text.contains(QStringLiteral("id=\"chips-per-writer\""))) << page;
-    EXPECT_TRUE(text.contains(QStringLiteral("Chips: 16 (passed 16, failed 0, yield 100.0 %)"))) << text.left(3000).toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Chips: 8 (passed 8, failed 0, yield 100.0 %)"))) << text.left(3000).toStdString();
 }
 #endif
