@@ -34,18 +34,6 @@ using namespace otp;
 
 namespace {
 
-// Sets the time zone the C library's local time follows; nullptr: the system's.
-void SetTimeZone(const char* tz) {
-#ifdef _WIN32
-    _putenv_s("TZ", tz ? tz : "");
-    _tzset();
-#else
-    if (tz) setenv("TZ", tz, 1);
-    else unsetenv("TZ");
-    tzset();
-#endif
-}
-
 ChipRecord Sample() {
     ChipRecord r;
     r.when = 1796640000;
@@ -80,7 +68,7 @@ TEST(ProductionRecord, CsvFieldsAreQuotedOnlyWhenTheyMustBe) {
 }
 
 TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
-    SetTimeZone("UTC-1");
+    test::SetTimeZone("UTC-1");
     ChipRecord r = Sample();
     r.romFile = "/lines/a,b.rom";
     r.rollingCode = "0100 0101";
@@ -103,10 +91,10 @@ TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
         {"UTC0", 1796640000, "2026-12-07T10:40:00+00:00"},
     };
     for (const auto& zone : zones) {
-        SetTimeZone(zone.tz);
+        test::SetTimeZone(zone.tz);
         EXPECT_EQ(IsoLocalTime(zone.when), zone.local) << zone.tz;
     }
-    SetTimeZone(nullptr);
+    test::SetTimeZone(nullptr);
     EXPECT_TRUE(std::regex_match(IsoLocalTime(std::time(nullptr)),
                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")));
 }

@@ -45,18 +45,6 @@ inline const char kOldLog[] =
 inline const char kHeaderOnly[] =
     "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator\n";
 
-// Sets the zone the C library's local time follows; nullptr: the system's.
-inline void SetTimeZone(const char* tz) {
-#ifdef _WIN32
-    _putenv_s("TZ", tz ? tz : "");
-    _tzset();
-#else
-    if (tz) setenv("TZ", tz, 1);
-    else unsetenv("TZ");
-    tzset();
-#endif
-}
-
 // The console front end in a folder of its own, local time UTC.
 class ReportFixture : public ::testing::Test {
 protected:

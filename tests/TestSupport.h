@@ -3,6 +3,7 @@
 // what the tests need of the system where POSIX systems and Windows differ.
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -93,6 +94,18 @@ public:
 private:
     std::string path_;
 };
+
+// Sets the zone the C library's local time follows; nullptr: the system's.
+inline void SetTimeZone(const char* tz) {
+#ifdef _WIN32
+    _putenv_s("TZ", tz ? tz : "");
+    _tzset();
+#else
+    if (tz) setenv("TZ", tz, 1);
+    else unsetenv("TZ");
+    tzset();
+#endif
+}
 
 inline std::string SourcePath(const std::string& relative) { return std::string(OTP_SOURCE_DIR) + "/" + relative; }
 
