@@ -243,11 +243,10 @@ TEST_F(ReportTest, TheRecordServerIsReadThroughTheReaderHandedIn) {
         {"postgres://db/otp", &serving, 0, "", "line-pc-8  COM5        1       1       0        0  100.0 %"},
         {"postgresql://ann:secret@db:5432/otp", &refusing, 1,
          "otpwriter-cli report: postgresql://ann:***@db:5432/otp: connection refused\n" + noReport, ""},
+        // The system's own words follow "failed: " (Windows has no such socket at all).
         {"postgresql://otp@/line?host=/nonexistent", nullptr, 1,
          "otpwriter-cli report: postgresql://otp@/line?host=/nonexistent: cannot be reached: connection to server on "
-         "socket \"/nonexistent/.s.PGSQL.5432\" failed: No such file or directory Is the server running locally and "
-         "accepting connections on that socket?\n" +
-             noReport,
+         "socket \"/nonexistent/.s.PGSQL.5432\" failed: ",
          ""},
     };
     for (const auto& row : rows) {
@@ -256,7 +255,9 @@ TEST_F(ReportTest, TheRecordServerIsReadThroughTheReaderHandedIn) {
         CliEnvironment env{out, err, dir.path()};
         const int status = row.reader ? RunReport({row.url}, env, *row.reader) : Run({"report", row.url});
         EXPECT_EQ(status, row.status) << row.url;
-        EXPECT_EQ(err.str(), row.err) << row.url;
+        if (row.reader) EXPECT_EQ(err.str(), row.err) << row.url;
+        else EXPECT_EQ(err.str().substr(0, row.err.size()), row.err) << err.str();
+        if (!row.reader) EXPECT_EQ(err.str().substr(err.str().size() - std::min(err.str().size(), noReport.size())), noReport);
         if (!row.line.empty()) EXPECT_TRUE(HasLine(out.str(), row.line)) << out.str();
     }
 }
