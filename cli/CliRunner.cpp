@@ -19,6 +19,7 @@
 #include "operations/Startup.h"
 #include "record/LineRecord.h"
 #include "record/RecordServer.h"
+#include "station/Station.h"
 #include "version/ProgramVersion.h"
 #include "view/TracingView.h"
 
@@ -213,12 +214,14 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     env.out.flush();
     bool failed = startup != StartupResult::Ready || !env.out;
     // What the summary line names: the first line that said what went wrong.
-    std::string firstFailure = startup != StartupResult::Ready ? watch.FirstFailure() : std::string();
+    std::string firstFailure =
+        startup != StartupResult::Ready ? watch.FailureWith(session.ctx().findings) : std::string();
     // Why the steps still to come are left out; empty while they run.
     std::string stopReason;
     if (!env.out) stopReason = "the output can not be written";
     else if (signalled) stopReason = interruption();
-    else if (!o.keepGoing && startup == StartupResult::NoWriter) stopReason = "no writer answered at start-up";
+    else if (!o.keepGoing && startup == StartupResult::NoWriter)
+        stopReason = StartupStopReason(startup, session.ctx().link.receivedBytes > 0);
     else if (!o.keepGoing && startup == StartupResult::NoIni) stopReason = "Writer.ini could not be read";
     // --log wins over Writer.ini's key; either is taken from the working directory.
     bool logFailed = false;

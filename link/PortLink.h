@@ -34,6 +34,13 @@ void WaitUntilSent(Context& ctx);
 // "  -----> The writer's answers are out of step with the host's requests: ...",
 // and the operation goes down its no-reply path.
 void DiscardArrived(Context& ctx);
+// Before the first request to a writer just opened: throws away what is on
+// the line, waits until nothing has come for `quietMs` (at most
+// kSettleLimitMs beyond), and throws that away too. A writer a previous run
+// left answering, or bytes an adapter kept while no program held the port,
+// would otherwise be taken for the answer. Returns how many bytes it threw
+// away.
+int64_t QuietLineBeforeStart(Context& ctx, int64_t quietMs);
 // The exchange just drained did not get its whole answer.
 void AnswerIncomplete(Context& ctx);
 // How long the line must stay quiet before the host believes no late answer

@@ -54,17 +54,27 @@ StartupResult ConnectWriter(Context& ctx) {
     WriterState& s = ctx.state;
     MainView& view = ctx.view;
     OpenPort(ctx);
-    ctx.pacer.Sleep(50);
+    // The line must be quiet before the first request: what a previous run
+    // left on it is no answer to this one.
+    const int64_t thrown = QuietLineBeforeStart(ctx, 50);
     ctx.link.verifiedImage.reset();
     if (s.PortFailed) {
         Line(ctx, s.PortName + " Connect Error (1)!!!");
         return StartupResult::NoWriter;
     }
+    if (thrown > 0)
+        Diagnose(ctx, std::to_string(thrown) + (thrown == 1 ? " byte was" : " bytes were") +
+                          " on the line before the first request (a previous run's writer still answering, or kept "
+                          "by the adapter): thrown away");
     // The selectors follow the writer's description and the next change
     // sends it back: read twice, as the image is.
     const BlockRead body = ReadBodyInfo(ctx, 1, Reads::Confirmed);
     ApplyBodyInfo(s, view);
     if (!body.Taken() || s.BodyInfo[0][0] != 0xA5 || s.ReplyLength != kBodyInfoWireBytes) {
+        // An answer of another length is a writer out of step, not a missing one.
+        if (body.received > 0 && body.received != body.requested)
+            Diagnose(ctx, "the writer answered " + std::to_string(body.received) + " bytes where " +
+                              std::to_string(body.requested) + " were asked");
         Line(ctx, s.PortName + " Connect Error (2)!!!");
         return StartupResult::NoWriter;
     }

@@ -60,6 +60,8 @@ private:
 
 // "the writer's start-up found no writer", ...: why a start-up stops a writer;
 // empty when it does not.
-std::string StartupStopReason(StartupResult result);
+// `writerAnswered`: bytes came, but no whole answer (a writer out of step is
+// not a missing one).
+std::string StartupStopReason(StartupResult result, bool writerAnswered = false);
 
 }  // namespace otp

@@ -40,10 +40,12 @@ TEST_F(StartupTest, WorkingWriterIsTakenOver) {
     EXPECT_EQ(state().OptionBytes[15], 16);
     EXPECT_EQ(state().IniVersion, "12071000");
     EXPECT_FALSE(ctx().link.PortHandle);
-    // Open, 50 ms, then the block reads: body, options and image each twice
-    // (1024: 162 ticks), version; each wait starts when the request has left
-    // (9 ms).
-    EXPECT_EQ(wire.drains, (std::vector<int64_t>{159, 268, 377, 486, 495 + 1620, 2124 + 1620, 3753 + 100}));
+    // Open; the line looked at until it has been quiet for 50 ms (at 0, 20,
+    // 40 and 50 ms); then the block reads: body, options and image each
+    // twice (1024: 162 ticks), version; each wait starts when the request has
+    // left (9 ms).
+    EXPECT_EQ(wire.drains,
+              (std::vector<int64_t>{0, 20, 40, 50, 159, 268, 377, 486, 495 + 1620, 2124 + 1620, 3753 + 100}));
 }
 
 TEST_F(StartupTest, NoWriterAttached) {
@@ -93,6 +95,28 @@ TEST_F(StartupTest, SeventeenByteAnswerFailsDespiteTheMarker) {
     EXPECT_EQ(RunStartup(ctx()), StartupResult::NoWriter);
     EXPECT_EQ(Pane(Control::RichEdit2), std::vector<std::string>{"COM1 Connect Error (2)!!!"});
     EXPECT_EQ(Pane(Control::RichEdit1).back(), "Receiver Data Length = 17 bytes");
+    // A writer out of step is not taken for a missing one.
+    EXPECT_EQ(ctx().findings.Text(), "the writer answered 17 bytes where 16 were asked");
+}
+
+// What a previous run's writer was still sending when this run opened the
+// port (an answer after its host had gone, at line speed) is thrown away
+// before the first request, and said; the start-up passes.
+TEST_F(StartupTest, BytesLeftOnTheLineAreThrownAwayBeforeTheFirstRequest) {
+    MakeSession("RS232_PORT COM1\nIC_BODY_START\nBODY A\nINFO $A5,0,0,0,$80,0,4,0,0,0,0,0,0,0,0,0\nIC_BODY_END\n");
+    for (const size_t left : {size_t{0}, size_t{40}}) {
+        SCOPED_TRACE(left);
+        ctx().findings.Clear();
+        // Still coming 5 ms after the port opens (the writer's clock stands
+        // where its last answer left it).
+        if (left) writer->Reply(std::vector<uint8_t>(left, 0x5A), pacer.NowMs() * 1000 + 5000 - writer->NowUs());
+        EXPECT_NE(RunStartup(ctx()), StartupResult::NoWriter);
+        EXPECT_EQ(Pane(Control::RichEdit2).front(), "COM1 Connect OK !!!");
+        EXPECT_EQ(ctx().findings.Text(),
+                  left ? "40 bytes were on the line before the first request (a previous run's writer still "
+                         "answering, or kept by the adapter): thrown away"
+                       : "");
+    }
 }
 
 TEST_F(StartupTest, VersionMismatchIsReportedAndAdopted) {
