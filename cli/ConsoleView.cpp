@@ -20,14 +20,14 @@ void ConsoleView::ShowNotice(const std::string& text) {
 bool ConsoleView::AskYesNo(const std::string& text) {
     const bool yes = FormModel::AskYesNo(text);
     EraseBar();
-    err_ << kConfirmTitle << ": " << text << " -> " << (yes ? "yes" : "no") << '\n';
+    err_ << kConfirmTitle << ": " << text << " -> " << (yes ? "yes" : "no (--yes answers yes)") << '\n';
     return yes;
 }
 
 bool ConsoleView::AskLoadDamaged(const std::string& text) {
     const bool yes = FormModel::AskLoadDamaged(text);
     EraseBar();
-    err_ << kConfirmTitle << ": " << text << " -> " << (yes ? "yes" : "no") << '\n';
+    err_ << kConfirmTitle << ": " << text << " -> " << (yes ? "yes" : "no (--load-damaged loads it anyway)") << '\n';
     return yes;
 }
 

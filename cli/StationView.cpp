@@ -25,13 +25,13 @@ void StationView::ShowNotice(const std::string& text) {
 
 bool StationView::AskYesNo(const std::string& text) {
     const bool yes = FormModel::AskYesNo(text);
-    console_.Err(writer_ + ": " + kConfirmTitle + ": " + text + " -> " + (yes ? "yes" : "no"));
+    console_.Err(writer_ + ": " + kConfirmTitle + ": " + text + " -> " + (yes ? "yes" : "no (--yes answers yes)"));
     return yes;
 }
 
 bool StationView::AskLoadDamaged(const std::string& text) {
     const bool yes = FormModel::AskLoadDamaged(text);
-    console_.Err(writer_ + ": " + kConfirmTitle + ": " + text + " -> " + (yes ? "yes" : "no"));
+    console_.Err(writer_ + ": " + kConfirmTitle + ": " + text + " -> " + (yes ? "yes" : "no (--load-damaged loads it anyway)"));
     return yes;
 }
 

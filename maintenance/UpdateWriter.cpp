@@ -115,7 +115,10 @@ bool HasFixedUpdateWait(const std::string& version) { return version > std::stri
 
 Outcome UpdateWriter1Click(Context& ctx) {
     WriterState& s = ctx.state;
-    if (!ctx.view.AskYesNo("Are you really to update the writer?")) return Outcome::Refused;
+    if (!ctx.view.AskYesNo("Are you really to update the writer?")) {
+        Diagnose(ctx, "the update was not confirmed; nothing was sent");
+        return Outcome::Refused;
+    }
     ctx.view.ClearPane(Control::RichEdit1);
     ctx.view.ClearPane(Control::RichEdit2);
     ctx.view.SetFieldText(Control::Edit2, s.DriverPath);

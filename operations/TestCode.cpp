@@ -46,7 +46,10 @@ Outcome Read1Click(Context& ctx) {
 Outcome Write1Click(Context& ctx) {
     WriterState& s = ctx.state;
     ctx.view.ClearPane(Control::RichEdit2);
-    if (!ctx.view.AskYesNo("Please confirm IC body is right !!!")) return Outcome::Refused;
+    if (!ctx.view.AskYesNo("Please confirm IC body is right !!!")) {
+        Diagnose(ctx, "the test-code write was not confirmed; nothing was sent");
+        return Outcome::Refused;
+    }
     if (!(Caps(ctx) & kCapTestCode)) {
         Line(ctx, "  -----> This Body don't need write Test code !!!");
         return Outcome::Refused;

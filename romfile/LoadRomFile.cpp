@@ -188,8 +188,11 @@ Outcome LoadROMFile1Click(Context& ctx) {
     // files); otherwise nothing of it reaches the state or the writer.
     const std::string damage = match.found ? RomFileDamage(*rom, s) : std::string();
     if (!damage.empty() && !view.AskLoadDamaged("The ROM file [" + BareFileName(*chosen) + "] is damaged (" + damage +
-                                                "): load it anyway?"))
+                                                "): load it anyway?")) {
+        // The operator said no: the verdict still says why nothing was loaded.
+        Diagnose(ctx, BareFileName(*chosen) + " is damaged (" + damage + "); not loaded");
         return Outcome::Refused;
+    }
     view.SetSelection(Control::ComboBox1, match.position);
     // A BODY line outside the body list selects no item either.
     if (!match.found || !SelectedTableRow(ctx)) {

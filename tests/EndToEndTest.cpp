@@ -96,6 +96,6 @@ TEST_F(EndToEndTest, NoAtTheConfirmationSendsNothing) {
     dir.Write("writer.bin", std::string(2048, '\x11'));
     const CliRun r = Cli("--keep-going update version");
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_TRUE(HasLine(r.out, "Confirm: Are you really to update the writer? -> no")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "Confirm: Are you really to update the writer? -> no (--yes answers yes)")) << r.out;
     EXPECT_TRUE(HasLine(r.out, "Version : 12071000")) << r.out;
 }

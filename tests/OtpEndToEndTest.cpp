@@ -158,7 +158,7 @@ TEST_F(OtpEndToEnd, AMisbehavingWriterNeverGivesASuccess) {
          {"  -----> OTP Verify Fail !!!"}, "  -----> OTP Verify OK !!!"},
         {"a truncated .rom is not loaded, and Auto does not run", {}, "load cut.rom auto",
          {"Confirm: The ROM file [cut.rom] is damaged (the data section ends without its CHECKSUM line): load it "
-          "anyway? -> no",
+          "anyway? -> no (--load-damaged loads it anyway)",
           "otpwriter-cli: step 'load cut.rom' was refused; not run: auto"},
          "Auto Command execution ................"},
     };

@@ -1,0 +1,73 @@
+// Every refusal and failure of a step ends the run with a FAIL line that
+// says what went wrong, never only that the step did not pass: the damaged
+// file with its damage, the question answered no, the selector that has no
+// such item, the file that cannot be written.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "CliSupport.h"
+#include "RomFixture.h"
+
+using namespace otp;
+
+namespace {
+
+class FailureCauseTest : public test::CliInProcessTest {};
+
+// The demo .rom with `from` replaced by `to` (the first time it stands).
+std::string DemoRomWith(const std::string& from, const std::string& to) {
+    std::string text = test::ReadSource("examples/demo-rx4400.rom");
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+}  // namespace
+
+TEST_F(FailureCauseTest, EveryFailLineNamesItsCause) {
+    const std::string demo = test::ReadSource("examples/demo-rx4400.rom");
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string rom;   // written as x.rom when not empty
+        std::string fail;  // the last line on stderr
+    } rows[] = {
+        {"a checksum that the data do not sum to", {"load", "x.rom"}, DemoRomWith("CHECKSUM FE00", "CHECKSUM 1234"),
+         "FAIL: x.rom is damaged (CHECKSUM 1234 but the data sum to FE00); not loaded"},
+        {"no LENGTH line", {"load", "x.rom"}, DemoRomWith("LENGTH 01024 BYTE", ""),
+         "FAIL: x.rom is damaged (no LENGTH line); not loaded"},
+        {"data cut short", {"load", "x.rom"}, demo.substr(0, demo.find("0100  ")),
+         "FAIL: x.rom is damaged (the data section ends without its CHECKSUM line); not loaded"},
+        {"a value that is not hex", {"load", "x.rom"}, DemoRomWith("0010  5B 80", "0010  5B ZZ"),
+         "FAIL: x.rom is damaged (CHECKSUM FE00 but the data sum to FD80); not loaded"},
+        {"LENGTH 0", {"load", "x.rom"}, DemoRomWith("LENGTH 01024 BYTE", "LENGTH 0 BYTE"),
+         "FAIL: x.rom is damaged (CHECKSUM FE00 but the data sum to 0000); not loaded"},
+        {"a file that is not there", {"load", "missing.rom"}, "", "FAIL: File no found !!!"},
+        {"a file that cannot be written", {"save", "no-folder/x.rom"}, "",
+         "FAIL: Can not write [" + dir.path() + "/no-folder/x.rom] (No such file or directory), ROM file not saved !!!"},
+        {"the update not confirmed", {"update"}, "", "FAIL: the update was not confirmed; nothing was sent"},
+        {"the test-code write not confirmed", {"body", "RX4720", "testcode-write"}, "",
+         "FAIL: the test-code write was not confirmed; nothing was sent"},
+        {"a body that is not listed", {"body", "99"}, "", "FAIL: The body is not available !!!"},
+        {"a selector the body does not have", {"body", "RX4400", "rolling", "on"}, "",
+         "FAIL: The rolling selector is not available for this body"},
+        {"a bank the list does not have", {"bank", "9"}, "", "FAIL: The bank list has no item \"Bank 9\""},
+        {"a chip programmed from an image not verified", {"body", "RX4720", "program"}, "",
+         "FAIL: The writer's image is not verified (a load, copy or update did not end well, or the start-up did "
+         "not read it): load the ROM file again !!!"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
+        if (!row.rom.empty()) dir.Write("x.rom", row.rom);
+        EXPECT_EQ(Run(row.args), 1);
+        const std::vector<std::string> lines = test::Lines(err.str());
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), row.fail) << err.str();
+        EXPECT_FALSE(std::regex_search(lines.back(), std::regex("did not pass"))) << lines.back();
+    }
+}
