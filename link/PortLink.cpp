@@ -97,11 +97,13 @@ namespace {
 // the re-synchronisation has always waited for.
 int64_t WaitForQuiet(Context& ctx, int64_t quietFrom, int64_t quietMs) {
     Link& link = ctx.link;
-    constexpr int kPollMs = 20;
+    constexpr int64_t kPollMs = 20;
     const int64_t giveUpMs = ctx.pacer.NowMs() + quietMs + kSettleLimitMs;
     int64_t came = 0;
     while (link.PortHandle && ctx.pacer.NowMs() - quietFrom < quietMs && ctx.pacer.NowMs() < giveUpMs) {
-        ctx.pacer.Sleep(kPollMs);
+        // No longer than the quiet still needed: a quiet line waits `quietMs` exactly.
+        ctx.pacer.Sleep(static_cast<int>(std::min(kPollMs, quietFrom + quietMs - ctx.pacer.NowMs())));
+        if (!link.PortHandle) break;
         const size_t n = link.PortHandle->TakeArrived().size();
         if (n == 0) continue;
         came += static_cast<int64_t>(n);
@@ -188,23 +190,9 @@ void DiscardArrived(Context& ctx) {
 }
 
 int64_t QuietLineBeforeStart(Context& ctx, int64_t quietMs) {
-    Link& link = ctx.link;
-    if (!link.PortHandle) return 0;
-    int64_t thrown = static_cast<int64_t>(link.PortHandle->TakeArrived().size());
-    const int64_t giveUpMs = ctx.pacer.NowMs() + quietMs + kSettleLimitMs;
-    int64_t quietFrom = ctx.pacer.NowMs();
-    // Looks every 20 ms, and sleeps no longer than the quiet still needed:
-    // on a quiet line the wait is `quietMs` exactly.
-    constexpr int64_t kPollMs = 20;
-    while (link.PortHandle && ctx.pacer.NowMs() - quietFrom < quietMs && ctx.pacer.NowMs() < giveUpMs) {
-        ctx.pacer.Sleep(static_cast<int>(std::min(kPollMs, quietFrom + quietMs - ctx.pacer.NowMs())));
-        if (!link.PortHandle) break;
-        const size_t n = link.PortHandle->TakeArrived().size();
-        if (n == 0) continue;
-        thrown += static_cast<int64_t>(n);
-        quietFrom = ctx.pacer.NowMs();
-    }
-    return thrown;
+    if (!ctx.link.PortHandle) return 0;
+    const int64_t thrown = static_cast<int64_t>(ctx.link.PortHandle->TakeArrived().size());
+    return thrown + WaitForQuiet(ctx, ctx.pacer.NowMs(), quietMs);
 }
 
 void TakeEarly(Context& ctx) {

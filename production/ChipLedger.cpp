@@ -41,11 +41,6 @@ void ChipLedger::UseStore(std::unique_ptr<ChipStore> store) {
     store_ = std::move(store);
 }
 
-bool ChipLedger::HasStore() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return store_ != nullptr;
-}
-
 bool ChipLedger::ReadyToRecord(std::string& error, bool& waiting) {
     const std::lock_guard<std::mutex> lock(mutex_);
     waiting = false;

@@ -31,16 +31,11 @@ public:
     // Every record goes to `store` too (the line's record server), before
     // the log; none: the log only.
     void UseStore(std::unique_ptr<ChipStore> store);
-    bool HasStore() const;
     // Whether a record could be written now: a named log is open (opened
     // again when it was not) and still in place, and the store has every
     // record kept so far. False with `error`; `waiting` when it is the
     // store that is away for now.
     bool ReadyToRecord(std::string& error, bool& waiting);
-    bool ReadyToRecord(std::string& error) {
-        bool waiting = false;
-        return ReadyToRecord(error, waiting);
-    }
     // What the store had to say of records written late; said once.
     std::vector<std::string> TakeNotices();
 
@@ -74,10 +69,6 @@ public:
     // The computer every record names, and its run; this one's name unless
     // set (--station).
     void SetStation(const std::string& station);
-    std::string Station() const {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        return station_;
-    }
 
 private:
     mutable std::mutex mutex_;

@@ -30,8 +30,6 @@ public:
     // What the operator must hear of records written late (a record set
     // aside whose code another chip had meanwhile): said once.
     virtual std::vector<std::string> TakeNotices() = 0;
-    // "the record server postgresql://otp@server/line", for messages.
-    virtual std::string Name() const = 0;
 };
 
 }  // namespace otp

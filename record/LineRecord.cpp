@@ -72,9 +72,8 @@ bool LineRecord::SendSpool() {
                                r.rollingCode + ", which " + DescribeChip(*earlier) +
                                " has: it is failed in the record; set that chip apart");
         };
-        bool already = false;
         std::string why;
-        if (!server_->Write(r, sent.key, judge, already, why)) {
+        if (!server_->Write(r, sent.key, judge, why)) {
             WentAway(why);
             return false;
         }
@@ -106,9 +105,8 @@ bool LineRecord::Ready(std::string& error, bool& waiting) {
 std::string LineRecord::Keep(ChipRecord& record, const Judge& judge) {
     SpooledRecord kept{NewRecordKey(), {}};
     if (server_ && spool_.Empty()) {
-        bool already = false;
         std::string why;
-        if (server_->Write(record, kept.key, judge, already, why)) return {};
+        if (server_->Write(record, kept.key, judge, why)) return {};
         WentAway(why);
     }
     // Judged by what the log knows; the server judges again when it takes it.
@@ -124,10 +122,6 @@ std::vector<std::string> LineRecord::TakeNotices() {
     taken.swap(notices_);
     return taken;
 }
-
-}  // namespace otp
-
-namespace otp {
 
 bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error,
                      bool mayWait) {

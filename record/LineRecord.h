@@ -29,7 +29,8 @@ public:
     bool Ready(std::string& error, bool& waiting) override;
     std::string Keep(ChipRecord& record, const Judge& judge) override;
     std::vector<std::string> TakeNotices() override;
-    std::string Name() const override { return "the record server " + UrlWithoutPassword(url_); }
+    // "the record server postgresql://otp@server/line", for messages.
+    std::string Name() const { return "the record server " + UrlWithoutPassword(url_); }
 
 private:
     LineRecord(std::string url, std::string spoolPath) : url_(std::move(url)), spool_(std::move(spoolPath)) {}
@@ -46,10 +47,6 @@ private:
     std::string awayReason_;
     std::vector<std::string> notices_;
 };
-
-}  // namespace otp
-
-namespace otp {
 
 class ChipLedger;
 

@@ -163,17 +163,13 @@ RecordServer::~RecordServer() { PQfinish(conn_); }
 
 bool RecordServer::Answers(std::string& error) { return Step(conn_, "SELECT 1", error); }
 
-bool RecordServer::Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge, bool& already,
+bool RecordServer::Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge,
                          std::string& error) {
-    already = false;
     if (!Step(conn_, "BEGIN", error)) return false;
     {
         const Result seen = Run(conn_, "SELECT 1 FROM chips WHERE record_key = $1", {key.c_str()});
         if (!seen.Ok()) return Abandon(conn_, error);
-        if (seen.Rows() > 0) {
-            already = true;
-            return Step(conn_, "COMMIT", error);
-        }
+        if (seen.Rows() > 0) return Step(conn_, "COMMIT", error);
     }
     std::optional<EarlierChip> holder;
     if (IsRollingCode(record.rollingCode)) {
@@ -252,10 +248,6 @@ bool RecordServer::Read(std::time_t from, std::time_t to, std::vector<ChipRecord
     }
     return true;
 }
-
-}  // namespace otp
-
-namespace otp {
 
 bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error) {
     std::string why;

@@ -33,11 +33,10 @@ public:
     // Writes `record` under `key`, which no other record has. `judge` is
     // shown the passed chip of another record that holds the rolling code
     // (locked until the record is in), then the record goes in as it left
-    // `record`. A key already written is not written again: true, and
-    // `already` says so. False with `error` when the server could not take
-    // it (gone away, refused): nothing of it was written.
-    bool Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge, bool& already,
-               std::string& error);
+    // `record`. A key already written is not written again (true). False
+    // with `error` when the server could not take it (gone away, refused):
+    // nothing of it was written.
+    bool Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge, std::string& error);
     // Every record between `from` and `to` (seconds since 1970; 0: open end),
     // in the order of their time.
     bool Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error);
