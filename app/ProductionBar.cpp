@@ -29,6 +29,7 @@ ProductionBar::ProductionBar(QWidget* parent)
     : QWidget(parent),
       verdict_(new QLabel(QStringLiteral("-"), this)),
       detail_(new QLabel(QStringLiteral("No chip yet"), this)),
+      chipDetail_(detail_->text()),
       counts_(new QLabel(this)),
       log_(new QLabel(this)),
       demo_(new QLabel(this)),
@@ -86,11 +87,19 @@ void ProductionBar::ShowResult(const otp::ChipResult& result, const otp::Tally& 
     else if (!result.note.empty()) detail += otp::ToQ("The chip passed, but: " + result.note);
     else detail += QStringLiteral("The chip passed");
     detail_->setText(detail);
+    chipDetail_ = detail;
     ShowCounts(tally);
 }
 
-void ProductionBar::ShowFindings(const std::string& text) {
-    detail_->setText(otp::ToQ("The last operation found: " + text));
+void ProductionBar::ShowOperation(otp::Outcome outcome, const std::string& text) {
+    if (outcome == otp::Outcome::Done && text.empty()) {
+        detail_->setText(chipDetail_);
+        return;
+    }
+    const char* start = outcome == otp::Outcome::Failed    ? "The last operation failed: "
+                        : outcome == otp::Outcome::Refused ? "The last operation was refused: "
+                                                           : "The last operation found: ";
+    detail_->setText(otp::ToQ(start + text));
 }
 
 void ProductionBar::ShowCounts(const otp::Tally& tally) {

@@ -19,9 +19,11 @@ public:
 
     void ShowResult(const otp::ChipResult& result, const otp::Tally& tally);
     void ShowCounts(const otp::Tally& tally);
-    // What an operation off the chip (Load, Upload, a selector) found beyond
-    // its pane lines; the verdict stays that of the last chip.
-    void ShowFindings(const std::string& text);
+    // How an operation off the chip (Load, Upload, a selector) ended: what
+    // went wrong when it failed or was refused, what it found beyond its
+    // pane lines when it passed; the verdict stays that of the last chip,
+    // whose line comes back once such an operation passes with nothing to say.
+    void ShowOperation(otp::Outcome outcome, const std::string& text);
     // "" when no log is kept.
     void ShowLog(const QString& path);
     void ShowDemo(const QString& text);
@@ -34,6 +36,7 @@ signals:
 private:
     QLabel* verdict_;
     QLabel* detail_;
+    QString chipDetail_;  // the last chip's line
     QLabel* counts_;
     QLabel* log_;
     QLabel* demo_;

@@ -142,7 +142,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
             const QString version = otp::ToQ(w.ctx().state.WriterVersion);
             const QString body = BodyOf(w);
             const QString checksum = ChecksumOf(w);
-            const QString failure = otp::ToQ(w.watch().FirstFailure());
+            const QString failure = otp::ToQ(w.watch().FailureWith(w.ctx().findings));
             return [tile, why, version, body, checksum, failure] {
                 if (!why.empty()) {
                     tile->ShowStopped(otp::ToQ(why) + QStringLiteral(": ") + failure);

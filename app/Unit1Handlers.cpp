@@ -43,8 +43,10 @@ void TForm1::RunOperation(const char* handler) {
         }
         otp::Context& ctx = session_->ctx();
         ctx.findings.Clear();
-        operation(ctx);
-        if (!ctx.findings.notes.empty()) bar_->ShowFindings(ctx.findings.Text());
+        watch_.Begin();
+        const otp::Outcome outcome = operation(ctx);
+        bar_->ShowOperation(outcome, outcome == otp::Outcome::Done ? ctx.findings.Text()
+                                                                   : watch_.FailureWith(ctx.findings));
     });
 }
 

@@ -31,7 +31,7 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
             if (!r.note.empty()) notes += (notes.empty() ? ": " : "; ") + r.note;
             if (!r.logError.empty()) end.stopReason = r.logError;
             if (r.outcome != Outcome::Done) {
-                failure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
+                failure = r.failure;
                 refused = r.outcome == Outcome::Refused;
                 break;
             }

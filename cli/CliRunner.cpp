@@ -243,6 +243,9 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     std::vector<std::string> notRun;
     // What steps that passed could not confirm: the PASS line says it.
     std::vector<std::string> notes;
+    // What a start-up that passed saw (bytes left on the line, a read outvoted) is one of them.
+    if (startup == StartupResult::Ready && !session.ctx().findings.notes.empty())
+        notes.push_back(session.ctx().findings.Text());
     const auto skip = [&](const StepRequest& step) {
         return !stopReason.empty() || (versionOnly && std::string(step.def->name) != "version" &&
                                        std::string(step.def->name) != "update");
@@ -256,7 +259,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         env.out.flush();
         if (!r.note.empty()) notes.push_back(r.note);
         if (r.outcome != Outcome::Done && firstFailure.empty())
-            firstFailure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
+            firstFailure = r.failure;
         if (!env.out) {
             // Never stopped in the middle of a step: a stream to the writer runs to its end.
             stopReason = "the output can not be written after step '" + step.Text() + "'";

@@ -124,11 +124,13 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
     for (Seat& seat : seats) {
         StationWriter& w = *seat.writer;
         if (w.Stopped()) {
-            seat.Failure(w.watch().FirstFailure());
+            seat.Failure(w.watch().FailureWith(w.ctx().findings));
             seat.Activity("stopped: " + w.StopReason());
             console.Err(w.Port() + ": stopped: " + w.StopReason());
         } else {
             seat.Activity(w.startup == StartupResult::Ready ? "ready" : "another version");
+            // What a start-up that passed saw (bytes left on the line, a read outvoted) ends up in the PASS line.
+            if (const std::string seen = w.ctx().findings.Text(); !seen.empty()) seat.notes.push_back(seen);
         }
     }
     bool failed = false;
@@ -173,8 +175,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             seat.Activity(step.Text() + ": done");
             return;
         }
-        const std::string failure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
-        seat.Failure(failure);
+        seat.Failure(r.failure);
         if (!o.keepGoing) {
             w.Stop("step '" + step.Text() + (r.outcome == Outcome::Refused ? "' was refused" : "' failed"));
             seat.Activity("stopped: " + w.StopReason());
@@ -225,7 +226,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                     if (!r.note.empty()) notes += (notes.empty() ? ": " : "; ") + r.note;
                     if (!r.logError.empty()) trouble.Log(r.logError);
                     if (r.outcome != Outcome::Done) {
-                        failure = r.failure.empty() ? "step '" + step.Text() + "' did not pass" : r.failure;
+                        failure = r.failure;
                         refused = r.outcome == Outcome::Refused;
                         break;
                     }

@@ -5,6 +5,15 @@
 namespace otp {
 
 StepResult StepRunner::Run(const StepRequest& step) {
+    StepResult result = RunWatched(step);
+    // Every failure the operations know of names its cause; this is the
+    // last resort for one that showed nothing at all.
+    if (result.outcome != Outcome::Done && result.failure.empty())
+        result.failure = "step '" + step.Text() + "' did not pass";
+    return result;
+}
+
+StepResult StepRunner::RunWatched(const StepRequest& step) {
     StepCall call{session_.ctx(), form_, step.arg};
     StepResult result;
     const InterruptCatcher::MustFinish guard(step.def->mustFinish);

@@ -20,7 +20,7 @@ struct StepRequest {
 
 struct StepResult {
     Outcome outcome = Outcome::Done;
-    std::string failure;   // the first failure line, empty when the step passed
+    std::string failure;   // what went wrong, empty when the step passed
     std::string note;      // what a step that passed could not confirm; empty when nothing
     std::string logError;  // the production log could not be written
 };
@@ -33,6 +33,8 @@ public:
     StepResult Run(const StepRequest& step);
 
 private:
+    StepResult RunWatched(const StepRequest& step);
+
     Session& session_;
     FormModel& form_;
     OperationWatch& watch_;

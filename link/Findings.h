@@ -31,6 +31,9 @@ struct Findings {
     }
 };
 
+// "1 byte", "16 bytes".
+inline std::string ByteCount(long long n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
 // A line that says what went wrong, with the findings behind it in brackets:
 // "OTP Verify Fail !!! (the writer answered 3000 bytes; no answer is that long)".
 inline std::string WithFindings(const std::string& line, const Findings& f) {

@@ -195,6 +195,21 @@ int64_t QuietLineBeforeStart(Context& ctx, int64_t quietMs) {
     return thrown + WaitForQuiet(ctx, ctx.pacer.NowMs(), quietMs);
 }
 
+std::optional<int64_t> LateAnswerAfterMs(Context& ctx, int64_t listenMs) {
+    Link& link = ctx.link;
+    const int64_t deadline = ctx.pacer.NowMs() + listenMs;
+    // A port that cannot wake the sleep is looked at every 20 ms.
+    constexpr int64_t kPollMs = 20;
+    while (link.PortHandle && ctx.pacer.NowMs() < deadline) {
+        ctx.pacer.SleepUntilArrival(std::min(deadline, ctx.pacer.NowMs() + kPollMs), link.PortHandle->Wake());
+        const size_t n = link.PortHandle ? link.PortHandle->TakeArrived().size() : 0;
+        if (n == 0) continue;
+        link.receivedBytes += static_cast<int64_t>(n);
+        return ctx.pacer.NowMs() - link.lastDrainMs;
+    }
+    return std::nullopt;
+}
+
 void TakeEarly(Context& ctx) {
     if (!ctx.link.PortHandle) return;
     const std::vector<uint8_t> bytes = ctx.link.PortHandle->TakeArrived();

@@ -2,6 +2,7 @@
 // The lowest layer of the writer link: open and close the port, write the
 // pending byte, drain what has arrived into ReplyBuffer.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "link/Context.h"
@@ -41,6 +42,14 @@ void DiscardArrived(Context& ctx);
 // would otherwise be taken for the answer. Returns how many bytes it threw
 // away.
 int64_t QuietLineBeforeStart(Context& ctx, int64_t quietMs);
+// After a wait that ended with no answer: listens up to `listenMs` longer.
+// Returns how long after the wait's end the first byte came, or nothing
+// when none did; what came is thrown away. Only a start-up or a version
+// check about to fail listens, so that it can say a writer was late rather
+// than missing.
+std::optional<int64_t> LateAnswerAfterMs(Context& ctx, int64_t listenMs);
+// How long to listen for an answer that missed its wait.
+constexpr int kLateListenMs = 1000;
 // The exchange just drained did not get its whole answer.
 void AnswerIncomplete(Context& ctx);
 // How long the line must stay quiet before the host believes no late answer

@@ -73,17 +73,20 @@ void WaitForStore(Context& ctx, int n) {
 // matched. A byte that never came back is a mismatch, whatever the file holds.
 bool CompareReadBack(Context& ctx, int n, const BlockRead& read) {
     const WriterState& s = ctx.state;
-    bool same = read.complete;
     const int arrived = read.complete ? n : std::min(read.received, n);
+    int differ = 0, first = 0;
     for (int i = 0; i < arrived; ++i) {
         const int sent = s.FirmwareImage[static_cast<size_t>(kFirmwareBodyStart + i)];
         const int got = s.ReadBackBuffer[static_cast<size_t>(i)];
         if (sent == got) continue;
-        same = false;
+        if (differ++ == 0) first = kFirmwareBodyStart + i;
         Line(ctx, MismatchLine(kFirmwareBodyStart + i, sent, got, 2));
     }
     if (!read.complete) Line(ctx, ShortReadLine("Update", read.received, read.requested));
-    return same;
+    else if (differ > 0)
+        Diagnose(ctx, std::to_string(differ) + " of the " + std::to_string(n) +
+                          " firmware bytes read back differ from those sent, the first at " + FormatHex(first, 4));
+    return read.complete && differ == 0;
 }
 
 // Sends the selected body's description to the writer again; true when the

@@ -23,7 +23,9 @@ void SetBit(uint8_t& byte, uint8_t bit, bool on) { byte = static_cast<uint8_t>(o
 // the next change: a byte the line changed on its way here would become
 // the writer's own, so it is read twice.
 Outcome LoggedReadBack(Context& ctx) {
-    return ReadBodyInfo(ctx, 2, Reads::Confirmed).Taken() ? Outcome::Done : Outcome::Failed;
+    const BlockRead read = ReadBodyInfo(ctx, 2, Reads::Confirmed);
+    if (!read.complete) Line(ctx, ShortReadLine("Option", read.received, read.requested));
+    return read.Taken() ? Outcome::Done : Outcome::Failed;
 }
 
 // Writes row 0 and reads it back into the lower pane; Failed unless the

@@ -71,10 +71,9 @@ StartupResult ConnectWriter(Context& ctx) {
     const BlockRead body = ReadBodyInfo(ctx, 1, Reads::Confirmed);
     ApplyBodyInfo(s, view);
     if (!body.Taken() || s.BodyInfo[0][0] != 0xA5 || s.ReplyLength != kBodyInfoWireBytes) {
-        // An answer of another length is a writer out of step, not a missing one.
-        if (body.received > 0 && body.received != body.requested)
-            Diagnose(ctx, "the writer answered " + std::to_string(body.received) + " bytes where " +
-                              std::to_string(body.requested) + " were asked");
+        // An answer of another length is a writer out of step, and one after
+        // its wait a late writer, not a missing one.
+        if (!body.complete) NoteShortAnswer(ctx, "body description", body.received, body.requested);
         Line(ctx, s.PortName + " Connect Error (2)!!!");
         return StartupResult::NoWriter;
     }
@@ -108,6 +107,8 @@ StartupResult ConnectWriter(Context& ctx) {
 
     const std::string version = ReadWriterVersion(ctx);
     if (version != s.IniVersion) {
+        // The line below blames the versions; a version that did not come whole is the writer's doing.
+        NoteShortAnswer(ctx, "version", s.ReplyLength, kVersionBytes);
         Line(ctx, "Writer driver version [" + version + "] & inifile version [" + s.IniVersion + "] no match !!!");
         Line(ctx, "Please undate writer driver program or inifile !!!");
         s.IniVersion = version;

@@ -26,6 +26,9 @@ Outcome Read1Click(Context& ctx) {
     DrainReply(ctx);
     Outcome outcome = Outcome::Done;
     if (s.ReplyLength < 2) {
+        // The line blames the chip; the findings say what came from the writer.
+        NoteReplyShape(ctx, {});
+        if (s.ReplyLength == 1) Diagnose(ctx, "the writer answered 1 byte; a test code has 2 or more");
         Line(ctx, "  -----> IC put on socket error or jumper setting error !!!");
         outcome = Outcome::Failed;
     } else {

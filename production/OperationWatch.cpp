@@ -18,8 +18,9 @@ bool IsFailureLine(const std::string& text) {
 bool IsDataLine(const std::string& text) {
     if (text.empty() || text.rfind("Receiver Data Length = ", 0) == 0 || text.find(" Checksum =") != std::string::npos)
         return true;
-    // A dump row: four hex digits of address, a colon.
-    return text.size() >= 5 && text[4] == ':' &&
+    // A dump row: four hex digits of address, a colon; a mismatch line: four
+    // hex digits of address, two dashes.
+    return text.size() >= 5 && (text[4] == ':' || text.compare(4, 2, "--") == 0) &&
            text.find_first_not_of("0123456789ABCDEF") == 4;
 }
 

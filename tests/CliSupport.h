@@ -32,6 +32,19 @@ inline bool Contains(const std::vector<std::string>& lines, const std::string& l
 
 inline bool HasLine(const std::string& text, const std::string& line) { return Contains(Lines(text), line); }
 
+// A console's closing FAIL line that says what went wrong: not only that a
+// step did not pass, and not a length or dump line that says what came.
+inline bool NamesItsCause(const std::string& last) {
+    if (last.rfind("FAIL: ", 0) != 0) return false;
+    const std::string cause = last.substr(6);
+    for (const char* vague : {"did not pass", "Receiver Data Length", "Checksum ="})
+        if (cause.find(vague) != std::string::npos) return false;
+    // A dump row ("0010: ...") or a mismatch line ("052B--2D FF").
+    const bool dataLine = cause.size() > 5 && cause.find_first_not_of("0123456789ABCDEF") == 4 &&
+                          (cause[4] == ':' || cause.compare(4, 2, "--") == 0);
+    return cause.size() > 3 && !dataLine;
+}
+
 // The console front end in this process, on a demo writer and test time.
 class CliInProcessTest : public ::testing::Test {
 protected:
@@ -56,7 +69,7 @@ struct CliRun {
     int status = -1;
     std::string out;  // stdout and stderr together
     std::vector<std::string> lines;  // without the closing verdict line
-    std::string verdict;             // "PASS" or "FAIL: ..."
+    std::string verdict;             // "PASS", "PASS: ..." or "FAIL: ..."
     bool Has(const std::string& line) const { return Contains(lines, line); }
 };
 
@@ -75,7 +88,8 @@ inline CliRun RunCliProgram(const std::string& dir, const std::string& device, c
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.lines = Lines(run.out);
-    if (!run.lines.empty() && (run.lines.back() == "PASS" || run.lines.back().rfind("FAIL: ", 0) == 0)) {
+    if (!run.lines.empty() && (run.lines.back() == "PASS" || run.lines.back().rfind("PASS: ", 0) == 0 ||
+                               run.lines.back().rfind("FAIL: ", 0) == 0)) {
         run.verdict = run.lines.back();
         run.lines.pop_back();
     }

@@ -2,12 +2,17 @@
 // and the real serial code, in real time.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "EmulatorOnPty.h"
+#include "WireRequests.h"
 
 using namespace otp::test;
 
@@ -47,6 +52,32 @@ TEST_F(EndToEndTest, StartUpAndVersionOverTheSerialLine) {
     EXPECT_TRUE(HasLine(r.out, "COM1 Connect OK !!!")) << r.out;
     EXPECT_TRUE(HasLine(r.out, "Version : 12071000")) << r.out;
     EXPECT_TRUE(HasLine(r.out, "Receiver Data Length = 1024 bytes")) << r.out;
+}
+
+// A writer still answering an earlier host when the next run opens the port
+// (a stopped run, or bytes an adapter kept): the start-up waits for the line
+// to go quiet, throws away what came, passes, and says so.
+TEST_F(EndToEndTest, BytesAWriterStillSendsWhenARunStartsAreThrownAway) {
+    // 4000 bytes instead of the answer: more than 4 s of line, however
+    // late the next run starts on a busy machine.
+    emulator.Say("fault W#1:flood=4000\n");
+    ASSERT_EQ(emulator.ReadLine(), "fault added: W#1:flood=4000");
+    const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    const std::vector<uint8_t> request = BlockReadRequest(0x0400, 8);
+    ASSERT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    pollfd answer{fd, POLLIN, 0};
+    EXPECT_EQ(poll(&answer, 1, 5000), 1);
+    close(fd);  // the earlier host leaves while the writer still sends
+    const CliRun r = Cli("version");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "COM1 Connect OK !!!")) << r.out;
+    EXPECT_TRUE(HasLine(r.out, "Version : 12071000")) << r.out;
+    EXPECT_EQ(r.verdict.rfind("PASS: ", 0), 0u) << r.out;
+    EXPECT_NE(r.verdict.find(" bytes were on the line before the first request (a previous run's writer still "
+                             "answering, or kept by the adapter): thrown away"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(EndToEndTest, TracedVersionQuery) {

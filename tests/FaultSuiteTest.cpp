@@ -439,11 +439,13 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
         }
     };
     int64_t runMs = 0;
-    const auto run = [&runMs](const std::vector<std::string>& args, const std::string& rule, Chip& chip,
-                              std::string& out) {
+    std::string lastLine;
+    const auto run = [&runMs, &lastLine](const std::vector<std::string>& args, const std::string& rule, Chip& chip,
+                                         std::string& out) {
         const ConsoleRun r = RunConsole(args, rule.empty() ? std::vector<std::string>{} : std::vector<std::string>{rule},
                                         [&chip](emu::WriterEmulator&, test::TempDir&) { chip = Chip{}; });
         runMs = r.ms;
+        lastLine = r.err.empty() ? "" : r.Last();
         const emu::Ic* ic = r.socket ? &*r.socket : nullptr;
         chip = ic ? Chip{ic->banks[0], ic->options, ic->bodyInfo, ic->locked} : Chip{};
         out = r.out + ::testing::PrintToString(r.err);
@@ -473,6 +475,46 @@ TEST(FaultSuite, AProductionRunNeverPassesAWrongChip) {
                 Chip chip;
                 const int status = run(args, rule, chip, out);
                 EXPECT_TRUE(status == 1 || (status == 0 && chip == golden)) << "exit " << status << "\n" << out;
+                if (status == 1) {
+                    EXPECT_TRUE(test::NamesItsCause(lastLine)) << lastLine;
+                }
+            }
+        }
+    }
+}
+
+// The steps the chip run above does not take, each under every single fault
+// of the sweep: a run that fails ends with a line that says why.
+TEST(FaultSuite, EveryStepThatFailsUnderAFaultSaysWhy) {
+    const auto firmware = [](emu::WriterEmulator&, test::TempDir& dir) {
+        std::string bytes(1024 + 300, '\0');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+        dir.Write("WRITER.BIN", bytes);
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::function<void(emu::WriterEmulator&, test::TempDir&)> setup;
+    } runs[] = {
+        {{"upload", "save", "x.rom"}, nullptr},
+        {{"--yes", "update", "version"}, firmware},
+        {{"body", "RX4720", "rolling", "on", "rolling", "off"}, nullptr},
+        {{"body", "RX4935", "bank", "1", "bank", "0", "bank", "first"}, nullptr},
+        {{"--yes", "body", "RX4720", "testcode-read", "testcode-write", "testcode-read"}, nullptr},
+    };
+    std::vector<std::string> targets = SweepTargets();
+    for (const char* more : {"Q", "S", "U", "o"}) targets.push_back(more);
+    for (const auto& run : runs) {
+        SCOPED_TRACE(::testing::PrintToString(run.args));
+        ASSERT_EQ(RunConsole(run.args, {}, run.setup).status, 0);
+        for (const std::string& target : targets) {
+            for (const char* kind : kSweepKinds) {
+                const std::string rule = target + ":" + kind;
+                SCOPED_TRACE(rule);
+                const ConsoleRun r = RunConsole(run.args, {rule}, run.setup);
+                ASSERT_FALSE(r.err.empty());
+                if (r.status != 0) {
+                    EXPECT_TRUE(test::NamesItsCause(r.Last())) << r.out << ::testing::PrintToString(r.err);
+                }
             }
         }
     }

@@ -104,7 +104,8 @@ TEST_F(SelectorsTest, ASilentWriterLeavesTheEditedRowAndFails) {
     writer->SetCommand(0x57, {});
     view.SetSelection(Control::ComboBox1, kRx4935);
     EXPECT_EQ(ComboBox1Change(ctx()), Outcome::Failed);
-    EXPECT_EQ(Lower(), (std::vector<std::string>{"", "Receiver Data Length = 0 bytes"}));
+    EXPECT_EQ(Lower(), (std::vector<std::string>{"", "Receiver Data Length = 0 bytes",
+                                                 "  -----> Option error: 0 of 16 bytes received !!!"}));
     EXPECT_EQ(state().BodyInfo[0][1], kRx4935);
 }
 

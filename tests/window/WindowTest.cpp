@@ -1559,12 +1559,31 @@ TEST_F(WindowTest, TheStatusBarShowsEachVerdictAndTheCounts) {
          "PASS | The chip passed | Chips 0: passed 0, failed 0, yield -", nullptr},
         {"a lock change that did not stick says so beside the last verdict",
          [&] {
-             fault("u:lose=5");  // BodyFlags lost on the line: the rest of the row moves up a byte
+             fault("u#1:lose=5");  // BodyFlags lost on the line: the rest of the row moves up a byte
              Find<QComboBox>("ComboBox4")->setCurrentIndex(1);
              form->ComboBox4Change();
          },
-         "PASS | The last operation found: the writer did not keep the lock ON | Chips 0: passed 0, failed 0, yield -",
+         "PASS | The last operation failed: the writer did not keep the lock ON | Chips 0: passed 0, failed 0, yield "
+         "-",
          nullptr},
+        {"a Load whose image read-back is not answered says why",
+         [&] {
+             fault("W#4:silent");
+             form->LoadROMFile1Click();
+             ASSERT_FALSE(op.seen.empty());  // the file dialog, then the box
+             EXPECT_EQ(op.seen.back().text.toStdString(), "Please check download code & read back code");
+             op.seen.clear();
+         },
+         "PASS | The last operation failed: Download error: Please check download code & read back code | Chips 0: "
+         "passed 0, failed 0, yield -",
+         nullptr},
+        {"a Load that passes brings the last chip's line back",
+         [&] {
+             form->LoadROMFile1Click();
+             EXPECT_EQ(op.seen.size(), 1u);  // the file dialog, no box
+             op.seen.clear();
+         },
+         "PASS | The chip passed | Chips 0: passed 0, failed 0, yield -", nullptr},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
