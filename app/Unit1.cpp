@@ -79,7 +79,11 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
     session_ = std::make_unique<otp::Session>(watch_, *pacer_, opener, std::move(workingDir));
 
     // The start-up runs inside the window's creation, before it is shown.
-    RunBusy([this, &port] { otp::RunStartup(session_->ctx(), otp::StartupPlan{nullptr, port}); });
+    RunBusy([this, &port] {
+        watch_.Begin();
+        const otp::StartupResult started = otp::RunStartup(session_->ctx(), otp::StartupPlan{nullptr, port});
+        ShowOffChip(started == otp::StartupResult::Ready ? otp::Outcome::Done : otp::Outcome::Failed);
+    });
 }
 
 TForm1::~TForm1() = default;

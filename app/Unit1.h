@@ -164,6 +164,8 @@ private:
 
     // Running handlers (Unit1Handlers.cpp)
     void RunOperation(const char* handler);
+    // How an operation off the chip ended, in the status bar.
+    void ShowOffChip(otp::Outcome outcome);
     void ComboBox4TextEdited(const QString& text);
     // Leaving the lock selector's text: a text that names no option shows
     // the option selected again.

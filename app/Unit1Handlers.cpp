@@ -44,10 +44,13 @@ void TForm1::RunOperation(const char* handler) {
         otp::Context& ctx = session_->ctx();
         ctx.findings.Clear();
         watch_.Begin();
-        const otp::Outcome outcome = operation(ctx);
-        bar_->ShowOperation(outcome, outcome == otp::Outcome::Done ? ctx.findings.Text()
-                                                                   : watch_.FailureWith(ctx.findings));
+        ShowOffChip(operation(ctx));
     });
+}
+
+void TForm1::ShowOffChip(otp::Outcome outcome) {
+    const otp::Context& ctx = session_->ctx();
+    bar_->ShowOperation(outcome, outcome == otp::Outcome::Done ? ctx.findings.Text() : watch_.FailureWith(ctx.findings));
 }
 
 void TForm1::ComboBox4TextEdited(const QString& text) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cli/ConsoleAnswers.h"
+
 namespace otp {
 
 void ConsoleView::AppendLine(Control pane, const std::string& text) {
@@ -20,14 +22,14 @@ void ConsoleView::ShowNotice(const std::string& text) {
 bool ConsoleView::AskYesNo(const std::string& text) {
     const bool yes = FormModel::AskYesNo(text);
     EraseBar();
-    err_ << kConfirmTitle << ": " << text << " -> " << (yes ? "yes" : "no (--yes answers yes)") << '\n';
+    err_ << AnswerLine(text, yes, Question::YesNo) << '\n';
     return yes;
 }
 
 bool ConsoleView::AskLoadDamaged(const std::string& text) {
     const bool yes = FormModel::AskLoadDamaged(text);
     EraseBar();
-    err_ << kConfirmTitle << ": " << text << " -> " << (yes ? "yes" : "no (--load-damaged loads it anyway)") << '\n';
+    err_ << AnswerLine(text, yes, Question::LoadDamaged) << '\n';
     return yes;
 }
 

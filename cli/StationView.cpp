@@ -1,5 +1,7 @@
 #include "cli/StationView.h"
 
+#include "cli/ConsoleAnswers.h"
+
 namespace otp {
 
 void StationView::SetActivity(const std::string& activity) {
@@ -25,13 +27,13 @@ void StationView::ShowNotice(const std::string& text) {
 
 bool StationView::AskYesNo(const std::string& text) {
     const bool yes = FormModel::AskYesNo(text);
-    console_.Err(writer_ + ": " + kConfirmTitle + ": " + text + " -> " + (yes ? "yes" : "no (--yes answers yes)"));
+    console_.Err(writer_ + ": " + AnswerLine(text, yes, Question::YesNo));
     return yes;
 }
 
 bool StationView::AskLoadDamaged(const std::string& text) {
     const bool yes = FormModel::AskLoadDamaged(text);
-    console_.Err(writer_ + ": " + kConfirmTitle + ": " + text + " -> " + (yes ? "yes" : "no (--load-damaged loads it anyway)"));
+    console_.Err(writer_ + ": " + AnswerLine(text, yes, Question::LoadDamaged));
     return yes;
 }
 

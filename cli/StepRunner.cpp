@@ -1,15 +1,20 @@
 #include "cli/StepRunner.h"
 
+#include "cli/ConsoleAnswers.h"
 #include "cli/InterruptCatcher.h"
 
 namespace otp {
 
 StepResult StepRunner::Run(const StepRequest& step) {
+    form_.TakeRefusedQuestion();
     StepResult result = RunWatched(step);
+    if (result.outcome == Outcome::Done) return result;
     // Every failure the operations know of names its cause; this is the
     // last resort for one that showed nothing at all.
-    if (result.outcome != Outcome::Done && result.failure.empty())
-        result.failure = "step '" + step.Text() + "' did not pass";
+    if (result.failure.empty()) result.failure = "step '" + step.Text() + "' did not pass";
+    // A step a "no" stopped says which option answers yes.
+    if (const std::string way = WayOut(form_.TakeRefusedQuestion()); !way.empty())
+        result.failure += " (" + way + ")";
     return result;
 }
 

@@ -92,7 +92,7 @@ TEST_F(RomCliTest, ADamagedFileIsLoadedOnlyWithItsOwnOption) {
         uint8_t writerHolds;  // the writer's first image byte; the loaded file's is 00
     } rows[] = {
         {{"--yes", "load", "cut.rom"}, 1, "no (--load-damaged loads it anyway)",
-         "FAIL: cut.rom is damaged (" + damage + "); not loaded", 0xFF},
+         "FAIL: cut.rom is damaged (" + damage + "); not loaded (--load-damaged loads it anyway)", 0xFF},
         {{"--load-damaged", "load", "cut.rom"}, 0, "yes", "PASS: a damaged file was loaded: [cut.rom] (" + damage + ")",
          0x00},
     };

@@ -98,8 +98,14 @@ void FormModel::ShowProgress(bool on) { progressShown_ = on; }
 void FormModel::SetProgressMax(int count) { progressMax_ = count < 0 ? 0 : count; }
 void FormModel::SetProgressPosition(int position) { progressPosition_ = position; }
 void FormModel::ShowNotice(const std::string&) {}
-bool FormModel::AskYesNo(const std::string&) { return yesAnswer; }
-bool FormModel::AskLoadDamaged(const std::string&) { return loadDamagedAnswer; }
+bool FormModel::AskYesNo(const std::string&) {
+    if (!yesAnswer) refused_ = Question::YesNo;
+    return yesAnswer;
+}
+bool FormModel::AskLoadDamaged(const std::string&) {
+    if (!loadDamagedAnswer) refused_ = Question::LoadDamaged;
+    return loadDamagedAnswer;
+}
 void FormModel::ShowErrorBox(const std::string&, const std::string&, bool) {}
 
 std::optional<std::string> FormModel::ChooseOpenFile() {

@@ -3,6 +3,7 @@
 // menus and progress as the logic last set them, starting from the state the
 // window is built with. The console front end and the tests run on it.
 #include <deque>
+#include <utility>
 #include <map>
 #include <optional>
 #include <string>
@@ -26,6 +27,10 @@ public:
     // Answers to the dialogs.
     bool yesAnswer = false;  // AskYesNo
     bool loadDamagedAnswer = false;  // AskLoadDamaged
+    // The question last answered no, so that a front end can name what
+    // would have answered yes; taking it forgets it.
+    enum class Question { None, YesNo, LoadDamaged };
+    Question TakeRefusedQuestion() { return std::exchange(refused_, Question::None); }
     std::deque<std::string> openFiles;  // ChooseOpenFile takes the first, or cancels when empty
     std::deque<std::string> saveFiles;
 
@@ -68,6 +73,7 @@ public:
 
 private:
     SelectorModel& SelectorRef(Control selector);
+    Question refused_ = Question::None;
 
     std::map<Control, std::vector<std::string>> panes_;
     std::map<Control, std::string> fields_;

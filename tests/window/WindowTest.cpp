@@ -634,6 +634,8 @@ TEST_F(WindowTest, StartUpSetsCaptionPortAndBodiesAndClearsThePanes) {
               "RS232 open error!!!\n/dev/ttyS1: Permission denied\n"
               "Let your user use serial ports: sudo usermod -aG dialout $USER, then log in again.");
 #endif
+    // The status bar says so after the box has gone.
+    EXPECT_EQ(Find<QLabel>("VerdictDetail")->text().toStdString(), "The last operation failed: ERROR: RS232 open error!!!");
     // The start-up ran no handler and any box it raised was answerable.
     EXPECT_TRUE(handlersRun.empty());
     for (const SeenDialog& d : startupDialogs) {
