@@ -4,6 +4,7 @@
 // such item, the file that cannot be written.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,13 @@ using namespace otp;
 namespace {
 
 class FailureCauseTest : public test::CliInProcessTest {};
+
+// A firmware file of 300 bytes beyond the first 1024.
+const std::string kFirmware = [] {
+    std::string bytes(1024 + 300, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    return bytes;
+}();
 
 // The demo .rom with `from` replaced by `to` (the first time it stands).
 std::string DemoRomWith(const std::string& from, const std::string& to) {
@@ -35,6 +43,7 @@ TEST_F(FailureCauseTest, EveryFailLineNamesItsCause) {
         std::string rom;   // written as x.rom when not empty
         std::string fail;  // the last line on stderr
         std::vector<std::string> faults = {};  // the writer's, W counted from the start-up's first read
+        std::string firmware = kFirmware;      // WRITER.BIN, none when empty
     } rows[] = {
         {"a checksum that the data do not sum to", {"load", "x.rom"}, DemoRomWith("CHECKSUM FE00", "CHECKSUM 1234"),
          "FAIL: x.rom is damaged (CHECKSUM 1234 but the data sum to FE00); not loaded (--load-damaged loads it anyway)"},
@@ -48,9 +57,35 @@ TEST_F(FailureCauseTest, EveryFailLineNamesItsCause) {
         {"LENGTH 0", {"load", "x.rom"}, DemoRomWith("LENGTH 01024 BYTE", "LENGTH 0 BYTE"),
          "FAIL: x.rom is damaged (CHECKSUM FE00 but the data sum to 0000); not loaded (--load-damaged loads it anyway)"},
         {"a file that is not there", {"load", "missing.rom"}, "", "FAIL: File no found !!!"},
+        {"a file that cannot be read", {"load", "folder.rom"}, "",
+         "FAIL: Can not read [" + dir.path() + "/folder.rom] (is a folder), load stopped !!!"},
+        {"a file without a BODY line", {"load", "x.rom"}, DemoRomWith("BODY RX4400", ""),
+         "FAIL: Body not found in ROM file!!! "},
+        {"a body Writer.ini does not list", {"load", "x.rom"}, DemoRomWith("BODY RX4400", "BODY RX9999"),
+         "FAIL: The Body not support !!! "},
+        {"a damaged file without data, taken anyway", {"--load-damaged", "load", "x.rom"},
+         demo.substr(0, demo.find("LENGTH")),
+         "FAIL: No data section in [x.rom], nothing sent to the writer !!! (a damaged file was loaded: [x.rom] (no "
+         "LENGTH line))"},
         {"a file that cannot be written", {"save", "no-folder/x.rom"}, "",
          "FAIL: Can not write [" + dir.path() + "/no-folder/x.rom] (No such file or directory), ROM file not saved !!!"},
         {"the update not confirmed", {"update"}, "", "FAIL: the update was not confirmed; nothing was sent (--yes answers yes)"},
+        {"a firmware file that is not there", {"--yes", "update"}, "",
+         "FAIL: The writer driver file [" + dir.path() + "/WRITER.BIN] cannot be opened (No such file or directory); "
+         "nothing was sent !!!",
+         {}, ""},
+        {"a firmware file too short", {"--yes", "update"}, "",
+         "FAIL: The writer driver file [" + dir.path() + "/WRITER.BIN] has 1000 bytes; it needs more than 1024, so "
+         "nothing was sent !!!",
+         {}, std::string(1000, 'x')},
+        {"a firmware file too long", {"--yes", "update"}, "",
+         "FAIL: The writer driver file [" + dir.path() + "/WRITER.BIN] has 16385 bytes; it may have at most 16384 "
+         "(15360 sent after the first 1024), so nothing was sent !!!",
+         {}, std::string(16385, 'x')},
+        {"a test code read of a body without one", {"testcode-read"}, "",
+         "FAIL: \"Testcode > Read\" is not available for this body"},
+        {"a test code write to an MTP body", {"--yes", "body", "RX5100", "testcode-write"}, "",
+         "FAIL: \"Testcode > Write\" is not available for this body"},
         {"the test-code write not confirmed", {"body", "RX4720", "testcode-write"}, "",
          "FAIL: the test-code write was not confirmed; nothing was sent (--yes answers yes)"},
         {"a body that is not listed", {"body", "99"}, "", "FAIL: The body is not available !!!"},
@@ -76,12 +111,12 @@ TEST_F(FailureCauseTest, EveryFailLineNamesItsCause) {
         {"firmware read back otherwise", {"--yes", "update"}, "",
          "FAIL: 1 of the 300 firmware bytes read back differ from those sent, the first at 0400", {"W#8:corrupt=0"}},
     };
-    std::string firmware(1024 + 300, '\0');
-    for (size_t i = 0; i < firmware.size(); ++i) firmware[i] = static_cast<char>(i * 7);
+    std::filesystem::create_directory(dir.file("folder.rom"));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         dir.Write("Writer.ini", test::ReadSource("examples/Writer.ini"));
-        dir.Write("WRITER.BIN", firmware);
+        std::filesystem::remove(dir.file("WRITER.BIN"));
+        if (!row.firmware.empty()) dir.Write("WRITER.BIN", row.firmware);
         if (!row.rom.empty()) dir.Write("x.rom", row.rom);
         opener = emu::MakeDemoOpener(pacer);
         for (const std::string& rule : row.faults) {
