@@ -4,9 +4,9 @@
 
 namespace otp::emu {
 
-EmulatedPort::EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer)
+EmulatedPort::EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer, bool keptWhileClosed)
     : writer_(std::move(writer)), pacer_(pacer) {
-    writer_->TakeReplies(NowUs());
+    if (!keptWhileClosed) writer_->TakeReplies(NowUs());
 }
 
 bool EmulatedPort::WriteByte(uint8_t byte) {
@@ -48,7 +48,7 @@ OpenResult EmulatedPortOpener::Open(const std::string& portName,
     if (writer_->Dead()) return OpenResult::OpenError;
     const auto it = failures_.find(portName);
     if (it != failures_.end() && it->second != OpenResult::Ok) return it->second;
-    port = std::make_unique<EmulatedPort>(writer_, pacer_);
+    port = std::make_unique<EmulatedPort>(writer_, pacer_, keepWhileClosed_);
     return OpenResult::Ok;
 }
 

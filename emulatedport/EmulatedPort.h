@@ -19,8 +19,9 @@ namespace otp::emu {
 class EmulatedPort : public SerialPort, private PortWake {
 public:
     // Answer bytes that reached the line end before the port was opened are
-    // lost, as on a real line.
-    EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer);
+    // lost, as on a real line, unless `keptWhileClosed` (a USB adapter that
+    // keeps what comes while no program holds its port).
+    EmulatedPort(std::shared_ptr<WriterEmulator> writer, const Pacer& pacer, bool keptWhileClosed = false);
 
     // The line takes every byte; a dead writer simply never hears it.
     bool WriteByte(uint8_t byte) override;
@@ -57,6 +58,9 @@ public:
     void FailOpen(const std::string& portName, OpenResult result = OpenResult::OpenError);
     // Number of Open calls so far, successful or not.
     int OpenCount() const { return openCount_; }
+    // From now on, a port opened finds the bytes that came while none was
+    // open, as behind a USB adapter.
+    void KeepBytesWhileClosed(bool on) { keepWhileClosed_ = on; }
 
     WriterEmulator& Writer() { return *writer_; }
     const std::shared_ptr<WriterEmulator>& SharedWriter() const { return writer_; }
@@ -66,6 +70,7 @@ private:
     const Pacer& pacer_;
     std::map<std::string, OpenResult> failures_;
     int openCount_ = 0;
+    bool keepWhileClosed_ = false;
 };
 
 // A writer as it leaves the factory: version 12071000, ByteMode BodyInfo with

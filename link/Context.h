@@ -66,6 +66,10 @@ struct Link {
     std::vector<uint8_t> early;
     // Bytes of `early` beyond what it keeps (a flood), counted for the drain.
     int64_t earlyDropped = 0;
+    // The last open found bytes on the line that no request of this port
+    // asked for (a writer still answering a previous run, an adapter's
+    // keeping); they were thrown away.
+    bool unaskedAtOpen = false;
 };
 
 struct Context {

@@ -17,7 +17,7 @@ void OpenPort(Context& ctx) {
     ctx.link.line.Reset();
     if (result == OpenResult::Ok && ctx.link.PortHandle) {
         // Whatever an earlier run left on the line is no answer to us.
-        DiscardArrived(ctx);
+        ctx.link.unaskedAtOpen = DiscardArrived(ctx);
         return;
     }
     ctx.link.PortHandle.reset();
@@ -177,9 +177,9 @@ void Resynchronise(Context& ctx, bool unasked) {
 
 }  // namespace
 
-void DiscardArrived(Context& ctx) {
+bool DiscardArrived(Context& ctx) {
     Link& link = ctx.link;
-    if (!link.PortHandle) return;
+    if (!link.PortHandle) return false;
     // Bytes a fast wait took that no drain handed on were not asked for either.
     const bool takenEarly = !link.early.empty() || link.earlyDropped > 0;
     link.early.clear();
@@ -187,6 +187,7 @@ void DiscardArrived(Context& ctx) {
     const bool unasked = link.PortHandle->DiscardInput() || takenEarly;
     if (link.answerIncomplete || unasked) Resynchronise(ctx, unasked);
     if (link.PortHandle) link.PortHandle->DiscardInput();
+    return unasked;
 }
 
 int64_t QuietLineBeforeStart(Context& ctx, int64_t quietMs) {

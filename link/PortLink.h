@@ -33,8 +33,9 @@ void WaitUntilSent(Context& ctx);
 // answer then cannot arrive during the next request's wait and pass for its
 // answer. When two tries fail, the port is given up with the line
 // "  -----> The writer's answers are out of step with the host's requests: ...",
-// and the operation goes down its no-reply path.
-void DiscardArrived(Context& ctx);
+// and the operation goes down its no-reply path. True when it found bytes
+// that nothing asked for.
+bool DiscardArrived(Context& ctx);
 // Before the first request to a writer just opened: throws away what is on
 // the line, waits until nothing has come for `quietMs` (at most
 // kSettleLimitMs beyond), and throws that away too. A writer a previous run

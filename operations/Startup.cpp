@@ -62,10 +62,15 @@ StartupResult ConnectWriter(Context& ctx) {
         Line(ctx, s.PortName + " Connect Error (1)!!!");
         return StartupResult::NoWriter;
     }
-    if (thrown > 0)
+    // Bytes there at the open are not counted (the port drops them whole,
+    // and the line is then re-synchronised, which takes what follows them);
+    // those that came after it are.
+    const std::string why = " (a previous run's writer still answering, or kept by the adapter): thrown away";
+    if (ctx.link.unaskedAtOpen)
+        Diagnose(ctx, "bytes were on the line when the port was opened" + why);
+    else if (thrown > 0)
         Diagnose(ctx, std::to_string(thrown) + (thrown == 1 ? " byte was" : " bytes were") +
-                          " on the line before the first request (a previous run's writer still answering, or kept "
-                          "by the adapter): thrown away");
+                          " on the line before the first request" + why);
     // The selectors follow the writer's description and the next change
     // sends it back: read twice, as the image is.
     const BlockRead body = ReadBodyInfo(ctx, 1, Reads::Confirmed);

@@ -108,8 +108,13 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
             if (verdict == Verdict::Pass) verdict = Verdict::Fail;
         }
         result.verdict = record.verdict = verdict;
-        if (verdict != Verdict::Pass) result.failure = watch_.FailureWith(found);
-        else result.note = found.Text();
+        if (verdict != Verdict::Pass) {
+            result.failure = watch_.FailureWith(found);
+            // The log's column is never empty for a chip that did not pass.
+            if (result.failure.empty()) result.failure = operation + " did not pass, and no line said why";
+        } else {
+            result.note = found.Text();
+        }
         record.failure = verdict != Verdict::Pass ? result.failure : result.note;
     });
     result.chip = record.chip;

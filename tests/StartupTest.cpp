@@ -104,18 +104,29 @@ TEST_F(StartupTest, SeventeenByteAnswerFailsDespiteTheMarker) {
 // before the first request, and said; the start-up passes.
 TEST_F(StartupTest, BytesLeftOnTheLineAreThrownAwayBeforeTheFirstRequest) {
     MakeSession("RS232_PORT COM1\nIC_BODY_START\nBODY A\nINFO $A5,0,0,0,$80,0,4,0,0,0,0,0,0,0,0,0\nIC_BODY_END\n");
-    for (const size_t left : {size_t{0}, size_t{40}}) {
-        SCOPED_TRACE(left);
+    const std::string why = " (a previous run's writer still answering, or kept by the adapter): thrown away";
+    const struct {
+        size_t there;  // bytes on the line when the port opens
+        size_t later;  // bytes coming 5 ms after it opens
+        std::string finding;
+    } rows[] = {
+        {0, 0, ""},
+        {0, 40, "40 bytes were on the line before the first request" + why},
+        {40, 0, "bytes were on the line when the port was opened" + why},
+        // the line's re-synchronisation after the open takes the later ones
+        {10, 30, "bytes were on the line when the port was opened" + why},
+    };
+    emulated.KeepBytesWhileClosed(true);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.finding);
         ctx().findings.Clear();
-        // Still coming 5 ms after the port opens (the writer's clock stands
-        // where its last answer left it).
-        if (left) writer->Reply(std::vector<uint8_t>(left, 0x5A), pacer.NowMs() * 1000 + 5000 - writer->NowUs());
+        // The writer's clock stands where its last answer left it.
+        const int64_t openUs = pacer.NowMs() * 1000 - writer->NowUs();
+        if (row.there) writer->Reply(std::vector<uint8_t>(row.there, 0x5A), openUs - 100000);
+        if (row.later) writer->Reply(std::vector<uint8_t>(row.later, 0x5A), openUs + 5000);
         EXPECT_NE(RunStartup(ctx()), StartupResult::NoWriter);
         EXPECT_EQ(Pane(Control::RichEdit2).front(), "COM1 Connect OK !!!");
-        EXPECT_EQ(ctx().findings.Text(),
-                  left ? "40 bytes were on the line before the first request (a previous run's writer still "
-                         "answering, or kept by the adapter): thrown away"
-                       : "");
+        EXPECT_EQ(ctx().findings.Text(), row.finding);
     }
 }
 
