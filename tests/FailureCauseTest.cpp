@@ -37,6 +37,8 @@ std::string DemoRomWith(const std::string& from, const std::string& to) {
 
 TEST_F(FailureCauseTest, EveryFailLineNamesItsCause) {
     const std::string demo = test::ReadSource("examples/demo-rx4400.rom");
+    // Writer.ini's ..\WRITER.BIN, found in the working folder, named with forward slashes.
+    const std::string firmwarePath = std::filesystem::path(dir.file("WRITER.BIN")).generic_string();
     const struct {
         const char* name;
         std::vector<std::string> args;
@@ -71,15 +73,15 @@ TEST_F(FailureCauseTest, EveryFailLineNamesItsCause) {
          "FAIL: Can not write [" + dir.path() + "/no-folder/x.rom] (No such file or directory), ROM file not saved !!!"},
         {"the update not confirmed", {"update"}, "", "FAIL: the update was not confirmed; nothing was sent (--yes answers yes)"},
         {"a firmware file that is not there", {"--yes", "update"}, "",
-         "FAIL: The writer driver file [" + dir.path() + "/WRITER.BIN] cannot be opened (No such file or directory); "
+         "FAIL: The writer driver file [" + firmwarePath + "] cannot be opened (No such file or directory); "
          "nothing was sent !!!",
          {}, ""},
         {"a firmware file too short", {"--yes", "update"}, "",
-         "FAIL: The writer driver file [" + dir.path() + "/WRITER.BIN] has 1000 bytes; it needs more than 1024, so "
+         "FAIL: The writer driver file [" + firmwarePath + "] has 1000 bytes; it needs more than 1024, so "
          "nothing was sent !!!",
          {}, std::string(1000, 'x')},
         {"a firmware file too long", {"--yes", "update"}, "",
-         "FAIL: The writer driver file [" + dir.path() + "/WRITER.BIN] has 16385 bytes; it may have at most 16384 "
+         "FAIL: The writer driver file [" + firmwarePath + "] has 16385 bytes; it may have at most 16384 "
          "(15360 sent after the first 1024), so nothing was sent !!!",
          {}, std::string(16385, 'x')},
         {"a test code read of a body without one", {"testcode-read"}, "",
