@@ -137,7 +137,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
         StationTile* tile = tiles_[i];
         Run(i, QStringLiteral("start-up"), [this, tile](otp::StationWriter& w) -> std::function<void()> {
             w.startup = otp::RunStartup(w.ctx(), otp::StartupPlan{&ini_, w.Port()});
-            const std::string why = otp::StartupStopReason(w.startup, w.ctx().link.receivedBytes > 0);
+            const std::string why = otp::StartupStopReason(w.startup, w.ctx());
             if (!why.empty()) w.Stop(why);
             const QString version = otp::ToQ(w.ctx().state.WriterVersion);
             const QString body = BodyOf(w);

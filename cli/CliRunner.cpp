@@ -220,9 +220,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     std::string stopReason;
     if (!env.out) stopReason = "the output can not be written";
     else if (signalled) stopReason = interruption();
-    else if (!o.keepGoing && startup == StartupResult::NoWriter)
-        stopReason = StartupStopReason(startup, session.ctx().link.receivedBytes > 0);
-    else if (!o.keepGoing && startup == StartupResult::NoIni) stopReason = "Writer.ini could not be read";
+    else if (!o.keepGoing) stopReason = StartupStopReason(startup, session.ctx());
     // --log wins over Writer.ini's key; either is taken from the working directory.
     bool logFailed = false;
     const std::string logName = !o.log.empty() ? o.log : session.state().ProductionLogPath;

@@ -89,6 +89,9 @@ int64_t QuietNeededMs(Context& ctx) {
 
 namespace {
 
+// How often a wait that watches the line looks at it.
+constexpr int64_t kPollMs = 20;
+
 // Waits until nothing has arrived for `quietMs`, counted from `quietFrom`;
 // a line that never goes quiet is given kSettleLimitMs beyond that.
 // Returns how many bytes came meanwhile. It looks every 20 ms rather than
@@ -97,7 +100,6 @@ namespace {
 // the re-synchronisation has always waited for.
 int64_t WaitForQuiet(Context& ctx, int64_t quietFrom, int64_t quietMs) {
     Link& link = ctx.link;
-    constexpr int64_t kPollMs = 20;
     const int64_t giveUpMs = ctx.pacer.NowMs() + quietMs + kSettleLimitMs;
     int64_t came = 0;
     while (link.PortHandle && ctx.pacer.NowMs() - quietFrom < quietMs && ctx.pacer.NowMs() < giveUpMs) {
@@ -147,7 +149,7 @@ void Resynchronise(Context& ctx, bool unasked) {
         // answer later than its wait, which the Writer.ini wait may be too
         // short for, or noise.
         if (const int64_t late = WaitForQuiet(ctx, quietFrom, quietMs); late > 0 && !unasked && attempt == 0)
-            Diagnose(ctx, std::to_string(late) + (late == 1 ? " byte" : " bytes") +
+            Diagnose(ctx, ByteCount(late) +
                               " came after the host's wait for them had ended: the writer answered late "
                               "(is the wait in Writer.ini too short for it?)");
         if (!link.PortHandle) break;
@@ -199,8 +201,7 @@ int64_t QuietLineBeforeStart(Context& ctx, int64_t quietMs) {
 std::optional<int64_t> LateAnswerAfterMs(Context& ctx, int64_t listenMs) {
     Link& link = ctx.link;
     const int64_t deadline = ctx.pacer.NowMs() + listenMs;
-    // A port that cannot wake the sleep is looked at every 20 ms.
-    constexpr int64_t kPollMs = 20;
+    // A port that cannot wake the sleep is looked at every kPollMs.
     while (link.PortHandle && ctx.pacer.NowMs() < deadline) {
         ctx.pacer.SleepUntilArrival(std::min(deadline, ctx.pacer.NowMs() + kPollMs), link.PortHandle->Wake());
         const size_t n = link.PortHandle ? link.PortHandle->TakeArrived().size() : 0;

@@ -348,4 +348,18 @@ BlockRead ReadObjectBack(Context& ctx, int pane, bool compare, Reads reads) {
     return read;
 }
 
+void NoteShortAnswer(Context& ctx, const std::string& what, int received, int requested) {
+    if (received == requested) return;
+    if (received > 0) {
+        Diagnose(ctx, "the writer answered " + ByteCount(received) + " where " + std::to_string(requested) + " were asked");
+        return;
+    }
+    if (!ctx.link.PortHandle) return;  // given up: a finding already says why
+    if (const std::optional<int64_t> late = LateAnswerAfterMs(ctx, kLateListenMs))
+        Diagnose(ctx, "the " + what + " answer came " + std::to_string(*late) + " ms after the wait");
+    else
+        Diagnose(ctx, "no " + what + " answer within " + std::to_string(ctx.pacer.NowMs() - ctx.link.commandSentMs) +
+                          " ms");
+}
+
 }  // namespace otp

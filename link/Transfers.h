@@ -35,6 +35,12 @@ BlockRead ReadWriterBlock(Context& ctx, uint8_t area, int start, int length);
 // `what` and its address ("two reads of the writer's image at 4000
 // differed ...").
 BlockRead ReadWriterArea(Context& ctx, int start, int length, Reads reads, const std::string& what);
+// A block read that did not come whole, told as a finding of what the host
+// saw (the port must still be open): "the version answer came 400 ms after
+// the wait", "no version answer within 1100 ms", or "the writer answered 3
+// bytes where 8 were asked". The line a caller shows for it may blame
+// something else: a missing answer read as another version.
+void NoteShortAnswer(Context& ctx, const std::string& what, int received, int requested);
 
 // WordMode: ReadBackBuffer entries 0..count-1 become the words of the byte
 // pairs read from entry 0 on, low byte first.

@@ -12,13 +12,6 @@ namespace otp {
 // kept in WriterVersion.
 std::string ReadWriterVersion(Context& ctx);
 
-// A block read that did not come whole, told as a finding of what the host
-// saw (the port must still be open): "the version answer came 400 ms after
-// the wait", "no version answer within 1100 ms", or "the writer answered 3
-// bytes where 8 were asked". The line a caller shows for it may blame
-// something else: a missing answer read as another version.
-void NoteShortAnswer(Context& ctx, const std::string& what, int received, int requested);
-
 // The "Version" menu entry.
 Outcome Version1Click(Context& ctx);
 

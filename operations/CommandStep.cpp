@@ -58,7 +58,7 @@ bool NoteReplyShape(Context& ctx, std::initializer_list<int> lengths) {
         expected += (k == 0 ? "" : k + 1 == lengths.size() ? " or " : ", ") + std::to_string(length);
         ++k;
     }
-    Diagnose(ctx, "the writer answered " + std::to_string(n) + (n == 1 ? " byte" : " bytes") + " where " + expected +
+    Diagnose(ctx, "the writer answered " + ByteCount(n) + " where " + expected +
                       (expected == "1" ? " was" : " were") + " expected");
     return false;
 }

@@ -37,12 +37,13 @@ void Station::OnEveryWriter(const std::function<void(StationWriter&)>& job) {
     for (StationWriter* w : running) w->Wait();
 }
 
-std::string StartupStopReason(StartupResult result, bool writerAnswered) {
+std::string StartupStopReason(StartupResult result, const Context& ctx) {
     switch (result) {
         case StartupResult::Ready:
         case StartupResult::OtherVersion: return {};
         case StartupResult::NoWriter:
-            return writerAnswered ? "the writer gave no whole answer at start-up" : "no writer answered at start-up";
+            return ctx.link.receivedBytes > 0 ? "the writer gave no whole answer at start-up"
+                                              : "no writer answered at start-up";
         case StartupResult::NoIni: return "Writer.ini could not be read";
     }
     return {};
@@ -52,7 +53,7 @@ void Station::StartUp(const std::string& workingDir) {
     const IniFile ini = LoadWriterIni(workingDir);
     OnEveryWriter([&ini](StationWriter& w) {
         w.startup = RunStartup(w.ctx(), StartupPlan{&ini, w.Port()});
-        const std::string why = StartupStopReason(w.startup, w.ctx().link.receivedBytes > 0);
+        const std::string why = StartupStopReason(w.startup, w.ctx());
         if (!why.empty()) w.Stop(why);
     });
 }

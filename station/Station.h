@@ -60,8 +60,7 @@ private:
 
 // "the writer's start-up found no writer", ...: why a start-up stops a writer;
 // empty when it does not.
-// `writerAnswered`: bytes came, but no whole answer (a writer out of step is
-// not a missing one).
-std::string StartupStopReason(StartupResult result, bool writerAnswered = false);
+// A writer that sent bytes but no whole answer is out of step, not missing.
+std::string StartupStopReason(StartupResult result, const Context& ctx);
 
 }  // namespace otp
