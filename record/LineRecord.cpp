@@ -73,7 +73,7 @@ bool LineRecord::SendSpool() {
                                " has: it is failed in the record; set that chip apart");
         };
         std::string why;
-        if (!server_->Write(r, sent.key, judge, why)) {
+        if (server_->Write(r, sent.key, judge, why) != RecordServer::Outcome::Written) {
             WentAway(why);
             return false;
         }
@@ -106,7 +106,7 @@ std::string LineRecord::Keep(ChipRecord& record, const Judge& judge) {
     SpooledRecord kept{NewRecordKey(), {}};
     if (server_ && spool_.Empty()) {
         std::string why;
-        if (server_->Write(record, kept.key, judge, why)) return {};
+        if (server_->Write(record, kept.key, judge, why) == RecordServer::Outcome::Written) return {};
         WentAway(why);
     }
     // Judged by what the log knows; the server judges again when it takes it.

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "production/LogHistory.h"
@@ -71,6 +72,11 @@ public:
     int Rows() const { return PQntuples(r_); }
     std::string At(int row, int column) const { return PQgetvalue(r_, row, column); }
     bool Null(int row, int column) const { return PQgetisnull(r_, row, column) != 0; }
+    // A field of the error it ended in ("" when none).
+    std::string Field(int code) const {
+        const char* value = PQresultErrorField(r_, code);
+        return value ? value : "";
+    }
 
 private:
     PGresult* r_;
@@ -93,6 +99,78 @@ bool Abandon(pg_conn* conn, std::string& error) {
 // Runs `sql`; false (the transaction ended) with `error` when it failed.
 bool Step(pg_conn* conn, const char* sql, std::string& error, const std::vector<const char*>& params = {}) {
     return Run(conn, sql, params).Ok() || Abandon(conn, error);
+}
+
+using Outcome = RecordServer::Outcome;
+
+// What a failed statement's SQLSTATE says of the record that was going in,
+// by the longest entry its state begins with. Away keeps the record and
+// waits for the server; Refused is for what this record holds, which no
+// waiting changes. A state not here is Away: the record is kept, and the
+// operator sees the server's reason.
+struct StateRule {
+    const char* state;
+    Outcome outcome;
+};
+const StateRule kStateRules[] = {
+    // The server, or the way to it.
+    {"08", Outcome::Away},     // connection exception
+    {"57P01", Outcome::Away},  // the administrator shut the server down
+    {"57P02", Outcome::Away},  // crash shutdown
+    {"57P03", Outcome::Away},  // cannot connect now: starting, in recovery
+    {"57014", Outcome::Away},  // canceled: the statement's time-out, or an administrator
+    {"53", Outcome::Away},     // insufficient resources: disk full, out of memory, too many connections
+    {"58", Outcome::Away},     // system error: the server's own input/output
+    {"XX", Outcome::Away},     // internal error, data or index corrupted: the server's fault, not the row's
+    {"28", Outcome::Away},     // authorization: the user's password or rights changed meanwhile
+    {"3D", Outcome::Away},     // no such database (dropped or renamed under the program)
+    {"25006", Outcome::Away},  // a read-only transaction: a standby, until it is promoted
+    // Another transaction in the way: the same record goes in a moment later.
+    {"40001", Outcome::Away},  // serialization failure
+    {"40P01", Outcome::Away},  // deadlock
+    {"40003", Outcome::Away},  // statement completion unknown
+    {"55P03", Outcome::Away},  // lock not available: the lock's time-out, another station holds the code
+    // The server's set-up: every value goes as a parameter, so no record's
+    // content causes a syntax or access error; a table or a right taken away
+    // would refuse each record alike, so the station waits, showing why,
+    // until the server's administrator puts it right.
+    {"42", Outcome::Away},
+    // This record.
+    {"22", Outcome::Refused},     // data exception: a character not in the database's encoding, a value out of range
+    {"23", Outcome::Refused},     // integrity constraint: a CHECK, a NOT NULL, the passed chips' unique code
+    {"40002", Outcome::Refused},  // an integrity constraint checked at the commit
+    {"44", Outcome::Refused},     // a view's WITH CHECK OPTION
+    {"54", Outcome::Refused},     // program limit exceeded: a value too long for an index, a row too large
+    {"P0", Outcome::Refused},     // a trigger of the server's raised an error over the row
+};
+
+Outcome OutcomeOfState(const std::string& state) {
+    size_t longest = 0;
+    Outcome outcome = Outcome::Away;
+    for (const StateRule& rule : kStateRules) {
+        const size_t n = std::strlen(rule.state);
+        if (n > longest && state.compare(0, n, rule.state) == 0) {
+            longest = n;
+            outcome = rule.outcome;
+        }
+    }
+    return outcome;
+}
+
+// After a failed statement of a write: says why and what it means for the
+// record, and ends the transaction.
+Outcome Failed(pg_conn* conn, const Result& failed, std::string& error) {
+    error = OneLine(PQerrorMessage(conn));
+    if (PQstatus(conn) != CONNECTION_OK) return Outcome::Away;
+    Result(PQexec(conn, "ROLLBACK"));
+    const std::string state = failed.Field(PG_DIAG_SQLSTATE);
+    // Another connection wrote this record's key meanwhile (the same spool
+    // sent twice at once): it is in.
+    if (state == "23505" && failed.Field(PG_DIAG_CONSTRAINT_NAME) == "chips_record_key_key") {
+        error.clear();
+        return Outcome::Written;
+    }
+    return OutcomeOfState(state);
 }
 
 bool MakeSchema(pg_conn* conn, RecordServer::Use use, std::string& error) {
@@ -163,24 +241,32 @@ RecordServer::~RecordServer() { PQfinish(conn_); }
 
 bool RecordServer::Answers(std::string& error) { return Step(conn_, "SELECT 1", error); }
 
-bool RecordServer::Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge,
-                         std::string& error) {
-    if (!Step(conn_, "BEGIN", error)) return false;
+RecordServer::Outcome RecordServer::Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge,
+                                          std::string& error) {
+    Outcome failure = Outcome::Away;
+    // Runs one statement of the write; false (the transaction ended) with `failure` and `error` when it failed.
+    const auto step = [&](const char* sql, const std::vector<const char*>& params = {}) {
+        const Result r = Run(conn_, sql, params);
+        if (r.Ok()) return true;
+        failure = Failed(conn_, r, error);
+        return false;
+    };
+    if (!step("BEGIN")) return failure;
     {
         const Result seen = Run(conn_, "SELECT 1 FROM chips WHERE record_key = $1", {key.c_str()});
-        if (!seen.Ok()) return Abandon(conn_, error);
-        if (seen.Rows() > 0) return Step(conn_, "COMMIT", error);
+        if (!seen.Ok()) return Failed(conn_, seen, error);
+        if (seen.Rows() > 0) return step("COMMIT") ? Outcome::Written : failure;
     }
     std::optional<EarlierChip> holder;
     if (IsRollingCode(record.rollingCode)) {
         const char* code = record.rollingCode.c_str();
         // Held until the commit: another station's record of this code waits here.
-        if (!Step(conn_, "SELECT pg_advisory_xact_lock(hashtext($1))", error, {code})) return false;
+        if (!step("SELECT pg_advisory_xact_lock(hashtext($1))", {code})) return failure;
         const char* lookUp =
             "SELECT station, writer, chip, extract(epoch FROM \"time\")::bigint FROM chips"
             " WHERE rolling_code = $1 AND verdict = 'pass' ORDER BY \"time\", id LIMIT 1";
         const Result held = Run(conn_, lookUp, {code});
-        if (!held.Ok()) return Abandon(conn_, error);
+        if (!held.Ok()) return Failed(conn_, held, error);
         if (held.Rows() > 0)
             holder = EarlierChip{held.At(0, 1), std::stoi(held.At(0, 2)),
                                  IsoLocalTime(static_cast<std::time_t>(std::stoll(held.At(0, 3)))), held.At(0, 0)};
@@ -210,7 +296,7 @@ bool RecordServer::Write(ChipRecord& record, const std::string& key, const ChipS
         "INSERT INTO chips (record_key, \"time\", operation, body, rom_file, checksum, rolling_code, verdict,"
         " failure, duration_ms, chip, run, waits, writer, station, lot, \"operator\")"
         " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17)";
-    return Step(conn_, insert, error, row) && Step(conn_, "COMMIT", error);
+    return step(insert, row) && step("COMMIT") ? Outcome::Written : failure;
 }
 
 bool RecordServer::Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error) {

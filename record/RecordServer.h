@@ -30,13 +30,18 @@ public:
     RecordServer(const RecordServer&) = delete;
     RecordServer& operator=(const RecordServer&) = delete;
 
+    // How a write ended. Away and Refused wrote nothing of the record.
+    enum class Outcome {
+        Written,  // in the record now, or its key was there already
+        Away,     // the server could not take it now (not reached, gone, shutting down, busy): keep it, try again
+        Refused,  // the server will not take this record, for what it holds: trying again changes nothing
+    };
     // Writes `record` under `key`, which no other record has. `judge` is
     // shown the passed chip of another record that holds the rolling code
     // (locked until the record is in), then the record goes in as it left
-    // `record`. A key already written is not written again (true). False
-    // with `error` when the server could not take it (gone away, refused):
-    // nothing of it was written.
-    bool Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge, std::string& error);
+    // `record`. A key already written is not written again (Written). Away
+    // or Refused with `error` giving the server's reason.
+    Outcome Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge, std::string& error);
     // Every record between `from` and `to` (seconds since 1970; 0: open end),
     // in the order of their time.
     bool Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error);
