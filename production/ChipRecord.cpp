@@ -40,6 +40,15 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
+std::string SpreadsheetSafe(const std::string& text) {
+    if (text.empty() || std::string("=+-@\t\r'").find(text[0]) == std::string::npos) return text;
+    return "'" + text;
+}
+
+std::string FromSpreadsheetSafe(const std::string& field) {
+    return !field.empty() && field[0] == '\'' ? field.substr(1) : field;
+}
+
 #ifdef _WIN32
 namespace {
 
@@ -110,11 +119,12 @@ const std::vector<std::string>& CsvHeaderFields() {
 }
 
 std::string CsvLine(const ChipRecord& r) {
-    const std::string fields[] = {IsoLocalTime(r.when), r.operation,  r.body,
-                                  r.romFile,            r.checksum,   r.rollingCode,
-                                  VerdictWord(r.verdict), r.failure,  std::to_string(r.durationMs),
-                                  std::to_string(r.chip), r.run, r.fastWaits ? "fast" : "fixed", r.writer,
-                                  r.lot, r.operatorName};
+    const auto text = SpreadsheetSafe;
+    const std::string fields[] = {IsoLocalTime(r.when),   text(r.operation),      text(r.body),
+                                  text(r.romFile),        text(r.checksum),       text(r.rollingCode),
+                                  VerdictWord(r.verdict), text(r.failure),        std::to_string(r.durationMs),
+                                  std::to_string(r.chip), text(r.run),            r.fastWaits ? "fast" : "fixed",
+                                  text(r.writer),         text(r.lot),            text(r.operatorName)};
     std::string line;
     for (size_t i = 0; i < std::size(fields); ++i) line += (i ? "," : "") + CsvField(fields[i]);
     return line;

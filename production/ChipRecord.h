@@ -36,7 +36,9 @@ struct ChipRecord {
 };
 
 // The record as one CSV line (RFC 4180, no line end); the time is local
-// ISO 8601 with its offset from UTC.
+// ISO 8601 with its offset from UTC. Every text column is SpreadsheetSafe;
+// the time, the verdict, the numbers and the waits are the program's own
+// words and written as they are.
 std::string CsvLine(const ChipRecord& r);
 // The first line of a new log. Columns are only ever added at its end, so
 // a log begun by an older version takes the new ones on its later lines.
@@ -45,6 +47,13 @@ std::string CsvHeader();
 const std::vector<std::string>& CsvHeaderFields();
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);
+// Free text from outside (a lot, an operator, a file name, a failure line)
+// as a log field that a spreadsheet shows as text and never runs as a
+// formula: a text that begins with =, +, -, @, a tab or a CR gets a leading
+// ', and so does one that begins with ' already. FromSpreadsheetSafe takes
+// exactly one leading ' off again, so the pair gives the text back whole.
+std::string SpreadsheetSafe(const std::string& text);
+std::string FromSpreadsheetSafe(const std::string& field);
 // Local ISO 8601 time with offset, e.g. "2026-12-07T14:55:02+01:00".
 std::string IsoLocalTime(std::time_t t);
 // "line-pc-3 2026-12-07T14:55:02+01:00": the station and the start of a

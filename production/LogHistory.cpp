@@ -1,6 +1,7 @@
 #include "production/LogHistory.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "production/ChipRecord.h"
 
@@ -87,22 +88,36 @@ int LogHistory::Column(const char* name) const {
 
 std::string LogHistory::Field(const std::vector<std::string>& fields, const char* name) const {
     const int k = Column(name);
-    return k >= 0 && static_cast<size_t>(k) < fields.size() ? fields[static_cast<size_t>(k)] : std::string();
+    return k >= 0 && static_cast<size_t>(k) < fields.size() ? FromSpreadsheetSafe(fields[static_cast<size_t>(k)])
+                                                            : std::string();
+}
+
+bool ReadChipNumber(const std::string& field, int& chip) {
+    if (field.empty() || field.size() > 10 || field.find_first_not_of("0123456789") != std::string::npos) return false;
+    const long long n = std::stoll(field);  // ten digits at most: no exception
+    if (n > std::numeric_limits<int>::max()) return false;
+    chip = static_cast<int>(n);
+    return true;
 }
 
 void LogHistory::Row(const std::vector<std::string>& fields) {
     const std::string writer = Field(fields, "writer");
-    const int counted = Next(writer);
     // The number the log shows for it, which the operator finds it by.
-    const std::string number = Field(fields, "chip");
-    const bool numeric = !number.empty() && number.size() < 10 && number.find_first_not_of("0123456789") == std::string::npos;
+    int chip = 0;
+    if (ReadChipNumber(Field(fields, "chip"), chip)) Numbered(writer, chip);
+    else chip = Next(writer);
     const std::string code = Field(fields, "rolling_code");
-    if (IsRollingCode(code)) Given(code, EarlierChip{writer, numeric ? std::stoi(number) : counted, Field(fields, "time"), {}});
+    if (IsRollingCode(code)) Given(code, EarlierChip{writer, chip, Field(fields, "time"), {}});
 }
 
 int LogHistory::Count(const std::string& writer) const {
     const auto it = counts_.find(writer);
     return it == counts_.end() ? 0 : it->second;
+}
+
+void LogHistory::Numbered(const std::string& writer, int chip) {
+    int& count = counts_[writer];
+    count = std::max(count, chip);
 }
 
 std::optional<EarlierChip> LogHistory::Holder(const std::string& code) const {

@@ -50,12 +50,19 @@ public:
     // The header row names the columns; a column the header does not name
     // (a log begun before it existed) is taken at its place in today's header.
     void Header(const std::vector<std::string>& names);
+    // A record of the log, its text fields as the log has them (taken back
+    // from SpreadsheetSafe here). Its writer's number goes up to its chip
+    // number; a row without a readable number counts as the next one.
     void Row(const std::vector<std::string>& fields);
 
-    // Records of `writer` so far.
+    // The highest chip number `writer` has given so far (the steps on one
+    // chip share its number); its next chip is Count + 1.
     int Count(const std::string& writer) const;
     // Numbers the next record of `writer`.
     int Next(const std::string& writer) { return ++counts_[writer]; }
+    // A record of `writer` got the number `chip` (the next, or the one of a
+    // chip still in the socket).
+    void Numbered(const std::string& writer, int chip);
     // The chip that was given `code` first; nothing when none was.
     std::optional<EarlierChip> Holder(const std::string& code) const;
     // `chip` was given `code`; the first chip keeps it.
@@ -69,6 +76,10 @@ private:
     std::map<std::string, int> counts_;
     std::map<std::string, EarlierChip> codes_;
 };
+
+// A chip number as the log writes it (digits, up to the largest int);
+// false for anything else.
+bool ReadChipNumber(const std::string& field, int& chip);
 
 // Whether a rolling-code field names a code (not empty, not "not reported").
 bool IsRollingCode(const std::string& field);

@@ -18,6 +18,8 @@
 #include <cstring>
 #include <vector>
 
+#include "production/CsvRows.h"
+
 namespace otp {
 namespace {
 
@@ -45,14 +47,35 @@ int OpenToAppend(const std::string& path, std::string& why) {
 }
 int OpenToRead(const std::string& path) { return OpenUtf8(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT); }
 int ReadSome(int fd, char* into, unsigned count) { return _read(fd, into, count); }
+// The write goes to the end of the file as it stands under the lock (the C
+// runtime's append is a seek and then a write, not one step).
 int WriteSome(int fd, const std::string& text) {
+    if (_lseeki64(fd, 0, SEEK_END) < 0) return -1;
     return _write(fd, text.data(), static_cast<unsigned>(text.size()));
 }
 int CutTo(int fd, long long size) { return _chsize_s(fd, size) == 0 ? 0 : -1; }
 int SyncToDisk(int fd) { return _commit(fd); }
 void CloseFd(int fd) { _close(fd); }
-int LockForWriting(int) { return 0; }
-void Unlock(int) {}
+// Another program appending to the same log waits for a whole line, as
+// flock makes it on Linux. The lock is on one byte far past any log's end,
+// so that it keeps out only the programs that take it: a spreadsheet reading
+// the log is never refused.
+OVERLAPPED LockPlace() {
+    OVERLAPPED place{};
+    place.Offset = 0xFFFFFFFEu;
+    place.OffsetHigh = 0x7FFFFFFFu;
+    return place;
+}
+int LockForWriting(int fd) {
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    OVERLAPPED place = LockPlace();
+    return file != INVALID_HANDLE_VALUE && LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) ? 0 : -1;
+}
+void Unlock(int fd) {
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    OVERLAPPED place = LockPlace();
+    if (file != INVALID_HANDLE_VALUE) UnlockFileEx(file, 0, 1, 0, &place);
+}
 #else
 // Never waits on a FIFO or a device: what is not a regular file is refused
 // once it is open, and the descriptor then blocks as usual.
@@ -73,37 +96,54 @@ int SyncToDisk(int fd) { return fsync(fd); }
 void CloseFd(int fd) { ::close(fd); }
 #endif
 
-// The records an existing log holds, read from the start of `fd`;
-// `endsOpen` tells whether the last line lacks its end; `header` gets the
-// first row's fields.
-LogHistory ReadHistory(int fd, bool& endsOpen, std::vector<std::string>& header) {
+// What an existing log holds, read from the start of its file.
+struct LogContent {
     LogHistory history;
-    CsvReader reader;
-    std::vector<std::vector<std::string>> rows;
+    bool endsOpen = false;            // the last line lacks its end
+    std::vector<std::string> header;  // the first row's fields
+    long long damagedCount = 0;
+    std::vector<DamagedLine> damaged;
+};
+
+LogContent ReadContent(int fd) {
+    LogContent content;
     bool headerSeen = false;
-    const auto take = [&] {
-        for (const std::vector<std::string>& row : rows) {
-            if (!headerSeen) {
-                history.Header(row);
-                header = row;
-            } else {
-                history.Row(row);
-            }
-            headerSeen = true;
-        }
-        rows.clear();
+    const auto check = [&](const std::vector<std::string>& fields) -> std::string {
+        if (!headerSeen) return {};
+        if (fields.size() != content.header.size())
+            return std::to_string(fields.size()) + (fields.size() == 1 ? " field where " : " fields where ") +
+                   std::to_string(content.header.size()) + " are written";
+        // The header is this program's (or the log is refused): its chip column is there.
+        const size_t chipColumn = static_cast<size_t>(
+            std::find(content.header.begin(), content.header.end(), "chip") - content.header.begin());
+        int chip = 0;
+        if (chipColumn < fields.size() && !ReadChipNumber(fields[chipColumn], chip))
+            return "chip '" + fields[chipColumn] + "' is no number";
+        return {};
     };
-    char chunk[65536];
+    const auto take = [&](CsvRow& row) {
+        const bool header = !headerSeen;
+        headerSeen = true;
+        if (!row.damage.empty()) {
+            if (++content.damagedCount <= static_cast<long long>(ProductionLog::kListedDamage))
+                content.damaged.push_back(DamagedLine{row.line, row.damage});
+        } else if (header) {
+            content.history.Header(row.fields);
+            content.header = std::move(row.fields);
+        } else {
+            content.history.Row(row.fields);
+        }
+    };
+    CsvRows reader(check, take);
+    std::vector<char> chunk(65536);
     for (;;) {
-        const auto n = ReadSome(fd, chunk, sizeof chunk);
+        const auto n = ReadSome(fd, chunk.data(), static_cast<unsigned>(chunk.size()));
         if (n <= 0) break;
-        reader.Feed(chunk, static_cast<size_t>(n), rows);
-        take();
+        reader.Feed(chunk.data(), static_cast<size_t>(n));
     }
-    endsOpen = reader.EndsOpen();
-    reader.Finish(rows);
-    take();
-    return history;
+    content.endsOpen = reader.EndsOpen();
+    reader.Finish();
+    return content;
 }
 
 std::string Joined(const std::vector<std::string>& names) {
@@ -148,14 +188,12 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
         return nullptr;
     }
     const int readFd = OpenToRead(path);
-    bool endsOpen = false;
-    std::vector<std::string> header;
-    LogHistory history = readFd >= 0 ? ReadHistory(readFd, endsOpen, header) : LogHistory{};
+    LogContent content = readFd >= 0 ? ReadContent(readFd) : LogContent{};
     if (readFd >= 0) CloseFd(readFd);
     // Rows of another width under its header would leave a file no
     // spreadsheet reads right.
     if (st.st_size > 0) {
-        const std::string difference = HeaderDifference(header, CsvHeaderFields());
+        const std::string difference = HeaderDifference(content.header, CsvHeaderFields());
         if (!difference.empty()) {
             error = "the production log " + path + " was begun for other columns (" + difference +
                     "): name a new file for the log, and keep this one as it is";
@@ -163,22 +201,38 @@ std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std:
             return nullptr;
         }
     }
-    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path, std::move(history), endsOpen));
+    std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path));
+    log->history_ = std::move(content.history);
+    log->endsOpen_ = content.endsOpen;
+    log->damagedCount_ = content.damagedCount;
+    log->damaged_ = std::move(content.damaged);
     if (st.st_size == 0 && !log->WriteWhole(CsvHeader() + "\r\n", error)) return nullptr;
     return log;
 }
 
 ProductionLog::~ProductionLog() { CloseFd(fd_); }
 
+std::string ProductionLog::DamageNotice() const {
+    if (damagedCount_ == 0) return {};
+    const bool one = damagedCount_ == 1;
+    std::string lines;
+    for (const DamagedLine& d : damaged_) lines += (lines.empty() ? "" : "; ") + std::to_string(d.line) + ": " + d.why;
+    if (damagedCount_ > static_cast<long long>(damaged_.size()))
+        lines += "; and " + std::to_string(damagedCount_ - static_cast<long long>(damaged_.size())) + " more";
+    return "the production log " + path_ + " has " + std::to_string(damagedCount_) +
+           (one ? " damaged line (" : " damaged lines (") + lines + "); the records around " +
+           (one ? "it" : "them") + " are read";
+}
+
 bool ProductionLog::Append(ChipRecord& record, std::string& error) {
-    record.chip = history_.Count(record.writer) + 1;
+    if (record.chip <= 0) record.chip = history_.Count(record.writer) + 1;
     if (IsRollingCode(record.rollingCode))
         history_.Given(record.rollingCode, EarlierChip{record.writer, record.chip, IsoLocalTime(record.when), {}});
     if (!StillInPlace(error)) return false;
     // A last line left without its end gets one, so the record is a line of its own.
     if (!WriteWhole((endsOpen_ ? "\r\n" : "") + CsvLine(record) + "\r\n", error)) return false;
     endsOpen_ = false;
-    history_.Next(record.writer);
+    history_.Numbered(record.writer, record.chip);
     return true;
 }
 

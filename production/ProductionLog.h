@@ -5,11 +5,18 @@
 // for the next one to be glued to.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "production/ChipRecord.h"
 #include "production/LogHistory.h"
 
 namespace otp {
+
+// A line of the log that holds no record the program can read.
+struct DamagedLine {
+    long long line = 0;  // from 1, the header's being 1
+    std::string why;     // "an unclosed quote", "16 fields where 15 are written", ...
+};
 
 class ProductionLog {
 public:
@@ -20,7 +27,9 @@ public:
     ProductionLog(const ProductionLog&) = delete;
     ProductionLog& operator=(const ProductionLog&) = delete;
 
-    // Numbers the record (its writer's next) and appends it; false with
+    // Numbers the record when it has no number yet (its writer's next; a
+    // record with one keeps it: another step on the same chip) and appends
+    // it; false with
     // `error` when the line could not be written whole and synced. A code in
     // its rolling_code is noted as given either way: the chip has it.
     bool Append(ChipRecord& record, std::string& error);
@@ -32,15 +41,28 @@ public:
     bool StillInPlace(std::string& error) const;
     const std::string& Path() const { return path_; }
 
+    // The damaged lines found when the log was opened (a line cut short,
+    // an unclosed quote, another width, a chip number that does not read):
+    // read around, and left in the file as they are. Their count, and the
+    // first of them (at most kListedDamage).
+    long long DamagedCount() const { return damagedCount_; }
+    const std::vector<DamagedLine>& Damaged() const { return damaged_; }
+    static constexpr size_t kListedDamage = 20;
+    // One line for the operator, e.g. "the production log run.csv has 2
+    // damaged lines (4: an unclosed quote; 9: 16 fields where 15 are
+    // written); the records around them are read"; empty when none.
+    std::string DamageNotice() const;
+
 private:
-    ProductionLog(int fd, std::string path, LogHistory history, bool endsOpen)
-        : fd_(fd), path_(std::move(path)), history_(std::move(history)), endsOpen_(endsOpen) {}
+    ProductionLog(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     bool WriteWhole(const std::string& text, std::string& error);
 
     int fd_;
     std::string path_;
     LogHistory history_;
-    bool endsOpen_;  // its last line has no line end yet
+    bool endsOpen_ = false;  // its last line has no line end yet
+    long long damagedCount_ = 0;
+    std::vector<DamagedLine> damaged_;
 };
 
 }  // namespace otp

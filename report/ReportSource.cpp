@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "production/LogHistory.h"
+#include "production/CsvRows.h"
 #include "report/ReportTime.h"
 
 namespace otp {
@@ -18,8 +18,10 @@ const char* const kFirstColumns[] = {"time",    "operation", "body",        "rom
 template <typename Number>
 bool ReadNumber(const std::string& text, Number& n) {
     if (text.empty() || text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    n = static_cast<Number>(std::stoll(text));
-    return static_cast<long long>(n) == std::stoll(text);
+    long long value = 0;
+    for (char c : text) value = value * 10 + (c - '0');  // fifteen digits at most: no overflow
+    n = static_cast<Number>(value);
+    return static_cast<long long>(n) == value;
 }
 
 class Columns {
@@ -50,34 +52,21 @@ ChipRecord ToRecord(const Columns& c, const std::vector<std::string>& row, std::
     else if (!VerdictFromWord(verdict, r.verdict)) why = "verdict '" + verdict + "' is none of pass, fail, refused, no writer";
     else if (!ReadNumber(chip, r.chip)) why = "chip '" + chip + "' is no number";
     else if (!ReadNumber(duration, r.durationMs)) why = "duration_ms '" + duration + "' is no number";
-    r.operation = c.Field(row, "operation");
-    r.body = c.Field(row, "body");
-    r.romFile = c.Field(row, "rom_file");
-    r.checksum = c.Field(row, "checksum");
-    r.rollingCode = c.Field(row, "rolling_code");
-    r.failure = c.Field(row, "failure");
-    r.run = c.Field(row, "run");
+    // The text columns as written, before SpreadsheetSafe.
+    const auto text = [&](const char* name) { return FromSpreadsheetSafe(c.Field(row, name)); };
+    r.operation = text("operation");
+    r.body = text("body");
+    r.romFile = text("rom_file");
+    r.checksum = text("checksum");
+    r.rollingCode = text("rolling_code");
+    r.failure = text("failure");
+    r.run = text("run");
     r.fastWaits = c.Field(row, "waits") == "fast";
-    r.writer = c.Field(row, "writer");
-    r.lot = c.Field(row, "lot");
-    r.operatorName = c.Field(row, "operator");
+    r.writer = text("writer");
+    r.lot = text("lot");
+    r.operatorName = text("operator");
     r.station = StationOfRun(r.run);
     return r;
-}
-
-// The text as its physical lines, each with its line end (LF, CR LF or CR).
-std::vector<std::pair<size_t, size_t>> LineSpans(const std::string& text) {
-    std::vector<std::pair<size_t, size_t>> spans;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool end = text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
-        if (end) {
-            spans.emplace_back(start, i + 1 - start);
-            start = i + 1;
-        }
-    }
-    if (start < text.size()) spans.emplace_back(start, text.size() - start);
-    return spans;
 }
 
 }  // namespace
@@ -89,20 +78,28 @@ std::string StationOfRun(const std::string& run) {
 
 LogRead ReadLogText(const std::string& name, const std::string& text) {
     LogRead read;
-    // A spreadsheet may save the log with a byte-order mark.
-    const size_t skip = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
-    const std::string body = text.substr(skip);
-    CsvReader reader;
-    std::vector<std::vector<std::string>> rows;
     std::vector<std::string> header;
     bool headerSeen = false;
     std::unique_ptr<Columns> columns;
-    int line = 0, rowLine = 0;
-    const auto take = [&](std::vector<std::string>& row) {
-        const std::string where = name + ": line " + std::to_string(rowLine) + ": ";
+    ChipRecord record;  // the record of the row the check last passed
+    const auto check = [&](const std::vector<std::string>& row) -> std::string {
+        if (!headerSeen || !read.error.empty()) return {};
+        if (row.size() != header.size())
+            return std::to_string(row.size()) + (row.size() == 1 ? " field" : " fields") + " where the header names " +
+                   std::to_string(header.size());
+        std::string why;
+        record = ToRecord(*columns, row, why);
+        return why;
+    };
+    const auto take = [&](CsvRow& row) {
+        const std::string where = name + ": line " + std::to_string(row.line) + ": ";
         if (!headerSeen) {
             headerSeen = true;
-            header = row;
+            if (!row.damage.empty()) {
+                read.error = where + "not a production log: its first line has " + row.damage;
+                return;
+            }
+            header = std::move(row.fields);
             columns = std::make_unique<Columns>(header);
             std::string lacks;
             for (const char* column : kFirstColumns)
@@ -112,25 +109,13 @@ LogRead ReadLogText(const std::string& name, const std::string& text) {
             return;
         }
         if (!read.error.empty()) return;
-        if (row.size() != header.size()) {
-            read.warnings.push_back(where + std::to_string(row.size()) + " fields where the header names " +
-                                    std::to_string(header.size()) + "; row left out");
-            return;
-        }
-        std::string why;
-        ChipRecord record = ToRecord(*columns, row, why);
-        if (!why.empty()) read.warnings.push_back(where + why + "; row left out");
+        if (!row.damage.empty()) read.warnings.push_back(where + row.damage + "; row left out");
         else read.records.push_back(std::move(record));
     };
-    for (const auto& [start, size] : LineSpans(body)) {
-        ++line;
-        if (!reader.EndsOpen()) rowLine = line;
-        reader.Feed(body.data() + start, size, rows);
-        for (std::vector<std::string>& row : rows) take(row);
-        rows.clear();
-    }
-    reader.Finish(rows);
-    for (std::vector<std::string>& row : rows) take(row);
+    // The text as it is: CsvRows takes a byte-order mark off the first line.
+    CsvRows reader(check, take);
+    reader.Feed(text.data(), text.size());
+    reader.Finish();
     if (!headerSeen) read.error = name + ": empty, not a production log (its first line names the columns)";
     if (!read.error.empty()) {
         read.records.clear();
