@@ -13,11 +13,8 @@ std::string Records(size_t n) { return std::to_string(n) + (n == 1 ? " record" :
 std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::string& spoolPath,
                                              std::string& error, bool mayWait) {
     std::unique_ptr<LineRecord> record(new LineRecord(url, spoolPath));
-    if (!record->spool_.Load(error)) return nullptr;
-    if (record->spool_.Torn())
-        record->notices_.push_back("the record spool " + spoolPath +
-                                   " ended in a record cut short (the program ended while writing it); it was "
-                                   "taken off: its chip was never counted as recorded");
+    if (!record->spool_.Open(error)) return nullptr;
+    record->notices_ = record->spool_.OpenNotices();
     std::string why;
     record->server_ = RecordServer::Connect(url, why);
     if (!record->server_) {

@@ -114,6 +114,7 @@ TEST(RecordServer, WhatARunFindsAtItsStart) {
          [&](Bench& b) {
              std::string error;
              RecordSpool spool(b.dir.file("otpwriter-record.spool"));
+             EXPECT_TRUE(spool.Open(error)) << error;
              EXPECT_TRUE(spool.Add(Kept(spoolKey1, 1), error)) << error;
              EXPECT_TRUE(spool.Add(Kept(spoolKey2, 2), error)) << error;
              std::ofstream(b.dir.file("otpwriter-record.spool"), std::ios::app) << "cccc,17651";
@@ -141,9 +142,12 @@ TEST(RecordServer, WhatARunFindsAtItsStart) {
     }
     // A spool sent again (the program ended before it could remove it) adds nothing.
     Bench again;
-    RecordSpool spool(again.dir.file("otpwriter-record.spool"));
-    std::string error;
-    EXPECT_TRUE(spool.Add(Kept(spoolKey1, 1), error) && spool.Add(Kept(spoolKey2, 2), error)) << error;
+    {
+        RecordSpool spool(again.dir.file("otpwriter-record.spool"));
+        std::string error;
+        EXPECT_TRUE(spool.Open(error) && spool.Add(Kept(spoolKey1, 1), error) && spool.Add(Kept(spoolKey2, 2), error))
+            << error;
+    }
     EXPECT_EQ(again.Run({"--record", server.Url(), "version"}), 0) << again.err;
     EXPECT_EQ(server.Query("SELECT count(*) FROM chips WHERE station = 'earlier'"), "2");
 }
