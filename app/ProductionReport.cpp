@@ -25,7 +25,11 @@ std::string OpenProductionReport(QWidget* parent, const std::string& logPath, co
                                                 "(--record, PRODUCTION_RECORD) is named: there is nothing to report."));
         return {};
     }
-    const Report report = MakeReport(sources, workingDir, ReadRecordServer);
+    // The window's report has no window of time: every record is read.
+    const RecordReader reader{[](const std::string& url, std::time_t, std::time_t, std::vector<ChipRecord>& rows,
+                                 std::string& error) { return ReadRecordServer(url, rows, error); },
+                              UrlWithoutPassword};
+    const Report report = MakeReport(sources, workingDir, reader);
     if (!report.input.errors.empty()) {
         std::string text = "No report:";
         for (const std::string& error : report.input.errors) text += "\n" + error;

@@ -154,7 +154,7 @@ bool OpenRecordServer(const CliOptions& o, const WriterState& state, CliEnvironm
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     // A report reads logs and opens no writer.
     if (!args.empty() && args[0] == "report")
-        return RunReport(std::vector<std::string>(args.begin() + 1, args.end()), env, ReadRecordServer);
+        return RunReport(std::vector<std::string>(args.begin() + 1, args.end()), env, RecordServerReader());
     CliOptions o;
     const std::string complaint = ParseArgs(args, o);
     if (!complaint.empty()) {

@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include "config/PathLookup.h"
+#include "production/RecordUrl.h"
+#include "record/RecordServer.h"
 #include "report/ReportFigures.h"
 #include "report/ReportHtml.h"
 #include "report/ReportInput.h"
@@ -58,18 +60,19 @@ std::string ReportUsage() {
     return "Usage: otpwriter-cli report [--from TIME] [--to TIME] [--html FILE] SOURCE...\n"
            "\n"
            "Counts the chips of production logs, without a writer: chips, passed,\n"
-           "failed, refused and yield by hour, by station, by writer and by body;\n"
-           "failures by cause; and the rolling codes held by more than one chip. The\n"
-           "tables go to stdout.\n"
+           "failed, refused and yield by hour, by station, by writer, by body, by lot\n"
+           "and by operator; failures by cause; and the rolling codes held by more\n"
+           "than one chip. The tables go to stdout.\n"
            "\n"
            "SOURCE: a production log (CSV of any version of this program; its header\n"
            "names the columns) or the record server as a postgresql:// or postgres://\n"
-           "URL. A relative FILE is taken from the working directory. A chip that\n"
-           "several sources hold (a station's log and the record) counts once.\n"
+           "URL. A relative FILE is taken from the working directory. A row that\n"
+           "several sources hold (a station's log and the record) counts once, with\n"
+           "the record's verdict (the record server may have failed it later).\n"
            "\n"
            "Options:\n"
-           "  --from TIME  count the chips from TIME on (TIME included)\n"
-           "  --to TIME    count the chips before TIME (TIME not included). TIME is\n"
+           "  --from TIME  count the rows from TIME on (TIME included)\n"
+           "  --to TIME    count the rows before TIME (TIME not included). TIME is\n"
            "               this computer's local time: 2026-12-08T10:00,\n"
            "               \"2026-12-08 10:00\" or 2026-12-08 (its midnight)\n"
            "  --html FILE  also write the report to FILE as one HTML page: the tables\n"
@@ -77,13 +80,17 @@ std::string ReportUsage() {
            "               failures by cause); it fetches nothing and runs no script\n"
            "  --help       show this help\n"
            "\n"
-           "Counting: each row of a log is one chip. chips = passed + failed; a\n"
-           "refused chip (nothing was sent to it) is counted apart and never lowers\n"
-           "the yield; a chip whose writer did not answer (\"no writer\") counts as\n"
-           "failed. Yield = passed / (passed + failed). The hour is this computer's\n"
-           "local hour. The station is the text of the run column before its last\n"
-           "blank (the computer's name), \"unknown\" without a run; a writer is named\n"
-           "with its station, \"unknown\" in a log without the writer column.\n"
+           "Counting: the rows of one station, run, writer and chip number are one\n"
+           "chip (blank, program and verify of one chip in the socket). A chip with a\n"
+           "failed row, or one whose writer did not answer (\"no writer\"), failed;\n"
+           "its time is its first row's, its cause its first failure's. A chip whose\n"
+           "last row was refused (nothing was sent to it) is refused: it is counted\n"
+           "apart and never lowers the yield. chips = passed + failed; yield =\n"
+           "passed / (passed + failed). The hour is this computer's local hour. The\n"
+           "station is the text of the run column before its last blank (the\n"
+           "computer's name), \"unknown\" without a run; a writer is named with its\n"
+           "station, \"unknown\" in a log without the writer column. A row without a\n"
+           "body, lot or operator counts under \"(none)\".\n"
            "\n"
            "Cause of a failed chip: its failure text before the first ':', '(', ','\n"
            "or ';', less the words that hold a digit or are four hex digits (a port,\n"
@@ -91,7 +98,7 @@ std::string ReportUsage() {
            "\"COM3 Connect Error (1)!!!\" is \"Connect Error\". With no text left, the\n"
            "verdict (\"fail\", \"no writer\").\n"
            "\n"
-           "Rolling codes: a code in the rows of more than one chip, with each\n"
+           "Rolling codes: a code shown by more than one chip, with each\n"
            "holder's station, writer, chip, time and verdict.\n"
            "\n"
            "Bad input: a row of another width than the header's, or whose time,\n"
@@ -105,7 +112,23 @@ std::string ReportUsage() {
            "read or the report not written, 2 for a usage error.\n";
 }
 
-int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& readRecord) {
+RecordReader RecordServerReader() {
+    RecordReader reader;
+    reader.read = [](const std::string& url, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,
+                     std::string& error) {
+        std::vector<ChipRecord> all;
+        if (!ReadRecordServer(url, all, error)) return false;
+        const TimeWindow window{from ? std::optional<std::time_t>(from) : std::nullopt,
+                                to ? std::optional<std::time_t>(to) : std::nullopt};
+        for (ChipRecord& r : all)
+            if (window.Holds(r.when)) rows.push_back(std::move(r));
+        return true;
+    };
+    reader.shown = UrlWithoutPassword;
+    return reader;
+}
+
+int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& reader) {
     ReportOptions o;
     const std::string complaint = ParseReportArgs(args, o);
     if (!complaint.empty()) {
@@ -117,7 +140,7 @@ int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const R
         return env.out ? 0 : 1;
     }
 
-    const Report report = MakeReport(o.sources, env.workingDir, readRecord, o.window, o.from, o.to);
+    const Report report = MakeReport(o.sources, env.workingDir, reader, o.window, o.from, o.to);
     const ReportInput& input = report.input;
     for (const std::string& warning : input.warnings) env.err << "otpwriter-cli report: warning: " << warning << "\n";
     for (const std::string& error : input.errors) env.err << "otpwriter-cli report: " << error << "\n";

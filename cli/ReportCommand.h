@@ -12,7 +12,11 @@ namespace otp {
 // `args` are those after "report". Exit status: 0 when the report was
 // written, 1 when a source could not be read or the page not written, 2 for
 // a usage error.
-int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& readRecord);
+int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& reader);
+
+// The program's reader of the record server: libpq, the URL shown without
+// its password.
+RecordReader RecordServerReader();
 
 std::string ReportUsage();
 

@@ -5,13 +5,14 @@
 #include <map>
 #include <sstream>
 
-#include "production/LogHistory.h"
 #include "report/ReportTime.h"
 
 namespace otp {
 namespace {
 
 std::string OrUnknown(const std::string& name) { return name.empty() ? kUnknown : name; }
+// A body, lot or operator the record leaves empty.
+std::string OrNone(const std::string& name) { return name.empty() ? "(none)" : name; }
 
 bool Counted(Verdict v) { return v == Verdict::Fail || v == Verdict::NoWriter; }
 
@@ -51,28 +52,29 @@ std::string YieldText(const Tally& t) {
     return text;
 }
 
-Figures CountFigures(const std::vector<ChipRecord>& records, const TimeWindow& window) {
+Figures CountFigures(const std::vector<Chip>& chips) {
     Figures f;
-    Groups hours, stations, writers, bodies;
+    Groups hours, stations, writers, bodies, lots, operators;
     std::map<std::string, int> causes;
     std::map<std::string, std::vector<CodeHolder>> codes;
     bool any = false;
-    for (const ChipRecord& r : records) {
-        if (!window.Holds(r.when)) continue;
-        f.first = any ? std::min(f.first, r.when) : r.when;
-        f.last = any ? std::max(f.last, r.when) : r.when;
+    for (const Chip& c : chips) {
+        f.first = any ? std::min(f.first, c.when) : c.when;
+        f.last = any ? std::max(f.last, c.when) : c.when;
         any = true;
-        const std::string station = OrUnknown(r.station), writer = OrUnknown(r.writer);
-        for (Tally* t : {&f.all, &hours[{LocalHour(r.when)}], &stations[{station}], &writers[{station, writer}],
-                         &bodies[{r.body.empty() ? "(none)" : r.body}]})
-            t->Add(r.verdict);
-        if (Counted(r.verdict)) ++causes[FailureCause(r.failure, r.verdict)];
-        if (IsRollingCode(r.rollingCode)) codes[r.rollingCode].push_back({station, writer, r.chip, r.when, r.verdict});
+        const std::string station = OrUnknown(c.station), writer = OrUnknown(c.writer);
+        for (Tally* t : {&f.all, &hours[{LocalHour(c.when)}], &stations[{station}], &writers[{station, writer}],
+                         &bodies[{OrNone(c.body)}], &lots[{OrNone(c.lot)}], &operators[{OrNone(c.operatorName)}]})
+            t->Add(c.verdict);
+        if (Counted(c.verdict)) ++causes[FailureCause(c.failure, c.verdict)];
+        for (const std::string& code : c.rollingCodes) codes[code].push_back({station, writer, c.number, c.when, c.verdict});
     }
     f.byHour = Table("By hour", {"hour"}, hours);
     f.byStation = Table("By station", {"station"}, stations);
     f.byWriter = Table("By writer", {"station", "writer"}, writers);
     f.byBody = Table("By body", {"body"}, bodies);
+    f.byLot = Table("By lot", {"lot"}, lots);
+    f.byOperator = Table("By operator", {"operator"}, operators);
     for (const auto& [cause, chips] : causes) f.causes.push_back({cause, chips});
     std::stable_sort(f.causes.begin(), f.causes.end(),
                      [](const CauseRow& a, const CauseRow& b) { return a.chips > b.chips; });

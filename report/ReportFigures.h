@@ -1,24 +1,19 @@
 #pragma once
 // The counting of a report: chips, passed, failed, refused and yield by
-// hour, station, writer and body; failures by cause; rolling codes held by
-// more than one chip. A chip counts as the console's tally counts it: a
-// refused one apart (it never lowers the yield), one whose writer did not
-// answer as failed.
+// hour, station, writer, body, lot and operator; failures by cause; rolling
+// codes held by more than one chip. A chip counts as the console's tally
+// counts it: a refused one apart (it never lowers the yield), one whose
+// writer did not answer as failed.
 #include <ctime>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "production/ChipRecord.h"
 #include "production/Tally.h"
+#include "report/ReportChips.h"
+#include "report/ReportTime.h"
 
 namespace otp {
-
-// The records a report takes: from `from` on, before `to`.
-struct TimeWindow {
-    std::optional<std::time_t> from, to;
-    bool Holds(std::time_t t) const { return (!from || t >= *from) && (!to || t < *to); }
-};
 
 struct FigureRow {
     std::vector<std::string> key;  // one field per key column
@@ -50,14 +45,14 @@ struct DuplicateCode {
 
 struct Figures {
     Tally all;
-    std::time_t first = 0, last = 0;  // the earliest and latest record counted
-    FigureTable byHour, byStation, byWriter, byBody;
+    std::time_t first = 0, last = 0;  // the times of the earliest and latest chip
+    FigureTable byHour, byStation, byWriter, byBody, byLot, byOperator;
     std::vector<CauseRow> causes;  // the most chips first
     std::vector<DuplicateCode> duplicates;
     bool Empty() const { return all.passed + all.failed + all.refused == 0; }
 };
 
-Figures CountFigures(const std::vector<ChipRecord>& records, const TimeWindow& window);
+Figures CountFigures(const std::vector<Chip>& chips);
 
 // A failed chip's cause: its failure text before the first ':', '(', ';' or
 // ',' (what follows names the particulars of that chip), without the words

@@ -133,7 +133,7 @@ std::string ReportHtml(const Figures& f, const ReportHeading& heading) {
     html += "<h2>Yield per hour</h2>\n" + YieldChart(f) + table(f.byHour);
     html += titled(f.byStation);
     html += "<h2>Chips per writer</h2>\n" + WriterChart(f) + table(f.byWriter);
-    html += titled(f.byBody);
+    html += titled(f.byBody) + titled(f.byLot) + titled(f.byOperator);
     html += "<h2>Failures by cause</h2>\n" + CauseChart(f);
     if (!f.causes.empty()) {
         html += "<table>\n" + Head({"cause", "chips"}, 1);

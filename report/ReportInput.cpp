@@ -2,19 +2,22 @@
 
 #include "config/FileRead.h"
 #include "config/PathLookup.h"
+#include "production/RecordUrl.h"
 #include "report/ReportSource.h"
 
 namespace otp {
 
 ReportInput ReadSources(const std::vector<std::string>& sources, const std::string& workingDir,
-                        const RecordReader& readRecord) {
+                        const RecordReader& reader, const TimeWindow& window) {
     ReportInput input;
-    for (const std::string& source : sources) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const std::string& source = sources[i];
         std::vector<ChipRecord> rows;
-        if (IsRecordServerUrl(source)) {
+        const bool served = IsRecordServerUrl(source);
+        if (served) {
             std::string error;
-            if (!readRecord || !readRecord(source, rows, error)) {
-                input.errors.push_back(UrlWithoutPassword(source) + ": " +
+            if (!reader.read || !reader.read(source, window.from.value_or(0), window.to.value_or(0), rows, error)) {
+                input.errors.push_back(ShownUrl(reader, source) + ": " +
                                        (error.empty() ? std::string("the records could not be read") : error));
                 continue;
             }
@@ -33,9 +36,11 @@ ReportInput ReadSources(const std::vector<std::string>& sources, const std::stri
             rows = std::move(log.records);
             input.warnings.insert(input.warnings.end(), log.warnings.begin(), log.warnings.end());
         }
+        // A log holds every time; a server's reader is held to the window too.
         for (ChipRecord& r : rows) {
+            if (!window.Holds(r.when)) continue;
             if (r.station.empty()) r.station = StationOfRun(r.run);
-            input.records.push_back(std::move(r));
+            input.rows.push_back({std::move(r), i, served});
         }
     }
     return input;

@@ -1,36 +1,24 @@
 #include "report/ReportPage.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <set>
-#include <tuple>
 
 #include "config/PathLookup.h"
+#include "production/RecordUrl.h"
 #include "report/ReportHtml.h"
 
 namespace otp {
 
 Report MakeReport(const std::vector<std::string>& sources, const std::string& workingDir,
-                  const RecordReader& readRecord, const TimeWindow& window, const std::string& from,
+                  const RecordReader& reader, const TimeWindow& window, const std::string& from,
                   const std::string& to) {
     Report report;
-    report.input = ReadSources(sources, workingDir, readRecord);
-    // A chip a station's log and the record both hold (one run, writer,
-    // number and start) counts once.
-    std::set<std::tuple<std::string, std::string, int, std::time_t, std::string>> seen;
-    std::vector<ChipRecord>& records = report.input.records;
-    records.erase(std::remove_if(records.begin(), records.end(),
-                                 [&](const ChipRecord& r) {
-                                     return !r.run.empty() &&
-                                            !seen.emplace(r.run, r.writer, r.chip, r.when, r.operation).second;
-                                 }),
-                  records.end());
+    report.input = ReadSources(sources, workingDir, reader, window);
     report.heading = ReportHeading{{}, from, to, report.input.warnings};
     for (const std::string& source : sources)
-        report.heading.sources.push_back(IsRecordServerUrl(source) ? UrlWithoutPassword(source) : source);
-    report.figures = CountFigures(report.input.records, window);
+        report.heading.sources.push_back(IsRecordServerUrl(source) ? ShownUrl(reader, source) : source);
+    report.figures = CountFigures(ChipsOf(report.input.rows));
     return report;
 }
 

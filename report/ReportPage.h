@@ -18,11 +18,11 @@ struct Report {
 };
 
 // Reads `sources` (logs from `workingDir`, record servers through
-// `readRecord`) and counts the chips in `window`, a chip that several sources
-// hold (a station's log and the record) once; `from` and `to` are the
-// window as given, for the heading.
+// `reader`) in `window` and counts their chips, a record that several
+// sources hold (a station's log and the record) once; `from` and `to` are
+// the window as given, for the heading.
 Report MakeReport(const std::vector<std::string>& sources, const std::string& workingDir,
-                  const RecordReader& readRecord, const TimeWindow& window = {}, const std::string& from = {},
+                  const RecordReader& reader, const TimeWindow& window = {}, const std::string& from = {},
                   const std::string& to = {});
 
 // Writes the report's page to `path`; false with `error` saying why not

@@ -83,7 +83,8 @@ void WriteReportText(const Figures& f, const ReportHeading& heading, std::ostrea
     }
     out << "Chips: " << f.all.Chips() << " (" << f.all.Summary() << "), " << LocalMinute(f.first) << " to "
         << LocalMinute(f.last) << "\n";
-    for (const FigureTable* table : {&f.byHour, &f.byStation, &f.byWriter, &f.byBody}) WriteTable(*table, f.all, out);
+    for (const FigureTable* table : {&f.byHour, &f.byStation, &f.byWriter, &f.byBody, &f.byLot, &f.byOperator})
+        WriteTable(*table, f.all, out);
 
     out << "\nFailures by cause\n";
     if (f.causes.empty()) {

@@ -2,9 +2,16 @@
 // The times of a report: the log's ISO 8601 times with their offset from
 // UTC, and the local times the report's window is given in.
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace otp {
+
+// The records a report takes: from `from` on, before `to`.
+struct TimeWindow {
+    std::optional<std::time_t> from, to;
+    bool Holds(std::time_t t) const { return (!from || t >= *from) && (!to || t < *to); }
+};
 
 // "2026-12-08T14:55:02+01:00" (also "+0100" and "Z"), the offset taken as
 // written, whatever this computer's zone; false for anything else.

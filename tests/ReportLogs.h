@@ -14,9 +14,9 @@
 
 namespace otp::test {
 
-// Today's columns: two stations (the run's host), a writer each, a rolling
-// code given twice, a refused chip, a writer that did not answer, fields
-// quoted for their commas.
+// Today's columns: two stations (the run's host), a writer and a lot each,
+// a rolling code given twice, a refused chip, a writer that did not answer,
+// fields quoted for their commas.
 inline const char kTodaysLog[] =
     "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator\r\n"
     "2026-12-08T10:05:00+01:00,auto,RX4400,/l/a.rom,FE5A,0100 0200,pass,,512,1,line-pc-3 2026-12-08T10:00:00+01:00,"
@@ -27,11 +27,11 @@ inline const char kTodaysLog[] =
     "line-pc-3 2026-12-08T10:00:00+01:00,fast,COM1,L7,ann\r\n"
     "2026-12-08T11:10:00+01:00,auto,RX4400,/l/a.rom,FE5A,0100 0200,fail,\"rolling code 0100 0200 was given before, "
     "to chip 1 of COM1 (2026-12-08T10:05:00+01:00): no two chips may have one\",512,1,line-pc-4 "
-    "2026-12-08T11:00:00+01:00,fixed,COM2,L7,bo\r\n"
+    "2026-12-08T11:00:00+01:00,fixed,COM2,L8,bo\r\n"
     "2026-12-08T11:30:00+01:00,auto,RX4400,/l/a.rom,FE5A,0102 0200,pass,,512,2,line-pc-4 2026-12-08T11:00:00+01:00,"
-    "fixed,COM2,L7,bo\r\n"
+    "fixed,COM2,L8,bo\r\n"
     "2026-12-08T11:45:00+01:00,blank,RX4400,,,,no writer,COM2 Connect Error (1)!!!,0,3,line-pc-4 "
-    "2026-12-08T11:00:00+01:00,fixed,COM2,L7,bo\r\n";
+    "2026-12-08T11:00:00+01:00,fixed,COM2,L8,bo\r\n";
 
 // The first version's ten columns, written five hours behind UTC: no run,
 // no writer; the code of today's first chip once more; an hour of refused

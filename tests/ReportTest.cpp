@@ -1,9 +1,13 @@
-// The report command: its figures of logs of known contents, the causes
-// taken from failure texts, the time window, the usage and input errors,
-// the record server's reader, and the page's escaping.
+// The report command: its figures of logs of known contents, a chip's steps
+// counted as one chip, the causes taken from failure texts, the time window,
+// the usage and input errors, the record server's reader and its verdict
+// over a log's, and the page's escaping.
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "CliSupport.h"
 #include "ReportLogs.h"
@@ -24,7 +28,54 @@ protected:
         dir.Write("old.csv", test::kOldLog);
         dir.Write("header-only.csv", test::kHeaderOnly);
     }
+    // The report of `sources` through `reader`, as RunReport gives it.
+    int Report(const std::vector<std::string>& args, const RecordReader& reader) {
+        out.str("");
+        err.str("");
+        CliEnvironment env{out, err, dir.path()};
+        return RunReport(args, env, reader);
+    }
 };
+
+// A row of a log of today's columns, on 2026-12-08 (UTC): a step on chip
+// `chip` of `writer` in the run of `host`.
+std::string Step(const std::string& time, const std::string& operation, const std::string& verdict,
+                 const std::string& failure, int chip, const std::string& writer = "COM1",
+                 const std::string& code = "", const std::string& host = "pc") {
+    return "2026-12-08T" + time + "+00:00," + operation + ",RX4400,a.rom,FE5A," + code + "," + verdict + "," +
+           failure + ",512," + std::to_string(chip) + "," + host + " 2026-12-08T10:00:00+00:00,fast," + writer +
+           ",L1,ann\n";
+}
+
+// The lines of `text` from the one that is `title` to the next empty one.
+std::vector<std::string> Section(const std::string& text, const std::string& title) {
+    std::vector<std::string> lines;
+    bool in = false;
+    for (const std::string& line : test::Lines(text)) {
+        if (line == title) in = true;
+        else if (in && line.empty()) break;
+        else if (in) lines.push_back(line);
+    }
+    return lines;
+}
+
+// A served record: `failure` empty for a pass.
+ChipRecord Served(std::time_t when, int chip, const std::string& failure = "") {
+    ChipRecord r;
+    r.when = when;
+    r.operation = "auto";
+    r.body = "RX4400";
+    r.rollingCode = "0100 0200";
+    r.verdict = failure.empty() ? Verdict::Pass : Verdict::Fail;
+    r.failure = failure;
+    r.chip = chip;
+    r.run = "pc 2026-12-08T10:00:00+00:00";
+    r.writer = "COM1";
+    r.station = "pc";
+    r.lot = "L1";
+    r.operatorName = "ann";
+    return r;
+}
 
 }  // namespace
 
@@ -55,6 +106,13 @@ TEST_F(ReportTest, FiguresOfLogsOfEveryVersion) {
         {{"today.csv", "old.csv"}, "OTP Verify Fail                    2"},
         {{"today.csv", "old.csv"}, "0100 0200  unknown    unknown  7     2026-12-08T04:50:00+00:00  pass"},
         {{"today.csv", "old.csv"}, "           line-pc-4  COM2     1     2026-12-08T10:10:00+00:00  fail"},
+        // By lot and by operator; the old log names neither.
+        {{"today.csv", "old.csv"}, "L7          2       1       1        1  50.0 %"},
+        {{"today.csv", "old.csv"}, "L8          3       1       2        0  33.3 %"},
+        {{"today.csv", "old.csv"}, "(none)      2       1       1        1  50.0 %"},
+        {{"today.csv", "old.csv"}, "ann           2       1       1        1  50.0 %"},
+        {{"today.csv", "old.csv"}, "bo            3       1       2        0  33.3 %"},
+        {{"today.csv", "old.csv"}, "(none)        2       1       1        1  50.0 %"},
         {{"header-only.csv"}, "No chips."},
     };
     for (const auto& row : rows) {
@@ -63,6 +121,161 @@ TEST_F(ReportTest, FiguresOfLogsOfEveryVersion) {
         EXPECT_EQ(Run(args), 0) << err.str();
         EXPECT_TRUE(HasLine(out.str(), row.line)) << row.line << "\n" << out.str();
         EXPECT_EQ(err.str(), "");
+    }
+}
+
+TEST_F(ReportTest, TheLotAndOperatorTablesAreOnThePage) {
+    WriteLogs();
+    ASSERT_EQ(Run({"report", "--html", "page.html", "today.csv"}), 0) << err.str();
+    const std::string page = dir.Read("page.html");
+    for (const char* shown : {"<h2>By lot</h2>", "<tr><td>L8</td><td class=\"n\">3</td><td class=\"n\">1</td>",
+                              "<h2>By operator</h2>", "<tr><td>ann</td><td class=\"n\">2</td><td class=\"n\">1</td>"})
+        EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    EXPECT_TRUE(HasLine(out.str(), "By lot")) << out.str();
+    EXPECT_TRUE(HasLine(out.str(), "By operator")) << out.str();
+}
+
+TEST_F(ReportTest, AChipsStepsAreOneChip) {
+    const std::string verifyFail = "OTP Verify Fail !!!";
+    const struct {
+        const char* what;
+        std::string rows;
+        std::vector<std::string> lines;  // lines the report holds
+        std::string absent;              // a line it does not hold; empty: none
+    } rows[] = {
+        {"loop blank program verify, verify failing",
+         Step("10:00:01", "blank", "pass", "", 1) + Step("10:00:02", "program", "pass", "", 1) +
+             Step("10:00:03", "verify", "fail", verifyFail, 1),
+         {"Chips: 1 (passed 0, failed 1, yield 0.0 %), 2026-12-08 10:00 to 2026-12-08 10:00",
+          "OTP Verify Fail      1"},
+         ""},
+        {"load auto read: the code shown twice by one chip",
+         Step("10:00:01", "auto", "pass", "", 1, "COM1", "0100 0200") +
+             Step("10:00:04", "read", "pass", "", 1, "COM1", "0100 0200"),
+         {"Chips: 1 (passed 1, failed 0, yield 100.0 %), 2026-12-08 10:00 to 2026-12-08 10:00"},
+         "0100 0200  pc       COM1    1     2026-12-08T10:00:04+00:00  pass"},
+        {"a log of a number per step counts a chip per step, as it always did",
+         Step("10:00:01", "blank", "pass", "", 1) + Step("10:00:02", "program", "pass", "", 2) +
+             Step("10:00:03", "verify", "fail", verifyFail, 3),
+         {"Chips: 3 (passed 2, failed 1, yield 66.7 %), 2026-12-08 10:00 to 2026-12-08 10:00"},
+         ""},
+        {"every step refused: refused, not failed",
+         Step("10:00:01", "auto", "refused", "The body is not available !!!", 1) +
+             Step("10:00:02", "auto", "refused", "The body is not available !!!", 1),
+         {"Chips: 0 (passed 0, failed 0, refused 1, yield -), 2026-12-08 10:00 to 2026-12-08 10:00"},
+         ""},
+        {"a step refused after one passed: the chip was not finished",
+         Step("10:00:01", "blank", "pass", "", 1) + Step("10:00:02", "program", "refused", "no file", 1),
+         {"Chips: 0 (passed 0, failed 0, refused 1, yield -), 2026-12-08 10:00 to 2026-12-08 10:00"},
+         ""},
+        {"a refused step done again and passed",
+         Step("10:00:01", "auto", "refused", "no file", 1) + Step("10:00:09", "auto", "pass", "", 1),
+         {"Chips: 1 (passed 1, failed 0, yield 100.0 %), 2026-12-08 10:00 to 2026-12-08 10:00"},
+         ""},
+        {"the first failure is the cause, the first step the time",
+         Step("10:59:58", "blank", "fail", "OTP Blank Check Fail !!!", 1) +
+             Step("11:00:05", "verify", "fail", verifyFail, 1),
+         {"Chips: 1 (passed 0, failed 1, yield 0.0 %), 2026-12-08 10:59 to 2026-12-08 10:59",
+          "2026-12-08 10:00      1       0       1        0  0.0 %", "OTP Blank Check Fail      1"},
+         "2026-12-08 11:00      1       0       1        0  0.0 %"},
+        {"a writer that did not answer fails the chip",
+         Step("10:00:01", "blank", "pass", "", 1) +
+             Step("10:00:02", "program", "no writer", "COM1 Connect Error (1)!!!", 1),
+         {"Chips: 1 (passed 0, failed 1, yield 0.0 %), 2026-12-08 10:00 to 2026-12-08 10:00", "Connect Error      1"},
+         ""},
+        {"one number: chips of two writers and of two runs",
+         Step("10:00:01", "auto", "pass", "", 1) + Step("10:00:01", "auto", "pass", "", 1, "COM2") +
+             Step("10:00:01", "auto", "fail", verifyFail, 1, "COM1", "", "pc2"),
+         {"Chips: 3 (passed 2, failed 1, yield 66.7 %), 2026-12-08 10:00 to 2026-12-08 10:00"},
+         ""},
+    };
+    for (const auto& row : rows) {
+        dir.Write("log.csv", test::kHeaderOnly + row.rows);
+        EXPECT_EQ(Run({"report", "log.csv"}), 0) << err.str();
+        for (const std::string& line : row.lines) EXPECT_TRUE(HasLine(out.str(), line)) << row.what << ": " << line << "\n" << out.str();
+        if (!row.absent.empty()) EXPECT_FALSE(HasLine(out.str(), row.absent)) << row.what << "\n" << out.str();
+    }
+}
+
+TEST_F(ReportTest, ARollingCodeIsHeldByChipsNotBySteps) {
+    // Two chips show one code, each in its auto and its read.
+    dir.Write("log.csv", test::kHeaderOnly + Step("10:00:01", "auto", "pass", "", 1, "COM1", "0100 0200") +
+                             Step("10:00:02", "read", "pass", "", 1, "COM1", "0100 0200") +
+                             Step("10:00:03", "auto", "fail", "rolling code 0100 0200 was given before", 1, "COM2",
+                                  "0100 0200") +
+                             Step("10:00:04", "read", "pass", "", 1, "COM2", "0100 0200"));
+    ASSERT_EQ(Run({"report", "log.csv"}), 0) << err.str();
+    EXPECT_EQ(Section(out.str(), "Rolling codes held by more than one chip"),
+              (std::vector<std::string>{"code       station  writer  chip  time                       verdict",
+                                        "0100 0200  pc       COM1    1     2026-12-08T10:00:01+00:00  pass",
+                                        "           pc       COM2    1     2026-12-08T10:00:03+00:00  fail"}))
+        << out.str();
+}
+
+TEST_F(ReportTest, TheRecordServersVerdictStandsOverTheLogs) {
+    // The chip passed at the station (its log) while the record server was
+    // away; when its spooled record arrived, another station had passed its
+    // rolling code, and the server failed it.
+    const std::time_t started = 1796724001;  // 2026-12-08T10:00:01Z
+    const std::string given = "rolling code 0100 0200 was given before, to chip 4 of COM2 at pc9";
+    dir.Write("log.csv", test::kHeaderOnly + Step("10:00:01", "auto", "pass", "", 1, "COM1", "0100 0200") +
+                             Step("10:00:09", "auto", "pass", "", 2, "COM1", "0300 0200"));
+    const RecordReader record{[&](const std::string&, std::time_t, std::time_t, std::vector<ChipRecord>& rows,
+                                  std::string&) {
+                                  rows.push_back(Served(started, 1, given));
+                                  return true;
+                              },
+                              [](const std::string& url) { return url + " (shown)"; }};
+    const std::string failedOnce = "Chips: 2 (passed 1, failed 1, yield 50.0 %), 2026-12-08 10:00 to 2026-12-08 10:00";
+    const struct {
+        std::vector<std::string> sources;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {{"log.csv"}, {"Chips: 2 (passed 2, failed 0, yield 100.0 %), 2026-12-08 10:00 to 2026-12-08 10:00"}},
+        {{"log.csv", "postgresql://db/line"},
+         {"Production report of log.csv, postgresql://db/line (shown)", failedOnce, "rolling code was given before      1"}},
+        {{"postgresql://db/line", "log.csv"}, {failedOnce}},
+        {{"log.csv", "postgresql://db/line", "log.csv"}, {failedOnce}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args = row.sources;
+        EXPECT_EQ(Report(args, record), 0) << err.str();
+        for (const std::string& line : row.lines) EXPECT_TRUE(HasLine(out.str(), line)) << line << "\n" << out.str();
+    }
+}
+
+TEST_F(ReportTest, TheWindowIsHandedToTheRecordReader) {
+    std::vector<std::pair<std::time_t, std::time_t>> asked;
+    const RecordReader record{[&](const std::string&, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,
+                                  std::string&) {
+                                  asked.emplace_back(from, to);
+                                  // A reader that gives more than asked is held to the window.
+                                  rows = {Served(1796720400, 1), Served(1796727600, 2)};  // 09:00 and 11:00
+                                  return true;
+                              },
+                              {}};
+    const struct {
+        std::vector<std::string> window;
+        std::time_t from, to;
+        std::string summary;
+    } rows[] = {
+        {{}, 0, 0, "Chips: 2 (passed 2, failed 0, yield 100.0 %), 2026-12-08 09:00 to 2026-12-08 11:00"},
+        {{"--from", "2026-12-08T10:00"}, 1796724000, 0,
+         "Chips: 1 (passed 1, failed 0, yield 100.0 %), 2026-12-08 11:00 to 2026-12-08 11:00"},
+        {{"--to", "2026-12-08 10:00"}, 0, 1796724000,
+         "Chips: 1 (passed 1, failed 0, yield 100.0 %), 2026-12-08 09:00 to 2026-12-08 09:00"},
+        {{"--from", "2026-12-08", "--to", "2026-12-09"}, 1796688000, 1796774400,
+         "Chips: 2 (passed 2, failed 0, yield 100.0 %), 2026-12-08 09:00 to 2026-12-08 11:00"},
+    };
+    for (const auto& row : rows) {
+        asked.clear();
+        std::vector<std::string> args{"postgresql://db/line"};
+        args.insert(args.end(), row.window.begin(), row.window.end());
+        EXPECT_EQ(Report(args, record), 0) << err.str();
+        EXPECT_EQ(asked, (std::vector<std::pair<std::time_t, std::time_t>>{{row.from, row.to}}));
+        EXPECT_TRUE(HasLine(out.str(), row.summary)) << row.summary << "\n" << out.str();
+        // A reader that cannot show its URL shows none of it.
+        EXPECT_TRUE(HasLine(out.str(), "Production report of the record server")) << out.str();
     }
 }
 
@@ -224,14 +437,18 @@ TEST_F(ReportTest, TheRecordServerIsReadThroughTheReaderHandedIn) {
     ChipRecord fromRun = served;
     fromRun.station.clear();
     fromRun.run = "line-pc-8 2026-12-08T13:00:00Z";
-    const RecordReader serving = [&](const std::string&, std::vector<ChipRecord>& rows, std::string&) {
-        rows = {served, fromRun};
-        return true;
-    };
-    const RecordReader refusing = [](const std::string&, std::vector<ChipRecord>&, std::string& error) {
-        error = "connection refused";
-        return false;
-    };
+    const RecordReader serving{[&](const std::string&, std::time_t, std::time_t, std::vector<ChipRecord>& rows,
+                                   std::string&) {
+                                   rows = {served, fromRun};
+                                   return true;
+                               },
+                               RecordServerReader().shown};
+    const RecordReader refusing{[](const std::string&, std::time_t, std::time_t, std::vector<ChipRecord>&,
+                                   std::string& error) {
+                                    error = "connection refused";
+                                    return false;
+                                },
+                                RecordServerReader().shown};
     const std::string noReport = "otpwriter-cli report: no report: 1 source could not be read\n";
     const struct {
         std::string url;
