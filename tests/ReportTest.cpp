@@ -12,6 +12,10 @@
 #include "CliSupport.h"
 #include "ReportLogs.h"
 #include "cli/ReportCommand.h"
+#ifndef _WIN32
+#include "RecordServerSupport.h"
+#include "record/RecordServer.h"
+#endif
 #include "report/HtmlText.h"
 #include "report/ReportFigures.h"
 #include "report/ReportTime.h"
@@ -278,6 +282,50 @@ TEST_F(ReportTest, TheWindowIsHandedToTheRecordReader) {
         EXPECT_TRUE(HasLine(out.str(), "Production report of the record server")) << out.str();
     }
 }
+
+#ifndef _WIN32
+// On a real record server: the window goes into the query, and what lies
+// outside it is never read.
+TEST_F(ReportTest, TheWindowGoesIntoTheRecordServersQuery) {
+    test::RecordServerProcess server;
+    ASSERT_TRUE(server.Started());
+    std::string error;
+    ASSERT_TRUE(RecordServer::Connect(server.Url(), error)) << error;  // makes the table
+    for (const char* time : {"09:00", "10:30", "12:00"})
+        ASSERT_EQ(server.Query(std::string("INSERT INTO chips (record_key, \"time\", operation, body, verdict, "
+                                           "duration_ms, chip, run, waits, writer, station) VALUES ('") +
+                               time + "', '2026-12-08T" + time + ":00Z', 'auto', 'RX4400', 'pass', 512, 1, 'pc " +
+                               time + "', 'fast', 'COM1', 'pc')"),
+                  "");
+    const RecordReader program = RecordServerReader();
+    size_t read = 0;
+    const RecordReader counting{[&](const std::string& url, std::time_t from, std::time_t to,
+                                    std::vector<ChipRecord>& rows, std::string& why) {
+                                    const bool ok = program.read(url, from, to, rows, why);
+                                    read = rows.size();
+                                    return ok;
+                                },
+                                program.shown};
+    const struct {
+        std::vector<std::string> window;
+        size_t read;
+        std::string summary;
+    } rows[] = {
+        {{}, 3, "Chips: 3 (passed 3, failed 0, yield 100.0 %), 2026-12-08 09:00 to 2026-12-08 12:00"},
+        {{"--from", "2026-12-08T10:30"}, 2, "Chips: 2 (passed 2, failed 0, yield 100.0 %), 2026-12-08 10:30 to 2026-12-08 12:00"},
+        {{"--from", "2026-12-08T09:01", "--to", "2026-12-08T12:00"}, 1,
+         "Chips: 1 (passed 1, failed 0, yield 100.0 %), 2026-12-08 10:30 to 2026-12-08 10:30"},
+        {{"--to", "2026-12-08T09:00"}, 0, "No chips."},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{server.Url()};
+        args.insert(args.end(), row.window.begin(), row.window.end());
+        EXPECT_EQ(Report(args, counting), 0) << err.str();
+        EXPECT_EQ(read, row.read) << row.summary;
+        EXPECT_TRUE(HasLine(out.str(), row.summary)) << row.summary << "\n" << out.str();
+    }
+}
+#endif
 
 TEST_F(ReportTest, ACauseIsTheKindOfFailureNotTheChipsParticulars) {
     const struct {
