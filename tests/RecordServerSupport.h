@@ -35,11 +35,13 @@ inline std::string ShellQuoted(const std::string& text) {
 
 class RecordServerProcess {
 public:
-    RecordServerProcess() : folder_(MakeTempFolder("otpwriter-pg-")) {
+    // `listen`: record-server's own words after the socket's folder ("auto tls": TCP, TLS only).
+    explicit RecordServerProcess(const std::string& listen = "") : folder_(MakeTempFolder("otpwriter-pg-")) {
         // Run by root, the server's own user must get through to its folder.
         chmod(folder_.c_str(), 0711);
         url_ = CommandOutput(Script() + " start " + ShellQuoted(folder_ + "/server") + " " +
-                             ShellQuoted(folder_ + "/socket") + " 2>" + ShellQuoted(folder_ + "/start.err"));
+                             ShellQuoted(folder_ + "/socket") + " " + listen + " 2>" +
+                             ShellQuoted(folder_ + "/start.err"));
         if (url_.rfind("postgresql://", 0) != 0)
             ADD_FAILURE() << "the test's record server did not start (is Debian's postgresql installed? scripts/setup "
                              "installs it): "
@@ -54,6 +56,8 @@ public:
     RecordServerProcess& operator=(const RecordServerProcess&) = delete;
 
     const std::string& Url() const { return url_; }
+    // The server's folder: server.log, and tls/ with its certificates.
+    std::string Folder() const { return folder_ + "/server"; }
     bool Started() const { return !url_.empty(); }
 
     void Stop() { CommandOutput(Script() + " stop " + ShellQuoted(folder_ + "/server") + " 2>&1"); }
