@@ -11,10 +11,12 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -232,7 +234,12 @@ TEST(RecordSpool, ASpoolCutAnywhereKeepsItsWholeRecords) {
     const Spooled good;
     const std::string text = kHeader + good.a + good.b;
     test::TempDir dir;
-    for (size_t cut = 0; cut <= text.size(); cut += 7) {
+    // Every 9th byte (each cut syncs the file), and each line's end and the bytes beside it.
+    std::set<size_t> cuts;
+    for (size_t cut = 0; cut <= text.size(); cut += 9) cuts.insert(cut);
+    for (const size_t end : {kHeader.size(), kHeader.size() + good.a.size(), text.size()})
+        cuts.insert({end - 1, end, std::min(end + 1, text.size())});
+    for (const size_t cut : cuts) {
         SCOPED_TRACE(cut);
         dir.Write("s.spool", text.substr(0, cut));
         RecordSpool spool(dir.file("s.spool"));
