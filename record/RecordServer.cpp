@@ -2,11 +2,13 @@
 
 #include <libpq-fe.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <random>
 
 #include "production/LogHistory.h"
+#include "production/Utf8Text.h"
 
 namespace otp {
 namespace {
@@ -89,6 +91,14 @@ Result Run(pg_conn* conn, const char* sql, const std::vector<const char*>& param
 // Empty text is NULL in the record.
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
+// A whole number of the server's; false when it is none, or out of range.
+template <typename Number>
+bool ReadNumber(const std::string& text, Number& number) {
+    const char* end = text.data() + text.size();
+    const auto read = std::from_chars(text.data(), end, number);
+    return read.ec == std::errc() && read.ptr == end && !text.empty();
+}
+
 // After a failed statement: says why, and ends the transaction.
 bool Abandon(pg_conn* conn, std::string& error) {
     error = OneLine(PQerrorMessage(conn));
@@ -159,8 +169,8 @@ Outcome OutcomeOfState(const std::string& state) {
 
 // After a failed statement of a write: says why and what it means for the
 // record, and ends the transaction.
-Outcome Failed(pg_conn* conn, const Result& failed, std::string& error) {
-    error = OneLine(PQerrorMessage(conn));
+Outcome Failed(pg_conn* conn, const Result& failed, std::string& error, const std::string& url) {
+    error = WithoutSecrets(OneLine(PQerrorMessage(conn)), url);
     if (PQstatus(conn) != CONNECTION_OK) return Outcome::Away;
     Result(PQexec(conn, "ROLLBACK"));
     const std::string state = failed.Field(PG_DIAG_SQLSTATE);
@@ -193,9 +203,9 @@ bool MakeSchema(pg_conn* conn, RecordServer::Use use, std::string& error) {
             error = "its table otpwriter_schema holds no version";
             return false;
         }
-        const int found = std::stoi(version.At(0, 0));
-        if (found > kRecordSchemaVersion) {
-            error = "its record is of version " + std::to_string(found) + ", newer than this program's (" +
+        int found = 0;
+        if (!ReadNumber(version.At(0, 0), found) || found > kRecordSchemaVersion) {
+            error = "its record is of version " + version.At(0, 0) + ", newer than this program's (" +
                     std::to_string(kRecordSchemaVersion) + "): record with the program that made it, or a newer one";
             Result(PQexec(conn, "ROLLBACK"));
             return false;
@@ -213,25 +223,92 @@ std::string NewRecordKey() {
     return key;
 }
 
+namespace {
+
+// The settings of a station's connection, which writes between chips. A
+// station that dies in the middle of a write (its computer off, its cable
+// out) must not hold a rolling code's lock for long: the server ends a
+// session idle in a transaction after 5 s, and notices a peer gone quiet by
+// its own keep-alives (5 s, then 3 probes 2 s apart) and unanswered sends
+// (10 s); a write waits for another station's lock 5 s, then the record is
+// kept and tried again. A statement the server does not answer ends after
+// 15 s.
+const char* const kWriterSettings[] = {
+    "SET statement_timeout = 15000",
+    "SET lock_timeout = 5000",
+    "SET idle_in_transaction_session_timeout = 5000",
+    "SET tcp_keepalives_idle = 5",
+    "SET tcp_keepalives_interval = 2",
+    "SET tcp_keepalives_count = 3",
+    "SET tcp_user_timeout = 10000",
+};
+// A report's reader waits as long as the server takes.
+const char* const kReaderSettings[] = {"SET statement_timeout = 0"};
+
+// Records read in one piece: a large table is never held whole by libpq
+// beside the rows made of it.
+constexpr const char* kFetch = "FETCH 5000 FROM chips_read";
+
+// One row of the record as a report reads it; false when a number of it does not read.
+bool RowOfRecord(const Result& r, int i, ChipRecord& c) {
+    long long when = 0;
+    if (!ReadNumber(r.At(i, 0), when) || !ReadNumber(r.At(i, 8), c.durationMs) || !ReadNumber(r.At(i, 9), c.chip))
+        return false;
+    c.when = static_cast<std::time_t>(when);
+    c.operation = r.At(i, 1);
+    c.body = r.At(i, 2);
+    c.romFile = r.At(i, 3);
+    c.checksum = r.At(i, 4);
+    c.rollingCode = r.At(i, 5);
+    if (!VerdictFromWord(r.At(i, 6), c.verdict)) c.verdict = Verdict::Fail;
+    c.failure = r.At(i, 7);
+    c.run = r.At(i, 10);
+    c.fastWaits = r.At(i, 11) == "fast";
+    c.writer = r.At(i, 12);
+    c.station = r.At(i, 13);
+    c.lot = r.At(i, 14);
+    c.operatorName = r.At(i, 15);
+    return true;
+}
+
+}  // namespace
+
+std::string RecordServer::Why() const { return WithoutSecrets(OneLine(PQerrorMessage(conn_)), url_); }
+
 std::unique_ptr<RecordServer> RecordServer::Connect(const std::string& url, std::string& error, Use use) {
-    // The URL's own settings win over these, named after them.
-    const char* const keys[] = {"connect_timeout", "application_name", "keepalives_idle", "keepalives_interval",
-                                "keepalives_count", "tcp_user_timeout", "dbname", nullptr};
-    const char* const values[] = {"5", "otpwriter", "5", "2", "3", "10000", url.c_str(), nullptr};
+    // Connecting to a URL libpq does not read would put its words, which
+    // quote the URL, into the message.
+    if (!RecordUrlReads(url)) {
+        error = "cannot be used: its URL does not read as libpq's (postgresql://user@host/database?parameter=value; "
+                "an @ or / in a password is written %40 or %2F)";
+        return nullptr;
+    }
+    // The URL's own settings win over the ones before it, and lose to the
+    // ones after it: the text goes as UTF-8 whatever the URL says.
+    const char* const keys[] = {"connect_timeout",  "application_name", "keepalives_idle", "keepalives_interval",
+                                "keepalives_count", "tcp_user_timeout", "dbname",          "client_encoding",
+                                nullptr};
+    const char* const values[] = {"5", "otpwriter", "5", "2", "3", "10000", url.c_str(), "UTF8", nullptr};
     pg_conn* conn = PQconnectdbParams(keys, values, 1);
     if (!conn) {
         error = "no memory for a connection";
         return nullptr;
     }
-    std::unique_ptr<RecordServer> server(new RecordServer(conn));
+    std::unique_ptr<RecordServer> server(new RecordServer(conn, url));
     if (PQstatus(conn) != CONNECTION_OK) {
-        error = "cannot be reached: " + OneLine(PQerrorMessage(conn));
+        error = "cannot be reached: " + server->Why();
         return nullptr;
     }
-    // A write never waits long on a server that stopped answering.
     std::string why;
-    if (!Step(conn, "SET statement_timeout = 15000", why) || !MakeSchema(conn, use, why)) {
-        error = (why.rfind("its record is of version", 0) == 0 ? "is refused: " : "cannot be used: ") + why;
+    bool set = true;
+    if (use == Use::Write) {
+        for (const char* sql : kWriterSettings) set = set && Step(conn, sql, why);
+    } else {
+        for (const char* sql : kReaderSettings) set = set && Step(conn, sql, why);
+    }
+    if (!set || !MakeSchema(conn, use, why)) {
+        error = (why.rfind("its record is of version", 0) == 0 ? "is refused: " : "cannot be used: ") +
+                WithoutSecrets(why, url);
         return nullptr;
     }
     return server;
@@ -239,7 +316,11 @@ std::unique_ptr<RecordServer> RecordServer::Connect(const std::string& url, std:
 
 RecordServer::~RecordServer() { PQfinish(conn_); }
 
-bool RecordServer::Answers(std::string& error) { return Step(conn_, "SELECT 1", error); }
+bool RecordServer::Answers(std::string& error) {
+    if (Step(conn_, "SELECT 1", error)) return true;
+    error = WithoutSecrets(error, url_);
+    return false;
+}
 
 RecordServer::Outcome RecordServer::Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge,
                                           std::string& error) {
@@ -248,50 +329,61 @@ RecordServer::Outcome RecordServer::Write(ChipRecord& record, const std::string&
     const auto step = [&](const char* sql, const std::vector<const char*>& params = {}) {
         const Result r = Run(conn_, sql, params);
         if (r.Ok()) return true;
-        failure = Failed(conn_, r, error);
+        failure = Failed(conn_, r, error, url_);
         return false;
     };
     if (!step("BEGIN")) return failure;
     {
         const Result seen = Run(conn_, "SELECT 1 FROM chips WHERE record_key = $1", {key.c_str()});
-        if (!seen.Ok()) return Failed(conn_, seen, error);
+        if (!seen.Ok()) return Failed(conn_, seen, error, url_);
         if (seen.Rows() > 0) return step("COMMIT") ? Outcome::Written : failure;
     }
     std::optional<EarlierChip> holder;
     if (IsRollingCode(record.rollingCode)) {
-        const char* code = record.rollingCode.c_str();
+        const std::string utf8Code = TextAsUtf8(record.rollingCode);
+        const char* code = utf8Code.c_str();
         // Held until the commit: another station's record of this code waits here.
         if (!step("SELECT pg_advisory_xact_lock(hashtext($1))", {code})) return failure;
         const char* lookUp =
             "SELECT station, writer, chip, extract(epoch FROM \"time\")::bigint FROM chips"
             " WHERE rolling_code = $1 AND verdict = 'pass' ORDER BY \"time\", id LIMIT 1";
         const Result held = Run(conn_, lookUp, {code});
-        if (!held.Ok()) return Failed(conn_, held, error);
-        if (held.Rows() > 0)
-            holder = EarlierChip{held.At(0, 1), std::stoi(held.At(0, 2)),
-                                 IsoLocalTime(static_cast<std::time_t>(std::stoll(held.At(0, 3)))), held.At(0, 0)};
+        if (!held.Ok()) return Failed(conn_, held, error, url_);
+        int chip = 0;
+        long long time = 0;
+        if (held.Rows() > 0 && ReadNumber(held.At(0, 2), chip) && ReadNumber(held.At(0, 3), time))
+            holder = EarlierChip{held.At(0, 1), chip, IsoLocalTime(static_cast<std::time_t>(time)), held.At(0, 0)};
+        else if (held.Rows() > 0)
+            holder = EarlierChip{held.At(0, 1), 0, "a time that does not read", held.At(0, 0)};
     }
     judge(holder);
     const std::string time = IsoLocalTime(record.when);
     const std::string duration = std::to_string(record.durationMs);
     const std::string chip = std::to_string(record.chip);
+    // The program's 8-bit text (Writer.ini, .rom files, the command line) as UTF-8.
+    const std::string operation = TextAsUtf8(record.operation), body = TextAsUtf8(record.body),
+                      romFile = TextAsUtf8(record.romFile), checksum = TextAsUtf8(record.checksum),
+                      rollingCode = TextAsUtf8(record.rollingCode), failureText = TextAsUtf8(record.failure),
+                      run = TextAsUtf8(record.run), writer = TextAsUtf8(record.writer),
+                      station = TextAsUtf8(record.station), lot = TextAsUtf8(record.lot),
+                      operatorName = TextAsUtf8(record.operatorName);
     const std::vector<const char*> row = {key.c_str(),
                                           time.c_str(),
-                                          record.operation.c_str(),
-                                          record.body.c_str(),
-                                          OrNull(record.romFile),
-                                          OrNull(record.checksum),
-                                          OrNull(record.rollingCode),
+                                          operation.c_str(),
+                                          body.c_str(),
+                                          OrNull(romFile),
+                                          OrNull(checksum),
+                                          OrNull(rollingCode),
                                           VerdictWord(record.verdict),
-                                          OrNull(record.failure),
+                                          OrNull(failureText),
                                           duration.c_str(),
                                           chip.c_str(),
-                                          record.run.c_str(),
+                                          run.c_str(),
                                           record.fastWaits ? "fast" : "fixed",
-                                          record.writer.c_str(),
-                                          record.station.c_str(),
-                                          OrNull(record.lot),
-                                          OrNull(record.operatorName)};
+                                          writer.c_str(),
+                                          station.c_str(),
+                                          OrNull(lot),
+                                          OrNull(operatorName)};
     const char* insert =
         "INSERT INTO chips (record_key, \"time\", operation, body, rom_file, checksum, rolling_code, verdict,"
         " failure, duration_ms, chip, run, waits, writer, station, lot, \"operator\")"
@@ -302,51 +394,64 @@ RecordServer::Outcome RecordServer::Write(ChipRecord& record, const std::string&
 bool RecordServer::Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error) {
     const std::string fromText = std::to_string(from);
     const std::string toText = std::to_string(to);
-    const char* select =
-        "SELECT extract(epoch FROM \"time\")::bigint, operation, body, rom_file, checksum, rolling_code, verdict,"
+    // One snapshot for every piece: what is written meanwhile waits for the next report.
+    if (!Step(conn_, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", error)) {
+        error = WithoutSecrets(error, url_);
+        return false;
+    }
+    const char* declare =
+        "DECLARE chips_read NO SCROLL CURSOR FOR"
+        " SELECT extract(epoch FROM \"time\")::bigint, operation, body, rom_file, checksum, rolling_code, verdict,"
         " failure, duration_ms, chip, run, waits, writer, station, lot, \"operator\" FROM chips"
         " WHERE ($1::bigint = 0 OR \"time\" >= to_timestamp($1::bigint))"
         " AND ($2::bigint = 0 OR \"time\" < to_timestamp($2::bigint)) ORDER BY \"time\", id";
-    const Result r = Run(conn_, select, {fromText.c_str(), toText.c_str()});
-    if (!r.Ok()) {
-        error = OneLine(PQerrorMessage(conn_));
+    if (!Step(conn_, declare, error, {fromText.c_str(), toText.c_str()})) {
+        error = WithoutSecrets(error, url_);
         return false;
     }
-    for (int i = 0; i < r.Rows(); ++i) {
-        ChipRecord c;
-        c.when = static_cast<std::time_t>(std::stoll(r.At(i, 0)));
-        c.operation = r.At(i, 1);
-        c.body = r.At(i, 2);
-        c.romFile = r.At(i, 3);
-        c.checksum = r.At(i, 4);
-        c.rollingCode = r.At(i, 5);
-        if (!VerdictFromWord(r.At(i, 6), c.verdict)) c.verdict = Verdict::Fail;
-        c.failure = r.At(i, 7);
-        c.durationMs = std::stoll(r.At(i, 8));
-        c.chip = std::stoi(r.At(i, 9));
-        c.run = r.At(i, 10);
-        c.fastWaits = r.At(i, 11) == "fast";
-        c.writer = r.At(i, 12);
-        c.station = r.At(i, 13);
-        c.lot = r.At(i, 14);
-        c.operatorName = r.At(i, 15);
-        rows.push_back(std::move(c));
+    for (;;) {
+        const Result piece = Run(conn_, kFetch);
+        if (!piece.Ok()) {
+            Abandon(conn_, error);
+            error = WithoutSecrets(error, url_);
+            return false;
+        }
+        if (piece.Rows() == 0) break;
+        for (int i = 0; i < piece.Rows(); ++i) {
+            ChipRecord c;
+            if (!RowOfRecord(piece, i, c)) {
+                Result(PQexec(conn_, "ROLLBACK"));
+                error = "a record of it holds a time, duration or chip number that does not read: " + piece.At(i, 0) +
+                        ", " + piece.At(i, 8) + ", " + piece.At(i, 9);
+                return false;
+            }
+            rows.push_back(std::move(c));
+        }
+    }
+    if (!Step(conn_, "COMMIT", error)) {
+        error = WithoutSecrets(error, url_);
+        return false;
     }
     return true;
 }
 
-bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error) {
+bool ReadRecordServer(const std::string& url, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,
+                      std::string& error) {
     std::string why;
     const std::unique_ptr<RecordServer> server = RecordServer::Connect(url, why, RecordServer::Use::Read);
     if (!server) {
         error = why;
         return false;
     }
-    if (!server->Read(0, 0, rows, why)) {
+    if (!server->Read(from, to, rows, why)) {
         error = "cannot be read: " + why;
         return false;
     }
     return true;
+}
+
+bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error) {
+    return ReadRecordServer(url, 0, 0, rows, error);
 }
 
 }  // namespace otp

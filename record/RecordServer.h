@@ -4,6 +4,7 @@
 // carries its version; a newer one is refused. Each record is written in a
 // transaction of its own that first locks its rolling code, so that two
 // stations cannot both pass one code.
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "production/ChipRecord.h"
 #include "production/ChipStore.h"
 #include "production/RecordUrl.h"
+#include "record/RecordUrl.h"
 
 struct pg_conn;
 
@@ -24,6 +26,10 @@ public:
     // Connects to the libpq URI `url` and makes the schema when it is
     // missing (a reader only checks it is there); nullptr with `error`
     // saying why, as words after the server's name ("cannot be reached: ...").
+    // Text goes both ways as UTF-8. A writer's statement ends after 15 s,
+    // its wait for a rolling code's lock after 5 s, and a writer's
+    // connection that dies in a transaction has its locks freed by the
+    // server within seconds; a reader waits as long as a report takes.
     enum class Use { Write, Read };
     static std::unique_ptr<RecordServer> Connect(const std::string& url, std::string& error, Use use = Use::Write);
     ~RecordServer();
@@ -42,20 +48,28 @@ public:
     // `record`. A key already written is not written again (Written). Away
     // or Refused with `error` giving the server's reason.
     Outcome Write(ChipRecord& record, const std::string& key, const ChipStore::Judge& judge, std::string& error);
-    // Every record between `from` and `to` (seconds since 1970; 0: open end),
-    // in the order of their time.
+    // Appends every record between `from` and `to` (seconds since 1970;
+    // 0: open end) to `rows`, in the order of their time, read in pieces of
+    // a few thousand. Its text is UTF-8.
     bool Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error);
     // Asks the server whether it is there (one short round trip); false with
     // `error` when it is not.
     bool Answers(std::string& error);
 
 private:
-    explicit RecordServer(pg_conn* conn) : conn_(conn) {}
+    RecordServer(pg_conn* conn, std::string url) : conn_(conn), url_(std::move(url)) {}
+    // The server's words about a failure, on one line and without the URL's secrets.
+    std::string Why() const;
     pg_conn* conn_;
+    std::string url_;
 };
 
-// Appends every record the server at `url` holds to `rows` (a report's
-// source); false with `error` saying why ("cannot be reached: ...").
+// Appends the records the server at `url` holds from `from` on and before
+// `to` (seconds since 1970; 0: an open end) to `rows` (a report's source),
+// their text UTF-8; false with `error` saying why ("cannot be reached: ...").
+bool ReadRecordServer(const std::string& url, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,
+                      std::string& error);
+// Every record, until the report's reader asks for a time window.
 bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error);
 
 // A new record key: 32 hex digits from the system's random source.
