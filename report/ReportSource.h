@@ -17,10 +17,13 @@ struct LogRead {
     std::string error;
 };
 
-// Reads `text`, the content of the log `name` (the messages name it). A row
-// that cannot be taken (another width than the header's, a time, verdict or
-// number that does not read) is left out with a warning; a header that is
-// not a production log's fails the whole log.
+// Reads `text`, the content of the log `name` (the messages name it), with
+// CsvRows. A row that cannot be taken (another width than the header's, a
+// time, verdict or number that does not read, an unclosed or stray quote) is
+// left out with a warning and the rows after it are read (a line cut short
+// inside quotes costs that line only); a header that is not a production
+// log's fails the whole log. Text columns are taken back from
+// SpreadsheetSafe.
 LogRead ReadLogText(const std::string& name, const std::string& text);
 
 // The station of a record: its run's text before the last blank (a run is
