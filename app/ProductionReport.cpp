@@ -9,6 +9,7 @@
 
 #include "app/Latin1Text.h"
 #include "record/RecordServer.h"
+#include "record/RecordUrl.h"
 #include "report/ReportPage.h"
 
 namespace otp {
@@ -25,10 +26,10 @@ std::string OpenProductionReport(QWidget* parent, const std::string& logPath, co
                                                 "(--record, PRODUCTION_RECORD) is named: there is nothing to report."));
         return {};
     }
-    // The window's report has no window of time: every record is read.
-    const RecordReader reader{[](const std::string& url, std::time_t, std::time_t, std::vector<ChipRecord>& rows,
-                                 std::string& error) { return ReadRecordServer(url, rows, error); },
-                              UrlWithoutPassword};
+    const RecordReader reader{[](const std::string& url, std::time_t from, std::time_t to,
+                                 std::vector<ChipRecord>& rows,
+                                 std::string& error) { return ReadRecordServer(url, from, to, rows, error); },
+                              ShownRecordUrl};
     const Report report = MakeReport(sources, workingDir, reader);
     if (!report.input.errors.empty()) {
         std::string text = "No report:";

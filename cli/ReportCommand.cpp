@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "config/PathLookup.h"
-#include "production/RecordUrl.h"
 #include "record/RecordServer.h"
+#include "record/RecordUrl.h"
 #include "report/ReportFigures.h"
 #include "report/ReportHtml.h"
 #include "report/ReportInput.h"
@@ -115,16 +115,8 @@ std::string ReportUsage() {
 RecordReader RecordServerReader() {
     RecordReader reader;
     reader.read = [](const std::string& url, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,
-                     std::string& error) {
-        std::vector<ChipRecord> all;
-        if (!ReadRecordServer(url, all, error)) return false;
-        const TimeWindow window{from ? std::optional<std::time_t>(from) : std::nullopt,
-                                to ? std::optional<std::time_t>(to) : std::nullopt};
-        for (ChipRecord& r : all)
-            if (window.Holds(r.when)) rows.push_back(std::move(r));
-        return true;
-    };
-    reader.shown = UrlWithoutPassword;
+                     std::string& error) { return ReadRecordServer(url, from, to, rows, error); };
+    reader.shown = ShownRecordUrl;
     return reader;
 }
 
