@@ -13,7 +13,7 @@
 #include "CliSupport.h"
 #include "RecordServerSupport.h"
 #include "RomFixture.h"
-#include "production/RecordUrl.h"
+#include "record/RecordUrl.h"
 
 namespace otp {
 namespace {
@@ -64,7 +64,7 @@ TEST_F(RecordTls, VerifyFullRecordsAndRefusesAServerItCannotTrust) {
         if (row.why.empty()) {
             EXPECT_EQ(last, "PASS") << err.str();
         } else {
-            const std::string named = "FAIL: the record server " + UrlWithoutPassword(row.url) + " ";
+            const std::string named = "FAIL: the record server " + ShownRecordUrl(row.url) + " ";
             EXPECT_EQ(last.substr(0, named.size()), named) << err.str();
             EXPECT_NE(last.find(row.why), std::string::npos) << last;
         }
