@@ -450,8 +450,4 @@ bool ReadRecordServer(const std::string& url, std::time_t from, std::time_t to, 
     return true;
 }
 
-bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error) {
-    return ReadRecordServer(url, 0, 0, rows, error);
-}
-
 }  // namespace otp

@@ -69,8 +69,6 @@ private:
 // their text UTF-8; false with `error` saying why ("cannot be reached: ...").
 bool ReadRecordServer(const std::string& url, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,
                       std::string& error);
-// Every record, until the report's reader asks for a time window.
-bool ReadRecordServer(const std::string& url, std::vector<ChipRecord>& rows, std::string& error);
 
 // A new record key: 32 hex digits from the system's random source.
 std::string NewRecordKey();
