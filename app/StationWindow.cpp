@@ -170,9 +170,11 @@ void StationWindow::UseRecordServer(const std::string& url) {
             },
             nullptr);
     std::string error;
-    if (!otp::UseRecordServer(station_->ledger(), name, workingDir_, error, true))
-        QMessageBox::critical(this, QStringLiteral("Record server"),
-                              otp::ToQ(error) + QStringLiteral("\nNo operation on a chip runs until every record can reach it."));
+    const bool open = otp::UseRecordServer(station_->ledger(), name, workingDir_, error, true);
+    std::string said;
+    for (const std::string& notice : station_->ledger().TakeNotices()) said += notice + "\n";
+    if (!open) said += error + "\nNo operation on a chip runs until every record can reach the server or its spool.";
+    if (!said.empty()) QMessageBox::critical(this, QStringLiteral("Record server"), otp::ToQ(said));
 }
 
 StationWindow::~StationWindow() {

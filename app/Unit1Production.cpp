@@ -17,6 +17,7 @@
 #include "app/ProductionBar.h"
 #include "app/ProductionReport.h"
 #include "config/PathLookup.h"
+#include "production/AsideWork.h"
 #include "record/LineRecord.h"
 
 namespace {
@@ -83,9 +84,17 @@ void TForm1::UseRecordServer(const std::string& fromCommandLine) {
     // What the record has to say (the server went away, came back, a kept
     // record found a code given twice) is shown after the chip.
     recorder_.OnRecordWait([this](const std::string& news) { recordNews_.push_back(news); }, nullptr);
+    // The window's thread never waits on the network: the record is written,
+    // and its server reached, on a thread of their own while the window paints.
+    recorder_.RecordAside(true);
     std::string error;
-    if (!otp::UseRecordServer(recorder_.ledger(), url, session_->ctx().workingDir, error, true))
-        ShowErrorBox("Record server", error + "\nNo operation on a chip runs until every record can reach it.", true);
+    bool open = false;
+    otp::RunAside(session_->ctx().pacer,
+                  [&] { open = otp::UseRecordServer(recorder_.ledger(), url, session_->ctx().workingDir, error, true); });
+    std::string said;
+    for (const std::string& notice : recorder_.ledger().TakeNotices()) said += notice + "\n";
+    if (!open) said += error + "\nNo operation on a chip runs until every record can reach the server or its spool.";
+    if (!said.empty()) ShowErrorBox("Record server", said, !open);
 }
 
 void TForm1::BuildOptionsMenu() {

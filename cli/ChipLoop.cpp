@@ -26,6 +26,7 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
         std::string failure;
         std::string notes;
         bool refused = false;
+        runner.NewChip();
         for (const StepRequest& step : steps) {
             const StepResult r = runner.Run(step);
             if (!r.note.empty()) notes += (notes.empty() ? ": " : "; ") + r.note;

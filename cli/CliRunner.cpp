@@ -147,8 +147,18 @@ bool OpenRecordServer(const CliOptions& o, const WriterState& state, CliEnvironm
                       std::string& error) {
     const std::string url = !o.record.empty() ? o.record : state.ProductionRecordUrl;
     if (url.empty()) return true;
-    env.err << "otpwriter-cli: connecting to the record server " << UrlWithoutPassword(url) << "\n" << std::flush;
-    return UseRecordServer(ledger, url, env.workingDir, error);
+    env.err << "otpwriter-cli: connecting to the record server " << ShownRecordUrl(url) << "\n" << std::flush;
+    const bool open = UseRecordServer(ledger, url, env.workingDir, error);
+    // What the spool had to say (lines set aside, an earlier run's records
+    // sent) before any chip.
+    for (const std::string& notice : ledger.TakeNotices()) env.err << "otpwriter-cli: " << notice << "\n";
+    return open;
+}
+
+std::string WithRecordsOnlyHere(std::string lastLine, ChipLedger& ledger) {
+    const std::string onlyHere = ledger.RecordsOnlyHere();
+    if (onlyHere.empty()) return lastLine;
+    return lastLine + (lastLine.find(": ") == std::string::npos ? ": " : "; ") + onlyHere;
 }
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
@@ -238,6 +248,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     // A writer of another version runs only the steps that show and mend it.
     const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
     StepRunner runner(session, form, watch, recorder);
+    // The steps before a loop work on the chip in the socket.
+    runner.NewChip();
     std::vector<std::string> notRun;
     // What steps that passed could not confirm: the PASS line says it.
     std::vector<std::string> notes;
@@ -307,7 +319,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     if (failed && firstFailure.empty()) firstFailure = stopReason.empty() ? "a step did not pass" : stopReason;
     std::string passLine = "PASS";
     for (size_t i = 0; i < notes.size(); ++i) passLine += (i == 0 ? ": " : "; ") + notes[i];
-    env.err << (failed ? "FAIL: " + firstFailure : passLine) << "\n";
+    env.err << WithRecordsOnlyHere(failed ? "FAIL: " + firstFailure : passLine, recorder.ledger()) << "\n";
     return failed ? 1 : 0;
 }
 

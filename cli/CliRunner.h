@@ -52,5 +52,8 @@ struct WriterState;
 // PRODUCTION_RECORD names one; false with `error` when it cannot be reached.
 bool OpenRecordServer(const CliOptions& o, const WriterState& state, CliEnvironment& env, ChipLedger& ledger,
                       std::string& error);
+// The run's last line, with what the line's record holds only on this
+// computer when it ends (records still in the spool: how many, where).
+std::string WithRecordsOnlyHere(std::string lastLine, ChipLedger& ledger);
 
 }  // namespace otp

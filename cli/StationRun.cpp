@@ -181,6 +181,8 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             seat.Activity("stopped: " + w.StopReason());
         }
     };
+    // The steps before a loop work on the chip in each socket.
+    for (Seat& seat : seats) seat.writer->recorder().NewChip();
     for (const StepRequest& step : o.steps) {
         if (!stopReason.empty()) {
             notRun.push_back(step.Text());
@@ -214,6 +216,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             station.OnEveryWriter([&](StationWriter& w) {
                 Seat& seat = seatOf(w);
                 if (round > 1) w.FreshChip();
+                w.recorder().NewChip();
                 std::string failure;
                 std::string notes;
                 bool refused = false;
@@ -307,7 +310,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
     for (const Seat& seat : seats)
         for (const std::string& note : seat.notes)
             passLine += (noted++ == 0 ? ": " : "; ") + seat.writer->Port() + ": " + note;
-    env.err << (failed ? "FAIL: " + firstFailure : passLine) << "\n";
+    env.err << WithRecordsOnlyHere(failed ? "FAIL: " + firstFailure : passLine, station.ledger()) << "\n";
     return failed ? 1 : 0;
 }
 

@@ -22,7 +22,7 @@ struct StepResult {
     Outcome outcome = Outcome::Done;
     std::string failure;   // what went wrong, empty when the step passed
     std::string note;      // what a step that passed could not confirm; empty when nothing
-    std::string logError;  // the production log could not be written
+    std::string logError;  // the record could not be written (log, record server, spool)
 };
 
 class StepRunner {
@@ -31,6 +31,8 @@ public:
         : session_(session), form_(form), watch_(watch), recorder_(recorder) {}
 
     StepResult Run(const StepRequest& step);
+    // The steps from here on work on a chip of their own (one record number).
+    void NewChip() { recorder_.NewChip(); }
 
 private:
     StepResult RunWatched(const StepRequest& step);

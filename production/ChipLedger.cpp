@@ -37,54 +37,106 @@ std::string ChipLedger::LogPath() const {
 }
 
 void ChipLedger::UseStore(std::unique_ptr<ChipStore> store) {
+    const std::lock_guard<std::mutex> storeLock(storeMutex_);
     const std::lock_guard<std::mutex> lock(mutex_);
     store_ = std::move(store);
 }
 
 bool ChipLedger::ReadyToRecord(std::string& error, bool& waiting) {
-    const std::lock_guard<std::mutex> lock(mutex_);
     waiting = false;
-    if (!logPath_.empty()) {
-        if (!log_) log_ = ProductionLog::Open(logPath_, error);
-        // A log removed or replaced meanwhile would take the record out of sight.
-        else if (!log_->StillInPlace(error)) log_.reset();
-        if (!log_) return false;
+    std::shared_ptr<ChipStore> store;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!logPath_.empty()) {
+            if (!log_) log_ = ProductionLog::Open(logPath_, error);
+            // A log removed or replaced meanwhile would take the record out of sight.
+            else if (!log_->StillInPlace(error)) log_.reset();
+            if (!log_) return false;
+        }
+        store = store_;
     }
-    return !store_ || store_->Ready(error, waiting);
+    if (!store) return true;
+    const std::lock_guard<std::mutex> storeLock(storeMutex_);
+    return store->Ready(error, waiting);
 }
 
 std::vector<std::string> ChipLedger::TakeNotices() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return store_ ? store_->TakeNotices() : std::vector<std::string>{};
+    std::shared_ptr<ChipStore> store;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        store = store_;
+    }
+    if (!store) return {};
+    const std::lock_guard<std::mutex> storeLock(storeMutex_);
+    return store->TakeNotices();
+}
+
+std::string ChipLedger::RecordsOnlyHere() {
+    std::shared_ptr<ChipStore> store;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        store = store_;
+    }
+    if (!store) return {};
+    const std::lock_guard<std::mutex> storeLock(storeMutex_);
+    return store->OnlyHere();
+}
+
+std::optional<EarlierChip> ChipLedger::NumberAndLookUp(ChipRecord& record) {
+    const LogHistory& history = log_ ? log_->History() : unlogged_;
+    // The number the log gives it, known before the store writes it.
+    if (record.chip == 0) record.chip = history.Count(record.writer) + 1;
+    if (!IsRollingCode(record.rollingCode)) return std::nullopt;
+    if (std::optional<EarlierChip> earlier = history.Holder(record.rollingCode)) return earlier;
+    if (const auto it = pending_.find(record.rollingCode); it != pending_.end()) return it->second;
+    return std::nullopt;
 }
 
 std::string ChipLedger::Record(ChipRecord& record,
                                const std::function<void(const std::optional<EarlierChip>&)>& judge) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    std::string error;
-    // Another writer's record may have found the log gone meanwhile.
-    if (!logPath_.empty() && !log_) log_ = ProductionLog::Open(logPath_, error);
-    const LogHistory& history = log_ ? log_->History() : unlogged_;
-    record.station = station_;
-    // The number the log gives it, known before the store writes it.
-    record.chip = history.Count(record.writer) + 1;
     bool judged = false;
     const auto judgeOnce = [&](const std::optional<EarlierChip>& earlier) {
         if (judged) return;
         judged = true;
         judge(earlier);
     };
-    if (IsRollingCode(record.rollingCode))
-        if (const std::optional<EarlierChip> earlier = history.Holder(record.rollingCode)) judgeOnce(earlier);
+    std::string error;
+    std::shared_ptr<ChipStore> store;
+    std::optional<EarlierChip> earlier;
+    bool pending = false;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        // Another writer's record may have found the log gone meanwhile.
+        if (!logPath_.empty() && !log_) log_ = ProductionLog::Open(logPath_, error);
+        record.station = station_;
+        earlier = NumberAndLookUp(record);
+        store = store_;
+        if (IsRollingCode(record.rollingCode) && !earlier)
+            pending = pending_.emplace(record.rollingCode, EarlierChip{record.writer, record.chip,
+                                                                       IsoLocalTime(record.when), {}})
+                          .second;
+    }
+    if (earlier) judgeOnce(earlier);
     std::string storeError;
-    if (store_) storeError = store_->Keep(record, judgeOnce);
+    if (store) {
+        // The network's wait, without the lock a window's thread takes.
+        const std::lock_guard<std::mutex> storeLock(storeMutex_);
+        storeError = store->Keep(record, judgeOnce);
+    }
     judgeOnce(std::nullopt);
+    if (!storeError.empty() && record.verdict == Verdict::Pass) {
+        // The log must not call a chip passed that the line's record lacks.
+        record.verdict = Verdict::Fail;
+        record.failure = "not recorded: " + storeError;
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (pending) pending_.erase(record.rollingCode);
     if (log_) {
         if (!log_->Append(record, error)) log_.reset();
         return !storeError.empty() ? storeError : error;
     }
     if (!logPath_.empty()) return !storeError.empty() ? storeError : error;
-    unlogged_.Next(record.writer);
+    unlogged_.Numbered(record.writer, record.chip);
     if (IsRollingCode(record.rollingCode))
         unlogged_.Given(record.rollingCode, EarlierChip{record.writer, record.chip, IsoLocalTime(record.when), {}});
     return storeError;

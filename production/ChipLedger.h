@@ -1,10 +1,15 @@
 #pragma once
-// What every writer of a station records into, behind one lock: the
-// production log (when one is named), the chip numbers of each writer, and
-// the rolling codes given so far (those in the log included), so that no
-// code passes twice. A program with one writer has one of its own.
+// What every writer of a station records into: the production log (when
+// one is named), the chip numbers of each writer, and the rolling codes
+// given so far (those in the log included), so that no code passes twice.
+// A program with one writer has one of its own. Two locks: the local one
+// (log, numbers, codes, names), which a window's thread may take and which is
+// never held across a wait on the network, and the store's, held while a
+// record goes to the record server (or its spool) and while the store is
+// asked whether it is ready.
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -39,12 +44,13 @@ public:
     // What the store had to say of records written late; said once.
     std::vector<std::string> TakeNotices();
 
-    // Under the lock: shows `judge` the chip that was given the record's
-    // rolling code before (any writer, this run or the log; any station's
-    // passed chip in the store), so that it can fail this one, then numbers
-    // the record for its writer and hands it to the store and the log.
-    // Returns why the store or the log could not take it; empty when they
-    // did.
+    // Shows `judge` the chip that was given the record's rolling code before
+    // (any writer, this run or the log; any station's passed chip in the
+    // store), so that it can fail this one, then numbers the record for its
+    // writer (a record with a number keeps it: another step on the same
+    // chip) and hands it to the store and the log. Returns why the store or
+    // the log could not take it; empty when both did. A passed chip whose
+    // record the store could not keep goes to the log as failed, with why.
     std::string Record(ChipRecord& record, const std::function<void(const std::optional<EarlierChip>&)>& judge);
 
     std::string RunId() const {
@@ -69,8 +75,18 @@ public:
     // The computer every record names, and its run; this one's name unless
     // set (--station).
     void SetStation(const std::string& station);
+    std::string Station() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return station_;
+    }
+    // What the store keeps only on this computer so far; empty when nothing.
+    std::string RecordsOnlyHere();
 
 private:
+    // The record's number and the chip that holds its code, from the log (or
+    // this run's records) and the records still on their way to the store.
+    std::optional<EarlierChip> NumberAndLookUp(ChipRecord& record);
+
     mutable std::mutex mutex_;
     std::time_t start_;
     bool runNamed_;  // the run was named when made, not after the station
@@ -78,7 +94,12 @@ private:
     std::string lot_;
     std::string operator_;
     std::string station_;
-    std::unique_ptr<ChipStore> store_;
+    // Taken before mutex_ when both are needed; never by a window's thread.
+    std::mutex storeMutex_;
+    std::shared_ptr<ChipStore> store_;
+    // Codes of records between their look-up and their log line: a second
+    // writer's chip with one of them fails while the first is being written.
+    std::map<std::string, EarlierChip> pending_;
     std::string logPath_;
     std::unique_ptr<ProductionLog> log_;
     // The records of a run without a log.

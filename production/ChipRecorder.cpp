@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "config/WriterState.h"
+#include "production/AsideWork.h"
 #include "view/HexText.h"
 
 namespace otp {
@@ -41,6 +42,11 @@ std::string SameRollingCodeFinding(const std::string& code, const EarlierChip& e
     return "rolling code " + code + " was given before, to " + DescribeChip(earlier) + ": no two chips may have one";
 }
 
+std::string NotRecordedFailure(const std::string& writer, int chip, const std::string& why) {
+    return "chip " + std::to_string(chip) + " of " + writer + " is not recorded (" + why +
+           "): it does not count as passed; set it apart";
+}
+
 void ChipRecorder::PassOnNotices() {
     for (const std::string& notice : ledger_.TakeNotices())
         if (recordNews_) recordNews_(notice);
@@ -48,7 +54,14 @@ void ChipRecorder::PassOnNotices() {
 
 bool ChipRecorder::ReadyToRecord(Context& ctx, std::string& error, bool& waiting) {
     std::string shown;
-    while (!ledger_.ReadyToRecord(error, waiting)) {
+    const auto ready = [&] {
+        bool now = false;
+        const auto ask = [&] { now = ledger_.ReadyToRecord(error, waiting); };
+        if (aside_) RunAside(ctx.pacer, ask);
+        else ask();
+        return now;
+    };
+    while (!ready()) {
         PassOnNotices();
         if (!waiting || !stopWaiting_ || stopWaiting_()) return false;
         if (error != shown && recordNews_) recordNews_(error);
@@ -81,6 +94,7 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     record.operatorName = ledger_.Operator();
     record.fastWaits = ctx.link.fastWaits;
     record.writer = writer_.empty() ? ctx.state.PortName : writer_;
+    record.chip = chipScope_ ? chip_ : 0;
     const int64_t received = ctx.link.receivedBytes;
     const int64_t startMs = ctx.pacer.NowMs();
     watch_.Begin();
@@ -101,7 +115,7 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
         record.romFile = image->file;
         if (!found.notTheChipsValues) record.checksum = image->checksum;
     }
-    result.logError = ledger_.Record(record, [&](const std::optional<EarlierChip>& earlier) {
+    const auto judge = [&](const std::optional<EarlierChip>& earlier) {
         // A code another chip has already: this one must not ship.
         if (earlier) {
             Diagnose(ctx, SameRollingCodeFinding(record.rollingCode, *earlier));
@@ -116,7 +130,17 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
             result.note = found.Text();
         }
         record.failure = verdict != Verdict::Pass ? result.failure : result.note;
-    });
+    };
+    const auto write = [&] { result.logError = ledger_.Record(record, judge); };
+    if (aside_) RunAside(ctx.pacer, write);
+    else write();
+    if (chipScope_) chip_ = record.chip;
+    // A chip is passed once its record is written, never before.
+    if (!result.logError.empty() && result.verdict == Verdict::Pass) {
+        result.verdict = Verdict::Fail;
+        result.failure = NotRecordedFailure(record.writer, record.chip, result.logError);
+        result.note.clear();
+    }
     result.chip = record.chip;
     PassOnNotices();
     tally_.Add(result.verdict);

@@ -21,8 +21,8 @@ struct ChipResult {
     Verdict verdict = Verdict::Pass;
     std::string failure;   // the first failure line, with the findings behind it; empty on a pass
     std::string note;      // on a pass, what the host could not confirm; empty when nothing
-    std::string logError;  // why the log line could not be written; empty when it was
-    int chip = 0;          // the record's number among its writer's
+    std::string logError;  // why the record could not be written (log, record server, spool); empty when it was
+    int chip = 0;          // the chip's number among its writer's
 };
 
 class ChipRecorder {
@@ -55,6 +55,17 @@ public:
         stopWaiting_ = std::move(stop);
     }
 
+    // The steps on one chip share its number: from here on every record is
+    // of one new chip, until the next call. Without a call (the window, where
+    // nothing tells one chip from the next) each operation is a chip of its own.
+    void NewChip() {
+        chipScope_ = true;
+        chip_ = 0;
+    }
+    // The record is written on a thread of its own while the context's pacer
+    // sleeps: the window's thread keeps painting while the network answers.
+    void RecordAside(bool on) { aside_ = on; }
+
     Tally& tally() { return tally_; }
     const ChipResult& Last() const { return last_; }
 
@@ -72,7 +83,13 @@ private:
     std::string writer_;
     Tally tally_;
     ChipResult last_;
+    bool chipScope_ = false;
+    int chip_ = 0;  // the chip under way's number; 0: a new one
+    bool aside_ = false;
 };
+
+// The failure of a chip that passed but whose record could not be written.
+std::string NotRecordedFailure(const std::string& writer, int chip, const std::string& why);
 
 // The finding of a chip whose rolling code an earlier chip was given.
 std::string SameRollingCodeFinding(const std::string& code, const EarlierChip& earlier);

@@ -30,6 +30,9 @@ public:
     // What the operator must hear of records written late (a record set
     // aside whose code another chip had meanwhile): said once.
     virtual std::vector<std::string> TakeNotices() = 0;
+    // What is kept only on this computer so far (records the store has not
+    // got yet: how many, and where); empty when nothing is.
+    virtual std::string OnlyHere() const = 0;
 };
 
 }  // namespace otp

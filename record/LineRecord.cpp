@@ -8,13 +8,19 @@ namespace {
 
 std::string Records(size_t n) { return std::to_string(n) + (n == 1 ? " record" : " records"); }
 
+std::string ChipOf(const ChipRecord& r) {
+    return DescribeChip(EarlierChip{r.writer, r.chip, IsoLocalTime(r.when), r.station});
+}
+
 }  // namespace
 
 std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::string& spoolPath,
-                                             std::string& error, bool mayWait) {
-    std::unique_ptr<LineRecord> record(new LineRecord(url, spoolPath));
-    if (!record->spool_.Open(error)) return nullptr;
-    record->notices_ = record->spool_.OpenNotices();
+                                             const std::string& legacyPath, std::string& error, bool mayWait) {
+    std::unique_ptr<LineRecord> record(new LineRecord(url, spoolPath, legacyPath));
+    if (!record->OpenSpool()) {
+        error = record->spoolError_;
+        return mayWait ? std::move(record) : nullptr;
+    }
     std::string why;
     record->server_ = RecordServer::Connect(url, why);
     if (!record->server_) {
@@ -29,11 +35,32 @@ std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::
     return record;
 }
 
+bool LineRecord::OpenSpool() {
+    if (spoolOpen_) return true;
+    std::string error;
+    if (!spool_.Open(error, legacyPath_)) {
+        spoolError_ = error;
+        return false;
+    }
+    spoolOpen_ = true;
+    spoolError_.clear();
+    const std::vector<std::string> found = spool_.OpenNotices();
+    notices_.insert(notices_.end(), found.begin(), found.end());
+    return true;
+}
+
 std::string LineRecord::Waiting() const {
-    std::string text = "waiting for the record server " + UrlWithoutPassword(url_) + " (" + awayReason_ + ")";
+    std::string text = "waiting for " + Name() + " (" + awayReason_ + ")";
     if (!spool_.Empty())
         text += "; " + Records(spool_.Records().size()) + " kept in " + spool_.Path() + " go to it first";
     return text;
+}
+
+std::string LineRecord::OnlyHere() const {
+    if (!spoolOpen_ || spool_.Empty()) return {};
+    const size_t n = spool_.Records().size();
+    return Records(n) + (n == 1 ? " is" : " are") + " only in " + spool_.Path() + ", not yet in " + Name() +
+           ": they go to it first when a program next records with this spool";
 }
 
 void LineRecord::WentAway(const std::string& why) {
@@ -43,6 +70,16 @@ void LineRecord::WentAway(const std::string& why) {
         notices_.push_back(Name() + " went away (" + why + "): the records are kept in " + spool_.Path() +
                            ", and no chip starts until they are in");
     awayReason_ = why;
+}
+
+std::string LineRecord::Refused(const SpooledRecord& kept, const std::string& why, bool wasKept) {
+    std::string error;
+    const bool setAside = spool_.SetAside(kept, why, error);
+    std::string text = Name() + " refused the record of " + ChipOf(kept.record) + " (" + why + ")";
+    text += setAside ? "; it is set aside in " + spool_.SetAsidePath() : "; " + error;
+    // A chip kept while the server was away left the socket as recorded.
+    if (wasKept && kept.record.verdict == Verdict::Pass) text += ": that chip is not recorded; set it apart";
+    return text;
 }
 
 bool LineRecord::Reconnect() {
@@ -55,8 +92,10 @@ bool LineRecord::Reconnect() {
 
 bool LineRecord::SendSpool() {
     if (spool_.Empty()) return true;
-    for (const SpooledRecord& kept : spool_.Records()) {
-        SpooledRecord sent = kept;
+    // Set-asides change the spool's records: the ones to send are taken first.
+    const std::vector<SpooledRecord> kept = spool_.Records();
+    for (const SpooledRecord& one : kept) {
+        SpooledRecord sent = one;
         ChipRecord& r = sent.record;
         const ChipStore::Judge judge = [&](const std::optional<EarlierChip>& earlier) {
             // The chip left the socket as passed: the operator must hear of it.
@@ -64,15 +103,15 @@ bool LineRecord::SendSpool() {
             const std::string finding = SameRollingCodeFinding(r.rollingCode, *earlier);
             r.verdict = Verdict::Fail;
             r.failure = finding + " (found when its record reached the record server late)";
-            notices_.push_back(DescribeChip(EarlierChip{r.writer, r.chip, IsoLocalTime(r.when), r.station}) +
-                               ", recorded while the record server was away, passed with rolling code " +
+            notices_.push_back(ChipOf(r) + ", recorded while the record server was away, passed with rolling code " +
                                r.rollingCode + ", which " + DescribeChip(*earlier) +
                                " has: it is failed in the record; set that chip apart");
         };
         std::string why;
-        if (server_->Write(r, sent.key, judge, why) != RecordServer::Outcome::Written) {
-            WentAway(why);
-            return false;
+        switch (server_->Write(r, sent.key, judge, why)) {
+            case RecordServer::Outcome::Written: break;
+            case RecordServer::Outcome::Refused: notices_.push_back(Refused(one, why, true)); break;
+            case RecordServer::Outcome::Away: WentAway(why); return false;
         }
     }
     std::string error;
@@ -88,6 +127,12 @@ bool LineRecord::SendSpool() {
 
 bool LineRecord::Ready(std::string& error, bool& waiting) {
     waiting = false;
+    // A spool another program held, or that could not be made, is tried
+    // again: no chip runs until a record can reach the server or the spool.
+    if (!OpenSpool()) {
+        error = spoolError_;
+        return false;
+    }
     // A server that went away since the last record is found before a chip
     // starts, not after it.
     std::string why;
@@ -100,11 +145,17 @@ bool LineRecord::Ready(std::string& error, bool& waiting) {
 }
 
 std::string LineRecord::Keep(ChipRecord& record, const Judge& judge) {
+    if (!OpenSpool()) return spoolError_;
     SpooledRecord kept{NewRecordKey(), {}};
     if (server_ && spool_.Empty()) {
         std::string why;
-        if (server_->Write(record, kept.key, judge, why) == RecordServer::Outcome::Written) return {};
-        WentAway(why);
+        switch (server_->Write(record, kept.key, judge, why)) {
+            case RecordServer::Outcome::Written: return {};
+            case RecordServer::Outcome::Refused:
+                kept.record = record;
+                return Refused(kept, why, false);
+            case RecordServer::Outcome::Away: WentAway(why); break;
+        }
     }
     // Judged by what the log knows; the server judges again when it takes it.
     judge(std::nullopt);
@@ -122,7 +173,10 @@ std::vector<std::string> LineRecord::TakeNotices() {
 
 bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error,
                      bool mayWait) {
-    std::unique_ptr<LineRecord> record = LineRecord::Open(url, workingDir + "/" + kRecordSpoolName, error, mayWait);
+    std::string spoolPath;
+    if (!RecordSpoolPath(ledger.Station(), ledger.LogPath(), spoolPath, error)) return false;
+    std::unique_ptr<LineRecord> record =
+        LineRecord::Open(url, spoolPath, workingDir + "/" + kLegacyRecordSpoolName, error, mayWait);
     if (!record) return false;
     ledger.UseStore(std::move(record));
     return error.empty();

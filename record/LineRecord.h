@@ -1,8 +1,9 @@
 #pragma once
 // The line's record as a station's ledger keeps it: each record goes to the
-// record server at once, or, while the server is away, into the spool beside
-// the program's files, to be sent first of all when it is back; meanwhile
-// no chip starts.
+// record server at once, or, while the server is away, into the station's
+// spool, to be sent first of all when it is back; meanwhile no chip starts.
+// A record the server refuses for what it holds is set aside with its
+// reason (its chip is not recorded) and never holds up the ones after it.
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,39 +11,49 @@
 #include "production/ChipStore.h"
 #include "record/RecordServer.h"
 #include "record/RecordSpool.h"
+#include "record/RecordUrl.h"
 
 namespace otp {
 
-// The spool's file name in the working folder.
-constexpr const char* kRecordSpoolName = "otpwriter-record.spool";
-
 class LineRecord : public ChipStore {
 public:
-    // Connects to `url` and reads the spool at `spoolPath`; what an earlier
-    // run left there is sent at once. nullptr with `error` naming the server
-    // and why when it cannot be reached, or the spool not read or sent;
-    // with `mayWait` (the window, which stays open) a record whose server
-    // is away, to be tried again before each chip, with `error` saying so.
-    static std::unique_ptr<LineRecord> Open(const std::string& url, const std::string& spoolPath, std::string& error,
-                                            bool mayWait = false);
+    // Locks and reads the spool at `spoolPath` (taking in `legacyPath`, the
+    // previous version's, when there is one) and connects to `url`; what an
+    // earlier run left is sent at once. nullptr with `error` naming the
+    // server or the spool and why when the record cannot be used. With
+    // `mayWait` (the window, which stays open) a record whose server is away
+    // or whose spool cannot be used yet, to be tried again before each chip,
+    // with `error` saying why no chip runs meanwhile.
+    static std::unique_ptr<LineRecord> Open(const std::string& url, const std::string& spoolPath,
+                                            const std::string& legacyPath, std::string& error, bool mayWait = false);
 
     bool Ready(std::string& error, bool& waiting) override;
     std::string Keep(ChipRecord& record, const Judge& judge) override;
     std::vector<std::string> TakeNotices() override;
+    std::string OnlyHere() const override;
     // "the record server postgresql://otp@server/line", for messages.
-    std::string Name() const { return "the record server " + UrlWithoutPassword(url_); }
+    std::string Name() const { return "the record server " + ShownRecordUrl(url_); }
 
 private:
-    LineRecord(std::string url, std::string spoolPath) : url_(std::move(url)), spool_(std::move(spoolPath)) {}
+    LineRecord(std::string url, std::string spoolPath, std::string legacyPath)
+        : url_(std::move(url)), legacyPath_(std::move(legacyPath)), spool_(std::move(spoolPath)) {}
+    // Locks and reads the spool; false with spoolError_ saying why not.
+    bool OpenSpool();
     // Connects again (each chip that waits asks once a second); true when connected.
     bool Reconnect();
-    // Sends the spool in order; true when all of it is in.
+    // Sends the spool in order, setting aside what the server refuses; true
+    // when all of it is in.
     bool SendSpool();
     void WentAway(const std::string& why);
+    // A record the server refused: into the set-aside file; what to say of it.
+    std::string Refused(const SpooledRecord& kept, const std::string& why, bool wasKept);
     std::string Waiting() const;
 
     std::string url_;
+    std::string legacyPath_;
     RecordSpool spool_;
+    bool spoolOpen_ = false;
+    std::string spoolError_;
     std::unique_ptr<RecordServer> server_;
     std::string awayReason_;
     std::vector<std::string> notices_;
@@ -51,10 +62,14 @@ private:
 class ChipLedger;
 
 // Every record of `ledger` goes to the record server at `url` too, its spool
-// in `workingDir`. False with `error` when the server cannot be reached (or
-// the spool an earlier run left cannot be sent): then nothing may run. With
-// `mayWait` the server is tried again before each chip, and none starts
-// until it is there; false with `error` only when the spool is unreadable.
+// named after the ledger's station beside its log (or in the user's data
+// folder), the spool an earlier version kept in `workingDir` taken in. False
+// with `error` when the record cannot be used (the server cannot be reached,
+// the spool is another program's or cannot be written): then nothing may
+// run. With `mayWait` the record is tried again before each chip, and none
+// starts until it can be used; false with `error` then only to tell why
+// none starts yet. What the spool had to say at the start is in the
+// ledger's notices.
 bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error,
                      bool mayWait = false);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -242,6 +243,54 @@ TEST(RecordServer, TwoStationsAtOnceRecordEveryChipOnce) {
     EXPECT_EQ(report({"report", server.Url(), east.dir.file("p.csv")}).substr(0, codes), fromRecord.substr(0, codes));
 }
 
+// A chip is passed only once its record is written: a record the server
+// refuses for what it holds, or a spool another program holds, leaves the
+// chip (or the run) unrecorded and said so, never passed.
+TEST(RecordServer, NoChipPassesWithoutItsRecord) {
+    RecordServerProcess server;
+    ASSERT_TRUE(server.Started());
+    std::unique_ptr<RecordSpool> held;
+    const struct {
+        const char* name;
+        std::function<void(Bench&)> setUp;
+        std::string lastLine;  // its start
+        std::string errHas;    // a piece of stderr
+        size_t logRows;
+        std::string answer;  // the chips of lot L9 in the record
+    } rows[] = {
+        {"the server refuses the record for what it holds",
+         [&](Bench&) { server.Query("ALTER TABLE chips ADD CONSTRAINT no_l9 CHECK (lot <> 'L9')"); },
+         "FAIL: chip 1 of COM1 is not recorded (the record server " + server.Url() +
+             " refused the record of chip 1 of COM1 at near (",
+         "it is set aside in ", 1, "0"},
+        {"another program holds the spool",
+         [&](Bench& b) {
+             std::string error;
+             held = std::make_unique<RecordSpool>(b.dir.file("otpwriter-record-near.spool"));
+             EXPECT_TRUE(held->Open(error)) << error;
+         },
+         "FAIL: the record spool ", "is used by another program", 0, "0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        server.Query("DROP TABLE IF EXISTS chips, otpwriter_schema");
+        Bench bench;
+        EXPECT_EQ(bench.Run({"--record", server.Url(), "version"}), 0) << bench.err;  // makes the table
+        row.setUp(bench);
+        const int status = bench.Run({"--record", server.Url(), "--station", "near", "--lot", "L9", "--log", "p.csv",
+                                      "load", "demo.rom", "auto"});
+        held.reset();
+        EXPECT_EQ(status, 1) << bench.err;
+        EXPECT_EQ(bench.LastErrLine().substr(0, row.lastLine.size()), row.lastLine) << bench.err;
+        EXPECT_NE(bench.err.find(row.errHas), std::string::npos) << bench.err;
+        const std::vector<std::string> logged = bench.LogRows("p.csv");
+        ASSERT_EQ(logged.size(), row.logRows) << bench.err;
+        // The log calls no unrecorded chip passed.
+        for (const std::string& line : logged) EXPECT_NE(line.find(",fail,\"not recorded: "), std::string::npos) << line;
+        EXPECT_EQ(server.Query("SELECT count(*) FROM chips WHERE lot = 'L9'"), row.answer);
+    }
+}
+
 // The server goes away between two chips and comes back while the next
 // waits: the next chip starts only once the server is there again.
 TEST(RecordServer, NoChipStartsWhileTheServerIsAway) {
@@ -299,6 +348,7 @@ TEST(RecordServer, ARecordTheServerCannotTakeIsKeptAndSentFirstOnce) {
     ChipLedger ledger("run 1");
     ledger.SetStation("here");
     std::string error;
+    ASSERT_TRUE(ledger.UseLog(dir.file("p.csv"), error)) << error;
     ASSERT_TRUE(UseRecordServer(ledger, server.Url(), dir.path(), error)) << error;
     int judged = 0;
     const auto judge = [&](const std::optional<EarlierChip>&) { ++judged; };
@@ -309,7 +359,7 @@ TEST(RecordServer, ARecordTheServerCannotTakeIsKeptAndSentFirstOnce) {
         r.rollingCode = code;
         return r;
     };
-    const std::string spool = dir.file("otpwriter-record.spool");
+    const std::string spool = dir.file("otpwriter-record-here.spool");
     const auto ready = [&] {
         bool waiting = false;
         error.clear();
@@ -328,7 +378,10 @@ TEST(RecordServer, ARecordTheServerCannotTakeIsKeptAndSentFirstOnce) {
     ChipRecord second = chip("0011 0012 0013 0014 0015 0016 0017 0018");
     EXPECT_EQ(ledger.Record(second, judge), "");
     EXPECT_EQ(judged, 2);
-    EXPECT_EQ(test::Lines(dir.Read("otpwriter-record.spool")).size(), 2u);
+    EXPECT_EQ(test::Lines(dir.Read("otpwriter-record-here.spool")).size(), 2u);
+    EXPECT_EQ(ledger.RecordsOnlyHere(), "1 record is only in " + spool + ", not yet in the record server " +
+                                            server.Url() + ": they go to it first when a program next records with "
+                                            "this spool");
     EXPECT_TRUE(noticed(" went away ("));
     EXPECT_EQ(ready(), "01");
     EXPECT_NE(error.find("; 1 record kept in " + spool + " go to it first"), std::string::npos) << error;
@@ -344,6 +397,7 @@ TEST(RecordServer, ARecordTheServerCannotTakeIsKeptAndSentFirstOnce) {
         "'fast', 'COM7', 'far', '0021 0022 0023 0024 0025 0026 0027 0028')");
     EXPECT_EQ(ready(), "10") << error;
     EXPECT_FALSE(std::filesystem::exists(spool));
+    EXPECT_EQ(ledger.RecordsOnlyHere(), "");
     EXPECT_EQ(server.Query("SELECT chip, verdict, failure LIKE 'rolling code 0021 % was given before, to chip 9 of "
                            "COM7 at far (%): no two chips may have one (found when its record reached the record "
                            "server late)' FROM chips WHERE station = 'here' ORDER BY id"),
