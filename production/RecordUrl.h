@@ -9,8 +9,4 @@ namespace otp {
 // rather than a log file.
 bool IsRecordServerUrl(const std::string& source);
 
-// The URL as messages may show it: a password in it (user:password@, or a
-// password= parameter) is shown as ***.
-std::string UrlWithoutPassword(const std::string& url);
-
 }  // namespace otp
