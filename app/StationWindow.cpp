@@ -128,6 +128,8 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
         if (!station_->ledger().UseLog(path, error))
             QMessageBox::critical(this, QStringLiteral("Production log"),
                                   otp::ToQ(error) + QStringLiteral("\nNo operation on a chip runs until the log can be written."));
+        else if (const std::string notice = station_->ledger().LogNotice(); !notice.empty())
+            QMessageBox::information(this, QStringLiteral("Production log"), otp::ToQ(notice));
     }
     UpdateTotals();
     resize(across * 330, ((static_cast<int>(ports.size()) + across - 1) / across) * 300 + 60);

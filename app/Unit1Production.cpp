@@ -75,6 +75,8 @@ void TForm1::UseProductionLog(const std::string& fromCommandLine) {
     bar_->ShowLog(otp::ToQ(path));
     if (!open)
         ShowErrorBox("Production log", error + "\nNo operation on a chip runs until the log can be written.", true);
+    else if (const std::string notice = recorder_.ledger().LogNotice(); !notice.empty())
+        ShowErrorBox("Production log", notice, false);
 }
 
 void TForm1::UseRecordServer(const std::string& fromCommandLine) {

@@ -239,6 +239,8 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         if (!recorder.UseLog(IsAbsolutePath(logName) ? logName : env.workingDir + "/" + logName, error)) {
             stopReason = error;
             failed = logFailed = true;
+        } else if (const std::string notice = recorder.ledger().LogNotice(); !notice.empty()) {
+            env.err << "otpwriter-cli: " << notice << "\n";
         }
     }
     if (stopReason.empty() && !OpenRecordServer(o, session.state(), env, recorder.ledger(), stopReason))

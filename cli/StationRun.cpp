@@ -146,6 +146,8 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
         if (!station.ledger().UseLog(IsAbsolutePath(logName) ? logName : env.workingDir + "/" + logName, error)) {
             stopReason = error;
             failed = true;
+        } else if (const std::string notice = station.ledger().LogNotice(); !notice.empty()) {
+            console.Err(notice);
         }
     }
 

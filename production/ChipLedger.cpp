@@ -31,6 +31,11 @@ bool ChipLedger::HasLog() const {
     return !logPath_.empty();
 }
 
+std::string ChipLedger::LogNotice() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return log_ ? log_->DamageNotice() : std::string();
+}
+
 std::string ChipLedger::LogPath() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return logPath_;

@@ -32,6 +32,9 @@ public:
     // when it cannot be, and then no record can be written until it can.
     bool UseLog(const std::string& path, std::string& error);
     bool HasLog() const;
+    // What the log's opening found to tell the operator (damaged lines read
+    // around); empty when nothing.
+    std::string LogNotice() const;
     std::string LogPath() const;
     // Every record goes to `store` too (the line's record server), before
     // the log; none: the log only.

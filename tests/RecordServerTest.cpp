@@ -291,6 +291,16 @@ TEST(RecordServer, NoChipPassesWithoutItsRecord) {
     }
 }
 
+// A damaged log is said before any chip, and read around: the run goes on.
+TEST(RecordServer, ADamagedLogIsSaidBeforeAnyChip) {
+    Bench b;
+    b.dir.Write("p.csv", CsvHeader() + "\r\nx,\"never closed\r\n");
+    EXPECT_EQ(b.Run({"--log", "p.csv", "load", "demo.rom", "auto"}), 0) << b.err;
+    const size_t said = b.err.find("otpwriter-cli: the production log " + b.dir.file("p.csv") + " has 1 damaged line (2: ");
+    EXPECT_NE(said, std::string::npos) << b.err;
+    EXPECT_LT(said, b.err.find("PASS")) << b.err;
+}
+
 // The server goes away between two chips and comes back while the next
 // waits: the next chip starts only once the server is there again.
 TEST(RecordServer, NoChipStartsWhileTheServerIsAway) {
