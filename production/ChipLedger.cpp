@@ -65,23 +65,20 @@ bool ChipLedger::ReadyToRecord(std::string& error, bool& waiting) {
     return store->Ready(error, waiting);
 }
 
+std::shared_ptr<ChipStore> ChipLedger::Store() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return store_;
+}
+
 std::vector<std::string> ChipLedger::TakeNotices() {
-    std::shared_ptr<ChipStore> store;
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        store = store_;
-    }
+    const std::shared_ptr<ChipStore> store = Store();
     if (!store) return {};
     const std::lock_guard<std::mutex> storeLock(storeMutex_);
     return store->TakeNotices();
 }
 
 std::string ChipLedger::RecordsOnlyHere() {
-    std::shared_ptr<ChipStore> store;
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        store = store_;
-    }
+    const std::shared_ptr<ChipStore> store = Store();
     if (!store) return {};
     const std::lock_guard<std::mutex> storeLock(storeMutex_);
     return store->OnlyHere();

@@ -89,6 +89,8 @@ private:
     // The record's number and the chip that holds its code, from the log (or
     // this run's records) and the records still on their way to the store.
     std::optional<EarlierChip> NumberAndLookUp(ChipRecord& record);
+    // The store, taken under the local lock; its own lock is the caller's.
+    std::shared_ptr<ChipStore> Store() const;
 
     mutable std::mutex mutex_;
     std::time_t start_;
