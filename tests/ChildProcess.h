@@ -4,12 +4,15 @@
 #include <errno.h>
 #include <poll.h>
 #include <signal.h>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -101,6 +104,18 @@ public:
     }
     void Signal(int sig) { kill(pid_, sig); }
     pid_t Pid() const { return pid_; }
+    // Runs the child ahead of the machine's other work where the system lets
+    // the test (root): an emulated writer box stands for hardware with a CPU
+    // of its own, which never waits for the host's, and a loaded machine
+    // must not make it answer late. Every thread it has so far, and so those
+    // they start. Elsewhere it runs as it was.
+    void Favour() {
+        if (DIR* tasks = opendir(("/proc/" + std::to_string(pid_) + "/task").c_str())) {
+            while (const dirent* task = readdir(tasks))
+                if (task->d_name[0] != '.') setpriority(PRIO_PROCESS, static_cast<id_t>(std::atoi(task->d_name)), -10);
+            closedir(tasks);
+        }
+    }
 
     // The exit status, or -1 if it has not ended within the time.
     int WaitExit(int timeoutMs = 5000) {

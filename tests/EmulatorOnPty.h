@@ -28,6 +28,7 @@ protected:
         for (const std::string& option : options) args.push_back(option);
         ASSERT_TRUE(emulator.Start(kWriterEmulator, args));
         ASSERT_EQ(emulator.ReadLine().rfind("/dev/", 0), 0u);
+        emulator.Favour();
     }
 
     void TearDown() override {

@@ -42,6 +42,7 @@ protected:
         writers.push_back(std::make_unique<otp::test::ChildProcess>());
         ASSERT_TRUE(writers.back()->Start(OTP_BINARY_DIR "/writer-emulator", args));
         ASSERT_EQ(writers.back()->ReadLine().rfind("/dev/", 0), 0u);
+        writers.back()->Favour();
     }
     std::string Link(size_t n) const { return dir.file("ttyWriter" + std::to_string(n)); }
     // The shell command that runs otpwriter-cli in the folder with COM1.. on the writers.
