@@ -2,6 +2,10 @@
 // start, the rolling code checked across stations, two stations at once, and
 // a server that goes away in the middle of a loop.
 #include <sys/stat.h>
+#include <csignal>
+#include <unistd.h>
+#include <sys/wait.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <fstream>
@@ -299,6 +303,41 @@ TEST(RecordServer, ADamagedLogIsSaidBeforeAnyChip) {
     const size_t said = b.err.find("otpwriter-cli: the production log " + b.dir.file("p.csv") + " has 1 damaged line (2: ");
     EXPECT_NE(said, std::string::npos) << b.err;
     EXPECT_LT(said, b.err.find("PASS")) << b.err;
+}
+
+// A log line the disk cannot take (here a file size limit, in a child
+// process) leaves its chip unrecorded: never PASS, and the log keeps whole
+// lines only.
+TEST(RecordServer, AChipWhoseLogLineDoesNotFitIsNotPassed) {
+    Bench b;
+    ASSERT_EQ(b.Run({"--log", "p.csv", "version"}), 0) << b.err;  // the log and its header
+    const std::string before = b.dir.Read("p.csv");
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(out[0]);
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(before.size() + 20), static_cast<rlim_t>(before.size() + 20)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const int status = b.Run({"--log", "p.csv", "load", "demo.rom", "auto"});
+        const std::string said = b.LastErrLine();
+        if (write(out[1], said.data(), said.size()) < 0) _exit(9);
+        _exit(status);
+    }
+    close(out[1]);
+    std::string said;
+    char buf[4096];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) said.append(buf, static_cast<size_t>(n));
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << said;
+    EXPECT_EQ(said, "FAIL: chip 1 of COM1 is not recorded (cannot write the production log " + b.dir.file("p.csv") +
+                        ": the disk took only part of the line): it does not count as passed; set it apart");
+    EXPECT_EQ(b.dir.Read("p.csv"), before);
 }
 
 // The server goes away between two chips and comes back while the next
