@@ -139,11 +139,11 @@ TEST(RecordServer, WhatARunFindsAtItsStart) {
                                       "demo.rom", "auto"});
         EXPECT_EQ(status, row.status) << bench.err;
         EXPECT_EQ(bench.LastErrLine().substr(0, row.lastLine.size()), row.lastLine) << bench.err;
-        if (!row.errHas.empty()) EXPECT_NE(bench.err.find(row.errHas), std::string::npos) << bench.err;
+        if (!row.errHas.empty()) { EXPECT_NE(bench.err.find(row.errHas), std::string::npos) << bench.err; }
         EXPECT_EQ(bench.err.find("secret"), std::string::npos);
         EXPECT_EQ(bench.LogRows("p.csv").size(), row.chipRows);
         EXPECT_FALSE(std::filesystem::exists(bench.dir.file("otpwriter-record.spool")));
-        if (!row.query.empty()) EXPECT_EQ(server.Query(row.query), row.answer);
+        if (!row.query.empty()) { EXPECT_EQ(server.Query(row.query), row.answer); }
     }
     // A spool sent again (the program ended before it could remove it) adds nothing.
     Bench again;

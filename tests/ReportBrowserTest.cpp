@@ -106,7 +106,7 @@ TEST_F(ReportBrowserTest, ChromiumShowsEachChartWithItsBars) {
             ASSERT_FALSE(svg.empty()) << chart.id << " is not in the document:\n" << dom;
             EXPECT_NE(svg.find(std::string(">") + chart.title + "</title>"), std::string::npos) << chart.id;
             EXPECT_EQ(Count(svg, "<rect class=\"bar "), chart.bars) << chart.id << "\n" << svg;
-            if (chart.bars == 0) EXPECT_NE(svg.find(">no chips</text>"), std::string::npos) << svg;
+            if (chart.bars == 0) { EXPECT_NE(svg.find(">no chips</text>"), std::string::npos) << svg; }
         }
     }
 }

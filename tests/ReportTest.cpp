@@ -197,7 +197,7 @@ TEST_F(ReportTest, AChipsStepsAreOneChip) {
         dir.Write("log.csv", test::kHeaderOnly + row.rows);
         EXPECT_EQ(Run({"report", "log.csv"}), 0) << err.str();
         for (const std::string& line : row.lines) EXPECT_TRUE(HasLine(out.str(), line)) << row.what << ": " << line << "\n" << out.str();
-        if (!row.absent.empty()) EXPECT_FALSE(HasLine(out.str(), row.absent)) << row.what << "\n" << out.str();
+        if (!row.absent.empty()) { EXPECT_FALSE(HasLine(out.str(), row.absent)) << row.what << "\n" << out.str(); }
     }
 }
 
@@ -392,7 +392,7 @@ TEST_F(ReportTest, LogTimesAreReadWithTheirOffset) {
     for (const auto& row : rows) {
         std::time_t t = 0;
         EXPECT_EQ(ParseLogTime(row.text, t), row.reads) << row.text;
-        if (row.reads) EXPECT_EQ(t, row.utc) << row.text;
+        if (row.reads) { EXPECT_EQ(t, row.utc) << row.text; }
     }
 }
 
@@ -463,8 +463,9 @@ TEST_F(ReportTest, BadInputIsNamedByFileAndLine) {
         EXPECT_EQ(err.str(), row.err) << row.content;
         if (row.status != 0) EXPECT_EQ(out.str(), "");
         else EXPECT_NE(out.str().find(row.chips), std::string::npos) << out.str();
-        if (row.status == 0 && row.chips != "No chips.")
+        if (row.status == 0 && row.chips != "No chips.") {
             EXPECT_TRUE(HasLine(out.str(), "Rows left out: 1 (the warnings name them)")) << out.str();
+        }
     }
     // One source that cannot be read stops the report of all.
     dir.Write("good.csv", header + good);
@@ -522,8 +523,8 @@ TEST_F(ReportTest, TheRecordServerIsReadThroughTheReaderHandedIn) {
         EXPECT_EQ(status, row.status) << row.url;
         if (row.reader) EXPECT_EQ(err.str(), row.err) << row.url;
         else EXPECT_EQ(err.str().substr(0, row.err.size()), row.err) << err.str();
-        if (!row.reader) EXPECT_EQ(err.str().substr(err.str().size() - std::min(err.str().size(), noReport.size())), noReport);
-        if (!row.line.empty()) EXPECT_TRUE(HasLine(out.str(), row.line)) << out.str();
+        if (!row.reader) { EXPECT_EQ(err.str().substr(err.str().size() - std::min(err.str().size(), noReport.size())), noReport); }
+        if (!row.line.empty()) { EXPECT_TRUE(HasLine(out.str(), row.line)) << out.str(); }
     }
 }
 

@@ -215,7 +215,7 @@ TEST(Station, WriterPortsAreCheckedWhenNamed) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
         CliOptions o;
         EXPECT_EQ(ParseArgs(row.args, o), row.complaint);
-        if (row.complaint.empty()) EXPECT_EQ(o.writers, row.ports);
+        if (row.complaint.empty()) { EXPECT_EQ(o.writers, row.ports); }
     }
 }
 

@@ -431,7 +431,7 @@ TEST_F(WindowTest, EveryControlHasItsNameClassPlaceTextAndFont) {
             EXPECT_EQ(w->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
             // Qt's offscreen platform on Windows has no theme, so it names no
             // fixed-width font; Windows' own platform names Courier New.
-            if (!WindowsOffscreen()) EXPECT_TRUE(QFontInfo(w->font()).fixedPitch());
+            if (!WindowsOffscreen()) { EXPECT_TRUE(QFontInfo(w->font()).fixedPitch()); }
         } else {
             EXPECT_EQ(w->font().family(), want.family);
             EXPECT_EQ(w->font().pixelSize(), want.pixels);
@@ -1288,7 +1288,7 @@ TEST_F(WindowTest, TheWindowEndsOnlyOnceTheOperationUnderWayIsRecorded) {
                                             ? QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
                                             : QStringList();
         EXPECT_EQ(rowsWritten.size(), row.during ? 2 : 1) << rowsWritten.join('|').toStdString();
-        if (row.during) EXPECT_TRUE(rowsWritten.back().contains(QStringLiteral(",auto,RX4400,")));
+        if (row.during) { EXPECT_TRUE(rowsWritten.back().contains(QStringLiteral(",auto,RX4400,"))); }
     }
 #endif
 }
