@@ -32,6 +32,7 @@ ProductionBar::ProductionBar(QWidget* parent)
       chipDetail_(detail_->text()),
       counts_(new QLabel(this)),
       log_(new QLabel(this)),
+      onlyHere_(new QLabel(this)),
       demo_(new QLabel(this)),
       waits_(new QLabel(QStringLiteral("Fast waits: each wait for the writer ends once its whole answer is in "
                                        "(Options menu)."),
@@ -41,6 +42,7 @@ ProductionBar::ProductionBar(QWidget* parent)
     detail_->setObjectName(QStringLiteral("VerdictDetail"));
     counts_->setObjectName(QStringLiteral("ChipCounts"));
     log_->setObjectName(QStringLiteral("ProductionLogName"));
+    onlyHere_->setObjectName(QStringLiteral("OnlyHereNotice"));
     demo_->setObjectName(QStringLiteral("DemoNotice"));
     waits_->setObjectName(QStringLiteral("WaitsNotice"));
     reset_->setObjectName(QStringLiteral("ResetCounts"));
@@ -57,6 +59,9 @@ ProductionBar::ProductionBar(QWidget* parent)
     counts_->setFont(bold);
     demo_->setStyleSheet(QStringLiteral("color:#8a4b00;font-weight:bold;"));
     demo_->hide();
+    onlyHere_->setStyleSheet(QStringLiteral("color:#8a4b00;"));
+    onlyHere_->setWordWrap(true);
+    onlyHere_->hide();
     waits_->hide();
     reset_->setFocusPolicy(Qt::NoFocus);
     connect(reset_, &QPushButton::clicked, this, &ProductionBar::resetRequested);
@@ -70,8 +75,9 @@ ProductionBar::ProductionBar(QWidget* parent)
     grid->addWidget(counts_, 1, 1);
     grid->addWidget(reset_, 1, 2, Qt::AlignRight);
     grid->addWidget(log_, 2, 1, 1, 2);
-    grid->addWidget(demo_, 3, 0, 1, 3);
-    grid->addWidget(waits_, 4, 0, 1, 3);
+    grid->addWidget(onlyHere_, 3, 0, 1, 3);
+    grid->addWidget(demo_, 4, 0, 1, 3);
+    grid->addWidget(waits_, 5, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     ShowCounts(otp::Tally{});
     ShowLog(QString());
@@ -89,6 +95,8 @@ void ProductionBar::ShowResult(const otp::ChipResult& result, const otp::Tally& 
     detail_->setText(detail);
     chipDetail_ = detail;
     ShowCounts(tally);
+    onlyHere_->setText(otp::ToQ(result.onlyHere));
+    onlyHere_->setVisible(!result.onlyHere.empty());
 }
 
 void ProductionBar::ShowOperation(otp::Outcome outcome, const std::string& text) {

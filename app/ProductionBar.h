@@ -3,8 +3,9 @@
 // verdict as a large word on its colour (PASS green, FAIL red, REFUSED
 // grey), the line that said what went wrong, the counts of this session
 // with the yield and a button that resets them, where the results are
-// logged, in demo mode that the writer is only emulated, and when the waits
-// are fast.
+// logged, how many records are still only on this computer (the record
+// server away), in demo mode that the writer is only emulated, and when the
+// waits are fast.
 #include <QWidget>
 
 #include "production/ChipRecorder.h"
@@ -39,6 +40,7 @@ private:
     QString chipDetail_;  // the last chip's line
     QLabel* counts_;
     QLabel* log_;
+    QLabel* onlyHere_;
     QLabel* demo_;
     QLabel* waits_;
     QPushButton* reset_;

@@ -77,6 +77,11 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
     for (QPushButton* b : {load, start, report}) b->setFocusPolicy(Qt::NoFocus);
     totals_ = new QLabel(central);
     totals_->setObjectName(QStringLiteral("StationTotals"));
+    onlyHere_ = new QLabel(this);
+    onlyHere_->setObjectName(QStringLiteral("OnlyHereNotice"));
+    onlyHere_->setStyleSheet(QStringLiteral("color:#8a4b00;"));
+    onlyHere_->hide();
+    statusBar()->addPermanentWidget(onlyHere_, 1);
     bar->addWidget(load);
     bar->addWidget(start);
     bar->addWidget(report);
@@ -171,16 +176,37 @@ void StationWindow::UseRecordServer(const std::string& url) {
                     this, [this, text = otp::ToQ(news)] { statusBar()->showMessage(text); }, Qt::QueuedConnection);
             },
             nullptr);
-    std::string error;
-    const bool open = otp::UseRecordServer(station_->ledger(), name, workingDir_, error, true);
-    std::string said;
-    for (const std::string& notice : station_->ledger().TakeNotices()) said += notice + "\n";
-    if (!open) said += error + "\nNo operation on a chip runs until every record can reach the server or its spool.";
-    if (!said.empty()) QMessageBox::critical(this, QStringLiteral("Record server"), otp::ToQ(said));
+    statusBar()->showMessage(QStringLiteral("Reaching the record server ..."));
+    const std::lock_guard<std::mutex> lock(recordMutex_);
+    recordOpening_ = std::async(std::launch::async, [this, name] {
+                         std::string error;
+                         const bool open = otp::UseRecordServer(station_->ledger(), name, workingDir_, error, true);
+                         std::string said;
+                         for (const std::string& notice : station_->ledger().TakeNotices()) said += notice + "\n";
+                         if (!open)
+                             said += error + "\nNo operation on a chip runs until every record can reach the server or its spool.";
+                         QMetaObject::invokeMethod(
+                             this,
+                             [this, text = otp::ToQ(said)] {
+                                 statusBar()->clearMessage();
+                                 if (!text.isEmpty()) QMessageBox::critical(this, QStringLiteral("Record server"), text);
+                             },
+                             Qt::QueuedConnection);
+                     }).share();
+}
+
+void StationWindow::AwaitRecordServer() {
+    std::shared_future<void> opening;
+    {
+        const std::lock_guard<std::mutex> lock(recordMutex_);
+        opening = recordOpening_;
+    }
+    if (opening.valid()) opening.wait();
 }
 
 StationWindow::~StationWindow() {
     closing_ = true;
+    AwaitRecordServer();
     // The writers finish what they do before the tiles they report to go.
     station_.reset();
 }
@@ -319,6 +345,7 @@ void StationWindow::StartOne(size_t index) {
     if (index >= tiles_.size()) return;
     StationTile* tile = tiles_[index];
     Run(index, QStringLiteral("busy"), [this, tile](otp::StationWriter& w) -> std::function<void()> {
+        AwaitRecordServer();
         // The operator can only start what the window would let him click.
         if (!w.form().Enabled(otp::Control::Button1))
             return [tile] { tile->ShowSaid(QStringLiteral("\"Auto\" is not available for this body")); };
@@ -331,6 +358,8 @@ void StationWindow::StartOne(size_t index) {
         const QString logError = otp::ToQ(result.logError);
         return [this, tile, result, tally, logError] {
             tile->ShowResult(result, tally);
+            onlyHere_->setText(otp::ToQ(result.onlyHere));
+            onlyHere_->setVisible(!result.onlyHere.empty());
             if (!logError.isEmpty())
                 QMessageBox::critical(this, QStringLiteral("Production log"),
                                       logError + QStringLiteral("\nNo operation on a chip runs until the log can be written."));

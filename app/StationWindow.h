@@ -9,6 +9,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,8 +43,10 @@ public:
     ~StationWindow() override;
 
     // Every record goes to the line's record server too: `url` (--record),
-    // else Writer.ini's PRODUCTION_RECORD. One that cannot be reached is
-    // named in a box, and no chip starts until it can be.
+    // else Writer.ini's PRODUCTION_RECORD. It is reached on a thread of its
+    // own while the window paints, and a chip started meanwhile waits for
+    // it on its writer's thread. One that cannot be reached is named in a
+    // box, and no chip starts until it can be.
     void UseRecordServer(const std::string& url);
     otp::ChipLedger& ledger() { return station_->ledger(); }
     // Loads `file` into every running writer at once, after what each does now.
@@ -76,6 +79,8 @@ private:
     void ShowPanes(size_t index);
     bool AskLoadDamagedOnce(const std::string& text);
     void UpdateTotals();
+    // On a writer's thread: until the record server named has been tried.
+    void AwaitRecordServer();
 
     std::string workingDir_;
     bool demo_;
@@ -83,6 +88,9 @@ private:
     std::unique_ptr<otp::Station> station_;
     // The record server named (--record, PRODUCTION_RECORD); empty: none.
     std::string recordUrl_;
+    std::mutex recordMutex_;
+    std::shared_future<void> recordOpening_;  // the first try of the record server
+    QLabel* onlyHere_ = nullptr;              // records only in the spool, in the status bar
     std::vector<StationTile*> tiles_;
     std::vector<otp::TileFeed*> feeds_;
     std::vector<int> busy_;  // jobs posted and not ended, per writer

@@ -131,7 +131,10 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
         }
         record.failure = verdict != Verdict::Pass ? result.failure : result.note;
     };
-    const auto write = [&] { result.logError = ledger_.Record(record, judge); };
+    const auto write = [&] {
+        result.logError = ledger_.Record(record, judge);
+        result.onlyHere = ledger_.RecordsOnlyHere();
+    };
     if (aside_) RunAside(ctx.pacer, write);
     else write();
     if (chipScope_) chip_ = record.chip;

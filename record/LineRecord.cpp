@@ -35,8 +35,15 @@ std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::
     return record;
 }
 
+std::unique_ptr<LineRecord> LineRecord::WithoutSpool(const std::string& url, const std::string& why) {
+    std::unique_ptr<LineRecord> record(new LineRecord(url, "", ""));
+    record->spoolError_ = why;
+    return record;
+}
+
 bool LineRecord::OpenSpool() {
     if (spoolOpen_) return true;
+    if (spool_.Path().empty()) return false;  // spoolError_ says why there is none
     std::string error;
     if (!spool_.Open(error, legacyPath_)) {
         spoolError_ = error;
@@ -174,7 +181,11 @@ std::vector<std::string> LineRecord::TakeNotices() {
 bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error,
                      bool mayWait) {
     std::string spoolPath;
-    if (!RecordSpoolPath(ledger.Station(), ledger.LogPath(), spoolPath, error)) return false;
+    if (!RecordSpoolPath(ledger.Station(), ledger.LogPath(), spoolPath, error)) {
+        // A window stays open, and its chips are refused with the reason.
+        if (mayWait) ledger.UseStore(LineRecord::WithoutSpool(url, error));
+        return false;
+    }
     std::unique_ptr<LineRecord> record =
         LineRecord::Open(url, spoolPath, workingDir + "/" + kLegacyRecordSpoolName, error, mayWait);
     if (!record) return false;

@@ -27,6 +27,10 @@ public:
     static std::unique_ptr<LineRecord> Open(const std::string& url, const std::string& spoolPath,
                                             const std::string& legacyPath, std::string& error, bool mayWait = false);
 
+    // A record with nowhere to keep its spool (`why`): no chip runs, each
+    // asking is told why.
+    static std::unique_ptr<LineRecord> WithoutSpool(const std::string& url, const std::string& why);
+
     bool Ready(std::string& error, bool& waiting) override;
     std::string Keep(ChipRecord& record, const Judge& judge) override;
     std::vector<std::string> TakeNotices() override;

@@ -24,7 +24,9 @@
 
 #include "CliSupport.h"
 #include "TestSupport.h"
+#include "production/ChipLedger.h"
 #include "record/Crc32.h"
+#include "record/LineRecord.h"
 #include "record/RecordSpool.h"
 
 namespace otp {
@@ -518,6 +520,17 @@ TEST(RecordSpool, AStationsSpoolIsBesideItsLogOrInTheUsersDataFolder) {
         if (chosen) {
             RecordSpool spool(path);
             EXPECT_TRUE(spool.Open(error) && spool.Add(Kept('a', 1), error)) << error;
+        } else {
+            // A window that stays open with nowhere to keep records runs no chip, and says why.
+            ChipLedger ledger;
+            ledger.SetStation(row.station);
+            std::string opened, ready;
+            bool waiting = true;
+            EXPECT_FALSE(UseRecordServer(ledger, "postgresql://127.0.0.1:1/line", d, opened, true));
+            EXPECT_EQ(opened, row.error);
+            EXPECT_FALSE(ledger.ReadyToRecord(ready, waiting));
+            EXPECT_EQ(ready, row.error);
+            EXPECT_FALSE(waiting);
         }
     }
     if (hadXdg) setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);

@@ -272,5 +272,32 @@ TEST(StationWindow, RecordsEveryChipAndStartsNoneWhileTheServerIsAway) {
     const QString text = QString::fromUtf8(html.readAll());
     EXPECT_TRUE(text.contains(QStringLiteral("id=\"chips-per-writer\""))) << page;
     EXPECT_TRUE(text.contains(QStringLiteral("Chips: 8 (passed 8, failed 0, yield 100.0 %)"))) << text.left(3000).toStdString();
+
+    const QLabel* onlyHere = s.window->findChild<QLabel*>(QStringLiteral("OnlyHereNotice"));
+    ASSERT_NE(onlyHere, nullptr);
+    EXPECT_FALSE(onlyHere->isVisible());
+
+    // The server gone while COM1's chip is under way: the chip passes on its
+    // record in the spool, and the status bar says the record is only here
+    // until the next chip has sent it.
+    std::string error;
+    otp::emu::WriterEmulator& com1 = *s.writers["COM1"];
+    ASSERT_TRUE(com1.AddFault("*#1:late=1", error)) << error;
+    com1.SetFaultReporter([&server](const std::string&) { server.Stop(); });
+    for (int round = 0; round < 2; ++round) {
+        otp::emu::PutInSocket(com1, otp::emu::IcKind::Blank);
+        s.window->StartOne(0);
+        ASSERT_TRUE(s.WaitIdle());
+        EXPECT_EQ(s.window->Tile(0)->VerdictText(), QStringLiteral("PASS")) << s.window->Tile(0)->Finding().toStdString();
+        if (round == 0) {
+            EXPECT_TRUE(onlyHere->isVisible());
+            EXPECT_TRUE(onlyHere->text().startsWith(QStringLiteral("1 record is only in "))) << onlyHere->text().toStdString();
+            EXPECT_TRUE(onlyHere->text().contains(QStringLiteral("otpwriter-record-bench.spool, not yet in the record server ")))
+                << onlyHere->text().toStdString();
+            server.Resume();
+        }
+    }
+    EXPECT_FALSE(onlyHere->isVisible()) << onlyHere->text().toStdString();
+    EXPECT_EQ(server.Query("SELECT count(*), count(DISTINCT record_key) FROM chips"), "10|10");
 }
 #endif
