@@ -180,7 +180,7 @@ void StationWindow::UseRecordServer(const std::string& url) {
     const std::lock_guard<std::mutex> lock(recordMutex_);
     recordOpening_ = std::async(std::launch::async, [this, name] {
                          std::string error;
-                         const bool open = otp::UseRecordServer(station_->ledger(), name, workingDir_, error, true);
+                         const bool open = otp::UseRecordServer(station_->ledger(), name, workingDir_, error);
                          std::string said;
                          for (const std::string& notice : station_->ledger().TakeNotices()) said += notice + "\n";
                          if (!open)

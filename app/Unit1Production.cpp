@@ -92,7 +92,7 @@ void TForm1::UseRecordServer(const std::string& fromCommandLine) {
     std::string error;
     bool open = false;
     otp::RunAside(session_->ctx().pacer,
-                  [&] { open = otp::UseRecordServer(recorder_.ledger(), url, session_->ctx().workingDir, error, true); });
+                  [&] { open = otp::UseRecordServer(recorder_.ledger(), url, session_->ctx().workingDir, error); });
     std::string said;
     for (const std::string& notice : recorder_.ledger().TakeNotices()) said += notice + "\n";
     if (!open) said += error + "\nNo operation on a chip runs until every record can reach the server or its spool.";

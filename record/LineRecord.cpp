@@ -15,23 +15,20 @@ std::string ChipOf(const ChipRecord& r) {
 }  // namespace
 
 std::unique_ptr<LineRecord> LineRecord::Open(const std::string& url, const std::string& spoolPath,
-                                             const std::string& legacyPath, std::string& error, bool mayWait) {
+                                             const std::string& legacyPath, std::string& error) {
     std::unique_ptr<LineRecord> record(new LineRecord(url, spoolPath, legacyPath));
     if (!record->OpenSpool()) {
         error = record->spoolError_;
-        return mayWait ? std::move(record) : nullptr;
+        return record;
     }
     std::string why;
     record->server_ = RecordServer::Connect(url, why);
     if (!record->server_) {
         error = record->Name() + " " + why;
         record->awayReason_ = why;
-        return mayWait ? std::move(record) : nullptr;
+        return record;
     }
-    if (!record->SendSpool()) {
-        error = record->Waiting();
-        return mayWait ? std::move(record) : nullptr;
-    }
+    if (!record->SendSpool()) error = record->Waiting();
     return record;
 }
 
@@ -178,18 +175,16 @@ std::vector<std::string> LineRecord::TakeNotices() {
     return taken;
 }
 
-bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error,
-                     bool mayWait) {
+bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error) {
     std::string spoolPath;
     if (!RecordSpoolPath(ledger.Station(), ledger.LogPath(), spoolPath, error)) {
-        // A window stays open, and its chips are refused with the reason.
-        if (mayWait) ledger.UseStore(LineRecord::WithoutSpool(url, error));
+        // Every chip is refused with the reason.
+        ledger.UseStore(LineRecord::WithoutSpool(url, error));
         return false;
     }
-    std::unique_ptr<LineRecord> record =
-        LineRecord::Open(url, spoolPath, workingDir + "/" + kLegacyRecordSpoolName, error, mayWait);
-    if (!record) return false;
-    ledger.UseStore(std::move(record));
+    // In the ledger even when it cannot be used yet: what its spool had to
+    // say (lines set aside) is told either way.
+    ledger.UseStore(LineRecord::Open(url, spoolPath, workingDir + "/" + kLegacyRecordSpoolName, error));
     return error.empty();
 }
 

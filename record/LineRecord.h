@@ -19,13 +19,11 @@ class LineRecord : public ChipStore {
 public:
     // Locks and reads the spool at `spoolPath` (taking in `legacyPath`, the
     // previous version's, when there is one) and connects to `url`; what an
-    // earlier run left is sent at once. nullptr with `error` naming the
-    // server or the spool and why when the record cannot be used. With
-    // `mayWait` (the window, which stays open) a record whose server is away
-    // or whose spool cannot be used yet, to be tried again before each chip,
-    // with `error` saying why no chip runs meanwhile.
+    // earlier run left is sent at once. A record whose server is away or
+    // whose spool cannot be used yet comes with `error` naming the server or
+    // the spool and why; it is tried again before each chip.
     static std::unique_ptr<LineRecord> Open(const std::string& url, const std::string& spoolPath,
-                                            const std::string& legacyPath, std::string& error, bool mayWait = false);
+                                            const std::string& legacyPath, std::string& error);
 
     // A record with nowhere to keep its spool (`why`): no chip runs, each
     // asking is told why.
@@ -68,13 +66,11 @@ class ChipLedger;
 // Every record of `ledger` goes to the record server at `url` too, its spool
 // named after the ledger's station beside its log (or in the user's data
 // folder), the spool an earlier version kept in `workingDir` taken in. False
-// with `error` when the record cannot be used (the server cannot be reached,
-// the spool is another program's or cannot be written): then nothing may
-// run. With `mayWait` the record is tried again before each chip, and none
-// starts until it can be used; false with `error` then only to tell why
-// none starts yet. What the spool had to say at the start is in the
-// ledger's notices.
-bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error,
-                     bool mayWait = false);
+// with `error` when the record cannot be used now (the server cannot be
+// reached, the spool is another program's or cannot be written, there is no
+// folder for it): a console stops, a window runs no chip until it can be
+// used, as the record is tried again before each one. What the spool had to
+// say at the start is in the ledger's notices either way.
+bool UseRecordServer(ChipLedger& ledger, const std::string& url, const std::string& workingDir, std::string& error);
 
 }  // namespace otp

@@ -103,6 +103,13 @@ TEST(RecordServer, WhatARunFindsAtItsStart) {
          "FAIL: the record server postgresql://otpwriter:***@/otprecord?host=/nonexistent&port=5432 cannot be "
          "reached: connection to server on socket \"/nonexistent/.s.PGSQL.5432\" failed",
          "not run: load demo.rom, auto", 0, "", ""},
+        {"a damaged spool and a server away: the lines set aside are told before the run stops",
+         [](Bench& b) {
+             std::ofstream(b.dir.file("otpwriter-record-near.spool")) << "junk line\n";
+             return std::string("postgresql://otpwriter@/otprecord?host=/nonexistent&port=5432");
+         },
+         1, "FAIL: the record server postgresql://otpwriter@/otprecord?host=/nonexistent&port=5432 cannot be reached",
+         " had 1 damaged line: moved to ", 0, "", ""},
         {"a record a newer program made is refused",
          [&](Bench&) {
              server.Query("CREATE TABLE otpwriter_schema (version integer); INSERT INTO otpwriter_schema VALUES (2)");

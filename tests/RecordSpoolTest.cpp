@@ -526,7 +526,7 @@ TEST(RecordSpool, AStationsSpoolIsBesideItsLogOrInTheUsersDataFolder) {
             ledger.SetStation(row.station);
             std::string opened, ready;
             bool waiting = true;
-            EXPECT_FALSE(UseRecordServer(ledger, "postgresql://127.0.0.1:1/line", d, opened, true));
+            EXPECT_FALSE(UseRecordServer(ledger, "postgresql://127.0.0.1:1/line", d, opened));
             EXPECT_EQ(opened, row.error);
             EXPECT_FALSE(ledger.ReadyToRecord(ready, waiting));
             EXPECT_EQ(ready, row.error);
