@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "view/HexText.h"
+
 namespace otp {
 namespace {
 
@@ -25,11 +27,10 @@ uint32_t Crc32(const std::string& bytes) {
 }
 
 std::string Crc32Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
     const uint32_t crc = Crc32(bytes);
-    std::string hex(8, '0');
-    for (int i = 0; i < 8; ++i) hex[i] = kDigits[(crc >> (28 - 4 * i)) & 0xF];
-    return hex;
+    std::string big(4, '\0');
+    for (int i = 0; i < 4; ++i) big[i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+    return LowerHexBytes(big);
 }
 
 }  // namespace otp

@@ -9,6 +9,18 @@ void AppendHex(std::string& text, int32_t value, int digits) {
     for (int i = digits - 1; i >= 0; --i) text += kDigits[i < 8 ? (v >> (4 * i)) & 0xF : 0];
 }
 
+std::string LowerHexBytes(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0xF];
+    }
+    return text;
+}
+
 std::string FormatHex(int32_t value, int digits) {
     std::string text;
     AppendHex(text, value, digits);

@@ -13,6 +13,9 @@ namespace otp {
 std::string FormatHex(int32_t value, int digits);
 // The same digits appended to `text`.
 void AppendHex(std::string& text, int32_t value, int digits);
+// Each byte as two lower-case hex digits, in order: checksums and digests
+// ("cbf43926", a SHA-256's 64 digits).
+std::string LowerHexBytes(const std::string& bytes);
 
 // Appends rows "AAAA: vv vv ... " to the pane chosen by paneSelector (0 upper,
 // anything else lower). The entry shown at row position i is values[i]; a
