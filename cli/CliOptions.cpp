@@ -5,11 +5,13 @@
 namespace otp {
 namespace {
 
-// A count of 1 to 1000000.
-bool ParseCount(const std::string& text, int& count) {
-    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    count = std::stoi(text);
-    return count > 0 && count <= 1000000;
+// A count of 1 to `most` (at most 1000000000).
+bool ParseCount(const std::string& text, int& count, int most = 1000000) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    const long long n = std::stoll(text);
+    if (n < 1 || n > most) return false;
+    count = static_cast<int>(n);
+    return true;
 }
 
 }  // namespace
@@ -31,6 +33,12 @@ std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
         } else if (a == "--max-fails") {
             if (i + 1 >= args.size() || !ParseCount(args[i + 1], o.maxFails))
                 return "--max-fails needs a count from 1 to 1000000";
+            ++i;
+        } else if (a == "--quantity") {
+            int count = 0;
+            if (i + 1 >= args.size() || !ParseCount(args[i + 1], count, 1000000000))
+                return "--quantity needs a number of chips from 1 to 1000000000";
+            o.quantity = count;
             ++i;
         } else if (a == "--record") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return "--record needs a URL, e.g. postgresql://otp@server/line";

@@ -70,6 +70,9 @@ std::string CliUsage() {
          "            until then (\"waiting for the record server\"). With the\n"
          "            rolling code on, a chip whose code a passed chip of any\n"
          "            station holds in the record fails\n"
+         "  --quantity N\n"
+         "            the order's quantity (passed chips to make) of the job that\n"
+         "            job-save makes\n"
          "  --station NAME\n"
          "            the name the records give this computer (default: its host\n"
          "            name)\n"
@@ -251,6 +254,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     // A writer of another version runs only the steps that show and mend it.
     const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
     StepRunner runner(session, form, watch, recorder);
+    runner.SetJobOrder({o.quantity, o.lot});
     // The steps before a loop work on the chip in the socket.
     runner.NewChip();
     std::vector<std::string> notRun;

@@ -106,6 +106,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
         w.ctx().link.fastWaits = o.fast;
         seats[i].writer = &w;
         seats[i].runner = std::make_unique<StepRunner>(w.session(), w.form(), w.watch(), w.recorder());
+        seats[i].runner->SetJobOrder({o.quantity, o.lot});
     }
     const auto seatOf = [&](StationWriter& w) -> Seat& {
         for (Seat& seat : seats)

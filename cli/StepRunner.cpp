@@ -19,7 +19,7 @@ StepResult StepRunner::Run(const StepRequest& step) {
 }
 
 StepResult StepRunner::RunWatched(const StepRequest& step) {
-    StepCall call{session_.ctx(), form_, step.arg};
+    StepCall call{session_.ctx(), form_, step.arg, order_};
     StepResult result;
     const InterruptCatcher::MustFinish guard(step.def->mustFinish);
     if (step.def->touchesChip) {

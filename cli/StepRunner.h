@@ -33,6 +33,8 @@ public:
     StepResult Run(const StepRequest& step);
     // The steps from here on work on a chip of their own (one record number).
     void NewChip() { recorder_.NewChip(); }
+    // What job-save gives the job it makes.
+    void SetJobOrder(JobOrder order) { order_ = std::move(order); }
 
 private:
     StepResult RunWatched(const StepRequest& step);
@@ -41,6 +43,7 @@ private:
     FormModel& form_;
     OperationWatch& watch_;
     ChipRecorder& recorder_;
+    JobOrder order_;
 };
 
 }  // namespace otp

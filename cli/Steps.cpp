@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "job/JobMaking.h"
 #include "maintenance/UpdateWriter.h"
 #include "maintenance/WriterVersion.h"
 #include "operations/CopyMaster.h"
@@ -100,6 +101,28 @@ Outcome PickBank(StepCall& c) {
     return Pick(c, Control::ComboBox5, "bank", index, ComboBox5Change);
 }
 
+// A job of what the writer holds and the selectors show, saved as `c.arg`.
+Outcome SaveJob(StepCall& c) {
+    if (c.order.quantity <= 0) {
+        c.ctx.view.ShowNotice("job-save needs the order's quantity: --quantity N");
+        return Outcome::Refused;
+    }
+    JobSelectors picked;
+    picked.body = c.form.SelectedText(Control::ComboBox1);
+    picked.lock = c.form.Selector(Control::ComboBox4).selection;
+    picked.rolling = c.form.Selector(Control::ComboBox3).selection;
+    if (c.form.Enabled(Control::ComboBox5)) picked.bankItem = c.form.SelectedText(Control::ComboBox5);
+    Job job;
+    std::string id, error;
+    if (!SaveJobFromWriter(c.ctx, picked, c.arg, c.order.quantity, c.order.lot, job, id, error)) {
+        c.ctx.view.ShowNotice(error);
+        return Outcome::Failed;
+    }
+    c.ctx.view.ShowNotice("Job " + job.name + " (" + id + ") saved in " + c.arg + ": " + std::to_string(job.quantity) +
+                          " chips of " + job.image + ", body " + job.body);
+    return Outcome::Done;
+}
+
 }  // namespace
 
 const std::vector<StepDef>& AllSteps() {
@@ -141,6 +164,7 @@ const std::vector<StepDef>& AllSteps() {
              return PickOffOn(c, Control::ComboBox3, "rolling", ComboBox3Change);
          }},
         {"bank", "0-7|last|first", "pick a bank, or search the last used or first unused bank", PickBank},
+        {"job-save", "FILE", "save what the writer holds and the selectors show as a job (FILE.otpjob, the image beside it); needs --quantity", SaveJob},
         {"testcode-read", nullptr, "read the IC's test code (menu \"Testcode > Read\")",
          [](StepCall& c) { return MenuClick(c, false, "Testcode > Read", Read1Click); }},
         {"testcode-write", nullptr, "write the body's test code into the IC (menu \"Testcode > Write\"; asks, see --yes)",

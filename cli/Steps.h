@@ -11,10 +11,17 @@
 
 namespace otp {
 
+// What the command line gives a job that job-save makes.
+struct JobOrder {
+    long quantity = 0;  // --quantity
+    std::string lot;    // --lot
+};
+
 struct StepCall {
     Context& ctx;
     FormModel& form;  // the window's state, for answers to dialogs and picks
     std::string arg;  // the step's argument, when it takes one
+    const JobOrder& order;
 };
 
 struct StepDef {
