@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/wait.h>
+
+#include "ChildProcess.h"
 #endif
 
 #include <algorithm>
@@ -78,8 +80,8 @@ struct CliRun {
 // shell's command line; the end-to-end suites that use it are not built for
 // Windows).
 inline CliRun RunCliProgram(const std::string& dir, const std::string& device, const std::string& args) {
-    const std::string command = "cd '" + dir + "' && OTPWRITER_COM1='" + device + "' '" OTP_BINARY_DIR
-                                "/otpwriter-cli' " + args + " 2>&1";
+    const std::string command = "cd '" + dir + "' && OTPWRITER_COM1='" + device + "' " + FavouredCommand() +
+                                "'" OTP_BINARY_DIR "/otpwriter-cli' " + args + " 2>&1";
     CliRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;

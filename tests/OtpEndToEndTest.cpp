@@ -277,7 +277,7 @@ TEST_F(OtpEndToEnd, AChipLoopCountsEveryChipAndCtrlCEndsItWithTheTotals) {
     ASSERT_EQ(emu.ReadLine().rfind("/dev/", 0), 0u);
     otp::test::ChildProcess cli;
     ASSERT_TRUE(cli.Start("/bin/sh",
-                          {"-c", "cd '" + dir.path() + "' && OTPWRITER_COM1='" + link() + "' exec '" OTP_BINARY_DIR
+                          {"-c", "cd '" + dir.path() + "' && OTPWRITER_COM1='" + link() + "' exec " + otp::test::FavouredCommand() + "'" OTP_BINARY_DIR
                                  "/otpwriter-cli' --log run.csv load x.rom loop auto"},
                           true));
     const auto chipLine = [&cli] {
@@ -357,8 +357,8 @@ TEST_F(OtpEndToEnd, ASignalStopsTheRunOnlyOnceTheOperationUnderWayIsRecorded) {
         ASSERT_EQ(emu.ReadLine().rfind("/dev/", 0), 0u);
         otp::test::ChildProcess cli;
         ASSERT_TRUE(cli.Start("/bin/sh",
-                              {"-c", "cd '" + dir.path() + "' && OTPWRITER_COM1='" + link() + "' exec '" OTP_BINARY_DIR
-                                     "/otpwriter-cli' " + row.args + " 2>err.txt"}));
+                              {"-c", "cd '" + dir.path() + "' && OTPWRITER_COM1='" + link() + "' exec " + otp::test::FavouredCommand() +
+                                     "'" OTP_BINARY_DIR "/otpwriter-cli' " + row.args + " 2>err.txt"}));
         std::string out;
         for (std::string line; line != row.after;) {
             line = cli.ReadLine(30000);

@@ -50,7 +50,7 @@ protected:
         std::string command = "cd '" + dir.path() + "' && ";
         for (size_t n = 1; n <= writers.size(); ++n)
             command += "OTPWRITER_COM" + std::to_string(n) + "='" + Link(n) + "' ";
-        return command + "exec '" OTP_BINARY_DIR "/otpwriter-cli' " + args;
+        return command + "exec " + otp::test::FavouredCommand() + "'" OTP_BINARY_DIR "/otpwriter-cli' " + args;
     }
     otp::test::CliRun Run(const std::string& args) const {
         otp::test::CliRun run;
