@@ -25,6 +25,19 @@ Look LookOf(otp::Verdict v) {
 
 }  // namespace
 
+QLabel* NewOnlyHereNotice(QWidget* parent) {
+    auto* notice = new QLabel(parent);
+    notice->setObjectName(QStringLiteral("OnlyHereNotice"));
+    notice->setStyleSheet(QStringLiteral("color:#8a4b00;"));
+    notice->hide();
+    return notice;
+}
+
+void ShowOnlyHere(QLabel* notice, const std::string& onlyHere) {
+    notice->setText(otp::ToQ(onlyHere));
+    notice->setVisible(!onlyHere.empty());
+}
+
 ProductionBar::ProductionBar(QWidget* parent)
     : QWidget(parent),
       verdict_(new QLabel(QStringLiteral("-"), this)),
@@ -32,7 +45,7 @@ ProductionBar::ProductionBar(QWidget* parent)
       chipDetail_(detail_->text()),
       counts_(new QLabel(this)),
       log_(new QLabel(this)),
-      onlyHere_(new QLabel(this)),
+      onlyHere_(NewOnlyHereNotice(this)),
       demo_(new QLabel(this)),
       waits_(new QLabel(QStringLiteral("Fast waits: each wait for the writer ends once its whole answer is in "
                                        "(Options menu)."),
@@ -42,7 +55,6 @@ ProductionBar::ProductionBar(QWidget* parent)
     detail_->setObjectName(QStringLiteral("VerdictDetail"));
     counts_->setObjectName(QStringLiteral("ChipCounts"));
     log_->setObjectName(QStringLiteral("ProductionLogName"));
-    onlyHere_->setObjectName(QStringLiteral("OnlyHereNotice"));
     demo_->setObjectName(QStringLiteral("DemoNotice"));
     waits_->setObjectName(QStringLiteral("WaitsNotice"));
     reset_->setObjectName(QStringLiteral("ResetCounts"));
@@ -59,9 +71,7 @@ ProductionBar::ProductionBar(QWidget* parent)
     counts_->setFont(bold);
     demo_->setStyleSheet(QStringLiteral("color:#8a4b00;font-weight:bold;"));
     demo_->hide();
-    onlyHere_->setStyleSheet(QStringLiteral("color:#8a4b00;"));
     onlyHere_->setWordWrap(true);
-    onlyHere_->hide();
     waits_->hide();
     reset_->setFocusPolicy(Qt::NoFocus);
     connect(reset_, &QPushButton::clicked, this, &ProductionBar::resetRequested);
@@ -95,8 +105,7 @@ void ProductionBar::ShowResult(const otp::ChipResult& result, const otp::Tally& 
     detail_->setText(detail);
     chipDetail_ = detail;
     ShowCounts(tally);
-    onlyHere_->setText(otp::ToQ(result.onlyHere));
-    onlyHere_->setVisible(!result.onlyHere.empty());
+    ShowOnlyHere(onlyHere_, result.onlyHere);
 }
 
 void ProductionBar::ShowOperation(otp::Outcome outcome, const std::string& text) {

@@ -13,6 +13,11 @@
 class QLabel;
 class QPushButton;
 
+// The line that says how many records are only in the spool, not yet in
+// the record server: hidden until a chip leaves some there.
+QLabel* NewOnlyHereNotice(QWidget* parent);
+void ShowOnlyHere(QLabel* notice, const std::string& onlyHere);
+
 class ProductionBar : public QWidget {
     Q_OBJECT
 public:

@@ -20,6 +20,7 @@
 
 #include "app/FileDialogFilter.h"
 #include "app/Latin1Text.h"
+#include "app/ProductionBar.h"
 #include "app/ProgramInfo.h"
 #include "app/StationTile.h"
 #include "app/TileFeed.h"
@@ -77,10 +78,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
     for (QPushButton* b : {load, start, report}) b->setFocusPolicy(Qt::NoFocus);
     totals_ = new QLabel(central);
     totals_->setObjectName(QStringLiteral("StationTotals"));
-    onlyHere_ = new QLabel(this);
-    onlyHere_->setObjectName(QStringLiteral("OnlyHereNotice"));
-    onlyHere_->setStyleSheet(QStringLiteral("color:#8a4b00;"));
-    onlyHere_->hide();
+    onlyHere_ = NewOnlyHereNotice(this);
     statusBar()->addPermanentWidget(onlyHere_, 1);
     bar->addWidget(load);
     bar->addWidget(start);
@@ -358,8 +356,7 @@ void StationWindow::StartOne(size_t index) {
         const QString logError = otp::ToQ(result.logError);
         return [this, tile, result, tally, logError] {
             tile->ShowResult(result, tally);
-            onlyHere_->setText(otp::ToQ(result.onlyHere));
-            onlyHere_->setVisible(!result.onlyHere.empty());
+            ShowOnlyHere(onlyHere_, result.onlyHere);
             if (!logError.isEmpty())
                 QMessageBox::critical(this, QStringLiteral("Production log"),
                                       logError + QStringLiteral("\nNo operation on a chip runs until the log can be written."));

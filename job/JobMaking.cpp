@@ -9,12 +9,12 @@ namespace otp {
 namespace {
 
 std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
+    const size_t slash = LastSeparator(path);
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
 std::string NameOf(const std::string& path) {
-    const size_t slash = path.find_last_of("/\\");
+    const size_t slash = LastSeparator(path);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
