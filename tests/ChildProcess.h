@@ -4,8 +4,6 @@
 #include <errno.h>
 #include <poll.h>
 #include <signal.h>
-#include <dirent.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +15,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "BusyLoad.h"
 
 namespace otp::test {
 
@@ -111,18 +111,8 @@ public:
     }
     void Signal(int sig) { kill(pid_, sig); }
     pid_t Pid() const { return pid_; }
-    // Runs the child ahead of the machine's other work where the system lets
-    // the test (root): an emulated writer box stands for hardware with a CPU
-    // of its own, which never waits for the host's, and a loaded machine
-    // must not make it answer late. Every thread it has so far, and so those
-    // they start. Elsewhere it runs as it was.
-    void Favour() {
-        if (DIR* tasks = opendir(("/proc/" + std::to_string(pid_) + "/task").c_str())) {
-            while (const dirent* task = readdir(tasks))
-                if (task->d_name[0] != '.') setpriority(PRIO_PROCESS, static_cast<id_t>(std::atoi(task->d_name)), -10);
-            closedir(tasks);
-        }
-    }
+    // Runs the child ahead of a loaded machine's other work (see Favour).
+    void Favour() { otp::test::Favour(pid_); }
 
     // The exit status, or -1 if it has not ended within the time.
     int WaitExit(int timeoutMs = 5000) {

@@ -1,10 +1,15 @@
 #include "BusyLoad.h"
 
+#include <dirent.h>
 #include <errno.h>
+#include <stdlib.h>
+#include <sys/resource.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <string>
 
 namespace otp::test {
 namespace {
@@ -45,6 +50,15 @@ BusyLoad::BusyLoad(int perCore, unsigned limitSeconds) {
         if (pid == 0) Spin(self, limitSeconds);
         if (pid > 0) pids_.push_back(pid);
     }
+}
+
+void Favour(pid_t pid) {
+    const std::string folder = "/proc/" + std::to_string(pid) + "/task";
+    DIR* tasks = opendir(folder.c_str());
+    if (!tasks) return;
+    while (const dirent* task = readdir(tasks))
+        if (task->d_name[0] != '.') setpriority(PRIO_PROCESS, static_cast<id_t>(atoi(task->d_name)), -10);
+    closedir(tasks);
 }
 
 void BusyLoad::Stop() {

@@ -30,4 +30,12 @@ private:
 // Online cores, at least 1.
 int OnlineCores();
 
+// Runs every thread the process `pid` has so far (and so those they start)
+// at nice -10 where the system lets the test (root), ahead of a BusyLoad:
+// an emulated writer box stands for hardware with a CPU of its own, and a
+// line's host PC serves its writers alone; a writer drops a command whose
+// next byte is 50 ms late, which a machine loaded on purpose must not cause.
+// Elsewhere nothing changes.
+void Favour(pid_t pid);
+
 }  // namespace otp::test
