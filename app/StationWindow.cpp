@@ -31,6 +31,7 @@
 #include "operations/ProductionOps.h"
 #include "operations/Startup.h"
 #include "romfile/LoadRomFile.h"
+#include "station/ProductionRound.h"
 
 namespace {
 
@@ -347,12 +348,24 @@ void StationWindow::StartOne(size_t index) {
         // The operator can only start what the window would let him click.
         if (!w.form().Enabled(otp::Control::Button1))
             return [tile] { tile->ShowSaid(QStringLiteral("\"Auto\" is not available for this body")); };
-        if (demo_) w.FreshChip();
-        const otp::ChipResult result = w.recorder().Run(w.ctx(), "auto", otp::Button1Click);
+        otp::ChipResult result;
+        const otp::ChipEnd end = otp::RunProductionChip(
+            w.Port(), station_->tally(), rules_, [this, &w] {
+                if (demo_) w.FreshChip();
+            },
+            [&w, &result] {
+                result = w.recorder().Run(w.ctx(), "auto", otp::Button1Click);
+                otp::ChipSteps done;
+                done.failure = result.failure;
+                done.refused = result.verdict == otp::Verdict::Refused;
+                done.notes = result.note;
+                done.logError = result.logError;
+                done.chip = result.chip;
+                done.noWriter = result.verdict == otp::Verdict::NoWriter;
+                return done;
+            });
         const otp::Tally tally = w.recorder().tally();
-        station_->tally().Add(w.Port(), result.verdict);
-        // A writer that gave no sign of life is not asked again.
-        if (result.verdict == otp::Verdict::NoWriter) w.Stop("the writer does not answer");
+        if (!end.stop.empty()) w.Stop(end.stop);
         const QString logError = otp::ToQ(result.logError);
         return [this, tile, result, tally, logError] {
             tile->ShowResult(result, tally);

@@ -18,6 +18,7 @@
 
 #include "config/WriterIni.h"
 #include "link/WriterLine.h"
+#include "station/ProductionRound.h"
 #include "station/Station.h"
 
 class QLabel;
@@ -86,6 +87,7 @@ private:
     bool demo_;
     otp::IniFile ini_;
     std::unique_ptr<otp::Station> station_;
+    otp::RoundRules rules_;  // the stop rules and the order every chip keeps
     // The record server named (--record, PRODUCTION_RECORD); empty: none.
     std::string recordUrl_;
     std::mutex recordMutex_;

@@ -1,5 +1,9 @@
 #include "cli/ChipLoop.h"
 
+#include <cctype>
+
+#include "station/ProductionRound.h"
+
 namespace otp {
 namespace {
 
@@ -22,34 +26,36 @@ bool NextChipWanted(ChipLoopSettings& s) {
 
 ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& steps, ChipLoopSettings& s) {
     ChipLoopEnd end;
+    StationTally tally;
+    RoundRules rules;
+    rules.maxFails = s.maxFails;
     for (int chip = 1;; ++chip) {
-        std::string failure;
-        std::string notes;
-        bool refused = false;
-        runner.NewChip();
-        for (const StepRequest& step : steps) {
-            const StepResult r = runner.Run(step);
-            if (!r.note.empty()) notes += (notes.empty() ? ": " : "; ") + r.note;
-            if (!r.logError.empty()) end.stopReason = r.logError;
-            if (r.outcome != Outcome::Done) {
-                failure = r.failure;
-                refused = r.outcome == Outcome::Refused;
-                break;
+        const std::function<void()> fresh = chip > 1 ? s.freshChip : nullptr;
+        const ChipEnd one = RunProductionChip("", tally, rules, fresh, [&] {
+            ChipSteps done;
+            runner.NewChip();
+            for (const StepRequest& step : steps) {
+                const StepResult r = runner.Run(step);
+                if (!r.note.empty()) done.notes += (done.notes.empty() ? "" : "; ") + r.note;
+                if (!r.logError.empty()) done.logError = r.logError;
+                if (r.outcome != Outcome::Done) {
+                    done.failure = r.failure;
+                    done.refused = r.outcome == Outcome::Refused;
+                    break;
+                }
             }
-        }
-        // A chip refused before anything was sent to it is no failed chip.
-        end.chips.Add(failure.empty() ? Verdict::Pass : refused ? Verdict::Refused : Verdict::Fail);
-        if (!failure.empty() && end.firstFailure.empty()) end.firstFailure = failure;
-        s.err << "chip " << chip << ": "
-              << (failure.empty() ? "PASS" + notes : (refused ? "REFUSED: " : "FAIL: ") + failure) << " ("
-              << end.chips.Summary() << ")\n";
+            return done;
+        });
+        end.chips = one.mine;
+        if (!one.logError.empty()) end.stopReason = one.logError;
+        if (!one.failure.empty() && end.firstFailure.empty()) end.firstFailure = one.failure;
+        s.err << "chip " << chip << ": " << one.Said() << " (" << end.chips.Summary() << ")\n";
         if (!end.stopReason.empty()) break;
-        if (s.maxFails > 0 && end.chips.failsInARow >= s.maxFails) {
-            s.err << "Stopped after " << end.chips.failsInARow << " failed chips in a row.\n";
+        if (!one.stop.empty()) {
+            s.err << char(std::toupper(static_cast<unsigned char>(one.stop[0]))) << one.stop.substr(1) << ".\n";
             break;
         }
         if (Interrupted(s) || !NextChipWanted(s)) break;
-        if (s.freshChip) s.freshChip();
     }
     return end;
 }

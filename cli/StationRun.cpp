@@ -10,6 +10,7 @@
 #include "config/PathLookup.h"
 #include "emulatedport/EmulatedPort.h"
 #include "link/SystemSerialPort.h"
+#include "station/ProductionRound.h"
 #include "station/Station.h"
 #include "view/TracingView.h"
 
@@ -61,6 +62,32 @@ std::string StoppedList(const std::vector<Seat>& seats) {
         if (seat.writer->Stopped())
             list += (list.empty() ? "" : ", ") + seat.writer->Port() + " (" + seat.writer->StopReason() + ")";
     return list;
+}
+
+// The chip's steps on writer `w`, in order, up to the first that does not pass.
+ChipSteps RunChipSteps(StationWriter& w, Seat& seat, const std::vector<StepRequest>& steps) {
+    ChipSteps done;
+    w.recorder().NewChip();
+    for (const StepRequest& step : steps) {
+        seat.Activity(step.Text());
+        const StepResult r = seat.runner->Run(step);
+        // The chip is told by its record's number, which the log shows.
+        if (step.def->touchesChip && w.recorder().Last().chip > 0) done.chip = w.recorder().Last().chip;
+        if (!r.note.empty()) done.notes += (done.notes.empty() ? "" : "; ") + r.note;
+        if (!r.logError.empty()) done.logError = r.logError;
+        if (r.outcome != Outcome::Done) {
+            done.failure = r.failure;
+            done.refused = r.outcome == Outcome::Refused;
+            break;
+        }
+    }
+    done.noWriter = !done.failure.empty() && w.recorder().Last().verdict == Verdict::NoWriter;
+    return done;
+}
+
+// ", order 12 of 5000" after a chip's counts; nothing without an order.
+std::string OrderProgress(const RoundRules& rules) {
+    return rules.order ? ", order " + rules.order->Progress() : std::string();
 }
 
 bool NextRoundWanted(std::istream& in, std::ostream& err, bool inIsTerminal, const volatile std::sig_atomic_t* flag) {
@@ -204,6 +231,8 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             if (!o.keepGoing && seat.writer->startup == StartupResult::OtherVersion)
                 seat.writer->Stop("the writer's version differs from Writer.ini's");
         InterruptCatcher::StopsAfter("the chips under way, if any");
+        RoundRules rules;
+        rules.maxFails = o.maxFails;
         std::istringstream noAnswers;
         std::istream& in = env.in ? *env.in : noAnswers;
         for (int round = 1;; ++round) {
@@ -218,40 +247,19 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                             std::to_string(seats.size()) + " writers; stopped: " + StoppedList(seats));
             station.OnEveryWriter([&](StationWriter& w) {
                 Seat& seat = seatOf(w);
-                if (round > 1) w.FreshChip();
-                w.recorder().NewChip();
-                std::string failure;
-                std::string notes;
-                bool refused = false;
-                int chip = 0;
-                for (const StepRequest& step : o.chipSteps) {
-                    seat.Activity(step.Text());
-                    const StepResult r = seat.runner->Run(step);
-                    // The chip is told by its record's number, which the log shows.
-                    if (step.def->touchesChip && w.recorder().Last().chip > 0) chip = w.recorder().Last().chip;
-                    if (!r.note.empty()) notes += (notes.empty() ? ": " : "; ") + r.note;
-                    if (!r.logError.empty()) trouble.Log(r.logError);
-                    if (r.outcome != Outcome::Done) {
-                        failure = r.failure;
-                        refused = r.outcome == Outcome::Refused;
-                        break;
-                    }
-                }
-                // A chip refused before anything was sent to it is no failed chip.
-                const Verdict verdict = failure.empty() ? Verdict::Pass : refused ? Verdict::Refused : Verdict::Fail;
-                station.tally().Add(w.Port(), verdict);
-                const Tally mine = station.tally().Of(w.Port());
-                if (chip == 0) chip = mine.Chips() + mine.refused;
-                if (!failure.empty()) seat.Failure(failure);
-                const std::string word = failure.empty() ? "PASS" : refused ? "REFUSED" : "FAIL";
-                const std::string said = failure.empty() ? word + notes : word + ": " + failure;
-                console.Err(w.Port() + " chip " + std::to_string(chip) + ": " + said + " (" + mine.Summary() + ")");
-                seat.Activity("chip " + std::to_string(chip) + ": " + word);
-                // A writer that gave no sign of life is not asked again.
-                if (!failure.empty() && w.recorder().Last().verdict == Verdict::NoWriter)
-                    w.Stop("the writer does not answer");
-                else if (o.maxFails > 0 && mine.failsInARow >= o.maxFails)
-                    w.Stop("stopped after " + std::to_string(mine.failsInARow) + " failed chips in a row");
+                const auto fresh = [&w, round] {
+                    if (round > 1) w.FreshChip();
+                };
+                const ChipEnd end = RunProductionChip(w.Port(), station.tally(), rules, fresh, [&] {
+                    return RunChipSteps(w, seat, o.chipSteps);
+                });
+                if (!end.ran) return;
+                if (!end.logError.empty()) trouble.Log(end.logError);
+                if (!end.failure.empty()) seat.Failure(end.failure);
+                console.Err(w.Port() + " chip " + std::to_string(end.chip) + ": " + end.Said() + " (" +
+                            end.mine.Summary() + OrderProgress(rules) + ")");
+                seat.Activity("chip " + std::to_string(end.chip) + ": " + end.Word());
+                if (!end.stop.empty()) w.Stop(end.stop);
                 if (w.Stopped()) seat.Activity("stopped: " + w.StopReason());
             });
             console.Freeze();

@@ -1,0 +1,66 @@
+#include "station/ProductionRound.h"
+
+namespace otp {
+
+bool ProductionOrder::Claim() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (passed_ + claimed_ >= quantity_) return false;
+    ++claimed_;
+    return true;
+}
+
+void ProductionOrder::Settle(bool passed) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (claimed_ > 0) --claimed_;
+    if (passed) ++passed_;
+}
+
+long ProductionOrder::Passed() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return passed_;
+}
+
+bool ProductionOrder::Complete() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return passed_ >= quantity_;
+}
+
+std::string ProductionOrder::Progress() const {
+    return std::to_string(Passed()) + " of " + std::to_string(quantity_);
+}
+
+std::string OrderCompleteLine(const ProductionOrder& order) {
+    return "order complete: " + order.Progress() + " passed";
+}
+
+std::string ChipEnd::Word() const { return failure.empty() ? "PASS" : verdict == Verdict::Refused ? "REFUSED" : "FAIL"; }
+
+std::string ChipEnd::Said() const { return failure.empty() ? Word() + notes : Word() + ": " + failure; }
+
+ChipEnd RunProductionChip(const std::string& writer, StationTally& tally, const RoundRules& rules,
+                          const std::function<void()>& freshChip, const std::function<ChipSteps()>& steps) {
+    ChipEnd end;
+    if (rules.order && !rules.order->Claim()) {
+        end.mine = tally.Of(writer);
+        return end;
+    }
+    end.ran = true;
+    if (freshChip) freshChip();
+    const ChipSteps done = steps();
+    end.failure = done.failure;
+    end.logError = done.logError;
+    if (done.failure.empty() && !done.notes.empty()) end.notes = ": " + done.notes;
+    // A chip refused before anything was sent to it is no failed chip.
+    end.verdict = done.failure.empty() ? Verdict::Pass : done.refused ? Verdict::Refused : Verdict::Fail;
+    if (rules.order) rules.order->Settle(end.Passed());
+    tally.Add(writer, end.verdict);
+    end.mine = tally.Of(writer);
+    end.chip = done.chip > 0 ? done.chip : end.mine.Chips() + end.mine.refused;
+    // A writer that gave no sign of life is not asked again.
+    if (!done.failure.empty() && done.noWriter) end.stop = "the writer does not answer";
+    else if (rules.maxFails > 0 && end.mine.failsInARow >= rules.maxFails)
+        end.stop = "stopped after " + std::to_string(end.mine.failsInARow) + " failed chips in a row";
+    return end;
+}
+
+}  // namespace otp
