@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "cli/Steps.h"
 #include "config/WriterIni.h"
 
 namespace otp {
@@ -40,6 +41,9 @@ std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
                 return "--quantity needs a number of chips from 1 to 1000000000";
             o.quantity = count;
             ++i;
+        } else if (a == "--job") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return "--job needs a FILE (NAME.otpjob)";
+            o.job = args[++i];
         } else if (a == "--record") {
             if (i + 1 >= args.size() || args[i + 1].empty()) return "--record needs a URL, e.g. postgresql://otp@server/line";
             o.record = args[++i];
@@ -71,6 +75,15 @@ std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
     }
     if (o.loop && o.chipSteps.empty()) return "'loop' needs the steps to repeat after it";
     if (o.maxFails && !o.loop) return "--max-fails works only with 'loop'";
+    if (!o.job.empty()) {
+        if (o.quantity > 0) return "--quantity makes a job with job-save; a job run takes the job's own";
+        if (o.loadDamaged) return "--load-damaged cannot load a job's image: the job names its image by its digest";
+        for (const auto* list : {&o.steps, &o.chipSteps})
+            for (const StepRequest& step : *list)
+                if (JobFixes(*step.def))
+                    return "step '" + std::string(step.def->name) + "' cannot run in a job: the job " + o.job +
+                           " fixes the image, the settings and the firmware";
+    }
     // Every writer would save to the one file.
     if (o.writers.size() > 1)
         for (const auto* list : {&o.steps, &o.chipSteps})

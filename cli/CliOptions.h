@@ -23,6 +23,7 @@ struct CliOptions {
     std::string station;   // --station: the name the records give this computer
     int maxFails = 0;
     long quantity = 0;     // --quantity: the order of a job that job-save makes
+    std::string job;       // --job: the production job that fixes the image and the settings
     // --writers: the ports of a station's writers, in the order named; empty:
     // the one writer of Writer.ini's RS232_PORT.
     std::vector<std::string> writers;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 #include "job/JobMaking.h"
 #include "maintenance/UpdateWriter.h"
@@ -172,6 +173,12 @@ const std::vector<StepDef>& AllSteps() {
          true},
     };
     return steps;
+}
+
+bool JobFixes(const StepDef& step) {
+    static const std::set<std::string> fixed = {"load", "save",  "upload", "update", "body",           "lock",
+                                                "rolling", "bank", "copy", "testcode-write", "job-save"};
+    return fixed.count(step.name) > 0;
 }
 
 const StepDef* FindStep(const std::string& name) {

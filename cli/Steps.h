@@ -39,5 +39,8 @@ struct StepDef {
 
 const std::vector<StepDef>& AllSteps();
 const StepDef* FindStep(const std::string& name);
+// A step that changes what a production job fixes (the image, a setting,
+// the firmware, a test code, another job): a job's run refuses it.
+bool JobFixes(const StepDef& step);
 
 }  // namespace otp

@@ -33,12 +33,13 @@ bool ChipLedger::HasLog() const {
 
 std::string ChipLedger::LogNotice() const {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return log_ ? log_->DamageNotice() : std::string();
+    return log_ ? log_->Notice() : std::string();
 }
 
 std::string ChipLedger::LogPath() const {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return logPath_;
+    // An earlier version's log goes on in another file.
+    return log_ ? log_->Path() : logPath_;
 }
 
 void ChipLedger::UseStore(std::unique_ptr<ChipStore> store) {
@@ -139,9 +140,16 @@ std::string ChipLedger::Record(ChipRecord& record,
     }
     if (!logPath_.empty()) return !storeError.empty() ? storeError : error;
     unlogged_.Numbered(record.writer, record.chip);
+    unlogged_.OfJob(record.jobId, record.run, record.writer, record.chip, record.verdict);
     if (IsRollingCode(record.rollingCode))
         unlogged_.Given(record.rollingCode, EarlierChip{record.writer, record.chip, IsoLocalTime(record.when), {}});
     return storeError;
+}
+
+long ChipLedger::PassedChipsOfJob() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (jobId_.empty()) return 0;
+    return (log_ ? log_->History() : unlogged_).PassedChips(jobId_);
 }
 
 }  // namespace otp

@@ -75,6 +75,24 @@ public:
         const std::lock_guard<std::mutex> lock(mutex_);
         return operator_;
     }
+    // The production job every record names (its name and id); set before
+    // the first record.
+    void SetJob(std::string name, std::string id) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        job_ = std::move(name);
+        jobId_ = std::move(id);
+    }
+    std::string Job() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return job_;
+    }
+    std::string JobId() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return jobId_;
+    }
+    // The chips of the job that passed, as the log (or, without one, this
+    // run) holds them.
+    long PassedChipsOfJob() const;
     // The computer every record names, and its run; this one's name unless
     // set (--station).
     void SetStation(const std::string& station);
@@ -99,6 +117,8 @@ private:
     std::string lot_;
     std::string operator_;
     std::string station_;
+    std::string job_;
+    std::string jobId_;
     // Taken before mutex_ when both are needed; never by a window's thread.
     std::mutex storeMutex_;
     std::shared_ptr<ChipStore> store_;

@@ -101,7 +101,7 @@ std::string HostName() {
 }
 
 std::string CsvHeader() {
-    return "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator";
+    return "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator,job,job_id";
 }
 
 const std::vector<std::string>& CsvHeaderFields() {
@@ -124,7 +124,8 @@ std::string CsvLine(const ChipRecord& r) {
                                   text(r.romFile),        text(r.checksum),       text(r.rollingCode),
                                   VerdictWord(r.verdict), text(r.failure),        std::to_string(r.durationMs),
                                   std::to_string(r.chip), text(r.run),            r.fastWaits ? "fast" : "fixed",
-                                  text(r.writer),         text(r.lot),            text(r.operatorName)};
+                                  text(r.writer),         text(r.lot),            text(r.operatorName),
+                                  text(r.job),            text(r.jobId)};
     std::string line;
     for (size_t i = 0; i < std::size(fields); ++i) line += (i ? "," : "") + CsvField(fields[i]);
     return line;

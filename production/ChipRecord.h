@@ -33,6 +33,8 @@ struct ChipRecord {
     std::string operatorName; // who ran the station, as named; empty when none
     std::string station;      // the computer that ran the writer (the record server's column; the
                               // CSV log has it as the first word of `run`)
+    std::string job;          // the production job's name; empty outside a job
+    std::string jobId;        // its id (16 hex digits of its file's SHA-256); empty outside a job
 };
 
 // The record as one CSV line (RFC 4180, no line end); the time is local

@@ -108,6 +108,24 @@ void LogHistory::Row(const std::vector<std::string>& fields) {
     else chip = Next(writer);
     const std::string code = Field(fields, "rolling_code");
     if (IsRollingCode(code)) Given(code, EarlierChip{writer, chip, Field(fields, "time"), {}});
+    Verdict verdict = Verdict::Fail;
+    if (VerdictFromWord(Field(fields, "verdict"), verdict))
+        OfJob(Field(fields, "job_id"), Field(fields, "run"), writer, chip, verdict);
+}
+
+void LogHistory::OfJob(const std::string& jobId, const std::string& run, const std::string& writer, int chip,
+                       Verdict verdict) {
+    if (jobId.empty() || verdict == Verdict::Refused) return;
+    JobChip& c = jobChips_[jobId][run + '\n' + writer + '\n' + std::to_string(chip)];
+    (verdict == Verdict::Pass ? c.passed : c.failed) = true;
+}
+
+long LogHistory::PassedChips(const std::string& jobId) const {
+    const auto job = jobChips_.find(jobId);
+    if (job == jobChips_.end()) return 0;
+    long passed = 0;
+    for (const auto& [key, c] : job->second) passed += c.passed && !c.failed ? 1 : 0;
+    return passed;
 }
 
 int LogHistory::Count(const std::string& writer) const {

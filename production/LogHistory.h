@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "production/ChipRecord.h"
+
 namespace otp {
 
 // A chip that was given a rolling code.
@@ -67,6 +69,11 @@ public:
     std::optional<EarlierChip> Holder(const std::string& code) const;
     // `chip` was given `code`; the first chip keeps it.
     void Given(const std::string& code, const EarlierChip& chip);
+    // A record of the job `jobId` (empty: none) about chip `chip` of
+    // `writer` in `run`; a chip passes when a step passed it and none failed.
+    void OfJob(const std::string& jobId, const std::string& run, const std::string& writer, int chip, Verdict verdict);
+    // The chips of the job `jobId` that passed.
+    long PassedChips(const std::string& jobId) const;
 
 private:
     int Column(const char* name) const;
@@ -75,6 +82,12 @@ private:
     std::map<std::string, int> columns_;
     std::map<std::string, int> counts_;
     std::map<std::string, EarlierChip> codes_;
+    struct JobChip {
+        bool passed = false;
+        bool failed = false;
+    };
+    // Per job id, its chips by run, writer and number.
+    std::map<std::string, std::map<std::string, JobChip>> jobChips_;
 };
 
 // A chip number as the log writes it (digits, up to the largest int);

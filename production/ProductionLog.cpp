@@ -15,9 +15,13 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <vector>
 
+#include "config/PathLookup.h"
 #include "production/CsvRows.h"
 
 namespace otp {
@@ -105,9 +109,9 @@ struct LogContent {
     std::vector<DamagedLine> damaged;
 };
 
-LogContent ReadContent(int fd) {
-    LogContent content;
+void ReadContent(int fd, LogContent& content) {
     bool headerSeen = false;
+    content.header.clear();
     const auto check = [&](const std::vector<std::string>& fields) -> std::string {
         if (!headerSeen) return {};
         if (fields.size() != content.header.size())
@@ -143,7 +147,6 @@ LogContent ReadContent(int fd) {
     }
     content.endsOpen = reader.EndsOpen();
     reader.Finish();
-    return content;
 }
 
 std::string Joined(const std::vector<std::string>& names) {
@@ -172,45 +175,138 @@ std::string HeaderDifference(const std::vector<std::string>& held, const std::ve
     return text;
 }
 
+// Whether a log's columns are those of an earlier version of this program:
+// columns are only ever added at the end.
+bool IsEarlierHeader(const std::vector<std::string>& held) {
+    const std::vector<std::string>& today = CsvHeaderFields();
+    return !held.empty() && held.size() < today.size() && std::equal(held.begin(), held.end(), today.begin());
+}
+
+// "run.csv" continued on 2026-12-09: "run-2026-12-09.csv" beside it.
+struct SplitName {
+    std::string stem, extension;
+};
+SplitName Split(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+        return {path, ""};
+    return {path.substr(0, dot), path.substr(dot)};
+}
+
+std::string SuccessorPath(const std::string& path, std::time_t now) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    const SplitName name = Split(path);
+    return name.stem + "-" + date + name.extension;
+}
+
+// Whether `name` is "STEM-YYYY-MM-DD.EXT" of the log `path`'s folder.
+bool IsSuccessorName(const std::string& file, const std::string& stem, const std::string& extension) {
+    if (file.size() != stem.size() + 11 + extension.size() || file.compare(0, stem.size(), stem) != 0 ||
+        file.compare(file.size() - extension.size(), extension.size(), extension) != 0)
+        return false;
+    const std::string date = file.substr(stem.size(), 11);
+    for (size_t i = 0; i < date.size(); ++i) {
+        const bool dash = i == 0 || i == 5 || i == 8;
+        if (dash ? date[i] != '-' : !std::isdigit(static_cast<unsigned char>(date[i]))) return false;
+    }
+    return true;
+}
+
+// The history of the files that continued the log `path` on other days than
+// `next`'s, oldest first.
+void ReadEarlierSuccessors(const std::string& path, const std::string& next, LogContent& content) {
+    const size_t slash = LastSeparator(path);
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    const SplitName name = Split(slash == std::string::npos ? path : path.substr(slash + 1));
+    std::vector<std::string> found;
+    std::error_code failed;
+    for (std::filesystem::directory_iterator it(FsPath(folder), failed), end; !failed && it != end; it.increment(failed)) {
+        const std::string file = PathName(it->path().filename());
+        const std::string whole = folder + "/" + file;
+        if (IsSuccessorName(file, name.stem, name.extension) && Split(whole).stem != Split(next).stem)
+            found.push_back(whole);
+    }
+    std::sort(found.begin(), found.end());
+    for (const std::string& file : found)
+        if (const int fd = OpenToRead(file); fd >= 0) {
+            ReadContent(fd, content);
+            CloseFd(fd);
+        }
+}
+
 }  // namespace
 
-std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& path, std::string& error) {
-    std::string why;
-    const int fd = OpenToAppend(path, why);
-    if (fd < 0) {
-        error = "cannot open the production log " + path + ": " + why;
-        return nullptr;
-    }
+std::unique_ptr<ProductionLog> ProductionLog::Open(const std::string& named, std::string& error) {
+    LogContent content;
+    std::string path = named;
+    std::string notice;
+    int fd = -1;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "the production log " + path + " is not a regular file";
-        CloseFd(fd);
-        return nullptr;
-    }
-    const int readFd = OpenToRead(path);
-    LogContent content = readFd >= 0 ? ReadContent(readFd) : LogContent{};
-    if (readFd >= 0) CloseFd(readFd);
-    // Rows of another width under its header would leave a file no
-    // spreadsheet reads right.
-    if (st.st_size > 0) {
-        const std::string difference = HeaderDifference(content.header, CsvHeaderFields());
-        if (!difference.empty()) {
-            error = "the production log " + path + " was begun for other columns (" + difference +
-                    "): name a new file for the log, and keep this one as it is";
+    for (bool first = true;; first = false) {
+        std::string why;
+        fd = OpenToAppend(path, why);
+        if (fd < 0) {
+            error = "cannot open the production log " + path + ": " + why;
+            return nullptr;
+        }
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            error = "the production log " + path + " is not a regular file";
             CloseFd(fd);
             return nullptr;
         }
+        // Only the damage of the file written is told; an older one's is read around.
+        content.damagedCount = 0;
+        content.damaged.clear();
+        if (const int readFd = OpenToRead(path); readFd >= 0) {
+            ReadContent(readFd, content);
+            CloseFd(readFd);
+        }
+        if (st.st_size == 0) break;
+        // Rows of another width under its header would leave a file no
+        // spreadsheet reads right.
+        const std::string difference = HeaderDifference(content.header, CsvHeaderFields());
+        if (difference.empty()) break;
+        CloseFd(fd);
+        if (first && IsEarlierHeader(content.header)) {
+            // A log of an earlier version stops no line: its records go on in
+            // a file of today beside it, and the history of both is read.
+            const std::string next = SuccessorPath(named, std::time(nullptr));
+            ReadEarlierSuccessors(named, next, content);
+            notice = "the production log " + named + " was begun by an earlier version of this program (" +
+                     difference + "): the records go on in " + next +
+                     " beside it; the chip numbers and rolling codes of both are read";
+            path = next;
+            continue;
+        }
+        error = "the production log " + path + " was begun for other columns (" + difference +
+                "): name a new file for the log, and keep this one as it is";
+        return nullptr;
     }
     std::unique_ptr<ProductionLog> log(new ProductionLog(fd, path));
     log->history_ = std::move(content.history);
     log->endsOpen_ = content.endsOpen;
     log->damagedCount_ = content.damagedCount;
     log->damaged_ = std::move(content.damaged);
+    log->successorNotice_ = notice;
     if (st.st_size == 0 && !log->WriteWhole(CsvHeader() + "\r\n", error)) return nullptr;
     return log;
 }
 
 ProductionLog::~ProductionLog() { CloseFd(fd_); }
+
+std::string ProductionLog::Notice() const {
+    const std::string damage = DamageNotice();
+    if (successorNotice_.empty() || damage.empty()) return successorNotice_ + damage;
+    return successorNotice_ + "; " + damage;
+}
 
 std::string ProductionLog::DamageNotice() const {
     if (damagedCount_ == 0) return {};
@@ -233,6 +329,7 @@ bool ProductionLog::Append(ChipRecord& record, std::string& error) {
     if (!WriteWhole((endsOpen_ ? "\r\n" : "") + CsvLine(record) + "\r\n", error)) return false;
     endsOpen_ = false;
     history_.Numbered(record.writer, record.chip);
+    history_.OfJob(record.jobId, record.run, record.writer, record.chip, record.verdict);
     return true;
 }
 

@@ -21,7 +21,10 @@ struct DamagedLine {
 class ProductionLog {
 public:
     // Opens (or creates, with the header line) the log at `path`; nullptr
-    // with `error` saying why when it cannot be opened for appending.
+    // with `error` saying why when it cannot be opened for appending. A log
+    // begun by an earlier version (fewer columns) goes on in PATH-DATE.EXT
+    // beside it (today's date), whose Path() it then has; the history of
+    // the old file and of the files that continued it on other days is read.
     static std::unique_ptr<ProductionLog> Open(const std::string& path, std::string& error);
     ~ProductionLog();
     ProductionLog(const ProductionLog&) = delete;
@@ -52,6 +55,9 @@ public:
     // damaged lines (4: an unclosed quote; 9: 16 fields where 15 are
     // written); the records around them are read"; empty when none.
     std::string DamageNotice() const;
+    // What the opening has to tell the operator: the log continued in
+    // another file, damaged lines; empty when nothing.
+    std::string Notice() const;
 
 private:
     ProductionLog(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -63,6 +69,7 @@ private:
     bool endsOpen_ = false;  // its last line has no line end yet
     long long damagedCount_ = 0;
     std::vector<DamagedLine> damaged_;
+    std::string successorNotice_;
 };
 
 }  // namespace otp

@@ -92,7 +92,7 @@ TEST(CliChipLoop, EachChipGetsItsVerdictAndTheRunItsTotals) {
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.err, row.err);
         ASSERT_EQ(run.log.size(), row.logLines);
-        EXPECT_EQ(run.log[0], "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator\r");
+        EXPECT_EQ(run.log[0], "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator,job,job_id\r");
     }
 }
 

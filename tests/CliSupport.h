@@ -18,6 +18,8 @@
 #include "TestSupport.h"
 #include "cli/CliRunner.h"
 #include "emulatedport/EmulatedPort.h"
+#include "production/ChipRecord.h"
+#include "production/LogHistory.h"
 
 namespace otp::test {
 
@@ -26,6 +28,18 @@ inline std::vector<std::string> Lines(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// The field `column` ("writer", "verdict", ...) of a production log's line
+// as this program writes it; empty when the line has no such field.
+inline std::string LogField(const std::string& line, const std::string& column) {
+    std::vector<std::vector<std::string>> rows;
+    CsvReader reader;
+    reader.Feed(line.data(), line.size(), rows);
+    reader.Finish(rows);
+    const std::vector<std::string>& names = CsvHeaderFields();
+    const size_t at = static_cast<size_t>(std::find(names.begin(), names.end(), column) - names.begin());
+    return rows.size() == 1 && at < rows[0].size() ? rows[0][at] : std::string();
 }
 
 inline bool Contains(const std::vector<std::string>& lines, const std::string& line) {

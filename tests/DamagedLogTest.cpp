@@ -143,8 +143,8 @@ TEST(DamagedLog, EveryGoodRowCountsAndEachDamagedLineIsNamed) {
          {"3: chip '2147483648' is no number; row left out"}},
         {"a wrong field count",
          Line(Chip(1, "0101")) + Replaced(Line(Chip(9, "0109")), ",L7,ann", "") + Line(Chip(2, "0102")),
-         "3: 13 fields where 15 are written", 3, {{"0101", 1}, {"0102", 2}}, 2,
-         {"3: 13 fields where the header names 15; row left out"}},
+         "3: 15 fields where 17 are written", 3, {{"0101", 1}, {"0102", 2}}, 2,
+         {"3: 15 fields where the header names 17; row left out"}},
         {"an unclosed quote mid-file",
          Line(Chip(1, "0101")) + Replaced(Line(Chip(9, "0109")), ",RX4400,", ",\"RX4400,") + Line(Chip(2, "0102")) +
              Line(Chip(3, "0103")),
@@ -155,8 +155,8 @@ TEST(DamagedLog, EveryGoodRowCountsAndEachDamagedLineIsNamed) {
              Line(Chip(3, "0103")) + Line(Chip(4, "0104", "COM1", "lot 8, day")),
          "3: an unclosed quote", 5, {{"0101", 1}, {"0103", 3}, {"0104", 4}}, 3, {"3: an unclosed quote; row left out"}},
         {"a torn last line", Line(Chip(1, "0101")) + Line(Chip(2, "0102")) + Torn(Line(Chip(3, "0103")), ",RX44"),
-         "4: 3 fields where 15 are written", 3, {{"0101", 1}, {"0102", 2}}, 2,
-         {"4: 3 fields where the header names 15; row left out"}},
+         "4: 3 fields where 17 are written", 3, {{"0101", 1}, {"0102", 2}}, 2,
+         {"4: 3 fields where the header names 17; row left out"}},
         {"steps on one chip share its number; another writer's numbers are its own",
          Line(Chip(1, "")) + Line(Chip(1, "0101")) + Line(Chip(2, "0102")) + Line(Chip(2, "")) +
              Line(Chip(5, "0205", "COM2")),
@@ -262,7 +262,7 @@ TEST(DamagedLog, TheNoticeListsTheFirstDamagedLinesAndCountsTheRest) {
     EXPECT_EQ(log->DamagedCount(), 22);
     ASSERT_EQ(log->Damaged().size(), ProductionLog::kListedDamage);
     std::string listed;
-    for (int line = 2; line < 22; ++line) listed += std::to_string(line) + ": 1 field where 15 are written; ";
+    for (int line = 2; line < 22; ++line) listed += std::to_string(line) + ": 1 field where 17 are written; ";
     EXPECT_EQ(log->DamageNotice(), "the production log " + dir.file("log.csv") + " has 22 damaged lines (" + listed +
                                        "and 2 more); the records around them are read");
     EXPECT_EQ(log->History().Count("COM1"), 1);

@@ -88,10 +88,10 @@ TEST(ProductionRecord, ALineHoldsEveryFieldInTheHeadersOrder) {
     r.rollingCode = "0100 0101";
     r.lot = "lot 7, night";
     r.operatorName = "Ana";
-    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator");
+    EXPECT_EQ(CsvHeader(), "time,operation,body,rom_file,checksum,rolling_code,verdict,failure,duration_ms,chip,run,waits,writer,lot,operator,job,job_id");
     EXPECT_EQ(CsvLine(r),
               "2026-12-07T11:40:00+01:00,auto,RX4400,\"/lines/a,b.rom\",FE5A,0100 0101,fail,"
-              "OTP Blank Check Fail !!!,512,7,line-pc-3 2026-12-07T11:40:00+01:00,fixed,COM3,\"lot 7, night\",Ana");
+              "OTP Blank Check Fail !!!,512,7,line-pc-3 2026-12-07T11:40:00+01:00,fixed,COM3,\"lot 7, night\",Ana,,");
     // Offsets east and west of UTC, of half hours, across the date line of either side.
     const struct {
         const char* tz;
@@ -148,7 +148,7 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
     const std::string text = dir.Read("run.csv");
     EXPECT_EQ(text.rfind(CsvHeader() + "\r\n", 0), 0u);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
-    EXPECT_NE(text.find(",512,2," + Sample().run + ",fixed,COM3,,\r\n"), std::string::npos);
+    EXPECT_NE(text.find(",512,2," + Sample().run + ",fixed,COM3,,,,\r\n"), std::string::npos);
 
     const std::string unopenable[] = {dir.file("no/such/folder/run.csv"), dir.path()};
     for (const std::string& bad : unopenable) {
@@ -157,26 +157,24 @@ TEST(ProductionLog, NewLogsGetTheHeaderAndNumbersRunOnAcrossOpenings) {
     }
 }
 
-// A log begun for other columns (an earlier version's, another program's)
-// is not appended to with rows of another width: the open says how its
-// columns differ and what to do, and the file stays as it was.
+// A log begun for other columns (another program's, a newer version's) is
+// not appended to with rows of another width: the open says how its columns
+// differ and what to do, and the file stays as it was.
 TEST(ProductionLog, ALogOfOtherColumnsIsRefusedAndLeftAsItIs) {
     const std::string today = CsvHeader();
-    const std::string older = today.substr(0, today.rfind(",writer"));  // twelve columns, before the writer
     const struct {
         const char* name;
         std::string text;
         std::string difference;  // empty: opens
     } rows[] = {
-        {"today's columns", today + "\r\nt,auto,B,,,,pass,,1,1,r,fixed,COM1,,\r\n", ""},
-        {"an earlier version's", older + "\r\nt,auto,B,,,,pass,,1,1,r,fixed\r\n",
-         "it has 12 columns, this program writes 15; it lacks writer, lot, operator"},
-        {"one more column", today + ",station\r\n", "it has 16 columns, this program writes 15; it has station, which this program does not write"},
+        {"today's columns", today + "\r\nt,auto,B,,,,pass,,1,1,r,fixed,COM1,,,,\r\n", ""},
+        {"one more column", today + ",station\r\n", "it has 18 columns, this program writes 17; it has station, which this program does not write"},
         {"another order", "operation,time" + today.substr(today.find(",body")) + "\r\n",
-         "it has 15 columns, this program writes 15; its columns stand in another order"},
+         "it has 17 columns, this program writes 17; its columns stand in another order"},
         {"someone else's notes", "buy milk\r\n",
-         "it has 1 column, this program writes 15; it lacks time, operation, body, rom_file, checksum, rolling_code, "
-         "verdict, failure, duration_ms, chip, run, waits, writer, lot, operator; it has buy milk, which this program does not write"},
+         "it has 1 column, this program writes 17; it lacks time, operation, body, rom_file, checksum, rolling_code, "
+         "verdict, failure, duration_ms, chip, run, waits, writer, lot, operator, job, job_id; it has buy milk, which "
+         "this program does not write"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -191,6 +189,71 @@ TEST(ProductionLog, ALogOfOtherColumnsIsRefusedAndLeftAsItIs) {
         }
         EXPECT_EQ(dir.Read("run.csv"), row.text);
     }
+}
+
+// A log begun by an earlier version (fewer columns) stops no line: the
+// records go on in a file of today beside it, the old file stays as it was,
+// and the chip numbers and rolling codes of the old file, and of a file that
+// continued it on another day, are read; a second opening that day goes on
+// in the same file.
+TEST(ProductionLog, ALogOfAnEarlierVersionGoesOnInAFileOfTodayBesideIt) {
+    const std::string today = CsvHeader();
+    const std::string older = today.substr(0, today.find(",job,"));  // before the job columns
+    test::TempDir dir;
+    const std::string oldText = older + "\r\nt,auto,B,,,0100,pass,,1,1,r,fixed,COM1,,\r\nt,auto,B,,,,fail,x,1,2,r,fixed,COM1,,\r\n";
+    dir.Write("run.csv", oldText);
+    dir.Write("run-2026-01-31.csv", today + "\r\nt,auto,B,,,0200,pass,,1,5,r2,fixed,COM1,,,J,ab\r\n");
+    dir.Write("run-notes.csv", "buy milk\r\n");  // not a continuation: never read
+    const std::string next = dir.file("run-" + IsoLocalTime(std::time(nullptr)).substr(0, 10) + ".csv");
+    for (int opening = 0; opening < 2; ++opening) {
+        SCOPED_TRACE(opening);
+        std::string error;
+        auto log = ProductionLog::Open(dir.file("run.csv"), error);
+        ASSERT_TRUE(log) << error;
+        EXPECT_EQ(log->Path(), next);
+        EXPECT_EQ(log->Notice(), "the production log " + dir.file("run.csv") +
+                                     " was begun by an earlier version of this program (it has 15 columns, this "
+                                     "program writes 17; it lacks job, job_id): the records go on in " + next +
+                                     " beside it; the chip numbers and rolling codes of both are read");
+        EXPECT_EQ(log->History().Count("COM1"), 5 + opening);
+        ASSERT_TRUE(log->History().Holder("0100"));
+        ASSERT_TRUE(log->History().Holder("0200"));
+        EXPECT_EQ(log->History().Holder("0200")->chip, 5);
+        EXPECT_EQ(log->History().PassedChips("ab"), 1);
+        ChipRecord r = Sample();
+        r.writer = "COM1";
+        r.chip = 0;
+        ASSERT_TRUE(log->Append(r, error)) << error;
+        EXPECT_EQ(r.chip, 6 + opening);
+    }
+    EXPECT_EQ(dir.Read("run.csv"), oldText);
+    const std::string written = dir.Read(next.substr(dir.path().size() + 1));
+    EXPECT_EQ(written.rfind(today + "\r\n", 0), 0u);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 3);
+}
+
+// The order of a job counts chips, not rows: a chip passes when a step of it
+// passed and none failed; a refused row touched no chip.
+TEST(ProductionLog, AJobsPassedChipsAreCountedOncePerChip) {
+    LogHistory history;
+    history.Header(CsvHeaderFields());
+    const struct {
+        const char* jobId;
+        const char* run;
+        int chip;
+        Verdict verdict;
+    } rows[] = {
+        {"ab", "r1", 1, Verdict::Pass},    {"ab", "r1", 1, Verdict::Pass},     // blank, then program: one chip
+        {"ab", "r1", 2, Verdict::Pass},    {"ab", "r1", 2, Verdict::Fail},     // verify failed: not passed
+        {"ab", "r1", 3, Verdict::Refused},                                     // no chip
+        {"ab", "r2", 1, Verdict::Pass},                                        // another run's chip 1
+        {"cd", "r1", 4, Verdict::Pass},    {"", "r1", 5, Verdict::Pass},       // another job, none
+        {"ab", "r1", 6, Verdict::NoWriter},
+    };
+    for (const auto& row : rows) history.OfJob(row.jobId, row.run, "COM1", row.chip, row.verdict);
+    EXPECT_EQ(history.PassedChips("ab"), 2);
+    EXPECT_EQ(history.PassedChips("cd"), 1);
+    EXPECT_EQ(history.PassedChips("ef"), 0);
 }
 
 // What may happen to a log file on a line PC: a FIFO named as the log, a
@@ -353,7 +416,7 @@ TEST(ChipRecorder, EachRecordedOperationGetsItsVerdictCountAndLine) {
         const std::vector<std::string> lines = b.LogLines();
         ASSERT_EQ(lines.size(), ++line + 0);
         const std::string& csv = lines.back();
-        EXPECT_EQ(csv.substr(25), row.line + ",line-pc-3 run,fixed,COM1,,");
+        EXPECT_EQ(csv.substr(25), row.line + ",line-pc-3 run,fixed,COM1,,,,");
     }
     EXPECT_EQ(b.recorder.tally().Summary(), expected.Summary());
 }
@@ -390,8 +453,8 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     std::istringstream in(b.dir.Read("logs/run.csv"));
     for (std::string line; std::getline(in, line);) lines.push_back(line.substr(25, line.size() - 26));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], ",program,RX4720,,0DF0,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed,COM1,,");
-    EXPECT_EQ(lines[2], ",blank,,,0DF0,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed,COM1,,");
+    EXPECT_EQ(lines[1], ",program,RX4720,,0DF0,0100 0101 0102 0103 0104 0105 0106 0107,pass,,4010,1,line-pc-3 run,fixed,COM1,,,,");
+    EXPECT_EQ(lines[2], ",blank,,,0DF0,,refused,The body is not available !!!,0,2,line-pc-3 run,fixed,COM1,,,,");
     EXPECT_EQ(b.recorder.tally().Summary(), "passed 1, failed 0, refused 1, yield 100.0 %");
 }
 
@@ -434,7 +497,7 @@ TEST(ChipRecorder, AReadOfALockedOrBlankChipShowsWhatTheWriterReadAndLogsNoCheck
         lines.push_back("Receiver Data Length = 1024 bytes");
         lines.push_back("Object Checksum = " + row.objectSum);
         EXPECT_EQ(b.form.Lines(Control::RichEdit2), lines);
-        EXPECT_EQ(b.LogLines().back().substr(25), row.line + ",line-pc-3 run,fixed,COM1,,");
+        EXPECT_EQ(b.LogLines().back().substr(25), row.line + ",line-pc-3 run,fixed,COM1,,,,");
     }
 }
 

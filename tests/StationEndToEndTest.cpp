@@ -67,9 +67,7 @@ protected:
     std::vector<std::string> Verdicts(const std::string& port) const {
         std::vector<std::string> verdicts;
         for (const std::string& line : otp::test::Lines(dir.Read("p.csv"))) {
-            if (line.find("," + port + ",,\r") == std::string::npos) continue;
-            for (const char* v : {",pass,", ",fail,", ",no writer,"})
-                if (line.find(v) != std::string::npos) verdicts.push_back(std::string(v).substr(1, std::strlen(v) - 2));
+            if (otp::test::LogField(line, "writer") == port) verdicts.push_back(otp::test::LogField(line, "verdict"));
         }
         return verdicts;
     }
