@@ -29,6 +29,13 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
     StationTally tally;
     RoundRules rules;
     rules.maxFails = s.maxFails;
+    rules.order = s.order;
+    const auto complete = [&] {
+        if (!s.order || !s.order->Complete()) return false;
+        s.err << OrderCompleteLine(*s.order) << "\n";
+        return end.orderComplete = true;
+    };
+    if (complete()) return end;
     for (int chip = 1;; ++chip) {
         const std::function<void()> fresh = chip > 1 ? s.freshChip : nullptr;
         const ChipEnd one = RunProductionChip("", tally, rules, fresh, [&] {
@@ -46,11 +53,13 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
             }
             return done;
         });
+        if (!one.ran) break;  // no place of the order left
         end.chips = one.mine;
         if (!one.logError.empty()) end.stopReason = one.logError;
         if (!one.failure.empty() && end.firstFailure.empty()) end.firstFailure = one.failure;
-        s.err << "chip " << chip << ": " << one.Said() << " (" << end.chips.Summary() << ")\n";
-        if (!end.stopReason.empty()) break;
+        s.err << "chip " << chip << ": " << one.Said() << " (" << end.chips.Summary()
+              << (s.order ? ", order " + s.order->Progress() : std::string()) << ")\n";
+        if (!end.stopReason.empty() || complete()) break;
         if (!one.stop.empty()) {
             s.err << char(std::toupper(static_cast<unsigned char>(one.stop[0]))) << one.stop.substr(1) << ".\n";
             break;

@@ -11,6 +11,7 @@
 
 #include "cli/StepRunner.h"
 #include "production/Tally.h"
+#include "station/ProductionRound.h"
 
 namespace otp {
 
@@ -24,6 +25,9 @@ struct ChipLoopSettings {
     const volatile std::sig_atomic_t* interrupted = nullptr;
     // Stop after this many failed chips in a row; 0 never stops.
     int maxFails = 0;
+    // The job's order: each chip claims a place of it, and the loop ends
+    // when it is complete. None without a job.
+    ProductionOrder* order = nullptr;
     // An answer typed on a terminal ends its own line; one read from a pipe
     // or file does not, so the prompt's line is ended for it.
     bool inIsTerminal = false;
@@ -33,6 +37,7 @@ struct ChipLoopEnd {
     Tally chips;
     std::string firstFailure;  // of the first chip that failed
     std::string stopReason;    // when the run must stop as a whole (the log)
+    bool orderComplete = false;
 };
 
 ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& steps, ChipLoopSettings& settings);

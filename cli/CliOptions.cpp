@@ -83,6 +83,12 @@ std::string ParseArgs(const std::vector<std::string>& args, CliOptions& o) {
                 if (JobFixes(*step.def))
                     return "step '" + std::string(step.def->name) + "' cannot run in a job: the job " + o.job +
                            " fixes the image, the settings and the firmware";
+        // Every chip of a job claims its place of the order: chips are made in the loop.
+        for (const StepRequest& step : o.steps)
+            if (step.def->touchesChip)
+                return "step '" + std::string(step.def->name) + "' works on a chip outside the loop: a job's chips " +
+                       "are made after 'loop' (--job " + o.job + " loop auto)";
+        if (!o.loop) return "a job runs its chips in a loop: --job " + o.job + " loop auto";
     }
     // Every writer would save to the one file.
     if (o.writers.size() > 1)

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/ChipLoop.h"
+#include "cli/JobRun.h"
 #include "cli/CliOptions.h"
 #include "cli/StationRun.h"
 #include "cli/ConsoleView.h"
@@ -14,6 +15,7 @@
 #include "emulatedport/EmulatedPort.h"
 #include "config/PathLookup.h"
 #include "emulator/IcAccess.h"
+#include "job/JobOpening.h"
 #include "link/SystemSerialPort.h"
 #include "operations/Session.h"
 #include "operations/Startup.h"
@@ -73,6 +75,15 @@ std::string CliUsage() {
          "  --quantity N\n"
          "            the order's quantity (passed chips to make) of the job that\n"
          "            job-save makes\n"
+         "  --job FILE\n"
+         "            run the production job FILE (NAME.otpjob, made by job-save):\n"
+         "            every writer loads the job's image (found beside it by its\n"
+         "            SHA-256), takes its settings and reads them back, and must give\n"
+         "            its firmware version, or the run stops naming what differs;\n"
+         "            then only 'loop' and its chip steps run, every record names the\n"
+         "            job, and the run ends when the order is complete (\"order\n"
+         "            complete: N of N passed\"). Steps that change what the job fixes\n"
+         "            are refused\n"
          "  --station NAME\n"
          "            the name the records give this computer (default: its host\n"
          "            name)\n"
@@ -214,6 +225,13 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     ChipRecorder recorder(watch);
     recorder.ledger().SetBatch(o.lot, o.operatorName);
     if (!o.station.empty()) recorder.ledger().SetStation(o.station);
+    // A job that cannot be read stops the run before any writer is touched.
+    JobFile job;
+    std::string jobError;
+    if (!o.job.empty() && !TakeJob(o, env.workingDir, recorder.ledger(), job, jobError)) {
+        env.err << "otpwriter-cli: " << jobError << "\nFAIL: " << jobError << "\n";
+        return 1;
+    }
 
     // A signal lets the operation under way finish and be recorded; the run
     // stops after it.
@@ -251,6 +269,20 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
         failed = logFailed = true;
     recorder.OnRecordWait([&env](const std::string& news) { env.err << "otpwriter-cli: " << news << "\n"; },
                           [&signalled] { return signalled != 0; });
+    // A job's writer holds its image and settings, and gives its firmware, before any chip.
+    std::unique_ptr<ProductionOrder> order;
+    if (!o.job.empty() && stopReason.empty()) {
+        std::string difference;
+        if (OpenJobOnWriter(session.ctx(), form, job, difference)) {
+            order = JobOrderOf(job, recorder.ledger());
+        } else {
+            stopReason = JobRefusal(job, session.state().PortName, difference);
+            failed = true;
+            // It says what the job wants, which a start-up's own complaint does not.
+            firstFailure = stopReason;
+        }
+        env.out.flush();
+    }
     // A writer of another version runs only the steps that show and mend it.
     const bool versionOnly = !o.keepGoing && startup == StartupResult::OtherVersion;
     StepRunner runner(session, form, watch, recorder);
@@ -302,6 +334,7 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
             settings.inIsTerminal = env.inIsTerminal;
             InterruptCatcher::StopsAfter("the chip under way, if any");
             settings.interrupted = catcher.Flag();
+            settings.order = order.get();
             const ChipLoopEnd end = RunChipLoop(runner, o.chipSteps, settings);
             env.out.flush();
             // A refused chip is no failed one, but the run did not do what it was asked.

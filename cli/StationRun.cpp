@@ -5,10 +5,12 @@
 #include <sstream>
 
 #include "cli/InterruptCatcher.h"
+#include "cli/JobRun.h"
 #include "cli/StationConsole.h"
 #include "cli/StationView.h"
 #include "config/PathLookup.h"
 #include "emulatedport/EmulatedPort.h"
+#include "job/JobOpening.h"
 #include "link/SystemSerialPort.h"
 #include "station/ProductionRound.h"
 #include "station/Station.h"
@@ -108,6 +110,13 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
     Station station;
     station.ledger().SetBatch(o.lot, o.operatorName);
     if (!o.station.empty()) station.ledger().SetStation(o.station);
+    // A job that cannot be read stops the run before any writer is touched.
+    JobFile job;
+    std::string jobError;
+    if (!o.job.empty() && !TakeJob(o, env.workingDir, station.ledger(), job, jobError)) {
+        env.err << "otpwriter-cli: " << jobError << "\nFAIL: " << jobError << "\n";
+        return 1;
+    }
     std::vector<Seat> seats(o.writers.size());
     for (size_t i = 0; i < o.writers.size(); ++i) {
         const std::string& port = o.writers[i];
@@ -188,6 +197,24 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             [&signalled] { return signalled != 0; });
     }
 
+    // Every writer of a job holds its image and settings, and gives its
+    // firmware, before any chip; one that does not is stopped and named.
+    std::unique_ptr<ProductionOrder> order;
+    if (!o.job.empty() && stopReason.empty()) {
+        station.OnEveryWriter([&](StationWriter& w) {
+            Seat& seat = seatOf(w);
+            seat.Activity("job " + job.job.name);
+            std::string difference;
+            if (OpenJobOnWriter(w.ctx(), w.form(), job, difference)) return;
+            const std::string refusal = JobRefusal(job, w.Port(), difference);
+            seat.Failure(refusal);
+            w.Stop(refusal);
+            seat.Activity("stopped: " + refusal);
+        });
+        if (station.Running().empty()) stopReason = "no writer holds the job " + job.job.name;
+        else order = JobOrderOf(job, station.ledger());
+    }
+
     Trouble trouble;
     std::vector<std::string> notRun;
     const auto runStep = [&](StationWriter& w, const StepRequest& step) {
@@ -233,9 +260,15 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
         InterruptCatcher::StopsAfter("the chips under way, if any");
         RoundRules rules;
         rules.maxFails = o.maxFails;
+        rules.order = order.get();
+        const auto orderComplete = [&] {
+            if (!order || !order->Complete()) return false;
+            console.Err(OrderCompleteLine(*order));
+            return true;
+        };
         std::istringstream noAnswers;
         std::istream& in = env.in ? *env.in : noAnswers;
-        for (int round = 1;; ++round) {
+        for (int round = 1; !orderComplete(); ++round) {
             const std::vector<StationWriter*> running = station.Running();
             if (running.empty()) {
                 stopReason = "every writer has stopped";
@@ -253,7 +286,12 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                 const ChipEnd end = RunProductionChip(w.Port(), station.tally(), rules, fresh, [&] {
                     return RunChipSteps(w, seat, o.chipSteps);
                 });
-                if (!end.ran) return;
+                if (!end.ran) {
+                    console.Err(w.Port() + ": no chip started: the order's last places are taken (" +
+                                order->Progress() + " passed)");
+                    seat.Activity("order " + order->Progress());
+                    return;
+                }
                 if (!end.logError.empty()) trouble.Log(end.logError);
                 if (!end.failure.empty()) seat.Failure(end.failure);
                 console.Err(w.Port() + " chip " + std::to_string(end.chip) + ": " + end.Said() + " (" +
@@ -276,6 +314,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                 stopReason = "every writer has stopped";
                 break;
             }
+            if (order && order->Complete()) continue;  // said once, at the loop's head
             if (!NextRoundWanted(in, env.err, env.inIsTerminal, catcher.Flag())) break;
         }
         if (signalled && stopReason.empty()) stopReason = interruption();
