@@ -30,6 +30,11 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
     RoundRules rules;
     rules.maxFails = s.maxFails;
     rules.order = s.order;
+    if (s.awaitPlace)
+        rules.awaitPlace = [&s](const std::string&, const std::string& why, int waited) {
+            if (waited == 0) s.err << "waiting: " << why << "\n";
+            return !Interrupted(s) && s.awaitPlace() && !Interrupted(s);
+        };
     const auto complete = [&] {
         if (!s.order || !s.order->Complete()) return false;
         s.err << OrderCompleteLine(*s.order) << "\n";
@@ -53,7 +58,14 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
             }
             return done;
         });
-        if (!one.ran) break;  // no place of the order left
+        if (!one.ran) {
+            // No place of the order left: complete, or the store could not say.
+            if (!complete()) {
+                s.err << "no chip started: " << one.notStarted << "\n";
+                end.stopReason = one.notStarted;
+            }
+            break;
+        }
         end.chips = one.mine;
         if (!one.logError.empty()) end.stopReason = one.logError;
         if (!one.failure.empty() && end.firstFailure.empty()) end.firstFailure = one.failure;

@@ -28,6 +28,9 @@ struct ChipLoopSettings {
     // The job's order: each chip claims a place of it, and the loop ends
     // when it is complete. None without a job.
     ProductionOrder* order = nullptr;
+    // Waits a while for a place of the order under way elsewhere (the
+    // writer's pacer); false to give up. None: a chip without a place is not started.
+    std::function<bool()> awaitPlace;
     // An answer typed on a terminal ends its own line; one read from a pipe
     // or file does not, so the prompt's line is ended for it.
     bool inIsTerminal = false;

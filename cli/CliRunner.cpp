@@ -273,13 +273,14 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     std::unique_ptr<ProductionOrder> order;
     if (!o.job.empty() && stopReason.empty()) {
         std::string difference;
-        if (OpenJobOnWriter(session.ctx(), form, job, difference)) {
-            order = JobOrderOf(job, recorder.ledger());
-        } else {
+        if (!OpenJobOnWriter(session.ctx(), form, job, difference)) {
             stopReason = JobRefusal(job, session.state().PortName, difference);
             failed = true;
             // It says what the job wants, which a start-up's own complaint does not.
             firstFailure = stopReason;
+        } else if (!(order = recorder.ledger().OpenOrder(job.job, stopReason))) {
+            failed = true;
+            firstFailure = stopReason = "the order of the job " + job.job.name + " cannot be counted: " + stopReason;
         }
         env.out.flush();
     }
@@ -335,6 +336,10 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
             InterruptCatcher::StopsAfter("the chip under way, if any");
             settings.interrupted = catcher.Flag();
             settings.order = order.get();
+            settings.awaitPlace = [&session] {
+                session.ctx().pacer.Sleep(1000);
+                return true;
+            };
             const ChipLoopEnd end = RunChipLoop(runner, o.chipSteps, settings);
             env.out.flush();
             // A refused chip is no failed one, but the run did not do what it was asked.

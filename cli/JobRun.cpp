@@ -16,10 +16,6 @@ bool TakeJob(const CliOptions& o, const std::string& workingDir, ChipLedger& led
     return true;
 }
 
-std::unique_ptr<ProductionOrder> JobOrderOf(const JobFile& job, const ChipLedger& ledger) {
-    return std::make_unique<ProductionOrder>(job.job.quantity, ledger.PassedChipsOfJob());
-}
-
 std::string JobRefusal(const JobFile& job, const std::string& writer, const std::string& difference) {
     return "the job " + job.job.name + " cannot run on " + writer + ": " + difference;
 }

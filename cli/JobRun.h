@@ -2,13 +2,11 @@
 // A console run of a production job (--job): the job read before any writer
 // is touched, named in every record, opened on each writer after its
 // start-up, and its order counted from the log.
-#include <memory>
 #include <string>
 
 #include "cli/CliOptions.h"
 #include "job/JobFile.h"
 #include "production/ChipLedger.h"
-#include "station/ProductionRound.h"
 
 namespace otp {
 
@@ -16,9 +14,6 @@ namespace otp {
 // sets the records' lot (the job's, unless --lot names it too) and job;
 // false with `error` when it cannot be read or --lot names another lot.
 bool TakeJob(const CliOptions& o, const std::string& workingDir, ChipLedger& ledger, JobFile& job, std::string& error);
-
-// The job's order, its passed chips as the log holds them.
-std::unique_ptr<ProductionOrder> JobOrderOf(const JobFile& job, const ChipLedger& ledger);
 
 // "the job NAME cannot run on COM1: WHAT".
 std::string JobRefusal(const JobFile& job, const std::string& writer, const std::string& difference);

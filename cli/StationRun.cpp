@@ -211,8 +211,13 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             w.Stop(refusal);
             seat.Activity("stopped: " + refusal);
         });
-        if (station.Running().empty()) stopReason = "no writer holds the job " + job.job.name;
-        else order = JobOrderOf(job, station.ledger());
+        std::string why;
+        if (station.Running().empty()) {
+            stopReason = "no writer holds the job " + job.job.name;
+        } else if (!(order = station.ledger().OpenOrder(job.job, why))) {
+            stopReason = "the order of the job " + job.job.name + " cannot be counted: " + why;
+            failed = true;
+        }
     }
 
     Trouble trouble;
@@ -261,6 +266,18 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
         RoundRules rules;
         rules.maxFails = o.maxFails;
         rules.order = order.get();
+        // A place under way on another writer (of this station or another)
+        // may come free: its chip failed.
+        rules.awaitPlace = [&](const std::string& port, const std::string& why, int waited) {
+            if (signalled) return false;
+            for (Seat& seat : seats) {
+                if (seat.writer->Port() != port) continue;
+                if (waited == 0) console.Err(port + ": waiting: " + why);
+                seat.Activity("waiting: " + why);
+                seat.writer->ctx().pacer.Sleep(1000);
+            }
+            return signalled == 0;
+        };
         const auto orderComplete = [&] {
             if (!order || !order->Complete()) return false;
             console.Err(OrderCompleteLine(*order));
@@ -287,8 +304,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                     return RunChipSteps(w, seat, o.chipSteps);
                 });
                 if (!end.ran) {
-                    console.Err(w.Port() + ": no chip started: the order's last places are taken (" +
-                                order->Progress() + " passed)");
+                    console.Err(w.Port() + ": no chip started: " + end.notStarted);
                     seat.Activity("order " + order->Progress());
                     return;
                 }

@@ -23,22 +23,9 @@
 #include <string>
 #include <vector>
 
-namespace otp {
+#include "production/ProductionJob.h"
 
-struct Job {
-    std::string name;
-    std::string image;        // the image file's name, beside the job file
-    std::string imageSha256;  // 64 lower-case hex digits
-    std::string checksum;     // the image's checksum as the writer gives it
-    std::string body;         // the IC body's name
-    std::string lock;         // "on" or "off"
-    std::string rolling;      // "on" or "off"
-    std::string bank;         // "0" to "7", "last", "first"; empty: the body has no bank to pick
-    std::string firmware;     // the writer's version line it must give
-    long quantity = 0;        // passed chips the order asks for
-    std::string lot;          // may be empty
-    std::vector<std::string> notes;
-};
+namespace otp {
 
 // The job as its file holds it; false with `error` naming the field when a
 // value cannot be kept (a line break, blanks at its ends, a bad value).

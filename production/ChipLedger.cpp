@@ -152,4 +152,75 @@ long ChipLedger::PassedChipsOfJob() const {
     return (log_ ? log_->History() : unlogged_).PassedChips(jobId_);
 }
 
+namespace {
+
+// An order the store keeps for the whole line: each claim and each give-back
+// asks it, and learns the passed chips of every station.
+class StoreOrder : public ProductionOrder {
+public:
+    StoreOrder(ChipLedger& ledger, long quantity, long passed) : ProductionOrder(quantity), ledger_(ledger), passed_(passed) {}
+
+    Place Claim(const std::string& writer, std::string& why) override {
+        bool taken = false;
+        long passed = 0;
+        if (!ledger_.ClaimPlace(writer, taken, passed, why)) return Place::Unknown;
+        Learn(passed);
+        if (taken) return Place::Taken;
+        if (Complete()) return Place::Complete;
+        why = LastPlacesTaken(passed, Quantity());
+        return Place::Full;
+    }
+    void Settle(const std::string& writer, bool passed) override {
+        long now = 0;
+        std::string why;
+        // A place not given back ends with its writer's next claim, or after a while.
+        if (ledger_.GiveBackPlace(writer, now, why)) Learn(now);
+        else if (passed) Learn(Passed() + 1);
+    }
+    long Passed() const override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return passed_;
+    }
+
+private:
+    void Learn(long passed) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        passed_ = passed;
+    }
+    ChipLedger& ledger_;
+    mutable std::mutex mutex_;
+    long passed_;
+};
+
+}  // namespace
+
+std::unique_ptr<ProductionOrder> ChipLedger::OpenOrder(const otp::Job& job, std::string& error) {
+    const std::lock_guard<std::mutex> storeLock(storeMutex_);
+    const std::shared_ptr<ChipStore> store = Store();
+    if (!store || !store->KeepsOrders()) return std::make_unique<LocalOrder>(job.quantity, PassedChipsOfJob());
+    long passed = 0;
+    if (!store->OpenOrder(job, JobId(), Station(), passed, error)) return nullptr;
+    return std::make_unique<StoreOrder>(*this, job.quantity, passed);
+}
+
+bool ChipLedger::ClaimPlace(const std::string& writer, bool& taken, long& passed, std::string& error) {
+    const std::lock_guard<std::mutex> storeLock(storeMutex_);
+    const std::shared_ptr<ChipStore> store = Store();
+    if (!store) {
+        error = "no record server keeps the order";
+        return false;
+    }
+    return store->ClaimPlace(JobId(), Station(), writer, RunId(), taken, passed, error);
+}
+
+bool ChipLedger::GiveBackPlace(const std::string& writer, long& passed, std::string& error) {
+    const std::lock_guard<std::mutex> storeLock(storeMutex_);
+    const std::shared_ptr<ChipStore> store = Store();
+    if (!store) {
+        error = "no record server keeps the order";
+        return false;
+    }
+    return store->GiveBackPlace(JobId(), Station(), writer, passed, error);
+}
+
 }  // namespace otp

@@ -19,6 +19,8 @@
 #include "production/ChipRecord.h"
 #include "production/ChipStore.h"
 #include "production/LogHistory.h"
+#include "production/ProductionJob.h"
+#include "production/ProductionOrder.h"
 #include "production/ProductionLog.h"
 
 namespace otp {
@@ -82,7 +84,7 @@ public:
         job_ = std::move(name);
         jobId_ = std::move(id);
     }
-    std::string Job() const {
+    std::string JobName() const {
         const std::lock_guard<std::mutex> lock(mutex_);
         return job_;
     }
@@ -93,6 +95,15 @@ public:
     // The chips of the job that passed, as the log (or, without one, this
     // run) holds them.
     long PassedChipsOfJob() const;
+    // The order of `job` (named with SetJob): kept in the store when it
+    // keeps orders, so that every station of the line counts one order;
+    // else counted here, from the log. nullptr with `error` when the store
+    // cannot enter it.
+    std::unique_ptr<ProductionOrder> OpenOrder(const otp::Job& job, std::string& error);
+    // A place of the order in the store for the next chip of `writer`, and
+    // giving it back; false with `error` when the store could not answer.
+    bool ClaimPlace(const std::string& writer, bool& taken, long& passed, std::string& error);
+    bool GiveBackPlace(const std::string& writer, long& passed, std::string& error);
     // The computer every record names, and its run; this one's name unless
     // set (--station).
     void SetStation(const std::string& station);

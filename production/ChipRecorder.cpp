@@ -92,7 +92,7 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
     record.run = ledger_.RunId();
     record.lot = ledger_.Lot();
     record.operatorName = ledger_.Operator();
-    record.job = ledger_.Job();
+    record.job = ledger_.JobName();
     record.jobId = ledger_.JobId();
     record.fastWaits = ctx.link.fastWaits;
     record.writer = writer_.empty() ? ctx.state.PortName : writer_;

@@ -9,6 +9,7 @@
 
 #include "production/ChipRecord.h"
 #include "production/LogHistory.h"
+#include "production/ProductionJob.h"
 
 namespace otp {
 
@@ -33,6 +34,32 @@ public:
     // What is kept only on this computer so far (records the store has not
     // got yet: how many, and where); empty when nothing is.
     virtual std::string OnlyHere() const = 0;
+
+    // The line-wide order of a production job, when the store keeps one
+    // (every station then counts one order); by default it does not. Each
+    // gives the job's passed chips in `passed`, or false with `error`.
+    virtual bool KeepsOrders() const { return false; }
+    // Enters the job and forgets the places `station` left held for it.
+    virtual bool OpenOrder(const Job& job, const std::string& jobId, const std::string& station, long& passed,
+                           std::string& error) {
+        (void)job, (void)jobId, (void)station, (void)passed;
+        error = "it keeps no orders";
+        return false;
+    }
+    // A place for the next chip of `writer`, unless the order is full (`taken` false).
+    virtual bool ClaimPlace(const std::string& jobId, const std::string& station, const std::string& writer,
+                            const std::string& run, bool& taken, long& passed, std::string& error) {
+        (void)jobId, (void)station, (void)writer, (void)run, (void)passed;
+        taken = false;
+        error = "it keeps no orders";
+        return false;
+    }
+    virtual bool GiveBackPlace(const std::string& jobId, const std::string& station, const std::string& writer,
+                               long& passed, std::string& error) {
+        (void)jobId, (void)station, (void)writer, (void)passed;
+        error = "it keeps no orders";
+        return false;
+    }
 };
 
 }  // namespace otp

@@ -169,6 +169,50 @@ std::string LineRecord::Keep(ChipRecord& record, const Judge& judge) {
     return {};
 }
 
+bool LineRecord::OrderServer(std::string& error) {
+    // The server counts the order's passed chips: a record kept only here would be missing from them.
+    if (!OpenSpool()) {
+        error = spoolError_;
+        return false;
+    }
+    if (!Reconnect() || !SendSpool()) {
+        error = Name() + " is away (" + awayReason_ + ")";
+        return false;
+    }
+    return true;
+}
+
+bool LineRecord::OpenOrder(const Job& job, const std::string& jobId, const std::string& station, long& passed,
+                           std::string& error) {
+    if (!OrderServer(error)) return false;
+    std::string why;
+    if (server_->OpenOrder(job, jobId, station, passed, why)) return true;
+    server_.reset();  // a fresh connection for the next question
+    error = Name() + " could not enter the job: " + why;
+    return false;
+}
+
+bool LineRecord::ClaimPlace(const std::string& jobId, const std::string& station, const std::string& writer,
+                            const std::string& run, bool& taken, long& passed, std::string& error) {
+    taken = false;
+    if (!OrderServer(error)) return false;
+    std::string why;
+    if (server_->ClaimPlace(jobId, station, writer, run, taken, passed, why)) return true;
+    server_.reset();
+    error = Name() + " could not give a place of the order: " + why;
+    return false;
+}
+
+bool LineRecord::GiveBackPlace(const std::string& jobId, const std::string& station, const std::string& writer,
+                               long& passed, std::string& error) {
+    if (!OrderServer(error)) return false;
+    std::string why;
+    if (server_->GiveBackPlace(jobId, station, writer, passed, why)) return true;
+    server_.reset();
+    error = Name() + " could not take back a place of the order: " + why;
+    return false;
+}
+
 std::vector<std::string> LineRecord::TakeNotices() {
     std::vector<std::string> taken;
     taken.swap(notices_);

@@ -33,6 +33,13 @@ public:
     std::string Keep(ChipRecord& record, const Judge& judge) override;
     std::vector<std::string> TakeNotices() override;
     std::string OnlyHere() const override;
+    bool KeepsOrders() const override { return true; }
+    bool OpenOrder(const Job& job, const std::string& jobId, const std::string& station, long& passed,
+                   std::string& error) override;
+    bool ClaimPlace(const std::string& jobId, const std::string& station, const std::string& writer,
+                    const std::string& run, bool& taken, long& passed, std::string& error) override;
+    bool GiveBackPlace(const std::string& jobId, const std::string& station, const std::string& writer, long& passed,
+                       std::string& error) override;
     // "the record server postgresql://otp@server/line", for messages.
     std::string Name() const { return "the record server " + ShownRecordUrl(url_); }
 
@@ -50,6 +57,9 @@ private:
     // A record the server refused: into the set-aside file; what to say of it.
     std::string Refused(const SpooledRecord& kept, const std::string& why, bool wasKept);
     std::string Waiting() const;
+    // The server with every record of the spool in it, for a question of
+    // the order; false with `error` when it is away or the spool not sent.
+    bool OrderServer(std::string& error);
 
     std::string url_;
     std::string legacyPath_;

@@ -47,6 +47,47 @@ const char* const kSchema[] = {
     "INSERT INTO otpwriter_schema VALUES (1)",
 };
 
+// Version 2: production jobs. Every record names its job; the jobs table
+// holds each job's fields once, and job_places a place of its order for
+// every chip under way, so that every station counts one order. Only
+// additions: a version 1 record is upgraded in place.
+const char* const kSchemaJobs[] = {
+    "ALTER TABLE chips ADD COLUMN job text, ADD COLUMN job_id text",
+    "CREATE INDEX chips_by_job ON chips (job_id) WHERE job_id IS NOT NULL",
+    "CREATE TABLE jobs ("
+    " id text PRIMARY KEY,"
+    " name text NOT NULL,"
+    " image text NOT NULL,"
+    " image_sha256 text NOT NULL,"
+    " checksum text NOT NULL,"
+    " body text NOT NULL,"
+    " lock text NOT NULL,"
+    " rolling text NOT NULL,"
+    " bank text,"
+    " firmware text NOT NULL,"
+    " quantity bigint NOT NULL CHECK (quantity > 0),"
+    " lot text,"
+    " notes text,"
+    " first_seen timestamptz NOT NULL DEFAULT now())",
+    "CREATE TABLE job_places ("
+    " job_id text NOT NULL REFERENCES jobs (id),"
+    " station text NOT NULL,"
+    " writer text NOT NULL,"
+    " run text NOT NULL,"
+    " claimed_at timestamptz NOT NULL DEFAULT now(),"
+    " PRIMARY KEY (job_id, station, writer))",
+    "INSERT INTO otpwriter_schema VALUES (2)",
+};
+
+// The chips of a job that passed: a chip (station, run, writer, number)
+// passes when a step passed it and none failed; a refused step touched none.
+constexpr const char* kPassedOfJob =
+    "SELECT count(*) FROM (SELECT 1 FROM chips WHERE job_id = $1 AND verdict <> 'refused'"
+    " GROUP BY station, run, writer, chip HAVING bool_and(verdict = 'pass')) passed";
+// A place held longer than any chip takes was left by a station that died.
+constexpr const char* kLivePlaces =
+    "SELECT count(*) FROM job_places WHERE job_id = $1 AND claimed_at > now() - interval '15 minutes'";
+
 // The server's message on one line.
 std::string OneLine(const char* text) {
     std::string line = text ? text : "";
@@ -183,7 +224,8 @@ Outcome Failed(pg_conn* conn, const Result& failed, std::string& error, const st
     return OutcomeOfState(state);
 }
 
-bool MakeSchema(pg_conn* conn, RecordServer::Use use, std::string& error) {
+bool MakeSchema(pg_conn* conn, RecordServer::Use use, int& schemaVersion, std::string& error) {
+    schemaVersion = kRecordSchemaVersion;
     if (!Step(conn, "BEGIN", error) || !Step(conn, kSchemaLock, error)) return false;
     const Result exists = Run(conn, "SELECT to_regclass('otpwriter_schema') IS NOT NULL");
     if (!exists.Ok()) return Abandon(conn, error);
@@ -194,6 +236,8 @@ bool MakeSchema(pg_conn* conn, RecordServer::Use use, std::string& error) {
     }
     if (exists.At(0, 0) == "f") {
         for (const char* sql : kSchema)
+            if (!Step(conn, sql, error)) return false;
+        for (const char* sql : kSchemaJobs)
             if (!Step(conn, sql, error)) return false;
     } else {
         const Result version = Run(conn, "SELECT max(version) FROM otpwriter_schema");
@@ -209,6 +253,13 @@ bool MakeSchema(pg_conn* conn, RecordServer::Use use, std::string& error) {
                     std::to_string(kRecordSchemaVersion) + "): record with the program that made it, or a newer one";
             Result(PQexec(conn, "ROLLBACK"));
             return false;
+        }
+        // A reader reads an older record as it is; a writer brings it up to date.
+        schemaVersion = found;
+        if (found < 2 && use == RecordServer::Use::Write) {
+            for (const char* sql : kSchemaJobs)
+                if (!Step(conn, sql, error)) return false;
+            schemaVersion = 2;
         }
     }
     return Step(conn, "COMMIT", error);
@@ -268,6 +319,8 @@ bool RowOfRecord(const Result& r, int i, ChipRecord& c) {
     c.station = r.At(i, 13);
     c.lot = r.At(i, 14);
     c.operatorName = r.At(i, 15);
+    c.job = r.At(i, 16);
+    c.jobId = r.At(i, 17);
     return true;
 }
 
@@ -306,7 +359,7 @@ std::unique_ptr<RecordServer> RecordServer::Connect(const std::string& url, std:
     } else {
         for (const char* sql : kReaderSettings) set = set && Step(conn, sql, why);
     }
-    if (!set || !MakeSchema(conn, use, why)) {
+    if (!set || !MakeSchema(conn, use, server->version_, why)) {
         error = (why.rfind("its record is of version", 0) == 0 ? "is refused: " : "cannot be used: ") +
                 WithoutSecrets(why, url);
         return nullptr;
@@ -366,7 +419,8 @@ RecordServer::Outcome RecordServer::Write(ChipRecord& record, const std::string&
                       rollingCode = TextAsUtf8(record.rollingCode), failureText = TextAsUtf8(record.failure),
                       run = TextAsUtf8(record.run), writer = TextAsUtf8(record.writer),
                       station = TextAsUtf8(record.station), lot = TextAsUtf8(record.lot),
-                      operatorName = TextAsUtf8(record.operatorName);
+                      operatorName = TextAsUtf8(record.operatorName), job = TextAsUtf8(record.job),
+                      jobId = TextAsUtf8(record.jobId);
     const std::vector<const char*> row = {key.c_str(),
                                           time.c_str(),
                                           operation.c_str(),
@@ -383,12 +437,101 @@ RecordServer::Outcome RecordServer::Write(ChipRecord& record, const std::string&
                                           writer.c_str(),
                                           station.c_str(),
                                           OrNull(lot),
-                                          OrNull(operatorName)};
+                                          OrNull(operatorName),
+                                          OrNull(job),
+                                          OrNull(jobId)};
     const char* insert =
         "INSERT INTO chips (record_key, \"time\", operation, body, rom_file, checksum, rolling_code, verdict,"
-        " failure, duration_ms, chip, run, waits, writer, station, lot, \"operator\")"
-        " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17)";
+        " failure, duration_ms, chip, run, waits, writer, station, lot, \"operator\", job, job_id)"
+        " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19)";
     return step(insert, row) && step("COMMIT") ? Outcome::Written : failure;
+}
+
+bool RecordServer::PassedOfJob(const std::string& jobId, long& passed, std::string& error) {
+    const Result r = Run(conn_, kPassedOfJob, {jobId.c_str()});
+    if (!r.Ok() || !ReadNumber(r.At(0, 0), passed)) {
+        error = WithoutSecrets(OneLine(PQerrorMessage(conn_)), url_);
+        return false;
+    }
+    return true;
+}
+
+bool RecordServer::OpenOrder(const Job& job, const std::string& jobId, const std::string& station, long& passed,
+                             std::string& error) {
+    std::string notes;
+    for (const std::string& note : job.notes) notes += (notes.empty() ? "" : "\n") + note;
+    const std::string quantity = std::to_string(job.quantity);
+    const std::string fields[] = {jobId,       TextAsUtf8(job.name),     TextAsUtf8(job.image), job.imageSha256,
+                                  job.checksum, TextAsUtf8(job.body),     job.lock,              job.rolling,
+                                  job.bank,     TextAsUtf8(job.firmware), quantity,              TextAsUtf8(job.lot),
+                                  TextAsUtf8(notes)};
+    // The bank, the lot and the notes may be empty: NULL.
+    std::vector<const char*> row;
+    for (size_t i = 0; i < std::size(fields); ++i)
+        row.push_back(i == 8 || i >= 11 ? OrNull(fields[i]) : fields[i].c_str());
+    const std::string utf8Station = TextAsUtf8(station);
+    const bool done =
+        Step(conn_, "BEGIN", error) &&
+        Step(conn_,
+             "INSERT INTO jobs (id, name, image, image_sha256, checksum, body, lock, rolling, bank, firmware,"
+             " quantity, lot, notes) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13)"
+             " ON CONFLICT (id) DO NOTHING",
+             error, row) &&
+        Step(conn_, "DELETE FROM job_places WHERE job_id = $1 AND station = $2", error,
+             {jobId.c_str(), utf8Station.c_str()}) &&
+        Step(conn_, "COMMIT", error) && PassedOfJob(jobId, passed, error);
+    if (!done) error = WithoutSecrets(error, url_);
+    return done;
+}
+
+bool RecordServer::ClaimPlace(const std::string& jobId, const std::string& station, const std::string& writer,
+                              const std::string& run, bool& taken, long& passed, std::string& error) {
+    taken = false;
+    const std::string s = TextAsUtf8(station), w = TextAsUtf8(writer), r = TextAsUtf8(run);
+    const auto fail = [&] {
+        if (error.empty()) error = OneLine(PQerrorMessage(conn_));
+        error = WithoutSecrets(error, url_);
+        if (PQstatus(conn_) == CONNECTION_OK) Result(PQexec(conn_, "ROLLBACK"));
+        return false;
+    };
+    error.clear();
+    if (!Step(conn_, "BEGIN", error)) return fail();
+    // Every claim of the job waits here for the one before it to end.
+    const Result job = Run(conn_, "SELECT quantity FROM jobs WHERE id = $1 FOR UPDATE", {jobId.c_str()});
+    long quantity = 0;
+    if (!job.Ok() || job.Rows() != 1 || !ReadNumber(job.At(0, 0), quantity)) {
+        if (job.Ok()) error = "it holds no job " + jobId;
+        return fail();
+    }
+    // A place of this writer's still there belongs to a chip that never ended.
+    if (!Step(conn_, "DELETE FROM job_places WHERE job_id = $1 AND station = $2 AND writer = $3", error,
+              {jobId.c_str(), s.c_str(), w.c_str()}))
+        return fail();
+    if (!PassedOfJob(jobId, passed, error)) return fail();
+    const Result places = Run(conn_, kLivePlaces, {jobId.c_str()});
+    long underWay = 0;
+    if (!places.Ok() || !ReadNumber(places.At(0, 0), underWay)) return fail();
+    if (passed + underWay < quantity) {
+        if (!Step(conn_, "INSERT INTO job_places (job_id, station, writer, run) VALUES ($1, $2, $3, $4)", error,
+                  {jobId.c_str(), s.c_str(), w.c_str(), r.c_str()}))
+            return fail();
+        taken = true;
+    }
+    if (!Step(conn_, "COMMIT", error)) {
+        taken = false;
+        return fail();
+    }
+    return true;
+}
+
+bool RecordServer::GiveBackPlace(const std::string& jobId, const std::string& station, const std::string& writer,
+                                 long& passed, std::string& error) {
+    const std::string s = TextAsUtf8(station), w = TextAsUtf8(writer);
+    const bool done = Step(conn_, "DELETE FROM job_places WHERE job_id = $1 AND station = $2 AND writer = $3", error,
+                           {jobId.c_str(), s.c_str(), w.c_str()}) &&
+                      PassedOfJob(jobId, passed, error);
+    if (!done) error = WithoutSecrets(error, url_);
+    return done;
 }
 
 bool RecordServer::Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error) {
@@ -399,10 +542,16 @@ bool RecordServer::Read(std::time_t from, std::time_t to, std::vector<ChipRecord
         error = WithoutSecrets(error, url_);
         return false;
     }
-    const char* declare =
+    // A record of version 1 has no job columns.
+    const char* declare = version_ >= 2 ?
         "DECLARE chips_read NO SCROLL CURSOR FOR"
         " SELECT extract(epoch FROM \"time\")::bigint, operation, body, rom_file, checksum, rolling_code, verdict,"
-        " failure, duration_ms, chip, run, waits, writer, station, lot, \"operator\" FROM chips"
+        " failure, duration_ms, chip, run, waits, writer, station, lot, \"operator\", job, job_id FROM chips"
+        " WHERE ($1::bigint = 0 OR \"time\" >= to_timestamp($1::bigint))"
+        " AND ($2::bigint = 0 OR \"time\" < to_timestamp($2::bigint)) ORDER BY \"time\", id" :
+        "DECLARE chips_read NO SCROLL CURSOR FOR"
+        " SELECT extract(epoch FROM \"time\")::bigint, operation, body, rom_file, checksum, rolling_code, verdict,"
+        " failure, duration_ms, chip, run, waits, writer, station, lot, \"operator\", NULL, NULL FROM chips"
         " WHERE ($1::bigint = 0 OR \"time\" >= to_timestamp($1::bigint))"
         " AND ($2::bigint = 0 OR \"time\" < to_timestamp($2::bigint)) ORDER BY \"time\", id";
     if (!Step(conn_, declare, error, {fromText.c_str(), toText.c_str()})) {

@@ -11,6 +11,7 @@
 
 #include "production/ChipRecord.h"
 #include "production/ChipStore.h"
+#include "production/ProductionJob.h"
 #include "production/RecordUrl.h"
 #include "record/RecordUrl.h"
 
@@ -19,7 +20,7 @@ struct pg_conn;
 namespace otp {
 
 // The version of the schema this program makes and writes.
-constexpr int kRecordSchemaVersion = 1;
+constexpr int kRecordSchemaVersion = 2;
 
 class RecordServer {
 public:
@@ -56,12 +57,33 @@ public:
     // `error` when it is not.
     bool Answers(std::string& error);
 
+    // The order of a production job across the line. Each returns the job's
+    // passed chips in `passed`; false with `error` (the server's reason)
+    // when the server could not answer.
+    // Enters the job (its fields, once) and forgets the places `station`
+    // held for it: a run of it that ended without giving them back.
+    bool OpenOrder(const Job& job, const std::string& jobId, const std::string& station, long& passed,
+                   std::string& error);
+    // Takes a place of the order for the next chip of `writer`, unless the
+    // passed chips and the places of the chips under way fill the order
+    // (`taken` false then). One transaction, the job's row locked first:
+    // two stations never both take the last place.
+    bool ClaimPlace(const std::string& jobId, const std::string& station, const std::string& writer,
+                    const std::string& run, bool& taken, long& passed, std::string& error);
+    // Gives the place of `writer`'s chip back: it passed (and its record
+    // counts now) or it did not.
+    bool GiveBackPlace(const std::string& jobId, const std::string& station, const std::string& writer, long& passed,
+                       std::string& error);
+
 private:
     RecordServer(pg_conn* conn, std::string url) : conn_(conn), url_(std::move(url)) {}
+    // The job's passed chips, in or out of a transaction.
+    bool PassedOfJob(const std::string& jobId, long& passed, std::string& error);
     // The server's words about a failure, on one line and without the URL's secrets.
     std::string Why() const;
     pg_conn* conn_;
     std::string url_;
+    int version_ = kRecordSchemaVersion;  // of the record as found (a reader's may be older)
 };
 
 // Appends the records the server at `url` holds from `from` on and before

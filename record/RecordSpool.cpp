@@ -24,7 +24,10 @@ constexpr const char* kOldHeader =
 constexpr const char* kSetAsideHeader =
     "# Lines and records taken out of the record spool beside this file: none of them has reached the record "
     "server. Each: when, from where and why, then the line as it was.\n";
-constexpr size_t kFields = 17;
+// A record's fields; a line of a spool written before records named their
+// job has the first 17.
+constexpr size_t kFields = 19;
+constexpr size_t kFieldsBeforeJobs = 17;
 
 std::string Count(size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -76,7 +79,9 @@ std::vector<std::string> Fields(const SpooledRecord& s) {
                                        r.writer,
                                        r.station,
                                        r.lot,
-                                       r.operatorName};
+                                       r.operatorName,
+                                       r.job,
+                                       r.jobId};
 }
 
 // The record's line, its line end included.
@@ -98,10 +103,10 @@ bool IsKey(const std::string& text) {
     return text.size() == 32 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
 }
 
-// The record that `f` (17 fields, as the spool writes them) hold; false with
-// `why` when one of them does not read.
+// The record that `f` (19 fields, as the spool writes them, or the 17 of
+// an earlier version) hold; false with `why` when one of them does not read.
 bool FromFields(const std::vector<std::string>& f, SpooledRecord& s, std::string& why) {
-    if (f.size() != kFields) {
+    if (f.size() != kFields && f.size() != kFieldsBeforeJobs) {
         why = "it has " + Count(f.size(), "field", "fields") + ", not " + std::to_string(kFields);
         return false;
     }
@@ -134,6 +139,10 @@ bool FromFields(const std::vector<std::string>& f, SpooledRecord& s, std::string
     r.station = f[14];
     r.lot = f[15];
     r.operatorName = f[16];
+    if (f.size() == kFields) {
+        r.job = f[17];
+        r.jobId = f[18];
+    }
     return true;
 }
 

@@ -2,37 +2,6 @@
 
 namespace otp {
 
-bool ProductionOrder::Claim() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (passed_ + claimed_ >= quantity_) return false;
-    ++claimed_;
-    return true;
-}
-
-void ProductionOrder::Settle(bool passed) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (claimed_ > 0) --claimed_;
-    if (passed) ++passed_;
-}
-
-long ProductionOrder::Passed() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return passed_;
-}
-
-bool ProductionOrder::Complete() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return passed_ >= quantity_;
-}
-
-std::string ProductionOrder::Progress() const {
-    return std::to_string(Passed()) + " of " + std::to_string(quantity_);
-}
-
-std::string OrderCompleteLine(const ProductionOrder& order) {
-    return "order complete: " + order.Progress() + " passed";
-}
-
 std::string ChipEnd::Word() const { return failure.empty() ? "PASS" : verdict == Verdict::Refused ? "REFUSED" : "FAIL"; }
 
 std::string ChipEnd::Said() const { return failure.empty() ? Word() + notes : Word() + ": " + failure; }
@@ -40,9 +9,17 @@ std::string ChipEnd::Said() const { return failure.empty() ? Word() + notes : Wo
 ChipEnd RunProductionChip(const std::string& writer, StationTally& tally, const RoundRules& rules,
                           const std::function<void()>& freshChip, const std::function<ChipSteps()>& steps) {
     ChipEnd end;
-    if (rules.order && !rules.order->Claim()) {
-        end.mine = tally.Of(writer);
-        return end;
+    if (rules.order) {
+        ProductionOrder::Place place;
+        for (int waited = 0; (place = rules.order->Claim(writer, end.notStarted)) == ProductionOrder::Place::Full &&
+                             rules.awaitPlace && rules.awaitPlace(writer, end.notStarted, waited);
+             ++waited) {
+        }
+        if (place != ProductionOrder::Place::Taken) {
+            if (place == ProductionOrder::Place::Complete) end.notStarted = OrderCompleteLine(*rules.order);
+            end.mine = tally.Of(writer);
+            return end;
+        }
     }
     end.ran = true;
     if (freshChip) freshChip();
@@ -52,7 +29,7 @@ ChipEnd RunProductionChip(const std::string& writer, StationTally& tally, const 
     if (done.failure.empty() && !done.notes.empty()) end.notes = ": " + done.notes;
     // A chip refused before anything was sent to it is no failed chip.
     end.verdict = done.failure.empty() ? Verdict::Pass : done.refused ? Verdict::Refused : Verdict::Fail;
-    if (rules.order) rules.order->Settle(end.Passed());
+    if (rules.order) rules.order->Settle(writer, end.Passed());
     tally.Add(writer, end.verdict);
     end.mine = tally.Of(writer);
     end.chip = done.chip > 0 ? done.chip : end.mine.Chips() + end.mine.refused;

@@ -5,9 +5,9 @@
 // did not pass, and the rules that stop a writer after it. The front ends
 // only say how the steps run and show what came of it.
 #include <functional>
-#include <mutex>
 #include <string>
 
+#include "production/ProductionOrder.h"
 #include "production/Tally.h"
 #include "station/Station.h"
 
@@ -23,37 +23,20 @@ struct ChipSteps {
     bool noWriter = false;  // the writer gave no sign of life
 };
 
-// The passed chips an order asks for, counted across the writers of this
-// station: each chip claims a place before it starts and gives it back when
-// it does not pass, so that the last place is never taken twice.
-class ProductionOrder {
-public:
-    // `quantity` places, `passed` of them taken by chips of earlier runs.
-    ProductionOrder(long quantity, long passed) : quantity_(quantity), passed_(passed) {}
-    // False when every place is taken or passed.
-    bool Claim();
-    void Settle(bool passed);
-    long Passed() const;
-    long Quantity() const { return quantity_; }
-    bool Complete() const;
-    // "1234 of 5000".
-    std::string Progress() const;
-
-private:
-    mutable std::mutex mutex_;
-    const long quantity_;
-    long passed_;
-    long claimed_ = 0;
-};
-
 struct RoundRules {
     int maxFails = 0;                 // a writer stops after this many failed chips in a row; 0: never
     ProductionOrder* order = nullptr;  // the job's order; none without a job
+    // While the order's last places are under way on other writers: called
+    // with the writer, why, and how many times it was called for this chip
+    // before, it waits a while and says whether to ask again (else the chip
+    // is not started). None: not started at once.
+    std::function<bool(const std::string& writer, const std::string& why, int waited)> awaitPlace;
 };
 
 // What one chip came to.
 struct ChipEnd {
-    bool ran = false;  // false: the order was complete, and no chip was started
+    bool ran = false;        // false: no place of the order was left for it, and no chip was started
+    std::string notStarted;  // why not
     Verdict verdict = Verdict::Pass;
     int chip = 0;  // its number among its writer's
     std::string failure;
@@ -72,8 +55,5 @@ struct ChipEnd {
 // puts it in, `steps` works on it. Counted in `tally`.
 ChipEnd RunProductionChip(const std::string& writer, StationTally& tally, const RoundRules& rules,
                           const std::function<void()>& freshChip, const std::function<ChipSteps()>& steps);
-
-// "order complete: 5000 of 5000 passed".
-std::string OrderCompleteLine(const ProductionOrder& order);
 
 }  // namespace otp

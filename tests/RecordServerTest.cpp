@@ -112,16 +112,28 @@ TEST(RecordServer, WhatARunFindsAtItsStart) {
          " had 1 damaged line: moved to ", 0, "", ""},
         {"a record a newer program made is refused",
          [&](Bench&) {
-             server.Query("CREATE TABLE otpwriter_schema (version integer); INSERT INTO otpwriter_schema VALUES (2)");
+             server.Query("CREATE TABLE otpwriter_schema (version integer); INSERT INTO otpwriter_schema VALUES (3)");
              return server.Url();
          },
-         1, "FAIL: the record server " + server.Url() + " is refused: its record is of version 2, newer than "
-                "this program's (1): record with the program that made it, or a newer one",
+         1, "FAIL: the record server " + server.Url() + " is refused: its record is of version 3, newer than "
+                "this program's (2): record with the program that made it, or a newer one",
          "", 0, "SELECT count(*) FROM otpwriter_schema", "1"},
         {"a fresh database gets the schema and the chip", [&](Bench&) { return server.Url(); }, 0, "PASS", "", 1,
-         "SELECT version FROM otpwriter_schema; SELECT station, writer, chip, verdict, rom_file, checksum, waits, "
-         "rolling_code IS NULL, lot FROM chips",
-         "1\nnear|COM1|1|pass|demo.rom|FE5A|fixed|t|L7"},
+         "SELECT max(version) FROM otpwriter_schema; SELECT station, writer, chip, verdict, rom_file, checksum, waits, "
+         "rolling_code IS NULL, lot, job IS NULL FROM chips",
+         "2\nnear|COM1|1|pass|demo.rom|FE5A|fixed|t|L7|t"},
+        {"a record of version 1 is brought up to date in place, its chips kept",
+         [&](Bench& b) {
+             EXPECT_EQ(b.Run({"--record", server.Url(), "--station", "near", "--log", "p.csv", "load", "demo.rom", "auto"}),
+                       0) << b.err;
+             server.Query("DROP TABLE job_places, jobs; ALTER TABLE chips DROP COLUMN job, DROP COLUMN job_id;"
+                          " DELETE FROM otpwriter_schema WHERE version = 2");
+             return server.Url();
+         },
+         0, "PASS", "", 2,
+         "SELECT max(version) FROM otpwriter_schema; SELECT chip, job IS NULL FROM chips ORDER BY id;"
+         " SELECT count(*) FROM jobs",
+         "2\n1|t\n2|t\n0"},
         {"records an earlier run kept are sent first, a line cut short left out",
          [&](Bench& b) {
              std::string error;
@@ -139,7 +151,7 @@ TEST(RecordServer, WhatARunFindsAtItsStart) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        server.Query("DROP TABLE IF EXISTS chips, otpwriter_schema");
+        server.Query("DROP TABLE IF EXISTS job_places, jobs, chips, otpwriter_schema");
         Bench bench;
         const std::string url = row.setUp(bench);
         const int status = bench.Run({"--record", url, "--station", "near", "--lot", "L7", "--log", "p.csv", "load",
@@ -254,6 +266,39 @@ TEST(RecordServer, TwoStationsAtOnceRecordEveryChipOnce) {
     EXPECT_EQ(report({"report", server.Url(), east.dir.file("p.csv")}).substr(0, codes), fromRecord.substr(0, codes));
 }
 
+// Two stations of two writers (two programs) run one job's order of 10 in
+// the record: the order's places are claimed in the server, so that exactly
+// 10 chips pass however the rounds fall, though each code the stations'
+// writers give twice fails one of its chips; both stations end at "order
+// complete", and no place stays taken.
+TEST(RecordServer, TwoStationsMakeOneOrderAndNoChipPastIt) {
+    RecordServerProcess server;
+    ASSERT_TRUE(server.Started());
+    Bench east, west;
+    ASSERT_EQ(east.Run({"body", "RX4720", "rolling", "on", "upload", "save", "rx4720.rom"}), 0) << east.err;
+    ASSERT_EQ(east.Run({"--quantity", "10", "load", "rx4720.rom", "rolling", "on", "job-save", "order.otpjob"}), 0)
+        << east.err;
+    for (const char* file : {"rx4720.rom", "order.otpjob"}) west.dir.Write(file, east.dir.Read(file));
+    const auto station = [&](Bench& b, const std::string& name) {
+        return "cd " + test::ShellQuoted(b.dir.path()) + " && yes '' | head -n 40 | " +
+               test::ShellQuoted(std::string(OTP_BINARY_DIR) + "/otpwriter-cli") +
+               " --demo --fast --writers COM1,COM2 --station " + name + " --record " + test::ShellQuoted(server.Url()) +
+               " --job order.otpjob --log p.csv loop auto >out.txt 2>err.txt";
+    };
+    const std::string both = "(" + station(east, "east") + ") & (" + station(west, "west") + ") & wait";
+    ASSERT_EQ(std::system(both.c_str()), 0);
+    for (Bench* b : {&east, &west}) {
+        const std::vector<std::string> err = test::Lines(b->dir.Read("err.txt"));
+        EXPECT_TRUE(test::Contains(err, "order complete: 10 of 10 passed")) << b->dir.Read("err.txt");
+    }
+    const std::string job = "(SELECT id FROM jobs WHERE name = 'order')";
+    EXPECT_EQ(server.Query("SELECT count(*) FROM jobs; SELECT count(*) FROM chips WHERE verdict = 'pass' AND job_id = " +
+                           job + "; SELECT count(*) > 0 FROM chips WHERE verdict = 'fail'; SELECT count(*) FROM job_places"),
+              "1\n10\nt\n0");
+    // Every record names the job, as the log does.
+    EXPECT_EQ(server.Query("SELECT count(*) FROM chips WHERE job IS DISTINCT FROM 'order'"), "0");
+}
+
 // A chip is passed only once its record is written: a record the server
 // refuses for what it holds, or a spool another program holds, leaves the
 // chip (or the run) unrecorded and said so, never passed.
@@ -284,7 +329,7 @@ TEST(RecordServer, NoChipPassesWithoutItsRecord) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        server.Query("DROP TABLE IF EXISTS chips, otpwriter_schema");
+        server.Query("DROP TABLE IF EXISTS job_places, jobs, chips, otpwriter_schema");
         Bench bench;
         EXPECT_EQ(bench.Run({"--record", server.Url(), "version"}), 0) << bench.err;  // makes the table
         row.setUp(bench);

@@ -66,9 +66,9 @@ SpooledRecord Kept(char key, int chip) {
 std::string Signed(const std::string& text) { return text + "," + Crc32Hex(text) + "\n"; }
 
 // Record 'b' 2's line with field `index` (from 0) replaced; the fields as the spool writes them.
-std::string WithField(size_t index, const std::string& value, size_t fields = 17) {
+std::string WithField(size_t index, const std::string& value, size_t fields = 19) {
     std::vector<std::string> f = {std::string(32, 'b'), "1765180802", "auto", "RX4400", "demo.rom", "FE5A", "",
-                                  "fail", "", "1200", "2", "run", "fixed", "COM1", "earlier", "", ""};
+                                  "fail", "", "1200", "2", "run", "fixed", "COM1", "earlier", "", "", "", ""};
     f.resize(fields);
     if (index < f.size()) f[index] = value;
     std::string text;
@@ -121,6 +121,8 @@ TEST(RecordSpool, ADamagedLineIsSetAsideAloneAndEveryGoodRecordKept) {
         std::vector<std::string> notices;  // after "the record spool PATH "
     } rows[] = {
         {"no damage", kHeader + good.a + good.b + good.c, {"a", "b", "c"}, {}, {}},
+        {"a line of the version before jobs (17 fields, without job and job id) is a record",
+         kHeader + good.a + Signed(good.b.substr(0, good.b.rfind(',') - 2)) + good.c, {"a", "b", "c"}, {}, {}},
         {"a CRC that does not match",
          kHeader + good.a + good.b.substr(0, 40) + "X" + good.b.substr(41) + good.c,
          {"a", "c"},
@@ -145,8 +147,8 @@ TEST(RecordSpool, ADamagedLineIsSetAsideAloneAndEveryGoodRecordKept) {
          {"had 6 damaged lines: moved to SET with why" + notOld}},
         {"a wrong field count", kHeader + good.a + WithField(0, std::string(32, 'b'), 16) + WithField(99, "", 18),
          {"a"},
-         {{3, "it has 16 fields, not 17", Bare(WithField(0, std::string(32, 'b'), 16))},
-          {4, "it has 18 fields, not 17", Bare(WithField(99, "", 18))}},
+         {{3, "it has 16 fields, not 19", Bare(WithField(0, std::string(32, 'b'), 16))},
+          {4, "it has 18 fields, not 19", Bare(WithField(99, "", 18))}},
          {"had 2 damaged lines: moved to SET with why" + notOld}},
         {"an unclosed quote, a good record after it", kHeader + WithField(8, "\"open, on") + good.c, {"c"},
          {{2, "it holds a quote that is never closed", Bare(WithField(8, "\"open, on"))}},
