@@ -72,8 +72,13 @@ void StationTile::SetVerdict(const QString& word, const char* style) {
 }
 
 void StationTile::ShowBusy(const QString& what) {
+    busyWord_ = what;
     SetVerdict(what, kBusy);
     finding_->clear();
+}
+
+void StationTile::ShowJob(const QString& name) {
+    port_->setText(port_->text() + QStringLiteral("  job <b>%1</b>").arg(name.toHtmlEscaped()));
 }
 
 void StationTile::ShowReady(const QString& version, const QString& body) {
@@ -102,6 +107,7 @@ void StationTile::ShowResult(const otp::ChipResult& result, const otp::Tally& ta
 }
 
 void StationTile::ShowStepEnd(bool passed, const QString& failure) {
+    busyWord_.clear();
     progress_->setVisible(false);
     SetVerdict(passed ? QStringLiteral("ready") : QStringLiteral("FAIL"), passed ? kIdle : kFail);
     finding_->setText(failure);
@@ -110,6 +116,9 @@ void StationTile::ShowStepEnd(bool passed, const QString& failure) {
 void StationTile::ShowProgress(bool shown, int percent) {
     progress_->setVisible(shown);
     progress_->setValue(percent);
+    // A socket that loads is not ready: it says how far the load is.
+    if (shown && busyWord_ == QStringLiteral("loading") && verdict_->text().startsWith(busyWord_))
+        verdict_->setText(QStringLiteral("loading %1 %").arg(percent));
 }
 
 void StationTile::ShowChecksum(const QString& checksum) { checksum_->setText(QStringLiteral("Image: ") + checksum); }

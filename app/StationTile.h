@@ -18,7 +18,10 @@ class StationTile : public QFrame {
 public:
     StationTile(const QString& port, int key, QWidget* parent = nullptr);
 
+    // "loading" goes on to say how far the load is ("loading 12 %").
     void ShowBusy(const QString& what);
+    // The production job the socket works for, beside its port.
+    void ShowJob(const QString& name);
     void ShowReady(const QString& version, const QString& body);
     void ShowStopped(const QString& why);
     void ShowResult(const otp::ChipResult& result, const otp::Tally& tally);
@@ -45,6 +48,7 @@ protected:
 private:
     void SetVerdict(const QString& word, const char* style);
 
+    QString busyWord_;
     QLabel* port_;
     QLabel* version_;
     QLabel* body_;

@@ -30,6 +30,7 @@
 #include "record/LineRecord.h"
 #include "operations/ProductionOps.h"
 #include "operations/Startup.h"
+#include "job/JobOpening.h"
 #include "romfile/LoadRomFile.h"
 #include "station/ProductionRound.h"
 
@@ -70,6 +71,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
     auto* bar = new QHBoxLayout;
     auto* load = new QPushButton(QStringLiteral("Load ROM File"), central);
     load->setObjectName(QStringLiteral("StationLoad"));
+    load_ = load;
     auto* start = new QPushButton(QStringLiteral("Start all (F5)"), central);
     start->setObjectName(QStringLiteral("StartAll"));
     start->setToolTip(QStringLiteral("Auto in every socket at once; a click on a tile, or its key 1-8, starts one"));
@@ -123,6 +125,9 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
         station_->Add(std::move(parts), workingDir_);
         busy_.push_back(0);
         stoppedShown_.push_back(false);
+        loading_.push_back(false);
+        startOwed_.push_back(false);
+        startAfterLoad_.push_back(false);
     }
 
     const std::string logName = !log.empty() ? log : IniState(ini_, workingDir_)->ProductionLogPath;
@@ -231,6 +236,11 @@ void StationWindow::Run(size_t index, const QString& busyWord,
 
 void StationWindow::Ended(size_t index) {
     --busy_[index];
+    // A start pressed during the load that just passed: no moment idle between them.
+    if (startAfterLoad_[index]) {
+        startAfterLoad_[index] = false;
+        StartOne(index);
+    }
     otp::StationWriter& w = *station_->Writers()[index];
     // A stopped writer's tile says why, once; a chip's FAIL stays in sight.
     if (w.Stopped() && !stoppedShown_[index]) {
@@ -282,7 +292,9 @@ void StationWindow::LoadFile(const QString& file) {
     const std::string path = otp::FromQ(file);
     for (size_t i = 0; i < tiles_.size(); ++i) {
         StationTile* tile = tiles_[i];
-        Run(i, QStringLiteral("load"), [path, tile](otp::StationWriter& w) -> std::function<void()> {
+        if (station_->Writers()[i]->Stopped()) continue;
+        loading_[i] = true;
+        Run(i, QStringLiteral("loading"), [this, i, path, tile](otp::StationWriter& w) -> std::function<void()> {
             w.form().openFiles.assign(1, path);
             w.watch().Begin();
             w.ctx().findings.Clear();
@@ -297,13 +309,87 @@ void StationWindow::LoadFile(const QString& file) {
             const QString failure = passed ? otp::ToQ(w.ctx().findings.Text()) : otp::ToQ(w.watch().FailureWith(w.ctx().findings));
             const QString body = BodyOf(w);
             const QString checksum = ChecksumOf(w);
-            return [tile, passed, failure, body, checksum] {
+            return [this, i, tile, passed, failure, body, checksum] {
                 tile->ShowStepEnd(passed, failure);
                 tile->ShowBody(body);
                 tile->ShowChecksum(checksum);
+                LoadEnded(i, passed);
             };
         }, true);
     }
+}
+
+void StationWindow::LoadEnded(size_t index, bool passed) {
+    loading_[index] = false;
+    if (!startOwed_[index]) return;
+    startOwed_[index] = false;
+    // Ended() runs next, and starts it once the writer is free.
+    if (passed && !station_->Writers()[index]->Stopped()) startAfterLoad_[index] = true;
+    else
+        tiles_[index]->ShowSaid(tiles_[index]->Finding() +
+                                QStringLiteral("\nThe start pressed during the load was dropped: the load did not pass."));
+}
+
+bool StationWindow::UseJob(const std::string& path, std::string& error) {
+    otp::JobFile job;
+    if (!otp::ReadJobFile(path, job, error)) return false;
+    const std::string lot = station_->ledger().Lot();
+    if (!lot.empty() && !job.job.lot.empty() && lot != job.job.lot) {
+        error = "the lot " + lot + " is not the lot of the job " + job.job.name + " (" + job.job.lot + ")";
+        return false;
+    }
+    station_->ledger().SetBatch(lot.empty() ? job.job.lot : lot, station_->ledger().Operator());
+    station_->ledger().SetJob(job.job.name, job.id);
+    job_ = job;
+    const QString name = otp::ToQ(job.job.name);
+    setWindowTitle(QStringLiteral("%1 - job %2 - station of %3 writers")
+                       .arg(otp::ToQ(otp::kApplicationTitle), otp::ToQ(otp::JobTitle(job)))
+                       .arg(tiles_.size()));
+    load_->setEnabled(false);
+    load_->setToolTip(QStringLiteral("The job %1 fixes the image and the settings").arg(name));
+    for (size_t i = 0; i < tiles_.size(); ++i) {
+        StationTile* tile = tiles_[i];
+        tile->ShowJob(name);
+        loading_[i] = true;
+        // After the writer's start-up, which was posted first.
+        Run(i, QStringLiteral("loading"), [this, i, tile](otp::StationWriter& w) -> std::function<void()> {
+            if (w.Stopped()) return [this, i] { LoadEnded(i, false); };
+            w.watch().Begin();
+            w.ctx().findings.Clear();
+            std::string difference;
+            const bool held = otp::OpenJobOnWriter(w.ctx(), w.form(), *job_, difference);
+            const std::string refusal = "the job " + job_->job.name + " cannot run on " + w.Port() + ": " + difference;
+            if (!held) w.Stop(refusal);
+            const QString body = BodyOf(w);
+            const QString checksum = ChecksumOf(w);
+            return [this, i, tile, held, refusal, body, checksum] {
+                if (held) tile->ShowStepEnd(true, QString());
+                else tile->ShowStopped(otp::ToQ(refusal));
+                stoppedShown_[i] = true;
+                tile->ShowBody(body);
+                tile->ShowChecksum(checksum);
+                LoadEnded(i, held);
+            };
+        }, true);
+    }
+    return true;
+}
+
+otp::RoundRules StationWindow::Rules(std::string& error) {
+    const std::lock_guard<std::mutex> lock(orderMutex_);
+    if (job_ && !order_) {
+        order_ = station_->ledger().OpenOrder(job_->job, error);
+        if (order_) {
+            rules_.order = order_.get();
+            // A place under way on another writer may come free: its chip failed.
+            rules_.awaitPlace = [this](const std::string& port, const std::string&, int) {
+                for (const auto& w : station_->Writers())
+                    if (w->Port() == port && !closing_) w->ctx().pacer.Sleep(500);
+                return !closing_;
+            };
+        }
+    }
+    return rules_;
 }
 
 void StationWindow::ChooseAndLoad() {
@@ -343,14 +429,26 @@ void StationWindow::StartAll() {
 void StationWindow::StartOne(size_t index) {
     if (index >= tiles_.size()) return;
     StationTile* tile = tiles_[index];
+    // Pressed while the socket loads: one start, once the load has passed.
+    if (loading_[index]) {
+        if (!startOwed_[index] && !station_->Writers()[index]->Stopped()) {
+            startOwed_[index] = true;
+            tile->ShowSaid(QStringLiteral("Starts once the load has passed"));
+        }
+        return;
+    }
     Run(index, QStringLiteral("busy"), [this, tile](otp::StationWriter& w) -> std::function<void()> {
         AwaitRecordServer();
+        std::string orderError;
+        const otp::RoundRules rules = Rules(orderError);
+        if (!orderError.empty())
+            return [tile, orderError] { tile->ShowSaid(QStringLiteral("No chip started: ") + otp::ToQ(orderError)); };
         // The operator can only start what the window would let him click.
         if (!w.form().Enabled(otp::Control::Button1))
             return [tile] { tile->ShowSaid(QStringLiteral("\"Auto\" is not available for this body")); };
         otp::ChipResult result;
         const otp::ChipEnd end = otp::RunProductionChip(
-            w.Port(), station_->tally(), rules_, [this, &w] {
+            w.Port(), station_->tally(), rules, [this, &w] {
                 if (demo_) w.FreshChip();
             },
             [&w, &result] {
@@ -364,6 +462,8 @@ void StationWindow::StartOne(size_t index) {
                 done.noWriter = result.verdict == otp::Verdict::NoWriter;
                 return done;
             });
+        if (!end.ran)
+            return [tile, why = otp::ToQ(end.notStarted)] { tile->ShowSaid(QStringLiteral("No chip started: ") + why); };
         const otp::Tally tally = w.recorder().tally();
         if (!end.stop.empty()) w.Stop(end.stop);
         const QString logError = otp::ToQ(result.logError);
@@ -396,9 +496,14 @@ QString StationWindow::Totals() const { return totals_->text(); }
 void StationWindow::UpdateTotals() {
     const otp::Tally total = station_->tally().Total();
     const size_t running = station_->Running().size();
+    std::string order;
+    {
+        const std::lock_guard<std::mutex> lock(orderMutex_);
+        if (order_) order = order_->Complete() ? "; " + otp::OrderCompleteLine(*order_) : "; order " + order_->Progress();
+    }
     totals_->setText(QString::fromStdString("Station: " + std::to_string(total.Chips()) + " chips, " + total.Summary() +
                                             "; " + std::to_string(running) + " of " + std::to_string(tiles_.size()) +
-                                            " writers running"));
+                                            " writers running" + order));
 }
 
 void StationWindow::ShowPanes(size_t index) {

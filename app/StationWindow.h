@@ -8,6 +8,7 @@
 // not shown; a tile's "Panes" opens them, read-only.
 #include <QMainWindow>
 
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "config/WriterIni.h"
+#include "job/JobFile.h"
 #include "link/WriterLine.h"
 #include "station/ProductionRound.h"
 #include "station/Station.h"
@@ -49,6 +51,14 @@ public:
     // it on its writer's thread. One that cannot be reached is named in a
     // box, and no chip starts until it can be.
     void UseRecordServer(const std::string& url);
+    // Job mode: the production job at `path` fixes the image and the
+    // settings. Every writer opens it after its start-up (the image loaded
+    // and checked, the settings read back, the firmware compared; one that
+    // differs is stopped, its tile saying what differs), the title and every
+    // tile name it, the load is locked, and each chip claims a place of its
+    // order. False with `error` when the job cannot be read, or the lot
+    // named differs from the job's. Before the window shows.
+    bool UseJob(const std::string& path, std::string& error);
     otp::ChipLedger& ledger() { return station_->ledger(); }
     // Loads `file` into every running writer at once, after what each does now.
     void LoadFile(const QString& file);
@@ -63,6 +73,7 @@ public:
     StationTile* Tile(size_t index) const { return tiles_[index]; }
     size_t Writers() const { return tiles_.size(); }
     QString Totals() const;
+    QPushButton* LoadButton() const { return load_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -82,12 +93,25 @@ private:
     void UpdateTotals();
     // On a writer's thread: until the record server named has been tried.
     void AwaitRecordServer();
+    // On a writer's thread, before a chip: the rules, with the job's order
+    // opened (once, in the record server when there is one); empty `error`
+    // when it could be.
+    otp::RoundRules Rules(std::string& error);
+    // A load (or a job's opening) for writer `index` ended: a start owed to it runs, or is dropped.
+    void LoadEnded(size_t index, bool passed);
 
     std::string workingDir_;
     bool demo_;
     otp::IniFile ini_;
     std::unique_ptr<otp::Station> station_;
-    otp::RoundRules rules_;  // the stop rules and the order every chip keeps
+    otp::RoundRules rules_;  // the stop rules and the order every chip keeps, once it is opened
+    std::optional<otp::JobFile> job_;
+    std::mutex orderMutex_;
+    std::unique_ptr<otp::ProductionOrder> order_;
+    QPushButton* load_ = nullptr;
+    std::vector<bool> loading_;    // a load or a job's opening is under way, per writer
+    std::vector<bool> startOwed_;  // a start pressed during it, per writer
+    std::vector<bool> startAfterLoad_;  // that start, once the load has passed and its job ended
     // The record server named (--record, PRODUCTION_RECORD); empty: none.
     std::string recordUrl_;
     std::mutex recordMutex_;
@@ -98,7 +122,7 @@ private:
     std::vector<int> busy_;  // jobs posted and not ended, per writer
     std::vector<bool> stoppedShown_;
     bool closeOwed_ = false;
-    bool closing_ = false;
+    std::atomic<bool> closing_{false};  // read on the writers' threads
     QLabel* totals_ = nullptr;
     QString dialogFolder_;
     // The damaged-file question of the load under way, answered once.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QSettings>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/EndRequests.h"
+#include "app/Latin1Text.h"
 #include "app/ParentConsole.h"
 #include "app/ProgramInfo.h"
 #include "app/StationWindow.h"
@@ -23,12 +25,14 @@
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "link/SystemSerialPort.h"
+#include "view/FormModel.h"
 #include "version/ProgramVersion.h"
 
 namespace {
 
 const char* const kUsage =
     "Usage: otpwriter [--demo] [--log FILE] [--record URL] [--dir DIR] [--writers PORTS] [FILE.rom]\n"
+    "       otpwriter [OPTIONS] --job FILE.otpjob   (or FILE.otpjob alone)\n"
     "The OTP writer's main window. Writer.ini is read from the working directory:\n"
     "DIR when given, else the folder of FILE.rom when given, else the current one.\n"
     "FILE.rom is loaded as Load ROM File would, once the window is up.\n"
@@ -57,6 +61,15 @@ const char* const kUsage =
     "            Start all) starts Auto in every socket at once, a click on a tile\n"
     "            or its key 1-8 one socket; with --demo each port is an emulated\n"
     "            writer\n"
+    "  --job FILE.otpjob\n"
+    "            run the production job FILE (made by otpwriter-cli job-save) in\n"
+    "            the station window, one tile a writer (Writer.ini's when no\n"
+    "            --writers): each writer loads the job's image (found beside it by\n"
+    "            its SHA-256), takes its settings and reads them back, and must give\n"
+    "            its firmware version, or its tile says what differs; the load is\n"
+    "            locked, every record names the job, and the chips stop when its\n"
+    "            order is complete. A FILE.otpjob named alone (opened from the\n"
+    "            desktop) is the same\n"
     "  --help    show this help\n"
     "  --version show the program's version\n"
     "\n"
@@ -67,6 +80,16 @@ const char* const kUsage =
     "Ports: Writer.ini names COM1 to COM4, --writers COM1 to COM256. COMn opens the device named by the\n"
     "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1> on\n"
     "Linux (COM1 is /dev/ttyS0) and \\\\.\\COMn on Windows.\n";
+
+// The port Writer.ini in `dir` names (RS232_PORT); COM1 when it names none,
+// and the start-up then says why.
+std::string IniPort(const std::string& dir) {
+    otp::WriterState state;
+    otp::FormModel scratch;
+    const otp::IniFile ini = otp::LoadWriterIni(dir);
+    if (ini.lines) otp::ReadWriterIni(state, scratch, dir, ini);
+    return state.PortName.empty() ? "COM1" : state.PortName;
+}
 
 }  // namespace
 
@@ -101,6 +124,7 @@ int main(int argc, char** argv) {
     QString romFile;
     std::vector<std::string> writers;
     std::string lot, operatorName, record, stationName;
+    std::string jobFile;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--demo") {
@@ -116,10 +140,15 @@ int main(int argc, char** argv) {
                 std::cerr << "otpwriter: " << complaint << "\nTry 'otpwriter --help'.\n";
                 return 2;
             }
+        } else if (arg == "--job" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            jobFile = QFileInfo(QFile::decodeName(argv[++i])).absoluteFilePath().toStdString();
         } else if (arg == "--log" && i + 1 < argc && argv[i + 1][0] != '\0') {
             log = argv[++i];
         } else if (arg == "--dir" && i + 1 < argc && argv[i + 1][0] != '\0') {
             dir = QFile::decodeName(argv[++i]);
+        } else if (!arg.empty() && arg[0] != '-' && QString::fromLocal8Bit(argv[i]).endsWith(QStringLiteral(".otpjob"), Qt::CaseInsensitive) && jobFile.empty()) {
+            // A job opened from the desktop.
+            jobFile = QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath().toStdString();
         } else if (!arg.empty() && arg[0] != '-' && romFile.isEmpty()) {
             romFile = QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
         } else {
@@ -131,6 +160,11 @@ int main(int argc, char** argv) {
     // A window started from the desktop (a .rom file opened with it) works in
     // the folder that holds its Writer.ini.
     if (dir.isEmpty() && !romFile.isEmpty()) dir = QFileInfo(romFile).absolutePath();
+    if (!jobFile.empty() && !romFile.isEmpty()) {
+        otp::ReachParentConsole();
+        std::cerr << "otpwriter: a job loads its own image; no .rom file can be named beside it\nTry 'otpwriter --help'.\n";
+        return 2;
+    }
     if (!dir.isEmpty() && !QDir::setCurrent(dir)) {
         std::cerr << "otpwriter: cannot change into " << QFile::encodeName(dir).toStdString() << "\n";
         return 2;
@@ -139,12 +173,21 @@ int main(int argc, char** argv) {
     // operations, never in the middle of one.
     otp::EndRequests ends(std::cerr);
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, otp::ProgramName(), otp::ProgramName());
-    if (writers.size() > 1) {
+    // A job runs in the station window, with one tile when no writers are
+    // named: the writer of Writer.ini's RS232_PORT.
+    if (!jobFile.empty() && writers.empty()) writers.push_back(IniPort(otp::CurrentDirectory()));
+    if (writers.size() > 1 || !jobFile.empty()) {
         const auto line = [demo](const std::string&, size_t index) {
             return demo ? otp::emu::MakeDemoLine(index) : otp::SystemWriterLine();
         };
         StationWindow station(writers, line, otp::CurrentDirectory(), log, demo, lot, operatorName);
         if (!stationName.empty()) station.ledger().SetStation(stationName);
+        std::string jobError;
+        if (!jobFile.empty() && !station.UseJob(jobFile, jobError)) {
+            std::cerr << "otpwriter: " << jobError << "\n";
+            QMessageBox::critical(nullptr, QStringLiteral("Production job"), otp::ToQ(jobError));
+            return 1;
+        }
         station.UseRecordServer(record);
         ends.Attach([&station] { return station.Busy(); }, [&station] { station.CloseWhenIdle(); }, &station);
         station.show();

@@ -305,6 +305,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                 });
                 if (!end.ran) {
                     console.Err(w.Port() + ": no chip started: " + end.notStarted);
+                    if (end.orderUnknown) trouble.Log(end.notStarted);
                     seat.Activity("order " + order->Progress());
                     return;
                 }

@@ -17,6 +17,7 @@ ChipEnd RunProductionChip(const std::string& writer, StationTally& tally, const 
         }
         if (place != ProductionOrder::Place::Taken) {
             if (place == ProductionOrder::Place::Complete) end.notStarted = OrderCompleteLine(*rules.order);
+            end.orderUnknown = place == ProductionOrder::Place::Unknown;
             end.mine = tally.Of(writer);
             return end;
         }

@@ -37,6 +37,7 @@ struct RoundRules {
 struct ChipEnd {
     bool ran = false;        // false: no place of the order was left for it, and no chip was started
     std::string notStarted;  // why not
+    bool orderUnknown = false;  // the order's place could not be asked for: the run cannot go on
     Verdict verdict = Verdict::Pass;
     int chip = 0;  // its number among its writer's
     std::string failure;

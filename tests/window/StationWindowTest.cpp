@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@
 #include "app/ProductionReport.h"
 #include "app/StationWindow.h"
 #include "app/Unit1.h"
+#include "job/Sha256.h"
 #include "emulatedport/EmulatedPort.h"
 #include "emulator/IcAccess.h"
 #include "config/WriterIni.h"
@@ -41,7 +43,9 @@ struct Station4 {
 
     // `rom`: loaded at once, as main.cpp loads the one on its command line,
     // while the writers still start up.
-    explicit Station4(const std::map<std::string, std::string>& faults, const char* rom = nullptr) {
+    // `job`: a job file made in the folder, the window in job mode; `before`: what the test does to the writers before they start up.
+    explicit Station4(const std::map<std::string, std::string>& faults, const char* rom = nullptr,
+                      const std::string& job = {}, const std::function<void(Station4&)>& before = nullptr) {
         for (const char* name : {"Writer.ini", "demo-rx4400.rom"}) {
             QFile::copy(QStringLiteral(OTP_SOURCE_DIR "/examples/") + QLatin1String(name), dir.filePath(QLatin1String(name)));
         }
@@ -63,8 +67,19 @@ struct Station4 {
             l.pacer = std::move(pacer);
             return l;
         };
+        if (before) before(*this);  // before the writers start up
         window = std::make_unique<StationWindow>(ports, line, dir.path().toStdString(),
                                                  dir.filePath(QStringLiteral("p.csv")).toStdString(), false);
+        if (!job.empty()) {
+            QFile out(dir.filePath(QStringLiteral("order.otpjob")));
+            EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(job.data(), static_cast<qint64>(job.size()));
+            out.close();
+            std::string error;
+            EXPECT_TRUE(window->UseJob(dir.filePath(QStringLiteral("order.otpjob")).toStdString(), error)) << error;
+            // Pressed at once, while every socket starts up and loads: one start each, once its load has passed.
+            Key(kProductionKey);
+        }
         window->show();
         if (rom) window->LoadFile(dir.filePath(QLatin1String(rom)));
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -301,3 +316,42 @@ TEST(StationWindow, RecordsEveryChipAndStartsNoneWhileTheServerIsAway) {
     EXPECT_EQ(server.Query("SELECT count(*), count(DISTINCT record_key) FROM chips"), "10|10");
 }
 #endif
+
+// Job mode: the load is locked and the title and tiles name the job; F5
+// pressed while the sockets start up and load the job's image starts each
+// once its load has passed; a writer holding another firmware is stopped,
+// its tile saying what the job wants; the order of 5 stops the chips at 5.
+TEST(StationWindow, AJobLocksTheLoadQueuesF5DuringItsLoadAndStopsAtItsOrder) {
+    QFile rom(QStringLiteral(OTP_SOURCE_DIR "/examples/demo-rx4400.rom"));
+    ASSERT_TRUE(rom.open(QIODevice::ReadOnly));
+    const QByteArray bytes = rom.readAll();
+    const std::string job = "name = order\nimage = demo-rx4400.rom\nimage-sha256 = " +
+                            otp::Sha256Hex(std::string(bytes.constData(), static_cast<size_t>(bytes.size()))) +
+                            "\nchecksum = FE5A\nbody = RX4400\nlock = on\nrolling = off\nfirmware = 12071000\n"
+                            "quantity = 5\nlot = L7\n";
+    Station4 s({}, nullptr, job, [](Station4& st) {
+        st.writers["COM4"]->Poke(otp::emu::WriterEmulator::kVersionAddr + 7, 5);  // another firmware
+    });
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_TRUE(s.window->windowTitle().contains(QStringLiteral("job order ("))) << s.window->windowTitle().toStdString();
+    EXPECT_FALSE(s.window->LoadButton()->isEnabled());
+    EXPECT_EQ(s.window->LoadButton()->toolTip(), QStringLiteral("The job order fixes the image and the settings"));
+    EXPECT_EQ(s.Verdicts(), (std::vector<QString>{QStringLiteral("PASS"), QStringLiteral("PASS"), QStringLiteral("PASS"),
+                                                 QStringLiteral("no writer")}));
+    EXPECT_TRUE(s.window->Tile(3)->Finding().contains(
+        QStringLiteral("the job order cannot run on COM4: the writer's firmware: it gives \"12071005\", the job wants \"12071000\"")))
+        << s.window->Tile(3)->Finding().toStdString();
+    for (auto& [port, writer] : s.writers) otp::emu::PutInSocket(*writer, otp::emu::IcKind::Blank);
+    s.Key(kProductionKey);
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_TRUE(s.window->Totals().endsWith(QStringLiteral("order complete: 5 of 5 passed"))) << s.window->Totals().toStdString();
+    int complete = 0;
+    for (size_t i = 0; i < 3; ++i) complete += s.window->Tile(i)->Finding().contains(QStringLiteral("order complete: 5 of 5 passed"));
+    EXPECT_EQ(complete, 1);
+    const QStringList log = s.Log();
+    ASSERT_EQ(log.size(), 6) << log.join('\n').toStdString();
+    for (int i = 1; i < log.size(); ++i) {
+        EXPECT_TRUE(log[i].contains(QStringLiteral(",pass,"))) << log[i].toStdString();
+        EXPECT_TRUE(log[i].contains(QStringLiteral(",L7,,order,"))) << log[i].toStdString();
+    }
+}
