@@ -71,6 +71,7 @@ TForm1::TForm1(otp::PortOpener& opener, std::string workingDir, QWidget* parent,
     BuildProductionKey();
     BuildHelpMenu();
     BuildOptionsMenu();
+    BuildJobMenu();
     FitToControls();
     ConnectHandlers();
     setAcceptDrops(true);

@@ -205,6 +205,9 @@ private:
     void BuildProductionBar();
     // The Options menu, before the "?" menu: "Fast waits".
     void BuildOptionsMenu();
+    // Job > Save as job...: the writer's image and the selectors as a production job.
+    void BuildJobMenu();
+    void SaveAsJob();
     void RunChipOperation(const char* chip, const otp::WindowOperation& operation);
     // F5, the production key: Auto, as a click on it.
     void BuildProductionKey();

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFrame>
@@ -61,6 +62,7 @@
 #include <unistd.h>
 #endif
 #include "app/EventPump.h"
+#include "job/JobFile.h"
 #include "app/FileDialogFilter.h"
 #include "app/HandlerList.h"
 #include "app/Handlers.h"
@@ -141,6 +143,8 @@ public:
     // Empty: the escape button; NoButton: the Enter key.
     std::deque<QMessageBox::StandardButton> boxAnswers;
     std::function<void(QFileDialog&)> fileAnswer;
+    // An input dialog's answer: its number, or a cancel when none.
+    std::optional<int> inputAnswer;
     std::vector<SeenDialog> seen;
 
 private:
@@ -153,6 +157,20 @@ private:
             }
             if (auto* dialog = qobject_cast<QFileDialog*>(w)) {
                 Answer(*dialog);
+                return;
+            }
+            if (auto* input = qobject_cast<QInputDialog*>(w)) {
+                SeenDialog d;
+                d.className = "QInputDialog";
+                d.title = input->windowTitle();
+                d.text = input->labelText();
+                seen.push_back(d);
+                if (!inputAnswer) {
+                    input->reject();
+                    return;
+                }
+                input->setIntValue(*inputAnswer);
+                input->accept();
                 return;
             }
         }
@@ -533,11 +551,11 @@ TEST_F(WindowTest, TabOrderFollowsTheForm) {
 TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
     QMenuBar* bar = form->menuBar();
     const QList<QAction*> entries = bar->actions();
-    // The Options and "?" menus come after the entries of the form.
+    // The Options, Job and "?" menus come after the entries of the form.
     const QStringList texts = {"Load ROM File", "Save ROM File", "Upload ROM", "Version", "Update Writer",
-                               "Testcode", "Quit", "Options", "?"};
+                               "Testcode", "Quit", "Options", "Job", "?"};
     const QStringList names = {"LoadROMFile1", "SaveROMFile1", "UploadtoWriter1", "Version1", "UpdateWriter1",
-                               "Testcode1", "Quit1", "OptionsMenu", "HelpMenu"};
+                               "Testcode1", "Quit1", "OptionsMenu", "JobMenu", "HelpMenu"};
     ASSERT_EQ(entries.size(), texts.size());
     for (int i = 0; i < entries.size(); ++i) {
         SCOPED_TRACE(texts[i].toStdString());
@@ -546,7 +564,7 @@ TEST_F(WindowTest, MenuBarHoldsTheEntriesInOrderWithTheTestcodeSubMenu) {
         EXPECT_FALSE(a->text().contains('&'));
         EXPECT_TRUE(a->isVisible());
         EXPECT_TRUE(a->isEnabled());
-        if (texts[i] == "Testcode" || texts[i] == "?" || texts[i] == "Options") {
+        if (texts[i] == "Testcode" || texts[i] == "?" || texts[i] == "Options" || texts[i] == "Job") {
             ASSERT_NE(a->menu(), nullptr);
             EXPECT_EQ(a->menu()->objectName(), names[i]);
         } else {
@@ -989,11 +1007,11 @@ TEST_F(WindowTest, EveryListedHandlerRunsOnItsControlsSignalAndIsNamedAfterIt) {
     QStringList controls;
     for (QPushButton* button : Client()->findChildren<QPushButton*>()) controls << button->objectName();
     for (QComboBox* box : Client()->findChildren<QComboBox*>()) controls << box->objectName();
-    // The "?" menu's About, the Options menu's entries and the production key
-    // (Auto's click by another way) are the window's own, outside the list
-    // of operations.
+    // The "?" menu's About, the Options and Job menus' entries and the
+    // production key (Auto's click by another way) are the window's own,
+    // outside the list of operations.
     QList<QAction*> own = Find<QMenu>("HelpMenu")->actions();
-    own << Find<QMenu>("OptionsMenu")->actions() << Find<QAction>("ProductionKey");
+    own << Find<QMenu>("OptionsMenu")->actions() << Find<QMenu>("JobMenu")->actions() << Find<QAction>("ProductionKey");
     for (QAction* action : form->findChildren<QAction*>())
         if (!action->objectName().isEmpty() && action->menu() == nullptr && !own.contains(action))
             controls << action->objectName();
@@ -2082,3 +2100,58 @@ TEST_F(WindowTest, OnALineARomFromTheCommandLineLoadsAndAutoPassesIntoTheLog) {
 }
 
 }  // namespace
+
+// Job > Save as job...: the image the window loaded, the lock it picked and
+// the writer's firmware, with the quantity asked for, saved as a job the
+// console reads back; without an image loaded, a box says why and nothing is saved.
+TEST_F(WindowTest, SaveAsJobSavesWhatTheWindowHoldsWithTheQuantityAsked) {
+    otp::VirtualPacer clock;
+    auto demo = otp::emu::MakeDemoOpener(clock);
+    form.reset();
+    for (const char* name : {"Writer.ini", "demo-rx4400.rom"}) {
+        const QString to = dir->filePath(QLatin1String(name));
+        QFile::remove(to);  // the fixture's own Writer.ini
+        ASSERT_TRUE(QFile::copy(QStringLiteral(OTP_SOURCE_DIR "/examples/") + QLatin1String(name), to));
+    }
+    form = DemoForm(*demo, clock, dir->path().toStdString());
+    ShowForm();
+    const QString jobPath = dir->filePath(QStringLiteral("jobs/order.otpjob"));
+    ASSERT_TRUE(QDir(dir->path()).mkpath(QStringLiteral("jobs")));
+    op.fileAnswer = [&](QFileDialog& d) {
+        d.selectFile(jobPath);
+        static_cast<QDialog&>(d).accept();
+    };
+    op.inputAnswer = 7;
+    op.seen.clear();
+    Find<QAction>("SaveJob1")->trigger();
+    ASSERT_EQ(op.seen.size(), 3u);
+    EXPECT_EQ(op.seen[2].text.toStdString(),
+              "cannot save the job " + jobPath.toStdString() +
+                  ": the writer holds no image loaded from a file and verified (load one first)");
+    EXPECT_FALSE(QFile::exists(jobPath));
+
+    op.fileAnswer = [&](QFileDialog& d) {
+        d.selectFile(dir->filePath(QStringLiteral("demo-rx4400.rom")));
+        static_cast<QDialog&>(d).accept();
+    };
+    form->LoadROMFile1Click();
+    form->SetSelection(Control::ComboBox4, 1);
+    form->ComboBox4Change();
+    op.fileAnswer = [&](QFileDialog& d) {
+        d.selectFile(jobPath);
+        static_cast<QDialog&>(d).accept();
+    };
+    op.seen.clear();
+    Find<QAction>("SaveJob1")->trigger();
+    ASSERT_EQ(op.seen.size(), 3u);
+    EXPECT_EQ(op.seen[1].className, "QInputDialog");
+    EXPECT_TRUE(op.seen[2].text.startsWith(QStringLiteral("Job order ("))) << op.seen[2].text.toStdString();
+    otp::JobFile saved;
+    std::string error;
+    ASSERT_TRUE(otp::ReadJobFile(jobPath.toStdString(), saved, error)) << error;
+    EXPECT_EQ(saved.job.quantity, 7);
+    EXPECT_EQ(saved.job.lock, "on");
+    EXPECT_EQ(saved.job.body, "RX4400");
+    EXPECT_EQ(saved.job.image, "demo-rx4400.rom");
+    EXPECT_TRUE(QFile::exists(dir->filePath(QStringLiteral("jobs/demo-rx4400.rom"))));
+}
