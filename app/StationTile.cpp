@@ -87,8 +87,15 @@ void StationTile::ShowReady(const QString& version, const QString& body) {
     SetVerdict(QStringLiteral("ready"), kIdle);
 }
 
-void StationTile::ShowStopped(const QString& why) {
-    SetVerdict(QStringLiteral("no writer"), kGrey);
+void StationTile::ShowNotStarted(const QString& why, bool complete) {
+    busyWord_.clear();
+    progress_->setVisible(false);
+    SetVerdict(complete ? QStringLiteral("complete") : QStringLiteral("no chip"), complete ? kIdle : kGrey);
+    finding_->setText(QStringLiteral("No chip started: ") + why);
+}
+
+void StationTile::ShowStopped(const QString& why, const QString& word) {
+    SetVerdict(word, kGrey);
     progress_->setVisible(false);
     finding_->setText(QStringLiteral("Stopped: ") + why);
 }

@@ -23,7 +23,10 @@ public:
     // The production job the socket works for, beside its port.
     void ShowJob(const QString& name);
     void ShowReady(const QString& version, const QString& body);
-    void ShowStopped(const QString& why);
+    // `word`: what the big field says ("no writer" after a start-up that found none).
+    void ShowStopped(const QString& why, const QString& word = QStringLiteral("no writer"));
+    // No chip was started (`why`); `complete`: the order has all its chips.
+    void ShowNotStarted(const QString& why, bool complete);
     void ShowResult(const otp::ChipResult& result, const otp::Tally& tally);
     void ShowProgress(bool shown, int percent);
     void ShowChecksum(const QString& checksum);

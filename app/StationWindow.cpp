@@ -364,7 +364,7 @@ bool StationWindow::UseJob(const std::string& path, std::string& error) {
             const QString checksum = ChecksumOf(w);
             return [this, i, tile, held, refusal, body, checksum] {
                 if (held) tile->ShowStepEnd(true, QString());
-                else tile->ShowStopped(otp::ToQ(refusal));
+                else tile->ShowStopped(otp::ToQ(refusal), QStringLiteral("stopped"));
                 stoppedShown_[i] = true;
                 tile->ShowBody(body);
                 tile->ShowChecksum(checksum);
@@ -442,7 +442,7 @@ void StationWindow::StartOne(size_t index) {
         std::string orderError;
         const otp::RoundRules rules = Rules(orderError);
         if (!orderError.empty())
-            return [tile, orderError] { tile->ShowSaid(QStringLiteral("No chip started: ") + otp::ToQ(orderError)); };
+            return [tile, orderError] { tile->ShowNotStarted(otp::ToQ(orderError), false); };
         // The operator can only start what the window would let him click.
         if (!w.form().Enabled(otp::Control::Button1))
             return [tile] { tile->ShowSaid(QStringLiteral("\"Auto\" is not available for this body")); };
@@ -462,8 +462,10 @@ void StationWindow::StartOne(size_t index) {
                 done.noWriter = result.verdict == otp::Verdict::NoWriter;
                 return done;
             });
-        if (!end.ran)
-            return [tile, why = otp::ToQ(end.notStarted)] { tile->ShowSaid(QStringLiteral("No chip started: ") + why); };
+        if (!end.ran) {
+            const bool complete = rules.order && rules.order->Complete();
+            return [tile, why = otp::ToQ(end.notStarted), complete] { tile->ShowNotStarted(why, complete); };
+        }
         const otp::Tally tally = w.recorder().tally();
         if (!end.stop.empty()) w.Stop(end.stop);
         const QString logError = otp::ToQ(result.logError);

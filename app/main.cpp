@@ -69,7 +69,7 @@ const char* const kUsage =
     "            its firmware version, or its tile says what differs; the load is\n"
     "            locked, every record names the job, and the chips stop when its\n"
     "            order is complete. A FILE.otpjob named alone (opened from the\n"
-    "            desktop) is the same\n"
+    "            desktop) is the same, in the job's folder unless --dir is given\n"
     "  --help    show this help\n"
     "  --version show the program's version\n"
     "\n"
@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> writers;
     std::string lot, operatorName, record, stationName;
     std::string jobFile;
+    bool jobOpened = false;  // named alone, as the desktop opens a job
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--demo") {
@@ -149,6 +150,7 @@ int main(int argc, char** argv) {
         } else if (!arg.empty() && arg[0] != '-' && QString::fromLocal8Bit(argv[i]).endsWith(QStringLiteral(".otpjob"), Qt::CaseInsensitive) && jobFile.empty()) {
             // A job opened from the desktop.
             jobFile = QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath().toStdString();
+            jobOpened = true;
         } else if (!arg.empty() && arg[0] != '-' && romFile.isEmpty()) {
             romFile = QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
         } else {
@@ -160,6 +162,7 @@ int main(int argc, char** argv) {
     // A window started from the desktop (a .rom file opened with it) works in
     // the folder that holds its Writer.ini.
     if (dir.isEmpty() && !romFile.isEmpty()) dir = QFileInfo(romFile).absolutePath();
+    if (dir.isEmpty() && jobOpened) dir = QFileInfo(QString::fromStdString(jobFile)).absolutePath();
     if (!jobFile.empty() && !romFile.isEmpty()) {
         otp::ReachParentConsole();
         std::cerr << "otpwriter: a job loads its own image; no .rom file can be named beside it\nTry 'otpwriter --help'.\n";
@@ -185,7 +188,10 @@ int main(int argc, char** argv) {
         std::string jobError;
         if (!jobFile.empty() && !station.UseJob(jobFile, jobError)) {
             std::cerr << "otpwriter: " << jobError << "\n";
-            QMessageBox::critical(nullptr, QStringLiteral("Production job"), otp::ToQ(jobError));
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("Production job"), otp::ToQ(jobError));
+            // A signal or the session's end closes the box too.
+            ends.Attach([] { return false; }, [&box] { box.reject(); }, &box);
+            box.exec();
             return 1;
         }
         station.UseRecordServer(record);

@@ -60,6 +60,11 @@ Section "Install"
   WriteRegStr HKLM "Software\Classes\${NAME}.rom" "" "${NAME} ROM image"
   WriteRegStr HKLM "Software\Classes\${NAME}.rom\DefaultIcon" "" "$INSTDIR\otpwriter.exe,0"
   WriteRegStr HKLM "Software\Classes\${NAME}.rom\shell\open\command" "" '"$INSTDIR\otpwriter.exe" "%1"'
+  ; A production job opens the station window in job mode.
+  WriteRegStr HKLM "Software\Classes\.otpjob" "" "${NAME}.otpjob"
+  WriteRegStr HKLM "Software\Classes\${NAME}.otpjob" "" "${NAME} production job"
+  WriteRegStr HKLM "Software\Classes\${NAME}.otpjob\DefaultIcon" "" "$INSTDIR\otpwriter.exe,0"
+  WriteRegStr HKLM "Software\Classes\${NAME}.otpjob\shell\open\command" "" '"$INSTDIR\otpwriter.exe" "%1"'
 !else
   CreateShortcut "$SMPROGRAMS\${NAME}.lnk" "$SYSDIR\cmd.exe" '/k "$INSTDIR\otpwriter-cli.exe" --help'
 !endif
@@ -85,6 +90,11 @@ Section "Uninstall"
     DeleteRegKey HKLM "Software\Classes\.rom"
   ${EndIf}
   DeleteRegKey HKLM "Software\Classes\${NAME}.rom"
+  ReadRegStr $0 HKLM "Software\Classes\.otpjob" ""
+  ${If} $0 == "${NAME}.otpjob"
+    DeleteRegKey HKLM "Software\Classes\.otpjob"
+  ${EndIf}
+  DeleteRegKey HKLM "Software\Classes\${NAME}.otpjob"
 !endif
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   ; Only what the installer put there; a log or a .rom of the operator's stays.

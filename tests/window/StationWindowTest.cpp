@@ -337,7 +337,7 @@ TEST(StationWindow, AJobLocksTheLoadQueuesF5DuringItsLoadAndStopsAtItsOrder) {
     EXPECT_FALSE(s.window->LoadButton()->isEnabled());
     EXPECT_EQ(s.window->LoadButton()->toolTip(), QStringLiteral("The job order fixes the image and the settings"));
     EXPECT_EQ(s.Verdicts(), (std::vector<QString>{QStringLiteral("PASS"), QStringLiteral("PASS"), QStringLiteral("PASS"),
-                                                 QStringLiteral("no writer")}));
+                                                 QStringLiteral("stopped")}));
     EXPECT_TRUE(s.window->Tile(3)->Finding().contains(
         QStringLiteral("the job order cannot run on COM4: the writer's firmware: it gives \"12071005\", the job wants \"12071000\"")))
         << s.window->Tile(3)->Finding().toStdString();
@@ -345,8 +345,11 @@ TEST(StationWindow, AJobLocksTheLoadQueuesF5DuringItsLoadAndStopsAtItsOrder) {
     s.Key(kProductionKey);
     ASSERT_TRUE(s.WaitIdle());
     EXPECT_TRUE(s.window->Totals().endsWith(QStringLiteral("order complete: 5 of 5 passed"))) << s.window->Totals().toStdString();
+    EXPECT_TRUE(s.window->grab().save(QStringLiteral(OTP_BINARY_DIR "/station-window-job.png")));
     int complete = 0;
-    for (size_t i = 0; i < 3; ++i) complete += s.window->Tile(i)->Finding().contains(QStringLiteral("order complete: 5 of 5 passed"));
+    for (size_t i = 0; i < 3; ++i)
+        complete += s.window->Tile(i)->VerdictText() == QStringLiteral("complete") &&
+                    s.window->Tile(i)->Finding() == QStringLiteral("No chip started: order complete: 5 of 5 passed");
     EXPECT_EQ(complete, 1);
     const QStringList log = s.Log();
     ASSERT_EQ(log.size(), 6) << log.join('\n').toStdString();
