@@ -108,7 +108,9 @@ void StationTile::ShowResult(const otp::ChipResult& result, const otp::Tally& ta
         case otp::Verdict::Fail:
         case otp::Verdict::NoWriter: SetVerdict(QStringLiteral("FAIL"), kFail); break;
     }
-    counts_->setText(QString::fromStdString("Chips " + std::to_string(tally.Chips()) + ": " + tally.Summary()));
+    // The last chip's rolling code, which the operator may mark on it.
+    const std::string code = result.rollingCode.empty() ? "" : "\nLast code: " + result.rollingCode;
+    counts_->setText(QString::fromStdString("Chips " + std::to_string(tally.Chips()) + ": " + tally.Summary() + code));
     const std::string& why = result.verdict == otp::Verdict::Pass ? result.note : result.failure;
     finding_->setText(otp::ToQ(why));
 }

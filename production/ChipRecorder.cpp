@@ -147,6 +147,7 @@ ChipResult ChipRecorder::Run(Context& ctx, const std::string& operation,
         result.note.clear();
     }
     result.chip = record.chip;
+    result.rollingCode = record.rollingCode;
     PassOnNotices();
     tally_.Add(result.verdict);
     last_ = result;

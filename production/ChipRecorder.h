@@ -23,6 +23,7 @@ struct ChipResult {
     std::string note;      // on a pass, what the host could not confirm; empty when nothing
     std::string logError;  // why the record could not be written (log, record server, spool); empty when it was
     int chip = 0;          // the chip's number among its writer's
+    std::string rollingCode;  // the code it was given, as its record holds it; empty when none
     std::string onlyHere;  // after this chip, the records only in the spool, not yet in the server; empty when none
 };
 

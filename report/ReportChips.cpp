@@ -70,6 +70,8 @@ std::vector<Chip> ChipsOf(const std::vector<SourceRow>& rows) {
             chip.body = r.body;
             chip.lot = r.lot;
             chip.operatorName = r.operatorName;
+            chip.job = r.job;
+            chip.jobId = r.jobId;
             chips.push_back(std::move(chip));
             lastRefused.push_back(false);
         }

@@ -22,6 +22,7 @@ struct Chip {
     Verdict verdict = Verdict::Pass;
     std::string failure;  // the first failure's text; empty unless it failed
     std::string body, lot, operatorName;  // its first record's
+    std::string job, jobId;               // its first record's production job; empty outside one
     std::vector<std::string> rollingCodes;  // the codes its records showed, each once
 };
 

@@ -54,7 +54,7 @@ std::string YieldText(const Tally& t) {
 
 Figures CountFigures(const std::vector<Chip>& chips) {
     Figures f;
-    Groups hours, stations, writers, bodies, lots, operators;
+    Groups hours, stations, writers, bodies, lots, operators, jobs;
     std::map<std::string, int> causes;
     std::map<std::string, std::vector<CodeHolder>> codes;
     bool any = false;
@@ -66,6 +66,7 @@ Figures CountFigures(const std::vector<Chip>& chips) {
         for (Tally* t : {&f.all, &hours[{LocalHour(c.when)}], &stations[{station}], &writers[{station, writer}],
                          &bodies[{OrNone(c.body)}], &lots[{OrNone(c.lot)}], &operators[{OrNone(c.operatorName)}]})
             t->Add(c.verdict);
+        if (!c.jobId.empty()) jobs[{OrNone(c.job), c.jobId}].Add(c.verdict);
         if (Counted(c.verdict)) ++causes[FailureCause(c.failure, c.verdict)];
         for (const std::string& code : c.rollingCodes) codes[code].push_back({station, writer, c.number, c.when, c.verdict});
     }
@@ -75,6 +76,7 @@ Figures CountFigures(const std::vector<Chip>& chips) {
     f.byBody = Table("By body", {"body"}, bodies);
     f.byLot = Table("By lot", {"lot"}, lots);
     f.byOperator = Table("By operator", {"operator"}, operators);
+    f.byJob = Table("By job", {"job", "id"}, jobs);
     for (const auto& [cause, chips] : causes) f.causes.push_back({cause, chips});
     std::stable_sort(f.causes.begin(), f.causes.end(),
                      [](const CauseRow& a, const CauseRow& b) { return a.chips > b.chips; });

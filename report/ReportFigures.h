@@ -1,6 +1,6 @@
 #pragma once
 // The counting of a report: chips, passed, failed, refused and yield by
-// hour, station, writer, body, lot and operator; failures by cause; rolling
+// hour, station, writer, body, lot, operator and production job; failures by cause; rolling
 // codes held by more than one chip. A chip counts as the console's tally
 // counts it: a refused one apart (it never lowers the yield), one whose
 // writer did not answer as failed.
@@ -47,6 +47,7 @@ struct Figures {
     Tally all;
     std::time_t first = 0, last = 0;  // the times of the earliest and latest chip
     FigureTable byHour, byStation, byWriter, byBody, byLot, byOperator;
+    FigureTable byJob;  // its passed chips are the order's progress; no rows when no chip was of a job
     std::vector<CauseRow> causes;  // the most chips first
     std::vector<DuplicateCode> duplicates;
     bool Empty() const { return all.passed + all.failed + all.refused == 0; }

@@ -134,6 +134,7 @@ std::string ReportHtml(const Figures& f, const ReportHeading& heading) {
     html += titled(f.byStation);
     html += "<h2>Chips per writer</h2>\n" + WriterChart(f) + table(f.byWriter);
     html += titled(f.byBody) + titled(f.byLot) + titled(f.byOperator);
+    if (!f.byJob.rows.empty()) html += titled(f.byJob);
     html += "<h2>Failures by cause</h2>\n" + CauseChart(f);
     if (!f.causes.empty()) {
         html += "<table>\n" + Head({"cause", "chips"}, 1);

@@ -65,6 +65,8 @@ ChipRecord ToRecord(const Columns& c, const std::vector<std::string>& row, std::
     r.writer = text("writer");
     r.lot = text("lot");
     r.operatorName = text("operator");
+    r.job = text("job");
+    r.jobId = text("job_id");
     r.station = StationOfRun(r.run);
     return r;
 }

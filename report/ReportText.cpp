@@ -85,6 +85,7 @@ void WriteReportText(const Figures& f, const ReportHeading& heading, std::ostrea
         << LocalMinute(f.last) << "\n";
     for (const FigureTable* table : {&f.byHour, &f.byStation, &f.byWriter, &f.byBody, &f.byLot, &f.byOperator})
         WriteTable(*table, f.all, out);
+    if (!f.byJob.rows.empty()) WriteTable(f.byJob, f.all, out);
 
     out << "\nFailures by cause\n";
     if (f.causes.empty()) {

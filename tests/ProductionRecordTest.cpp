@@ -443,6 +443,7 @@ TEST(ChipRecorder, RefusalsRollingCodesAndAnUnwritableLog) {
     ASSERT_EQ(UploadtoWriter1Click(b.ctx()), Outcome::Done);
     r = b.Run("program", Button3Click);
     EXPECT_EQ(r.verdict, Verdict::Pass) << r.failure;
+    EXPECT_EQ(r.rollingCode, "0100 0101 0102 0103 0104 0105 0106 0107");  // for the station's tile
 
     b.form.SetSelection(Control::ComboBox1, -1);
     r = b.Run("blank", Button2Click);

@@ -137,6 +137,26 @@ TEST_F(ReportTest, TheLotAndOperatorTablesAreOnThePage) {
         EXPECT_NE(page.find(shown), std::string::npos) << shown;
     EXPECT_TRUE(HasLine(out.str(), "By lot")) << out.str();
     EXPECT_TRUE(HasLine(out.str(), "By operator")) << out.str();
+    // No chip of these logs was made for a job.
+    EXPECT_FALSE(HasLine(out.str(), "By job")) << out.str();
+    EXPECT_EQ(page.find("<h2>By job</h2>"), std::string::npos);
+}
+
+// A job's chips, however many steps each, counted in a table of their own
+// beside the chips of no job: its passed chips are its order's progress.
+TEST_F(ReportTest, TheChipsOfEachJobAreCountedApart) {
+    const std::string run = "pc 2026-12-08T10:00:00+00:00,fast,COM1,L1,ann,";
+    const std::string job = "order,ab12cd34ef56ab78\n";
+    dir.Write("jobs.csv", CsvHeader() + "\n" +
+                              "2026-12-08T10:01:00+00:00,blank,RX4400,a.rom,FE5A,,pass,,512,1," + run + job +
+                              "2026-12-08T10:01:05+00:00,program,RX4400,a.rom,FE5A,,pass,,512,1," + run + job +
+                              "2026-12-08T10:02:00+00:00,auto,RX4400,a.rom,FE5A,,fail,OTP Verify Fail !!!,512,2," + run + job +
+                              "2026-12-08T10:03:00+00:00,auto,RX4400,a.rom,FE5A,,pass,,512,3," + run + ",\n");
+    ASSERT_EQ(Run({"report", "--html", "page.html", "jobs.csv"}), 0) << err.str();
+    const std::vector<std::string> table = Section(out.str(), "By job");
+    ASSERT_EQ(table.size(), 3u) << out.str();  // the heading, the job, all
+    EXPECT_EQ(table[1], "order  ab12cd34ef56ab78      2       1       1        0  50.0 %") << out.str();
+    EXPECT_NE(dir.Read("page.html").find("<h2>By job</h2>"), std::string::npos);
 }
 
 TEST_F(ReportTest, AChipsStepsAreOneChip) {
