@@ -24,6 +24,27 @@ bool NextChipWanted(ChipLoopSettings& s) {
 
 }  // namespace
 
+ChipSteps RunChipSteps(StepRunner& runner, const std::vector<StepRequest>& steps,
+                       const std::function<void(const StepRequest&)>& starting) {
+    ChipSteps done;
+    runner.NewChip();
+    for (const StepRequest& step : steps) {
+        if (starting) starting(step);
+        const StepResult r = runner.Run(step);
+        // The chip is told by its record's number, which the log shows.
+        if (step.def->touchesChip && runner.LastChip().chip > 0) done.chip = runner.LastChip().chip;
+        if (!r.note.empty()) done.notes += (done.notes.empty() ? "" : "; ") + r.note;
+        if (!r.logError.empty()) done.logError = r.logError;
+        if (r.outcome != Outcome::Done) {
+            done.failure = r.failure;
+            done.refused = r.outcome == Outcome::Refused;
+            break;
+        }
+    }
+    done.noWriter = !done.failure.empty() && runner.LastChip().verdict == Verdict::NoWriter;
+    return done;
+}
+
 ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& steps, ChipLoopSettings& s) {
     ChipLoopEnd end;
     StationTally tally;
@@ -44,18 +65,10 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
     for (int chip = 1;; ++chip) {
         const std::function<void()> fresh = chip > 1 ? s.freshChip : nullptr;
         const ChipEnd one = RunProductionChip("", tally, rules, fresh, [&] {
-            ChipSteps done;
-            runner.NewChip();
-            for (const StepRequest& step : steps) {
-                const StepResult r = runner.Run(step);
-                if (!r.note.empty()) done.notes += (done.notes.empty() ? "" : "; ") + r.note;
-                if (!r.logError.empty()) done.logError = r.logError;
-                if (r.outcome != Outcome::Done) {
-                    done.failure = r.failure;
-                    done.refused = r.outcome == Outcome::Refused;
-                    break;
-                }
-            }
+            ChipSteps done = RunChipSteps(runner, steps);
+            // One writer's loop counts its chips itself, and goes on after a silent writer.
+            done.chip = 0;
+            done.noWriter = false;
             return done;
         });
         if (!one.ran) {

@@ -43,6 +43,11 @@ struct ChipLoopEnd {
     bool orderComplete = false;
 };
 
+// One chip's steps through `runner`, up to the first that does not pass;
+// `starting` (may be empty) hears each step before it runs.
+ChipSteps RunChipSteps(StepRunner& runner, const std::vector<StepRequest>& steps,
+                       const std::function<void(const StepRequest&)>& starting = nullptr);
+
 ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& steps, ChipLoopSettings& settings);
 
 }  // namespace otp

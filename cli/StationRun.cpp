@@ -4,6 +4,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "cli/ChipLoop.h"
 #include "cli/InterruptCatcher.h"
 #include "cli/JobRun.h"
 #include "cli/StationConsole.h"
@@ -64,27 +65,6 @@ std::string StoppedList(const std::vector<Seat>& seats) {
         if (seat.writer->Stopped())
             list += (list.empty() ? "" : ", ") + seat.writer->Port() + " (" + seat.writer->StopReason() + ")";
     return list;
-}
-
-// The chip's steps on writer `w`, in order, up to the first that does not pass.
-ChipSteps RunChipSteps(StationWriter& w, Seat& seat, const std::vector<StepRequest>& steps) {
-    ChipSteps done;
-    w.recorder().NewChip();
-    for (const StepRequest& step : steps) {
-        seat.Activity(step.Text());
-        const StepResult r = seat.runner->Run(step);
-        // The chip is told by its record's number, which the log shows.
-        if (step.def->touchesChip && w.recorder().Last().chip > 0) done.chip = w.recorder().Last().chip;
-        if (!r.note.empty()) done.notes += (done.notes.empty() ? "" : "; ") + r.note;
-        if (!r.logError.empty()) done.logError = r.logError;
-        if (r.outcome != Outcome::Done) {
-            done.failure = r.failure;
-            done.refused = r.outcome == Outcome::Refused;
-            break;
-        }
-    }
-    done.noWriter = !done.failure.empty() && w.recorder().Last().verdict == Verdict::NoWriter;
-    return done;
 }
 
 // ", order 12 of 5000" after a chip's counts; nothing without an order.
@@ -301,7 +281,8 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                     if (round > 1) w.FreshChip();
                 };
                 const ChipEnd end = RunProductionChip(w.Port(), station.tally(), rules, fresh, [&] {
-                    return RunChipSteps(w, seat, o.chipSteps);
+                    return RunChipSteps(*seat.runner, o.chipSteps,
+                                        [&seat](const StepRequest& step) { seat.Activity(step.Text()); });
                 });
                 if (!end.ran) {
                     console.Err(w.Port() + ": no chip started: " + end.notStarted);

@@ -33,6 +33,8 @@ public:
     StepResult Run(const StepRequest& step);
     // The steps from here on work on a chip of their own (one record number).
     void NewChip() { recorder_.NewChip(); }
+    // The last recorded operation's result.
+    const ChipResult& LastChip() const { return recorder_.Last(); }
     // What job-save gives the job it makes.
     void SetJobOrder(JobOrder order) { order_ = std::move(order); }
 
