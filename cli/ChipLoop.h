@@ -30,7 +30,7 @@ struct ChipLoopSettings {
     ProductionOrder* order = nullptr;
     // Waits a while for a place of the order under way elsewhere (the
     // writer's pacer); false to give up. None: a chip without a place is not started.
-    std::function<bool()> awaitPlace;
+    std::function<bool()> awaitPlace{};
     // An answer typed on a terminal ends its own line; one read from a pipe
     // or file does not, so the prompt's line is ended for it.
     bool inIsTerminal = false;

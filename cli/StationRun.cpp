@@ -7,6 +7,7 @@
 #include "cli/ChipLoop.h"
 #include "cli/InterruptCatcher.h"
 #include "cli/JobRun.h"
+#include "cli/RoundPrompt.h"
 #include "cli/StationConsole.h"
 #include "cli/StationView.h"
 #include "config/PathLookup.h"
@@ -70,17 +71,6 @@ std::string StoppedList(const std::vector<Seat>& seats) {
 // ", order 12 of 5000" after a chip's counts; nothing without an order.
 std::string OrderProgress(const RoundRules& rules) {
     return rules.order ? ", order " + rules.order->Progress() : std::string();
-}
-
-bool NextRoundWanted(std::istream& in, std::ostream& err, bool inIsTerminal, const volatile std::sig_atomic_t* flag) {
-    err << "Put the next chips in the sockets and press Enter (q and Enter to stop): " << std::flush;
-    std::string answer;
-    if (!std::getline(in, answer) || *flag) {
-        err << "\n";
-        return false;
-    }
-    if (!inIsTerminal) err << answer << "\n";
-    return answer != "q" && answer != "Q";
 }
 
 }  // namespace
@@ -266,16 +256,19 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
         std::istringstream noAnswers;
         std::istream& in = env.in ? *env.in : noAnswers;
         for (int round = 1; !orderComplete(); ++round) {
-            const std::vector<StationWriter*> running = station.Running();
-            if (running.empty()) {
+            if (station.Running().empty()) {
                 stopReason = "every writer has stopped";
                 break;
             }
             // Never fewer writers than were named without a word.
-            if (running.size() < seats.size())
-                console.Err("Round " + std::to_string(round) + ": " + std::to_string(running.size()) + " of " +
-                            std::to_string(seats.size()) + " writers; stopped: " + StoppedList(seats));
-            station.OnEveryWriter([&](StationWriter& w) {
+            const size_t producing = station.Producing().size();
+            if (producing < seats.size()) {
+                const std::string stopped = StoppedList(seats), aside = AsideList(station);
+                console.Err("Round " + std::to_string(round) + ": " + std::to_string(producing) + " of " +
+                            std::to_string(seats.size()) + " writers" + (stopped.empty() ? "" : "; stopped: " + stopped) +
+                            (aside.empty() ? "" : "; set aside: " + aside));
+            }
+            station.OnEverySocket([&](StationWriter& w) {
                 Seat& seat = seatOf(w);
                 const auto fresh = [&w, round] {
                     if (round > 1) w.FreshChip();
@@ -313,7 +306,12 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
                 break;
             }
             if (order && order->Complete()) continue;  // said once, at the loop's head
-            if (!NextRoundWanted(in, env.err, env.inIsTerminal, catcher.Flag())) break;
+            if (!NextRoundWanted(in, env.err, env.inIsTerminal, catcher.Flag(), station,
+                                 [&](StationWriter& w, const std::string& said) {
+                                     console.Err(w.Port() + ": " + said);
+                                     seatOf(w).Activity(said);
+                                 }))
+                break;
         }
         if (signalled && stopReason.empty()) stopReason = interruption();
         const Tally total = station.tally().Total();

@@ -31,11 +31,26 @@ std::vector<StationWriter*> Station::Running() const {
     return running;
 }
 
-void Station::OnEveryWriter(const std::function<void(StationWriter&)>& job) {
-    const std::vector<StationWriter*> running = Running();
-    for (StationWriter* w : running) w->Post([w, &job] { job(*w); });
-    for (StationWriter* w : running) w->Wait();
+std::vector<StationWriter*> Station::Producing() const {
+    std::vector<StationWriter*> producing;
+    for (StationWriter* w : Running())
+        if (!w->Aside()) producing.push_back(w);
+    return producing;
 }
+
+StationWriter* Station::Find(const std::string& port) const {
+    for (const auto& w : writers_)
+        if (w->Port() == port) return w.get();
+    return nullptr;
+}
+
+void Station::OnEach(const std::vector<StationWriter*>& writers, const std::function<void(StationWriter&)>& job) {
+    for (StationWriter* w : writers) w->Post([w, &job] { job(*w); });
+    for (StationWriter* w : writers) w->Wait();
+}
+
+void Station::OnEveryWriter(const std::function<void(StationWriter&)>& job) { OnEach(Running(), job); }
+void Station::OnEverySocket(const std::function<void(StationWriter&)>& job) { OnEach(Producing(), job); }
 
 std::string StartupStopReason(StartupResult result, const Context& ctx) {
     switch (result) {

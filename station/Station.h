@@ -41,10 +41,17 @@ public:
     const std::vector<std::unique_ptr<StationWriter>>& Writers() const { return writers_; }
     // The writers not stopped, in the order they were named.
     std::vector<StationWriter*> Running() const;
+    // The running writers whose sockets are not set aside: the ones a round
+    // starts a chip on.
+    std::vector<StationWriter*> Producing() const;
+    // The writer on `port`; null when the station has none.
+    StationWriter* Find(const std::string& port) const;
 
     // Runs `job` on every writer not stopped, each on its own thread at the
     // same time, and returns when all have ended.
     void OnEveryWriter(const std::function<void(StationWriter&)>& job);
+    // The same on the producing writers only.
+    void OnEverySocket(const std::function<void(StationWriter&)>& job);
     // The start-up on every writer at once, with Writer.ini read here once;
     // a writer that finds no writer or no readable Writer.ini is stopped.
     void StartUp(const std::string& workingDir);
@@ -53,6 +60,8 @@ public:
     StationTally& tally() { return tally_; }
 
 private:
+    void OnEach(const std::vector<StationWriter*>& writers, const std::function<void(StationWriter&)>& job);
+
     ChipLedger ledger_;
     StationTally tally_;
     std::vector<std::unique_ptr<StationWriter>> writers_;

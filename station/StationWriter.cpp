@@ -28,4 +28,14 @@ std::string StationWriter::StopReason() const {
     return stopReason_;
 }
 
+void StationWriter::SetAside(bool aside) {
+    const std::lock_guard<std::mutex> lock(stopMutex_);
+    aside_ = aside;
+}
+
+bool StationWriter::Aside() const {
+    const std::lock_guard<std::mutex> lock(stopMutex_);
+    return aside_;
+}
+
 }  // namespace otp

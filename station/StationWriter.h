@@ -63,6 +63,11 @@ public:
     void Stop(const std::string& reason);
     bool Stopped() const;
     std::string StopReason() const;
+    // From any thread: a socket the operator set aside (a worn contact)
+    // starts no chip until it is taken back; unlike a stop, nothing is wrong
+    // with the writer.
+    void SetAside(bool aside);
+    bool Aside() const;
 
     // Runs `job` on the writer's thread, after the jobs posted before it.
     void Post(std::function<void()> job) { thread_->Post(std::move(job)); }
@@ -76,6 +81,7 @@ private:
     mutable std::mutex stopMutex_;
     std::string stopReason_;
     bool stopped_ = false;
+    bool aside_ = false;
     // Last, so that it ends first: no job outlives what it works on.
     std::unique_ptr<WriterThread> thread_;
 };

@@ -72,6 +72,17 @@ TEST(Station, EveryWriterRunsEveryStepAndKeepsItsTroubleToItself) {
           {"COM2", {"RX4400,demo.rom,FE5A,,fail,OTP Verify Fail !!!,3520,1",
                     "RX4400,demo.rom,FE5A,,fail,OTP Verify Fail !!!,3520,2"}},
           {"COM3", {kPass + ",3520,1", kPass + ",3520,2", kPass + ",3520,3", kPass + ",3520,4"}}}},
+        {"a socket set aside between rounds starts no chip until it is taken back; wrong answers are told",
+         nullptr, {"load", "demo.rom", "loop", "auto"}, "aside com2\naside COM2\naside COM9\nyes\n\nback COM2\n\nq\n", 0,
+         {"COM2: set aside: it starts no chip until it is taken back (back COM2)",
+          "otpwriter-cli: COM2 is set aside already", "otpwriter-cli: COM9 is not a writer of this station",
+          "otpwriter-cli: 'yes' is not an answer here: Enter for the next round, q to stop, aside COMn or back COMn",
+          "Round 2: 2 of 3 writers; set aside: COM2", "COM2: taken back: it starts the next round's chip",
+          "COM2 chip 2: PASS (passed 2, failed 0, yield 100.0 %)", "  COM2: 2 (passed 2, failed 0, yield 100.0 %)",
+          "Chips: 8 (passed 8, failed 0, yield 100.0 %)"},
+         {{"COM1", {kPass + ",3520,1", kPass + ",3520,2", kPass + ",3520,3"}},
+          {"COM2", {kPass + ",3520,1", kPass + ",3520,2"}},
+          {"COM3", {kPass + ",3520,1", kPass + ",3520,2", kPass + ",3520,3"}}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
