@@ -1,6 +1,7 @@
 #include "app/StationTile.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -52,8 +53,15 @@ StationTile::StationTile(const QString& port, int key, QWidget* parent) : QFrame
     panesButton_->setToolTip(QStringLiteral("Show this writer's two panes"));
     panesButton_->setFocusPolicy(Qt::NoFocus);
     connect(panesButton_, &QPushButton::clicked, this, &StationTile::panesRequested);
+    asideButton_ = new QPushButton(this);
+    asideButton_->setObjectName(QStringLiteral("TileAside"));
+    asideButton_->setFocusPolicy(Qt::NoFocus);
+    connect(asideButton_, &QPushButton::clicked, this, &StationTile::asideRequested);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(asideButton_);
+    buttons->addWidget(panesButton_);
     grid->addWidget(port_, 0, 0);
-    grid->addWidget(panesButton_, 0, 1, Qt::AlignRight);
+    grid->addLayout(buttons, 0, 1, Qt::AlignRight);
     grid->addWidget(version_, 1, 0, 1, 2);
     grid->addWidget(body_, 2, 0);
     grid->addWidget(checksum_, 2, 1);
@@ -63,6 +71,8 @@ StationTile::StationTile(const QString& port, int key, QWidget* parent) : QFrame
     grid->addWidget(finding_, 6, 0, 1, 2);
     grid->setRowStretch(7, 1);
     SetVerdict(QStringLiteral("-"), kIdle);
+    ShowAside(false);
+    AllowAside(false);
     counts_->setText(QString::fromStdString("Chips 0: " + otp::Tally{}.Summary()));
 }
 
@@ -121,6 +131,22 @@ void StationTile::ShowStepEnd(bool passed, const QString& failure) {
     SetVerdict(passed ? QStringLiteral("ready") : QStringLiteral("FAIL"), passed ? kIdle : kFail);
     finding_->setText(failure);
 }
+
+void StationTile::ShowAside(bool aside) {
+    asideButton_->setText(aside ? QStringLiteral("Take back") : QStringLiteral("Set aside"));
+    asideButton_->setToolTip(aside ? QStringLiteral("Take this socket back into production")
+                                   : QStringLiteral("Take this socket out of production (a worn contact): "
+                                                    "F5 passes it by until it is taken back"));
+    if (aside) {
+        SetVerdict(QStringLiteral("aside"), kGrey);
+        finding_->setText(QStringLiteral("Set aside: no chip starts here until it is taken back"));
+    } else if (verdict_->text() == QStringLiteral("aside")) {
+        SetVerdict(QStringLiteral("ready"), kIdle);
+        finding_->clear();
+    }
+}
+
+void StationTile::AllowAside(bool allowed) { asideButton_->setEnabled(allowed); }
 
 void StationTile::ShowProgress(bool shown, int percent) {
     progress_->setVisible(shown);

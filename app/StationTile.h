@@ -3,7 +3,8 @@
 // and image checksum, a big verdict (PASS green, FAIL red, busy, no writer),
 // a progress bar, its passed/failed/yield and its last failure's finding.
 // A click on it starts Auto on that socket; "Panes" shows the writer's two
-// panes, read-only, so that nothing the operations say is lost.
+// panes, read-only, so that nothing the operations say is lost; "Set aside"
+// takes the socket out of production (a worn contact) until "Take back".
 #include <QFrame>
 #include <QStringList>
 
@@ -34,6 +35,10 @@ public:
     void ShowSaid(const QString& text);
     // What a step off the chip (Load) ended with: its failure, or nothing.
     void ShowStepEnd(bool passed, const QString& failure);
+    // The socket set aside by the operator, or taken back (`aside` false).
+    void ShowAside(bool aside);
+    // Whether the operator may set the socket aside or take it back now (not while it works).
+    void AllowAside(bool allowed);
 
     void ClearPane(int pane);
     void AddLine(int pane, const QString& text);
@@ -44,6 +49,7 @@ public:
 signals:
     void startRequested();
     void panesRequested();
+    void asideRequested();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -61,5 +67,6 @@ private:
     QLabel* counts_;
     QLabel* finding_;
     QPushButton* panesButton_;
+    QPushButton* asideButton_;
     QStringList panes_[2];
 };

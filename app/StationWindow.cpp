@@ -114,6 +114,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
         });
         connect(tile, &StationTile::startRequested, this, [this, i] { StartOne(i); });
         connect(tile, &StationTile::panesRequested, this, [this, i] { ShowPanes(i); });
+        connect(tile, &StationTile::asideRequested, this, [this, i] { ToggleAside(i); });
         feeds_.push_back(feed.get());
         otp::WriterLine line = makeLine(ports[i], i);
         otp::WriterParts parts;
@@ -222,6 +223,7 @@ void StationWindow::Run(size_t index, const QString& busyWord,
     if ((busy_[index] > 0 && !queue) || w.Stopped()) return;
     ++busy_[index];
     tiles_[index]->ShowBusy(busyWord);
+    tiles_[index]->AllowAside(false);
     w.Post([this, index, &w, job] {
         std::function<void()> done = job(w);
         QMetaObject::invokeMethod(
@@ -253,6 +255,7 @@ void StationWindow::Ended(size_t index) {
         else
             stoppedShown_[index] = true;
     }
+    tiles_[index]->AllowAside(busy_[index] == 0 && !w.Stopped());
     UpdateTotals();
     if (closeOwed_ && !Busy()) {
         closeOwed_ = false;
@@ -429,6 +432,8 @@ void StationWindow::StartAll() {
 void StationWindow::StartOne(size_t index) {
     if (index >= tiles_.size()) return;
     StationTile* tile = tiles_[index];
+    // F5 passes a socket set aside by.
+    if (station_->Writers()[index]->Aside()) return;
     // Pressed while the socket loads: one start, once the load has passed.
     if (loading_[index]) {
         if (!startOwed_[index] && !station_->Writers()[index]->Stopped()) {
@@ -479,6 +484,17 @@ void StationWindow::StartOne(size_t index) {
     });
 }
 
+void StationWindow::ToggleAside(size_t index) {
+    otp::StationWriter& w = *station_->Writers()[index];
+    if (busy_[index] > 0 || w.Stopped()) return;
+    const bool aside = !w.Aside();
+    w.SetAside(aside);
+    tiles_[index]->ShowAside(aside);
+    statusBar()->showMessage(otp::ToQ(w.Port()) + (aside ? QStringLiteral(" set aside: it starts no chip until it is taken back")
+                                                         : QStringLiteral(" taken back: F5 starts it again")));
+    UpdateTotals();
+}
+
 void StationWindow::keyPressEvent(QKeyEvent* event) {
     // A key held down starts nothing more: one press, one chip a socket.
     if (event->isAutoRepeat()) return;
@@ -497,7 +513,8 @@ QString StationWindow::Totals() const { return totals_->text(); }
 
 void StationWindow::UpdateTotals() {
     const otp::Tally total = station_->tally().Total();
-    const size_t running = station_->Running().size();
+    const size_t running = station_->Producing().size();
+    const std::string aside = station_->AsideList();
     std::string order;
     {
         const std::lock_guard<std::mutex> lock(orderMutex_);
@@ -505,7 +522,8 @@ void StationWindow::UpdateTotals() {
     }
     totals_->setText(QString::fromStdString("Station: " + std::to_string(total.Chips()) + " chips, " + total.Summary() +
                                             "; " + std::to_string(running) + " of " + std::to_string(tiles_.size()) +
-                                            " writers running" + order));
+                                            " writers running" + (aside.empty() ? "" : "; set aside: " + aside) +
+                                            order));
 }
 
 void StationWindow::ShowPanes(size_t index) {

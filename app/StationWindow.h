@@ -5,7 +5,8 @@
 // tile or the keys 1-8 one socket. Each writer works on its own thread with
 // its own context; the window stays responsive and shows each tile's
 // progress and verdict as the writers report them. The per-writer panes are
-// not shown; a tile's "Panes" opens them, read-only.
+// not shown; a tile's "Panes" opens them, read-only. A socket set aside (a
+// worn contact) is passed by until it is taken back.
 #include <QMainWindow>
 
 #include <atomic>
@@ -89,6 +90,8 @@ private:
     void Ended(size_t index);
     void ChooseAndLoad();
     void ShowPanes(size_t index);
+    // Sets socket `index` aside, or takes it back; not while it works.
+    void ToggleAside(size_t index);
     bool AskLoadDamagedOnce(const std::string& text);
     void UpdateTotals();
     // On a writer's thread: until the record server named has been tried.

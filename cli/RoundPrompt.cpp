@@ -27,13 +27,6 @@ std::string Answer(Station& station, const std::string& verb, const std::string&
 
 }  // namespace
 
-std::string AsideList(const Station& station) {
-    std::string list;
-    for (StationWriter* w : station.Running())
-        if (w->Aside()) list += (list.empty() ? "" : ", ") + w->Port();
-    return list;
-}
-
 bool NextRoundWanted(std::istream& in, std::ostream& err, bool inIsTerminal, const volatile std::sig_atomic_t* flag,
                      Station& station, const SocketTold& tell) {
     for (;;) {

@@ -19,7 +19,4 @@ using SocketTold = std::function<void(StationWriter&, const std::string&)>;
 bool NextRoundWanted(std::istream& in, std::ostream& err, bool inIsTerminal, const volatile std::sig_atomic_t* flag,
                      Station& station, const SocketTold& tell);
 
-// "COM2, COM4": the running writers whose sockets are set aside.
-std::string AsideList(const Station& station);
-
 }  // namespace otp

@@ -263,7 +263,7 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             // Never fewer writers than were named without a word.
             const size_t producing = station.Producing().size();
             if (producing < seats.size()) {
-                const std::string stopped = StoppedList(seats), aside = AsideList(station);
+                const std::string stopped = StoppedList(seats), aside = station.AsideList();
                 console.Err("Round " + std::to_string(round) + ": " + std::to_string(producing) + " of " +
                             std::to_string(seats.size()) + " writers" + (stopped.empty() ? "" : "; stopped: " + stopped) +
                             (aside.empty() ? "" : "; set aside: " + aside));

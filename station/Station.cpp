@@ -38,6 +38,13 @@ std::vector<StationWriter*> Station::Producing() const {
     return producing;
 }
 
+std::string Station::AsideList() const {
+    std::string list;
+    for (StationWriter* w : Running())
+        if (w->Aside()) list += (list.empty() ? "" : ", ") + w->Port();
+    return list;
+}
+
 StationWriter* Station::Find(const std::string& port) const {
     for (const auto& w : writers_)
         if (w->Port() == port) return w.get();

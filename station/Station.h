@@ -44,6 +44,8 @@ public:
     // The running writers whose sockets are not set aside: the ones a round
     // starts a chip on.
     std::vector<StationWriter*> Producing() const;
+    // "COM2, COM4": the running writers whose sockets are set aside.
+    std::string AsideList() const;
     // The writer on `port`; null when the station has none.
     StationWriter* Find(const std::string& port) const;
 

@@ -140,16 +140,35 @@ TEST(StationWindow, F5PassesEveryGoodSocketAndAFailingOneSaysWhy) {
     EXPECT_TRUE(s.Log().last().endsWith(QStringLiteral(",COM2,,,,")));
     EXPECT_FALSE(s.window->Tile(1)->PaneLines(1).isEmpty());
 
+    // The failing socket set aside (a worn contact): F5 passes it by until it is taken back.
+    auto* aside = s.window->Tile(2)->findChild<QPushButton*>(QStringLiteral("TileAside"));
+    ASSERT_NE(aside, nullptr);
+    aside->click();
+    EXPECT_EQ(s.window->Tile(2)->VerdictText(), QStringLiteral("aside"));
+    EXPECT_EQ(aside->text(), QStringLiteral("Take back"));
+    for (auto& [port, writer] : s.writers) otp::emu::PutInSocket(*writer, otp::emu::IcKind::Blank);
+    s.Key(kProductionKey);
+    EXPECT_TRUE(aside->isEnabled());  // it does not work itself: it may be taken back meanwhile
+    ASSERT_TRUE(s.WaitIdle());
+    EXPECT_EQ(s.Log().size(), 9);
+    EXPECT_TRUE(s.window->Totals().contains(QStringLiteral("; 3 of 4 writers running; set aside: COM3")))
+        << s.window->Totals().toStdString();
+    s.Key(Qt::Key_3);
+    EXPECT_FALSE(s.window->Busy());
+    aside->click();
+    EXPECT_EQ(s.Verdicts(), (std::vector<QString>{"PASS", "PASS", "ready", "PASS"}));
+
     // A close while the sockets work is owed: every chip under way ends and
     // is recorded, then the window closes.
     for (auto& [port, writer] : s.writers) otp::emu::PutInSocket(*writer, otp::emu::IcKind::Blank);
     s.Key(kProductionKey);
     EXPECT_TRUE(s.window->Busy());
+    EXPECT_FALSE(aside->isEnabled());
     EXPECT_FALSE(s.window->close());
     EXPECT_TRUE(s.window->isVisible());
     ASSERT_TRUE(s.WaitIdle());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !s.window->isVisible(); }, 5000));
-    EXPECT_EQ(s.Log().size(), 10);
+    EXPECT_EQ(s.Log().size(), 13);
 }
 
 TEST(StationWindow, AWriterThatDoesNotAnswerIsStoppedAndItsTileSaysWhy) {
