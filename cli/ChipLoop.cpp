@@ -56,6 +56,8 @@ ChipLoopEnd RunChipLoop(StepRunner& runner, const std::vector<StepRequest>& step
             if (waited == 0) s.err << "waiting: " << why << "\n";
             return !Interrupted(s) && s.awaitPlace() && !Interrupted(s);
         };
+    if (s.awaitRecord)
+        rules.awaitRecord = [&s](const std::string&, std::string& why, bool& waited) { return s.awaitRecord(why, waited); };
     const auto complete = [&] {
         if (!s.order || !s.order->Complete()) return false;
         s.err << OrderCompleteLine(*s.order) << "\n";

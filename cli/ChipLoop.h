@@ -31,6 +31,9 @@ struct ChipLoopSettings {
     // Waits a while for a place of the order under way elsewhere (the
     // writer's pacer); false to give up. None: a chip without a place is not started.
     std::function<bool()> awaitPlace{};
+    // Waits for the record server when the order's place could not be asked
+    // for (see RoundRules::awaitRecord). None: the loop stops then.
+    std::function<bool(std::string& why, bool& waited)> awaitRecord{};
     // An answer typed on a terminal ends its own line; one read from a pipe
     // or file does not, so the prompt's line is ended for it.
     bool inIsTerminal = false;

@@ -340,6 +340,9 @@ int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
                 session.ctx().pacer.Sleep(1000);
                 return true;
             };
+            settings.awaitRecord = [&recorder, &session](std::string& why, bool& waited) {
+                return recorder.AwaitRecord(session.ctx(), why, waited);
+            };
             const ChipLoopEnd end = RunChipLoop(runner, o.chipSteps, settings);
             env.out.flush();
             // A refused chip is no failed one, but the run did not do what it was asked.

@@ -248,6 +248,11 @@ int RunStation(const CliOptions& o, CliEnvironment& env) {
             }
             return signalled == 0;
         };
+        // The record server away: the chip waits for it, as a record does.
+        rules.awaitRecord = [&](const std::string& port, std::string& why, bool& waited) {
+            StationWriter* w = station.Find(port);
+            return w && w->recorder().AwaitRecord(w->ctx(), why, waited);
+        };
         const auto orderComplete = [&] {
             if (!order || !order->Complete()) return false;
             console.Err(OrderCompleteLine(*order));

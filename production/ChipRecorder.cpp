@@ -52,8 +52,9 @@ void ChipRecorder::PassOnNotices() {
         if (recordNews_) recordNews_(notice);
 }
 
-bool ChipRecorder::ReadyToRecord(Context& ctx, std::string& error, bool& waiting) {
+bool ChipRecorder::ReadyToRecord(Context& ctx, std::string& error, bool& waiting, bool* waited) {
     std::string shown;
+    if (waited) *waited = false;
     const auto ready = [&] {
         bool now = false;
         const auto ask = [&] { now = ledger_.ReadyToRecord(error, waiting); };
@@ -66,6 +67,7 @@ bool ChipRecorder::ReadyToRecord(Context& ctx, std::string& error, bool& waiting
         if (!waiting || !stopWaiting_ || stopWaiting_()) return false;
         if (error != shown && recordNews_) recordNews_(error);
         shown = error;
+        if (waited) *waited = true;
         ctx.pacer.Sleep(1000);
     }
     PassOnNotices();

@@ -57,6 +57,14 @@ public:
         stopWaiting_ = std::move(stop);
     }
 
+    // Before a chip whose place of the order could not be asked for: the
+    // same wait for the record server, true once a record can reach it
+    // again; `waited`: the wait lasted a while (the server was away).
+    bool AwaitRecord(Context& ctx, std::string& error, bool& waited) {
+        bool waiting = false;
+        return ReadyToRecord(ctx, error, waiting, &waited);
+    }
+
     // The steps on one chip share its number: from here on every record is
     // of one new chip, until the next call. Without a call (the window, where
     // nothing tells one chip from the next) each operation is a chip of its own.
@@ -73,7 +81,7 @@ public:
 
 private:
     // Whether a chip may start, after waiting for the record server if need be.
-    bool ReadyToRecord(Context& ctx, std::string& error, bool& waiting);
+    bool ReadyToRecord(Context& ctx, std::string& error, bool& waiting, bool* waited = nullptr);
     void PassOnNotices();
 
     OperationWatch& watch_;

@@ -175,6 +175,9 @@ bool LineRecord::OrderServer(std::string& error) {
         error = spoolError_;
         return false;
     }
+    // A server that went away since the last question is said so, as before a chip.
+    std::string why;
+    if (server_ && !server_->Answers(why)) WentAway(why);
     if (!Reconnect() || !SendSpool()) {
         error = Name() + " is away (" + awayReason_ + ")";
         return false;
@@ -182,13 +185,23 @@ bool LineRecord::OrderServer(std::string& error) {
     return true;
 }
 
+void LineRecord::OrderFailed(const std::string& what, const std::string& why, std::string& error) {
+    std::string lost;
+    if (server_ && !server_->Answers(lost)) {
+        WentAway(lost);
+        error = Name() + " is away (" + lost + ")";
+        return;
+    }
+    server_.reset();  // a fresh connection for the next question
+    error = Name() + " could not " + what + ": " + why;
+}
+
 bool LineRecord::OpenOrder(const Job& job, const std::string& jobId, const std::string& station, long& passed,
                            std::string& error) {
     if (!OrderServer(error)) return false;
     std::string why;
     if (server_->OpenOrder(job, jobId, station, passed, why)) return true;
-    server_.reset();  // a fresh connection for the next question
-    error = Name() + " could not enter the job: " + why;
+    OrderFailed("enter the job", why, error);
     return false;
 }
 
@@ -198,8 +211,7 @@ bool LineRecord::ClaimPlace(const std::string& jobId, const std::string& station
     if (!OrderServer(error)) return false;
     std::string why;
     if (server_->ClaimPlace(jobId, station, writer, run, taken, passed, why)) return true;
-    server_.reset();
-    error = Name() + " could not give a place of the order: " + why;
+    OrderFailed("give a place of the order", why, error);
     return false;
 }
 
@@ -208,8 +220,7 @@ bool LineRecord::GiveBackPlace(const std::string& jobId, const std::string& stat
     if (!OrderServer(error)) return false;
     std::string why;
     if (server_->GiveBackPlace(jobId, station, writer, passed, why)) return true;
-    server_.reset();
-    error = Name() + " could not take back a place of the order: " + why;
+    OrderFailed("take back a place of the order", why, error);
     return false;
 }
 

@@ -11,9 +11,22 @@ ChipEnd RunProductionChip(const std::string& writer, StationTally& tally, const 
     ChipEnd end;
     if (rules.order) {
         ProductionOrder::Place place;
-        for (int waited = 0; (place = rules.order->Claim(writer, end.notStarted)) == ProductionOrder::Place::Full &&
-                             rules.awaitPlace && rules.awaitPlace(writer, end.notStarted, waited);
-             ++waited) {
+        for (int asked = 0;; ++asked) {
+            for (int waited = 0; (place = rules.order->Claim(writer, end.notStarted)) == ProductionOrder::Place::Full &&
+                                 rules.awaitPlace && rules.awaitPlace(writer, end.notStarted, waited);
+                 ++waited) {
+            }
+            if (place != ProductionOrder::Place::Unknown || !rules.awaitRecord) break;
+            // The server away is waited for; one that answers and still gives
+            // no place is asked once more (a connection it dropped), then
+            // the chip is not started.
+            bool away = false;
+            std::string why;
+            if (!rules.awaitRecord(writer, why, away)) {
+                if (!why.empty()) end.notStarted = why;
+                break;
+            }
+            if (!away && asked > 0) break;
         }
         if (place != ProductionOrder::Place::Taken) {
             if (place == ProductionOrder::Place::Complete) end.notStarted = OrderCompleteLine(*rules.order);

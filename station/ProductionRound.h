@@ -31,6 +31,11 @@ struct RoundRules {
     // before, it waits a while and says whether to ask again (else the chip
     // is not started). None: not started at once.
     std::function<bool(const std::string& writer, const std::string& why, int waited)> awaitPlace;
+    // When the order's place could not be asked for (the record server away):
+    // waits as the record's own wait does, until a record can reach the
+    // server again; `waited` says whether it was away for a while. False,
+    // with `why`, gives up (the chip is not started). None: not started at once.
+    std::function<bool(const std::string& writer, std::string& why, bool& waited)> awaitRecord;
 };
 
 // What one chip came to.

@@ -393,49 +393,66 @@ TEST(RecordServer, AChipWhoseLogLineDoesNotFitIsNotPassed) {
 }
 
 // The server goes away between two chips and comes back while the next
-// waits: the next chip starts only once the server is there again.
+// waits: the next chip starts only once the server is there again, a job's
+// chip too (its place of the order is asked of the server).
 TEST(RecordServer, NoChipStartsWhileTheServerIsAway) {
-    RecordServerProcess server;
-    ASSERT_TRUE(server.Started());
-    Bench b;
-    test::ChildProcess cli;
-    ASSERT_TRUE(cli.Start("/bin/sh",
-                          {"-c", "cd " + test::ShellQuoted(b.dir.path()) + " && exec " +
-                                     test::ShellQuoted(std::string(OTP_BINARY_DIR) + "/otpwriter-cli") +
-                                     " --demo --fast --record " + test::ShellQuoted(server.Url()) +
-                                     " --log p.csv load demo.rom loop auto >/dev/null"},
-                          true));
-    // The lines on stderr up to the one that starts with `start`, which is returned.
-    std::vector<std::string> seen;
-    const auto until = [&](const std::string& start) {
-        for (const auto t0 = test::Clock::now(); test::MsSince(t0) < 60000;) {
-            std::string line = cli.ReadErrorLine(60000);
-            const size_t prompt = line.find("(q and Enter to stop): ");
-            if (prompt != std::string::npos) line = line.substr(prompt + 23);
-            seen.push_back(line);
-            if (line.rfind(start, 0) == 0) return line;
-        }
-        return std::string("(nothing)");
+    const struct {
+        const char* name;
+        std::vector<std::string> made;  // the run that makes what the loop needs
+        const char* steps;
+        const char* passedTail;  // what a passed chip's counts end with
+    } rows[] = {
+        {"a chip of a loaded image", {}, "load demo.rom loop auto", ")"},
+        {"a chip of a job", {"--quantity", "5", "load", "demo.rom", "job-save", "order.otpjob"}, "--job order.otpjob loop auto",
+         ", order 2 of 5)"},
     };
-    EXPECT_EQ(until("chip 1: "), "chip 1: PASS (passed 1, failed 0, yield 100.0 %)");
-    server.Stop();
-    cli.Say("\n");
-    EXPECT_NE(until("otpwriter-cli: waiting for the record server " + server.Url() + " ("), "(nothing)");
-    // No chip while it is away: nothing more is said.
-    EXPECT_EQ(cli.ReadErrorLine(3000), "");
-    const std::time_t back = std::time(nullptr);
-    server.Resume();
-    EXPECT_EQ(until("chip 2: "), "chip 2: PASS (passed 2, failed 0, yield 100.0 %)");
-    cli.Say("q\n");
-    EXPECT_EQ(cli.WaitExit(30000), 0);
-    EXPECT_NE(std::find_if(seen.begin(), seen.end(),
-                           [](const std::string& line) { return line.find(" went away (") != std::string::npos; }),
-              seen.end());
-    EXPECT_EQ(server.Query("SELECT chip, verdict FROM chips ORDER BY chip"), "1|pass\n2|pass");
-    EXPECT_EQ(server.Query("SELECT count(*) FROM chips WHERE chip = 2 AND \"time\" >= to_timestamp(" +
-                           std::to_string(back) + ")"),
-              "1");
-    EXPECT_EQ(b.LogRows("p.csv").size(), 2u);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        RecordServerProcess server;
+        ASSERT_TRUE(server.Started());
+        Bench b;
+        if (!row.made.empty()) {
+            ASSERT_EQ(b.Run(row.made), 0) << b.err;
+        }
+        test::ChildProcess cli;
+        ASSERT_TRUE(cli.Start("/bin/sh",
+                              {"-c", "cd " + test::ShellQuoted(b.dir.path()) + " && exec " +
+                                         test::ShellQuoted(std::string(OTP_BINARY_DIR) + "/otpwriter-cli") +
+                                         " --demo --fast --record " + test::ShellQuoted(server.Url()) + " --log p.csv " +
+                                         row.steps + " >/dev/null"},
+                              true));
+        // The lines on stderr up to the one that starts with `start`, which is returned.
+        std::vector<std::string> seen;
+        const auto until = [&](const std::string& start) {
+            for (const auto t0 = test::Clock::now(); test::MsSince(t0) < 60000;) {
+                std::string line = cli.ReadErrorLine(60000);
+                const size_t prompt = line.find("(q and Enter to stop): ");
+                if (prompt != std::string::npos) line = line.substr(prompt + 23);
+                seen.push_back(line);
+                if (line.rfind(start, 0) == 0) return line;
+            }
+            return std::string("(nothing)");
+        };
+        EXPECT_EQ(until("chip 1: ").rfind("chip 1: PASS (passed 1, failed 0, yield 100.0 %", 0), 0u);
+        server.Stop();
+        cli.Say("\n");
+        EXPECT_NE(until("otpwriter-cli: waiting for the record server " + server.Url() + " ("), "(nothing)");
+        // No chip while it is away: nothing more is said.
+        EXPECT_EQ(cli.ReadErrorLine(3000), "");
+        const std::time_t back = std::time(nullptr);
+        server.Resume();
+        EXPECT_EQ(until("chip 2: "), std::string("chip 2: PASS (passed 2, failed 0, yield 100.0 %") + row.passedTail);
+        cli.Say("q\n");
+        EXPECT_EQ(cli.WaitExit(30000), 0);
+        EXPECT_NE(std::find_if(seen.begin(), seen.end(),
+                               [](const std::string& line) { return line.find(" went away (") != std::string::npos; }),
+                  seen.end());
+        EXPECT_EQ(server.Query("SELECT chip, verdict FROM chips ORDER BY chip"), "1|pass\n2|pass");
+        EXPECT_EQ(server.Query("SELECT count(*) FROM chips WHERE chip = 2 AND \"time\" >= to_timestamp(" +
+                               std::to_string(back) + ")"),
+                  "1");
+        EXPECT_EQ(b.LogRows("p.csv").size(), 2u);
+    }
 }
 
 // A record the server can no longer take (it went away during the chip) is
