@@ -59,12 +59,13 @@ const char* const kUsage =
     "            of Writer.ini's RS232_PORT. With more than one, the station window\n"
     "            opens: a tile a writer, Load ROM File loads every writer, F5 (or\n"
     "            Start all) starts Auto in every socket at once, a click on a tile\n"
-    "            or its key 1-8 one socket; with --demo each port is an emulated\n"
-    "            writer\n"
+    "            or its key 1-8 one socket, a tile's Set aside passes its socket by\n"
+    "            until Take back; with --demo each port is an emulated writer\n"
     "  --job FILE.otpjob\n"
     "            run the production job FILE (made by otpwriter-cli job-save) in\n"
-    "            the station window, one tile a writer (Writer.ini's when no\n"
-    "            --writers): each writer loads the job's image (found beside it by\n"
+    "            the station window, one tile a writer (without --writers, the\n"
+    "            writers of Writer.ini's STATION_WRITERS COM1,COM2,..., else of its\n"
+    "            RS232_PORT): each writer loads the job's image (found beside it by\n"
     "            its SHA-256), takes its settings and reads them back, and must give\n"
     "            its firmware version, or its tile says what differs; the load is\n"
     "            locked, every record names the job, and the chips stop when its\n"
@@ -81,14 +82,22 @@ const char* const kUsage =
     "environment variable OTPWRITER_COMn when it is set, else /dev/ttyS<n-1> on\n"
     "Linux (COM1 is /dev/ttyS0) and \\\\.\\COMn on Windows.\n";
 
-// The port Writer.ini in `dir` names (RS232_PORT); COM1 when it names none,
-// and the start-up then says why.
-std::string IniPort(const std::string& dir) {
+// The writers a job opened without --writers runs on: Writer.ini's
+// STATION_WRITERS, else the port of its RS232_PORT (COM1 when it names none,
+// and the start-up then says why). Empty, with `error`, for a list that is
+// no list of ports.
+std::vector<std::string> IniWriters(const std::string& dir, std::string& error) {
     otp::WriterState state;
     otp::FormModel scratch;
     const otp::IniFile ini = otp::LoadWriterIni(dir);
     if (ini.lines) otp::ReadWriterIni(state, scratch, dir, ini);
-    return state.PortName.empty() ? "COM1" : state.PortName;
+    std::vector<std::string> writers;
+    if (!state.StationWriters.empty()) {
+        error = otp::ParseStationPorts(state.StationWriters, writers, "STATION_WRITERS in Writer.ini");
+        if (!error.empty()) writers.clear();
+        return writers;
+    }
+    return {state.PortName.empty() ? "COM1" : state.PortName};
 }
 
 }  // namespace
@@ -176,9 +185,17 @@ int main(int argc, char** argv) {
     // operations, never in the middle of one.
     otp::EndRequests ends(std::cerr);
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, otp::ProgramName(), otp::ProgramName());
-    // A job runs in the station window, with one tile when no writers are
-    // named: the writer of Writer.ini's RS232_PORT.
-    if (!jobFile.empty() && writers.empty()) writers.push_back(IniPort(otp::CurrentDirectory()));
+    // A job runs in the station window, on the writers Writer.ini names
+    // when --writers does not.
+    std::string writersError;
+    if (!jobFile.empty() && writers.empty()) writers = IniWriters(otp::CurrentDirectory(), writersError);
+    if (!writersError.empty()) {
+        std::cerr << "otpwriter: " << writersError << "\n";
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Production job"), otp::ToQ(writersError));
+        ends.Attach([] { return false; }, [&box] { box.reject(); }, &box);
+        box.exec();
+        return 1;
+    }
     if (writers.size() > 1 || !jobFile.empty()) {
         const auto line = [demo](const std::string&, size_t index) {
             return demo ? otp::emu::MakeDemoLine(index) : otp::SystemWriterLine();

@@ -1,5 +1,6 @@
 #include "config/WriterIni.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -47,6 +48,11 @@ public:
             // a word of its own.
             s_.ProductionRecordUrl =
                 SplitIniLine(line, kCutSemicolon | kTrimLeading | kTrimTrailing | kUpperKey).ValueField;
+        } else if (key == "STATION_WRITERS") {
+            // "COM1, COM2" as "COM1,COM2"; a comment is no port.
+            s_.StationWriters = f.ValueField + f.ThirdField + f.FourthField;
+            s_.StationWriters.erase(std::remove(s_.StationWriters.begin(), s_.StationWriters.end(), ' '),
+                                    s_.StationWriters.end());
         } else if (inBodySection_ && HandleBodyKey(f)) {
             // handled
         } else if (key == "IC_BODY_START") {
@@ -148,16 +154,16 @@ bool IsStationPortName(const std::string& name) {
     return std::stoi(name.substr(3)) <= 256;
 }
 
-std::string ParseStationPorts(const std::string& list, std::vector<std::string>& ports) {
+std::string ParseStationPorts(const std::string& list, std::vector<std::string>& ports, const std::string& where) {
     ports.clear();
     size_t start = 0;
     for (;;) {
         const size_t comma = list.find(',', start);
         const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         if (!IsStationPortName(name))
-            return "--writers takes ports " + std::string(kStationPorts) + " separated by commas, not '" + name + "'";
+            return where + " takes ports " + std::string(kStationPorts) + " separated by commas, not '" + name + "'";
         for (const std::string& known : ports)
-            if (known == name) return "--writers names " + name + " twice";
+            if (known == name) return where + " names " + name + " twice";
         ports.push_back(name);
         if (comma == std::string::npos) return {};
         start = comma + 1;

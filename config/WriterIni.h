@@ -23,7 +23,8 @@ inline constexpr const char* kStationPorts = "COM1 to COM256";
 bool IsStationPortName(const std::string& name);
 // Empty when `list` names a station's ports (--writers: COM1..COM256,
 // comma-separated, each once), which go to `ports`; else the complaint.
-std::string ParseStationPorts(const std::string& list, std::vector<std::string>& ports);
+std::string ParseStationPorts(const std::string& list, std::vector<std::string>& ports,
+                              const std::string& where = "--writers");
 
 // Sets IniPath from the working directory, reads the file and fills the state,
 // ComboBox1, Edit3 and the caption. Returns false when the file cannot be read;

@@ -98,6 +98,9 @@ struct WriterState {
     std::string ProductionLogPath;
     // The line's record server Writer.ini names (PRODUCTION_RECORD), a libpq URL.
     std::string ProductionRecordUrl;
+    // The writers of this station (STATION_WRITERS COM1,COM2,...), as written
+    // there without blanks: what a job opened without --writers runs on.
+    std::string StationWriters;
     std::string IniVersion;
     // The version the writer last gave whole (start-up, version query), ""
     // before it has.

@@ -216,18 +216,23 @@ TEST_F(WriterIniTest, ShippedExampleReadsFourBodies) {
     EXPECT_EQ(s->OFFSET[2], 0x800);
 }
 
-TEST_F(WriterIniTest, TheProductionLogKeepsItsLetterCaseAndBlanks) {
+TEST_F(WriterIniTest, TheProductionLogKeepsItsLetterCaseAndBlanksAndTheStationItsWriters) {
     const struct {
         const char* line;
         const char* path;
+        const char* writers = "";
     } rows[] = {
         {"PRODUCTION_LOG run.csv\n", "run.csv"},
         {"production_log  Logs/Line 3/Run.csv  // the third line\n", "Logs/Line 3/Run.csv"},
         {"PRODUCTION_LOG\n", ""},
         {"VERSION 1\n", ""},
+        {"STATION_WRITERS com1,COM2,COM3,COM4\n", "", "COM1,COM2,COM3,COM4"},
+        {"station_writers COM1, COM2 ; the line's two\n", "", "COM1,COM2"},
+        {"STATION_WRITERS\n", "", ""},
     };
     for (const auto& row : rows) {
         ASSERT_TRUE(Read(row.line));
         EXPECT_EQ(s->ProductionLogPath, row.path) << row.line;
+        EXPECT_EQ(s->StationWriters, row.writers) << row.line;
     }
 }
