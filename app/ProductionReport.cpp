@@ -26,11 +26,7 @@ std::string OpenProductionReport(QWidget* parent, const std::string& logPath, co
                                                 "(--record, PRODUCTION_RECORD) is named: there is nothing to report."));
         return {};
     }
-    const RecordReader reader{[](const std::string& url, std::time_t from, std::time_t to,
-                                 std::vector<ChipRecord>& rows,
-                                 std::string& error) { return ReadRecordServer(url, from, to, rows, error); },
-                              ShownRecordUrl};
-    const Report report = MakeReport(sources, workingDir, reader);
+    const Report report = MakeReport(sources, workingDir, RecordServerReader());
     if (!report.input.errors.empty()) {
         std::string text = "No report:";
         for (const std::string& error : report.input.errors) text += "\n" + error;

@@ -112,14 +112,6 @@ std::string ReportUsage() {
            "read or the report not written, 2 for a usage error.\n";
 }
 
-RecordReader RecordServerReader() {
-    RecordReader reader;
-    reader.read = [](const std::string& url, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,
-                     std::string& error) { return ReadRecordServer(url, from, to, rows, error); };
-    reader.shown = ShownRecordUrl;
-    return reader;
-}
-
 int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& reader) {
     ReportOptions o;
     const std::string complaint = ParseReportArgs(args, o);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/CliRunner.h"
-#include "report/RecordReader.h"
+#include "production/RecordReader.h"
 
 namespace otp {
 
@@ -13,10 +13,6 @@ namespace otp {
 // written, 1 when a source could not be read or the page not written, 2 for
 // a usage error.
 int RunReport(const std::vector<std::string>& args, CliEnvironment& env, const RecordReader& reader);
-
-// The program's reader of the record server: libpq, the URL shown without
-// its password.
-RecordReader RecordServerReader();
 
 std::string ReportUsage();
 

@@ -21,4 +21,11 @@ struct Job {
     std::vector<std::string> notes;
 };
 
+// Where a job's order stands in the line's record: the chips it asks for
+// and the chips of it that passed, on every station and in every run.
+struct OrderCount {
+    long quantity = 0;
+    long passed = 0;
+};
+
 }  // namespace otp

@@ -9,6 +9,7 @@
 
 #include "production/LogHistory.h"
 #include "production/Utf8Text.h"
+#include "record/RecordUrl.h"
 
 namespace otp {
 namespace {
@@ -81,9 +82,10 @@ const char* const kSchemaJobs[] = {
 
 // The chips of a job that passed: a chip (station, run, writer, number)
 // passes when a step passed it and none failed; a refused step touched none.
-constexpr const char* kPassedOfJob =
-    "SELECT count(*) FROM (SELECT 1 FROM chips WHERE job_id = $1 AND verdict <> 'refused'"
-    " GROUP BY station, run, writer, chip HAVING bool_and(verdict = 'pass')) passed";
+std::string PassedOfJobSql(const char* job) {
+    return std::string("SELECT count(*) FROM (SELECT 1 FROM chips WHERE job_id = ") + job +
+           " AND verdict <> 'refused' GROUP BY station, run, writer, chip HAVING bool_and(verdict = 'pass')) passed";
+}
 // A place held longer than any chip takes was left by a station that died.
 constexpr const char* kLivePlaces =
     "SELECT count(*) FROM job_places WHERE job_id = $1 AND claimed_at > now() - interval '15 minutes'";
@@ -448,7 +450,7 @@ RecordServer::Outcome RecordServer::Write(ChipRecord& record, const std::string&
 }
 
 bool RecordServer::PassedOfJob(const std::string& jobId, long& passed, std::string& error) {
-    const Result r = Run(conn_, kPassedOfJob, {jobId.c_str()});
+    const Result r = Run(conn_, PassedOfJobSql("$1").c_str(), {jobId.c_str()});
     if (!r.Ok() || !ReadNumber(r.At(0, 0), passed)) {
         error = WithoutSecrets(OneLine(PQerrorMessage(conn_)), url_);
         return false;
@@ -582,6 +584,46 @@ bool RecordServer::Read(std::time_t from, std::time_t to, std::vector<ChipRecord
         return false;
     }
     return true;
+}
+
+bool RecordServer::ReadOrders(std::map<std::string, OrderCount>& orders, std::string& error) {
+    if (version_ < 2) return true;
+    const Result r = Run(conn_, ("SELECT id, quantity, (" + PassedOfJobSql("jobs.id") + ") FROM jobs ORDER BY id").c_str());
+    if (!r.Ok()) {
+        error = WithoutSecrets(OneLine(PQerrorMessage(conn_)), url_);
+        return false;
+    }
+    for (int i = 0; i < r.Rows(); ++i) {
+        OrderCount order;
+        if (!ReadNumber(r.At(i, 1), order.quantity) || !ReadNumber(r.At(i, 2), order.passed)) {
+            error = "the order of job " + r.At(i, 0) + " does not read: " + r.At(i, 1) + ", " + r.At(i, 2);
+            return false;
+        }
+        orders[r.At(i, 0)] = order;
+    }
+    return true;
+}
+
+bool ReadRecordOrders(const std::string& url, std::map<std::string, OrderCount>& orders, std::string& error) {
+    std::string why;
+    const std::unique_ptr<RecordServer> server = RecordServer::Connect(url, why, RecordServer::Use::Read);
+    if (!server) {
+        error = why;
+        return false;
+    }
+    if (!server->ReadOrders(orders, why)) {
+        error = "cannot be read: " + why;
+        return false;
+    }
+    return true;
+}
+
+RecordReader RecordServerReader() {
+    RecordReader reader;
+    reader.read = ReadRecordServer;
+    reader.orders = ReadRecordOrders;
+    reader.shown = ShownRecordUrl;
+    return reader;
 }
 
 bool ReadRecordServer(const std::string& url, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,

@@ -5,6 +5,7 @@
 // transaction of its own that first locks its rolling code, so that two
 // stations cannot both pass one code.
 #include <ctime>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "production/ChipRecord.h"
 #include "production/ChipStore.h"
 #include "production/ProductionJob.h"
+#include "production/RecordReader.h"
 #include "production/RecordUrl.h"
 #include "record/RecordUrl.h"
 
@@ -53,6 +55,8 @@ public:
     // 0: open end) to `rows`, in the order of their time, read in pieces of
     // a few thousand. Its text is UTF-8.
     bool Read(std::time_t from, std::time_t to, std::vector<ChipRecord>& rows, std::string& error);
+    // The order of every job, by its id: asked for, and passed so far.
+    bool ReadOrders(std::map<std::string, OrderCount>& orders, std::string& error);
     // Asks the server whether it is there (one short round trip); false with
     // `error` when it is not.
     bool Answers(std::string& error);
@@ -91,6 +95,14 @@ private:
 // their text UTF-8; false with `error` saying why ("cannot be reached: ...").
 bool ReadRecordServer(const std::string& url, std::time_t from, std::time_t to, std::vector<ChipRecord>& rows,
                       std::string& error);
+
+// The order of every job the server at `url` holds, by the job's id (none
+// in a record of a version before jobs); false with `error` saying why.
+bool ReadRecordOrders(const std::string& url, std::map<std::string, OrderCount>& orders, std::string& error);
+
+// The program's reader of the record server for reports: its records, its
+// jobs' orders, and the URL shown without its password.
+RecordReader RecordServerReader();
 
 // A new record key: 32 hex digits from the system's random source.
 std::string NewRecordKey();

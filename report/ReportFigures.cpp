@@ -52,7 +52,7 @@ std::string YieldText(const Tally& t) {
     return text;
 }
 
-Figures CountFigures(const std::vector<Chip>& chips) {
+Figures CountFigures(const std::vector<Chip>& chips, const std::map<std::string, OrderCount>& orders) {
     Figures f;
     Groups hours, stations, writers, bodies, lots, operators, jobs;
     std::map<std::string, int> causes;
@@ -76,7 +76,14 @@ Figures CountFigures(const std::vector<Chip>& chips) {
     f.byBody = Table("By body", {"body"}, bodies);
     f.byLot = Table("By lot", {"lot"}, lots);
     f.byOperator = Table("By operator", {"operator"}, operators);
-    f.byJob = Table("By job", {"job", "id"}, jobs);
+    f.byJob = Table("By job", {"job", "id", "order"}, jobs);
+    // The order as the record counts it: every station, every run, any time.
+    for (FigureRow& row : f.byJob.rows) {
+        const auto order = orders.find(row.key[1]);
+        row.key.push_back(order == orders.end() ? "-"
+                                                : std::to_string(order->second.passed) + " of " +
+                                                      std::to_string(order->second.quantity));
+    }
     for (const auto& [cause, chips] : causes) f.causes.push_back({cause, chips});
     std::stable_sort(f.causes.begin(), f.causes.end(),
                      [](const CauseRow& a, const CauseRow& b) { return a.chips > b.chips; });

@@ -5,10 +5,12 @@
 // counts it: a refused one apart (it never lowers the yield), one whose
 // writer did not answer as failed.
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "production/ChipRecord.h"
+#include "production/ProductionJob.h"
 #include "production/Tally.h"
 #include "report/ReportChips.h"
 #include "report/ReportTime.h"
@@ -47,13 +49,15 @@ struct Figures {
     Tally all;
     std::time_t first = 0, last = 0;  // the times of the earliest and latest chip
     FigureTable byHour, byStation, byWriter, byBody, byLot, byOperator;
-    FigureTable byJob;  // its passed chips are the order's progress; no rows when no chip was of a job
+    FigureTable byJob;  // with the order's progress in the record ("8 of 10"); no rows when no chip was of a job
     std::vector<CauseRow> causes;  // the most chips first
     std::vector<DuplicateCode> duplicates;
     bool Empty() const { return all.passed + all.failed + all.refused == 0; }
 };
 
-Figures CountFigures(const std::vector<Chip>& chips);
+// `orders`: the jobs' orders the record holds, by job id, for the job table's
+// order column ("-" for a job of none).
+Figures CountFigures(const std::vector<Chip>& chips, const std::map<std::string, OrderCount>& orders = {});
 
 // A failed chip's cause: its failure text before the first ':', '(', ';' or
 // ',' (what follows names the particulars of that chip), without the words

@@ -21,6 +21,9 @@ ReportInput ReadSources(const std::vector<std::string>& sources, const std::stri
                                        (error.empty() ? std::string("the records could not be read") : error));
                 continue;
             }
+            // Without its orders the report still counts the chips.
+            if (reader.orders && !reader.orders(source, input.orders, error))
+                input.warnings.push_back(ShownUrl(reader, source) + ": the orders of its jobs could not be read: " + error);
         } else {
             const std::string path = IsAbsolutePath(source) || workingDir.empty() ? source : workingDir + "/" + source;
             std::string text, error;

@@ -2,11 +2,13 @@
 // The records of a report's sources: production logs of any version and the
 // record server.
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "production/ChipRecord.h"
-#include "report/RecordReader.h"
+#include "production/ProductionJob.h"
+#include "production/RecordReader.h"
 #include "report/ReportTime.h"
 
 namespace otp {
@@ -22,6 +24,8 @@ struct ReportInput {
     std::vector<SourceRow> rows;        // in the order of the sources, each source's in its order
     std::vector<std::string> warnings;  // rows left out, one line each
     std::vector<std::string> errors;    // sources that could not be read, one line each
+    // The orders of the jobs, by id, as the record servers named hold them.
+    std::map<std::string, OrderCount> orders;
 };
 
 // Reads every source in `window`: a log file (a relative one from

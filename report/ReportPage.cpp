@@ -18,7 +18,7 @@ Report MakeReport(const std::vector<std::string>& sources, const std::string& wo
     report.heading = ReportHeading{{}, from, to, report.input.warnings};
     for (const std::string& source : sources)
         report.heading.sources.push_back(IsRecordServerUrl(source) ? ShownUrl(reader, source) : source);
-    report.figures = CountFigures(ChipsOf(report.input.rows));
+    report.figures = CountFigures(ChipsOf(report.input.rows), report.input.orders);
     return report;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "report/RecordReader.h"
+#include "production/RecordReader.h"
 #include "report/ReportFigures.h"
 #include "report/ReportHeading.h"
 #include "report/ReportInput.h"

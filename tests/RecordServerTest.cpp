@@ -297,6 +297,19 @@ TEST(RecordServer, TwoStationsMakeOneOrderAndNoChipPastIt) {
               "1\n10\nt\n0");
     // Every record names the job, as the log does.
     EXPECT_EQ(server.Query("SELECT count(*) FROM chips WHERE job IS DISTINCT FROM 'order'"), "0");
+    // The report of the record shows the order as the record counts it; of a log, it cannot.
+    for (const auto& [source, order] : {std::pair<std::string, std::string>{server.Url(), "  10 of 10  "},
+                                        std::pair<std::string, std::string>{east.dir.file("p.csv"), "  -  "}}) {
+        std::ostringstream out, err;
+        CliEnvironment env{out, err, "/"};
+        EXPECT_EQ(RunCli({"report", source}, env), 0) << err.str();
+        const std::string text = out.str();
+        const size_t table = text.find("\nBy job\n");
+        ASSERT_NE(table, std::string::npos) << text;
+        const size_t row = text.find("\norder  ", table);
+        ASSERT_NE(row, std::string::npos) << text;
+        EXPECT_NE(text.substr(row, text.find('\n', row + 1) - row).find(order), std::string::npos) << text;
+    }
 }
 
 // A chip is passed only once its record is written: a record the server

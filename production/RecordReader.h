@@ -3,10 +3,12 @@
 // program that builds the report hands in the reader that knows the server.
 #include <ctime>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "production/ChipRecord.h"
+#include "production/ProductionJob.h"
 
 namespace otp {
 
@@ -19,6 +21,9 @@ struct RecordReader {
         read;
     // The URL as messages may show it: its password hidden.
     std::function<std::string(const std::string& url)> shown;
+    // Puts the order of every job the server at `url` holds into `orders`,
+    // by the job's id; false with `error`. May be empty: no orders are known.
+    std::function<bool(const std::string& url, std::map<std::string, OrderCount>& orders, std::string& error)> orders{};
 };
 
 // `url` as `reader` shows it; without a way to show it, no part of it.
