@@ -125,6 +125,8 @@ std::string CliUsage() {
          "as it ends (\"COM2 chip 5: PASS\"). A writer that fails its start-up or a\n"
          "step, stops answering, or reaches --max-fails is stopped and named, and\n"
          "every round says so; the others go on, and the run's exit status is 1.\n"
+         "Before the Enter, \"aside COM2\" sets a socket aside (a worn contact: it\n"
+         "starts no chip, and every round says so) and \"back COM2\" takes it back.\n"
          "Pane lines go to stdout after their writer's port (\"COM2: ...\"), the\n"
          "trace's after the port and a blank; on a terminal, stderr shows one live\n"
          "line per writer. The log's writer column names the port, and the chip\n"
