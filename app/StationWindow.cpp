@@ -147,7 +147,7 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
     // Every writer's start-up at once, Writer.ini read once above.
     for (size_t i = 0; i < tiles_.size(); ++i) {
         StationTile* tile = tiles_[i];
-        Run(i, QStringLiteral("start-up"), [this, tile](otp::StationWriter& w) -> std::function<void()> {
+        Run(i, QStringLiteral("start-up"), [this, i, tile](otp::StationWriter& w) -> std::function<void()> {
             w.startup = otp::RunStartup(w.ctx(), otp::StartupPlan{&ini_, w.Port()});
             const std::string why = otp::StartupStopReason(w.startup, w.ctx());
             if (!why.empty()) w.Stop(why);
@@ -155,13 +155,15 @@ StationWindow::StationWindow(const std::vector<std::string>& ports, const LineMa
             const QString body = BodyOf(w);
             const QString checksum = ChecksumOf(w);
             const QString failure = otp::ToQ(w.watch().FailureWith(w.ctx().findings));
-            return [tile, why, version, body, checksum, failure] {
+            return [this, i, tile, why, version, body, checksum, failure] {
                 if (!why.empty()) {
                     tile->ShowStopped(otp::ToQ(why) + QStringLiteral(": ") + failure);
                     return;
                 }
                 tile->ShowReady(version, body);
                 tile->ShowChecksum(checksum);
+                // A load queued behind the start-up (a job's, the command line's) runs now: not ready yet.
+                if (loading_[i]) tile->ShowBusy(QStringLiteral("loading"));
             };
         });
     }
@@ -221,8 +223,10 @@ void StationWindow::Run(size_t index, const QString& busyWord,
     otp::StationWriter& w = *station_->Writers()[index];
     // A key held down or pressed again queues no chip; a load waits its turn.
     if ((busy_[index] > 0 && !queue) || w.Stopped()) return;
+    // Queued behind other work, the tile says what runs now; the work ahead
+    // says this one's word when it ends (a load after the start-up).
+    if (busy_[index] == 0) tiles_[index]->ShowBusy(busyWord);
     ++busy_[index];
-    tiles_[index]->ShowBusy(busyWord);
     tiles_[index]->AllowAside(false);
     w.Post([this, index, &w, job] {
         std::function<void()> done = job(w);
