@@ -110,7 +110,7 @@ void StationTile::ShowStopped(const QString& why, const QString& word) {
     finding_->setText(QStringLiteral("Stopped: ") + why);
 }
 
-void StationTile::ShowResult(const otp::ChipResult& result, const otp::Tally& tally) {
+void StationTile::ShowResult(const otp::ChipResult& result, const otp::Tally& tally, const std::string& order) {
     progress_->setVisible(false);
     switch (result.verdict) {
         case otp::Verdict::Pass: SetVerdict(QStringLiteral("PASS"), kPass); break;
@@ -120,7 +120,8 @@ void StationTile::ShowResult(const otp::ChipResult& result, const otp::Tally& ta
     }
     // The last chip's rolling code, which the operator may mark on it.
     const std::string code = result.rollingCode.empty() ? "" : "\nLast code: " + result.rollingCode;
-    counts_->setText(QString::fromStdString("Chips " + std::to_string(tally.Chips()) + ": " + tally.Summary() + code));
+    counts_->setText(QString::fromStdString("Chips " + std::to_string(tally.Chips()) + ": " + tally.Summary() +
+                                            (order.empty() ? "" : ", " + order) + code));
     const std::string& why = result.verdict == otp::Verdict::Pass ? result.note : result.failure;
     finding_->setText(otp::ToQ(why));
 }

@@ -28,7 +28,8 @@ public:
     void ShowStopped(const QString& why, const QString& word = QStringLiteral("no writer"));
     // No chip was started (`why`); `complete`: the order has all its chips.
     void ShowNotStarted(const QString& why, bool complete);
-    void ShowResult(const otp::ChipResult& result, const otp::Tally& tally);
+    // `order`: the job's order after the chip ("order 7 of 10"); empty without a job.
+    void ShowResult(const otp::ChipResult& result, const otp::Tally& tally, const std::string& order = {});
     void ShowProgress(bool shown, int percent);
     void ShowChecksum(const QString& checksum);
     void ShowBody(const QString& body);

@@ -478,8 +478,9 @@ void StationWindow::StartOne(size_t index) {
         const otp::Tally tally = w.recorder().tally();
         if (!end.stop.empty()) w.Stop(end.stop);
         const QString logError = otp::ToQ(result.logError);
-        return [this, tile, result, tally, logError] {
-            tile->ShowResult(result, tally);
+        const std::string order = rules.order ? "order " + rules.order->Progress() : std::string();
+        return [this, tile, result, tally, logError, order] {
+            tile->ShowResult(result, tally, order);
             ShowOnlyHere(onlyHere_, result.onlyHere);
             if (!logError.isEmpty())
                 QMessageBox::critical(this, QStringLiteral("Production log"),

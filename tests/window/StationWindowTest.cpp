@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -370,6 +371,14 @@ TEST(StationWindow, AJobLocksTheLoadQueuesF5DuringItsLoadAndStopsAtItsOrder) {
         complete += s.window->Tile(i)->VerdictText() == QStringLiteral("complete") &&
                     s.window->Tile(i)->Finding() == QStringLiteral("No chip started: order complete: 5 of 5 passed");
     EXPECT_EQ(complete, 1);
+    // Each tile's counts end with the order as its last chip left it.
+    for (size_t i = 0; i < 3; ++i) {
+        const QString counts = s.window->Tile(i)->findChild<QLabel*>(QStringLiteral("TileCounts"))->text();
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^Chips [12]: passed [12], failed 0, yield 100.0 %, order [1-5] of 5$"))
+                        .match(counts)
+                        .hasMatch())
+            << counts.toStdString();
+    }
     const QStringList log = s.Log();
     ASSERT_EQ(log.size(), 6) << log.join('\n').toStdString();
     for (int i = 1; i < log.size(); ++i) {
