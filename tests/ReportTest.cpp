@@ -12,9 +12,9 @@
 #include "CliSupport.h"
 #include "ReportLogs.h"
 #include "cli/ReportCommand.h"
+#include "record/RecordServer.h"
 #ifndef _WIN32
 #include "RecordServerSupport.h"
-#include "record/RecordServer.h"
 #endif
 #include "report/HtmlText.h"
 #include "report/ReportFigures.h"
