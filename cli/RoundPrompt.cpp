@@ -1,15 +1,11 @@
 #include "cli/RoundPrompt.h"
 
-#include <cctype>
 #include <sstream>
+
+#include "config/IniText.h"
 
 namespace otp {
 namespace {
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // What an answer that names a socket does; empty when it is done, else why not.
 std::string Answer(Station& station, const std::string& verb, const std::string& port,
@@ -43,12 +39,12 @@ bool NextRoundWanted(std::istream& in, std::ostream& err, bool inIsTerminal, con
         std::istringstream words(answer);
         std::string verb, port, more;
         words >> verb >> port >> more;
-        verb = Upper(verb);
+        verb = UpperCase(verb);
         if (verb.empty()) return true;
         if (verb == "Q" && port.empty()) return false;
         std::string why;
         if ((verb == "ASIDE" || verb == "BACK") && !port.empty() && more.empty())
-            why = Answer(station, verb, Upper(port), tell);
+            why = Answer(station, verb, UpperCase(port), tell);
         else
             why = "'" + answer + "' is not an answer here: Enter for the next round, q to stop, aside COMn or back COMn";
         if (!why.empty()) err << "otpwriter-cli: " << why << "\n";
