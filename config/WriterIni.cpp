@@ -1,6 +1,5 @@
 #include "config/WriterIni.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -50,9 +49,9 @@ public:
                 SplitIniLine(line, kCutSemicolon | kTrimLeading | kTrimTrailing | kUpperKey).ValueField;
         } else if (key == "STATION_WRITERS") {
             // "COM1, COM2" as "COM1,COM2"; a comment is no port.
-            s_.StationWriters = f.ValueField + f.ThirdField + f.FourthField;
-            s_.StationWriters.erase(std::remove(s_.StationWriters.begin(), s_.StationWriters.end(), ' '),
-                                    s_.StationWriters.end());
+            s_.StationWriters.clear();
+            for (const char c : f.ValueField + f.ThirdField + f.FourthField)
+                if (c != ' ') s_.StationWriters += c;
         } else if (inBodySection_ && HandleBodyKey(f)) {
             // handled
         } else if (key == "IC_BODY_START") {
