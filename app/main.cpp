@@ -100,6 +100,16 @@ std::vector<std::string> IniWriters(const std::string& dir, std::string& error) 
     return {state.PortName.empty() ? "COM1" : state.PortName};
 }
 
+// A job that cannot run: said on stderr and in a box, which a signal or the
+// session's end closes too. The program's exit status.
+int RefuseJob(otp::EndRequests& ends, const std::string& why) {
+    std::cerr << "otpwriter: " << why << "\n";
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Production job"), otp::ToQ(why));
+    ends.Attach([] { return false; }, [&box] { box.reject(); }, &box);
+    box.exec();
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -189,13 +199,7 @@ int main(int argc, char** argv) {
     // when --writers does not.
     std::string writersError;
     if (!jobFile.empty() && writers.empty()) writers = IniWriters(otp::CurrentDirectory(), writersError);
-    if (!writersError.empty()) {
-        std::cerr << "otpwriter: " << writersError << "\n";
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Production job"), otp::ToQ(writersError));
-        ends.Attach([] { return false; }, [&box] { box.reject(); }, &box);
-        box.exec();
-        return 1;
-    }
+    if (!writersError.empty()) return RefuseJob(ends, writersError);
     if (writers.size() > 1 || !jobFile.empty()) {
         const auto line = [demo](const std::string&, size_t index) {
             return demo ? otp::emu::MakeDemoLine(index) : otp::SystemWriterLine();
@@ -203,14 +207,7 @@ int main(int argc, char** argv) {
         StationWindow station(writers, line, otp::CurrentDirectory(), log, demo, lot, operatorName);
         if (!stationName.empty()) station.ledger().SetStation(stationName);
         std::string jobError;
-        if (!jobFile.empty() && !station.UseJob(jobFile, jobError)) {
-            std::cerr << "otpwriter: " << jobError << "\n";
-            QMessageBox box(QMessageBox::Critical, QStringLiteral("Production job"), otp::ToQ(jobError));
-            // A signal or the session's end closes the box too.
-            ends.Attach([] { return false; }, [&box] { box.reject(); }, &box);
-            box.exec();
-            return 1;
-        }
+        if (!jobFile.empty() && !station.UseJob(jobFile, jobError)) return RefuseJob(ends, jobError);
         station.UseRecordServer(record);
         ends.Attach([&station] { return station.Busy(); }, [&station] { station.CloseWhenIdle(); }, &station);
         station.show();

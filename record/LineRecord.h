@@ -59,10 +59,10 @@ private:
     std::string Waiting() const;
     // The server with every record of the spool in it, for a question of
     // the order; false with `error` when it is away or the spool not sent.
+    bool OrderServer(std::string& error);
     // A question of the order the server did not answer: away (said so,
     // as for a record) or refused, in `error`.
     void OrderFailed(const std::string& what, const std::string& why, std::string& error);
-    bool OrderServer(std::string& error);
 
     std::string url_;
     std::string legacyPath_;
